@@ -1,0 +1,141 @@
+// Switch parsing with getopt_long: the short option string, the long option
+// table, the word-value and number-value grammars and the immediate actions.
+// The settings themselves live in the record `sw` (vantor.h).
+#include "options.h"
+
+#include <getopt.h>
+
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "messages.h"
+#include "vantor.h"
+
+Switches sw;
+
+namespace {
+
+// Every upper-case letter is declared like its lower-case twin.
+const char kShortOptions[] =
+    "4ABC::DE::F::G:H::IL:M::N::QS:T::V::W:XZ::?abc::de::f::g:h::il:m::n::qs:t::v::w:xz::";
+
+enum { kWhere = 1, kOldTetrad = 2, kQuiet = 3 };
+
+const struct option kLongOptions[] = {
+    {"allscores", no_argument, nullptr, 'a'},
+    {"stddev", no_argument, nullptr, 'b'},
+    {"correlation", optional_argument, nullptr, 'c'},
+    {"debug", no_argument, &sw.debug, 1},
+    {"eigenvalues", optional_argument, nullptr, 'e'},
+    {"fsc-file", optional_argument, nullptr, 'f'},
+    {"histogram", optional_argument, nullptr, 'h'},
+    {"inverse", no_argument, nullptr, 'i'},
+    {"language", required_argument, nullptr, 'l'},
+    {"mean", optional_argument, nullptr, 'm'},
+    {"scores-mean", no_argument, nullptr, 'n'},
+    {"copyright", no_argument, nullptr, 'q'},
+    {"sort", required_argument, nullptr, 's'},
+    {"tetrad", optional_argument, nullptr, 't'},
+    {"covariance", optional_argument, nullptr, 'v'},
+    {"transpose", no_argument, nullptr, 'x'},
+    {"where", required_argument, nullptr, kWhere},
+    {"split-file", no_argument, nullptr, 'z'},
+    {"oldtetrad", optional_argument, nullptr, kOldTetrad},
+    {"quiet", no_argument, nullptr, kQuiet},
+    {"silence", no_argument, nullptr, kQuiet},
+    {"help", no_argument, nullptr, '?'},
+    {"more", no_argument, &sw.more, 1},
+    {"timer", no_argument, &sw.timer, 1},
+    {"quartiles", no_argument, &sw.quartiles, 1},
+    {"square", no_argument, &sw.square, 2},
+    {"zsquare", no_argument, &sw.square, 1},
+    {nullptr, 0, nullptr, 0},
+};
+
+// Tests 2 to 5 of the word grammar; -1 when none applies.
+int word_prefix(const char *value) {
+  if (value[0] == '-') return 0;
+  if (std::strncmp(value, "off", 3) == 0) return 0;
+  if (value[0] == '+') return 1;
+  if (std::strncmp(value, "on", 2) == 0) return 1;
+  return -1;
+}
+
+}  // namespace
+
+int word_value(const char *name, const char *value) {
+  if (value == nullptr) return 1;
+  int on = word_prefix(value);
+  if (on < 0) fatal("Need a numeric argument to option %s (%s)\n", name, value);
+  return on;
+}
+
+int number_value(const char *value, unsigned int *count) {
+  if (value == nullptr) return 1;
+  errno = 0;
+  long wide = std::strtol(value, nullptr, 10);
+  // The count is a signed 32-bit quantity: a value beyond that range is the
+  // same range error as one beyond the range of long.
+  long result = wide;
+  if (wide > INT_MAX) {
+    result = INT_MAX;
+    errno = ERANGE;
+  } else if (wide < INT_MIN) {
+    result = INT_MIN;
+    errno = ERANGE;
+  }
+  if ((errno == ERANGE && (result == INT_MAX || result == INT_MIN)) ||
+      (errno != 0 && result == 0)) {
+    std::perror("strtol");
+    end_run(1);
+  }
+  if (result < 0) fatal("Only positive numbers\n");
+  if (result > 0) *count = static_cast<unsigned int>(result);
+  int on = word_prefix(value);
+  if (on >= 0) return on;
+  return result > 0 ? 1 : 0;
+}
+
+void parse_switches(int argc, char **argv) {
+  for (;;) {
+    int opt = getopt_long(argc, argv, kShortOptions, kLongOptions, nullptr);
+    if (opt == -1) break;
+    if (opt > 0 && opt < 256 && std::isupper(opt)) opt = std::tolower(opt);
+    switch (opt) {
+      case 'a': sw.allscores = 1; break;
+      case 'b': sw.stddev = 1; break;
+      case 'c': sw.correlation = word_value("-c", optarg); break;
+      case 'd': sw.debug = 1; break;
+      case 'e': sw.eigenvalues = number_value(optarg, &sw.scores); break;
+      case 'f':
+        sw.fsc_file = word_value("-f", optarg);
+        if (sw.fsc_file == 1) sw.eigenvalues = 1;
+        break;
+      case 'h': sw.histogram = number_value(optarg, &sw.bins); break;
+      case 'i': sw.inverse = 1; break;
+      case 'l': break;
+      case 'm': sw.mean = word_value("-m", optarg); break;
+      case 'n': sw.scores_mean = word_value("-n", optarg); break;
+      case 'q': std::fputs(kCopyright, stderr); break;
+      case 's':
+        sw.sort = 1;
+        sw.sort_list = optarg;
+        break;
+      case 't': sw.tetrad = word_value("-t", optarg); break;
+      case 'v': sw.covariance = word_value("-v", optarg); break;
+      case 'x': fatal("Not implemented yet!\n");
+      case 'z': sw.split_file = word_value("-z", optarg); break;
+      case '4': sw.four = 1; break;
+      case '?': usage(argv[0], sw.more);
+      case kWhere: std::fprintf(stderr, "%s\n", argv[0]); break;
+      case kOldTetrad: sw.oldtetrad = word_value("--oldtetrad", optarg); break;
+      case kQuiet: sw.quiet = 1; break;
+      case 0: break;
+      default: fatal("Unknown option");
+    }
+  }
+}

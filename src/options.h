@@ -1,0 +1,15 @@
+// The command line: switch parsing into the run-wide settings `sw`, with the
+// switches that act at once (-q, --where, -x, -g/-w, -?).
+#pragma once
+
+// Word value of a switch: 1 (on) or 0 (off) for an absent value, "-", "off",
+// "+" or "on" prefixes; anything else ends the run naming `name` and `value`.
+int word_value(const char *name, const char *value);
+
+// Number value of -e and -h: stores a positive number into `count` and returns
+// 1 (on) or 0 (off). Negative numbers and conversion errors end the run.
+int number_value(const char *value, unsigned int *count);
+
+// Parses every switch of argv with getopt_long, leaving optind at the first
+// data-file name. Settings land in `sw`.
+void parse_switches(int argc, char **argv);

@@ -1,0 +1,141 @@
+#!/usr/bin/env bash
+# End-to-end runner: every directory under CASES is one run of the built tool
+# in a fresh temporary directory, compared byte for byte with what it expects.
+#
+# A case directory holds:
+#   args     the arguments, one per line (may be empty; blanks are kept)
+#   files/   input files copied into the working directory (optional)
+#   setup    bash commands run in the working directory first (optional)
+#   limit    a virtual-memory limit in KiB for the run (optional)
+#   expect/  status, stdout, stderr and every file the run must leave besides
+#            the inputs. In stdout and stderr the line "@BANNER@" stands for
+#            the banner line; in expect/logfile "@TIME@" stands for the
+#            timestamp. logfile is compared only when expect/logfile exists.
+#
+# Usage: run.sh VANTOR CASES [NAME...]      run all cases, or the named ones
+#        UPDATE=1 run.sh VANTOR CASES NAME  write what the run gave into expect/
+set -u
+vantor=$(readlink -f "$1")
+cases=$(readlink -f "$2")
+shift 2
+export LC_ALL=C TZ=UTC
+unset POSIXLY_CORRECT
+
+bindir=$(mktemp -d)
+trap 'rm -rf "$bindir"' EXIT
+ln -s "$vantor" "$bindir/vantor"
+export PATH="$bindir:$PATH"
+banner=$(vantor --more -? | head -n 1)
+
+# Replace the banner line and timestamps so that expectations stay fixed.
+normalise() {
+  BANNER="$banner" perl -pe 's/^\Q$ENV{BANNER}\E$/\@BANNER\@/' "$1"
+}
+normalise_log() {
+  perl -pe 's{^\d\d/\d\d/\d\d \d\d:\d\d:\d\d}{\@TIME\@}' "$1"
+}
+
+run_case() {
+  local dir=$1 name work out status
+  name=$(basename "$dir")
+  work=$(mktemp -d)
+  out=$(mktemp -d)
+  [ -d "$dir/files" ] && cp -a "$dir/files/." "$work/"
+  local -a args=()
+  if [ -f "$dir/args" ]; then
+    mapfile -t args <"$dir/args"
+  fi
+  (
+    cd "$work" || exit 99
+    if [ -f "$dir/setup" ]; then
+      source "$dir/setup" >/dev/null 2>&1 || exit 98
+    fi
+    [ -f "$dir/limit" ] && ulimit -v "$(cat "$dir/limit")"
+    exec vantor "${args[@]}" >"$out/stdout" 2>"$out/stderr" </dev/null
+  )
+  status=$?
+  echo "$status" >"$out/status"
+  normalise "$out/stdout" >"$out/stdout.n"
+  normalise "$out/stderr" >"$out/stderr.n"
+  mv "$out/stdout.n" "$out/stdout"
+  mv "$out/stderr.n" "$out/stderr"
+
+  # Files the run left in the working directory, inputs excluded.
+  local -a produced=()
+  local f
+  while IFS= read -r f; do
+    f=${f#./}
+    if [ -e "$dir/files/$f" ] || [ -L "$dir/files/$f" ]; then
+      cmp -s "$dir/files/$f" "$work/$f" && continue
+    fi
+    [ "$f" = logfile ] && [ ! -e "$dir/expect/logfile" ] && [ -z "${UPDATE:-}" ] && continue
+    produced+=("$f")
+  done < <(cd "$work" && find . -type f | LC_ALL=C sort)
+
+  if [ -n "${UPDATE:-}" ]; then
+    rm -rf "$dir/expect"
+    mkdir -p "$dir/expect"
+    cp "$out/status" "$out/stdout" "$out/stderr" "$dir/expect/"
+    for f in "${produced[@]}"; do
+      [ "$f" = logfile ] && continue
+      mkdir -p "$dir/expect/$(dirname "$f")"
+      cp "$work/$f" "$dir/expect/$f"
+    done
+    echo "updated $name"
+    rm -rf "$work" "$out"
+    return 0
+  fi
+
+  local ok=1 e
+  for e in status stdout stderr; do
+    if ! cmp -s "$dir/expect/$e" "$out/$e"; then
+      ok=0
+      echo "--- $name: $e differs"
+      diff <(cat -A "$dir/expect/$e") <(cat -A "$out/$e") | head -n 20
+    fi
+  done
+  for f in "${produced[@]}"; do
+    if [ "$f" = logfile ]; then
+      if ! cmp -s "$dir/expect/logfile" <(normalise_log "$work/logfile"); then
+        ok=0
+        echo "--- $name: logfile differs"
+        diff <(cat -A "$dir/expect/logfile") <(normalise_log "$work/logfile" | cat -A) | head -n 20
+      fi
+    elif [ ! -f "$dir/expect/$f" ]; then
+      ok=0
+      echo "--- $name: unexpected output file $f"
+    elif ! cmp -s "$dir/expect/$f" "$work/$f"; then
+      ok=0
+      echo "--- $name: $f differs"
+      diff <(cat -A "$dir/expect/$f") <(cat -A "$work/$f") | head -n 20
+    fi
+  done
+  while IFS= read -r f; do
+    f=${f#./}
+    case $f in status | stdout | stderr) continue ;; esac
+    if [ ! -e "$work/$f" ]; then
+      ok=0
+      echo "--- $name: missing output file $f"
+    fi
+  done < <(cd "$dir/expect" && find . -type f)
+  chmod -R u+rwx "$work" 2>/dev/null
+  rm -rf "$work" "$out"
+  [ $ok = 1 ]
+}
+
+failed=0
+total=0
+if [ $# -gt 0 ]; then
+  list=()
+  for n in "$@"; do list+=("$cases/$n"); done
+else
+  list=("$cases"/*/)
+fi
+for dir in "${list[@]}"; do
+  dir=${dir%/}
+  [ -d "$dir" ] || continue
+  total=$((total + 1))
+  run_case "$dir" || failed=$((failed + 1))
+done
+echo "end-to-end: $((total - failed)) of $total cases passed"
+[ $failed = 0 ]
