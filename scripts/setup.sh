@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Makes sure the build tools are present: g++, cmake, make and GoogleTest.
+# Installs what is missing with apt-get when run as root; otherwise says
+# exactly what to install.
+set -eu
+need=()
+command -v g++ >/dev/null 2>&1 || need+=(g++)
+command -v cmake >/dev/null 2>&1 || need+=(cmake)
+command -v make >/dev/null 2>&1 || need+=(make)
+command -v perl >/dev/null 2>&1 || need+=(perl)
+[ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
+[ -x /usr/bin/more ] || need+=(util-linux)
+if [ ${#need[@]} -gt 0 ]; then
+  if [ "$(id -u)" = 0 ] && command -v apt-get >/dev/null 2>&1; then
+    echo "Installing: ${need[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq "${need[@]}" >/dev/null
+  else
+    echo "Missing build tools. Install them with:" >&2
+    echo "  sudo apt-get install ${need[*]}" >&2
+    exit 1
+  fi
+fi
