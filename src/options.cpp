@@ -17,13 +17,13 @@
 
 Switches sw;
 
-namespace {
-
 // Every upper-case letter is declared like its lower-case twin.
 const char kShortOptions[] =
     "4ABC::DE::F::G:H::IL:M::N::QS:T::V::W:XZ::?abc::de::f::g:h::il:m::n::qs:t::v::w:xz::";
 
+namespace {
 enum { kWhere = 1, kOldTetrad = 2, kQuiet = 3 };
+}  // namespace
 
 const struct option kLongOptions[] = {
     {"allscores", no_argument, nullptr, 'a'},
@@ -55,6 +55,8 @@ const struct option kLongOptions[] = {
     {"zsquare", no_argument, &sw.square, 1},
     {nullptr, 0, nullptr, 0},
 };
+
+namespace {
 
 // Tests 2 to 5 of the word grammar; -1 when none applies.
 int word_prefix(const char *value) {

@@ -2,6 +2,14 @@
 // switches that act at once (-q, --where, -x, -g/-w, -?).
 #pragma once
 
+#include <getopt.h>
+
+// The long switches in their fixed order, ended by an all-zero entry.
+extern const struct option kLongOptions[];
+
+// The short switches as handed to getopt_long.
+extern const char kShortOptions[];
+
 // Word value of a switch: 1 (on) or 0 (off) for an absent value, "-", "off",
 // "+" or "on" prefixes; anything else ends the run naming `name` and `value`.
 int word_value(const char *name, const char *value);
