@@ -1,0 +1,25 @@
+// Fuzz target: the switch parser over random argument vectors. "--more" goes
+// first so that a usage request prints directly instead of starting a pager.
+#include <cstdio>
+
+#include "fuzz_common.h"
+#include "messages.h"
+#include "options.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+  static bool once = [] {
+    std::freopen("/dev/null", "w", stdout);
+    std::freopen("/dev/null", "w", stderr);
+    return true;
+  }();
+  (void)once;
+  std::vector<std::string> args = split_arguments(data, size, 64);
+  args.insert(args.begin(), {"vantor", "--more"});
+  std::vector<char *> argv = make_argv(args);
+  reset_run_state();
+  try {
+    parse_switches(static_cast<int>(args.size()), argv.data());
+  } catch (const RunEnd &) {
+  }
+  return 0;
+}
