@@ -10,12 +10,6 @@
 #include "stats.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  static bool once = [] {
-    std::freopen("/dev/null", "w", stdout);
-    std::freopen("/dev/null", "w", stderr);
-    return true;
-  }();
-  (void)once;
   if (size > 65536) return 0;
   reset_run_state();
   sw.quiet = 1;

@@ -19,8 +19,6 @@ static std::string work_dir() {
     char tmpl[] = "/tmp/vantor-fuzz-XXXXXX";
     char *d = mkdtemp(tmpl);
     if (d == nullptr) std::abort();
-    std::freopen("/dev/null", "w", stdout);
-    std::freopen("/dev/null", "w", stderr);
     return std::string(d);
   }();
   return dir;

@@ -7,12 +7,6 @@
 #include "options.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  static bool once = [] {
-    std::freopen("/dev/null", "w", stdout);
-    std::freopen("/dev/null", "w", stderr);
-    return true;
-  }();
-  (void)once;
   std::vector<std::string> args = split_arguments(data, size, 64);
   args.insert(args.begin(), {"vantor", "--more"});
   std::vector<char *> argv = make_argv(args);

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets with clang and runs each for SECONDS (default 60),
+# growing the corpus under tests/fuzz/corpus/<target>. Crash inputs land in
+# tests/fuzz/crashes/; each one found becomes a regression case.
+# Usage: tests/fuzz/run_fuzzers.sh [SECONDS] [target...]
+set -eu
+cd "$(dirname "$0")/../.."
+seconds=${1:-60}
+shift || true
+targets=("$@")
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_switches fuzz_data fuzz_run)
+CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTOR_FUZZ=ON \
+  -DVANTOR_TESTS=OFF >/dev/null
+cmake --build build-fuzz -j "$(nproc)" --target "${targets[@]}"
+mkdir -p tests/fuzz/crashes
+for t in "${targets[@]}"; do
+  mkdir -p "tests/fuzz/corpus/$t"
+  dict=()
+  [ -f "tests/fuzz/$t.dict" ] && dict=(-dict="tests/fuzz/$t.dict")
+  echo "== $t for ${seconds}s"
+  "build-fuzz/$t" -max_total_time="$seconds" -max_len=4096 -timeout=10 -rss_limit_mb=4096 -close_fd_mask=3 \
+    -artifact_prefix=tests/fuzz/crashes/ "${dict[@]}" "tests/fuzz/corpus/$t" 2>&1 |
+    grep -E '^#[0-9]+ *DONE|Done [0-9]+ runs|ERROR|SUMMARY|crash-|stat::' || true
+done
