@@ -1,7 +1,9 @@
 // Entry point and run driver: start-up, the switches, the invocation record
 // and banner, then every data file through its fixed sequence of phases.
 // The phases themselves live in the input, stats and eigen source groups.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <clocale>
 #include <cstdio>
@@ -21,13 +23,21 @@
 namespace {
 
 // Data files are read three times (first line, row count, loading), so only
-// a regular file will do: a pipe or terminal would hang or read empty.
+// a regular file will do: a pipe or terminal would hang or read empty. The
+// file is opened without blocking so that a FIFO without a writer cannot
+// stall the run before it is recognised.
 FILE *open_data_file(const char *name) {
-  FILE *in = std::fopen(name, "r");
-  if (in == nullptr) fatal("Can't read file %s\n", name);
+  int fd = open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) fatal("Can't read file %s\n", name);
   struct stat st;
-  if (fstat(fileno(in), &st) != 0 || !S_ISREG(st.st_mode)) {
-    std::fclose(in);
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+      fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+    close(fd);
+    fatal("Can't read file %s\n", name);
+  }
+  FILE *in = fdopen(fd, "r");
+  if (in == nullptr) {
+    close(fd);
     fatal("Can't read file %s\n", name);
   }
   return in;
