@@ -1,0 +1,62 @@
+// The correlation matrix as data for the TETRAD causal-modelling program:
+// the current format ".inp" and the old one ".da1". Both are written from cc
+// after its diagonal has been set to 1.0.
+#include <cstdio>
+
+#include "messages.h"
+#include "naming.h"
+#include "stats.h"
+#include "vantor.h"
+
+namespace {
+
+// Labels per line and values per line of a split ".inp" file.
+constexpr uint32_t kSplitLabels = 20;
+constexpr uint32_t kSplitValues = 11;
+
+// The old format names a variable with a letter and a digit, a0 to y9.
+constexpr uint32_t kOldTetradMaxVariables = 250;
+
+char label_letter(uint32_t i) { return static_cast<char>('a' + i / 10); }
+char label_digit(uint32_t i) { return static_cast<char>('0' + i % 10); }
+
+}  // namespace
+
+void write_inp_file(uint32_t n, uint32_t m) {
+  OutputFile out = open_output(output_name(".inp"));
+  announce_output(out);
+  const bool split = sw.split_file != 0;
+  if (split) std::printf("Using split\n");
+  std::fputs("/Covariance\n", out.fp);
+  std::fprintf(out.fp, "%u\n", n);
+  for (uint32_t i = 0; i < m; ++i) {
+    std::fprintf(out.fp, "x%d ", sortarr1[i] + 1);
+    if (split && (i + 1) % kSplitLabels == 0 && i + 1 < m) std::fputc('\n', out.fp);
+  }
+  std::fputc('\n', out.fp);
+  for (uint32_t i = 0; i < m; ++i) {
+    for (uint32_t j = 0; j <= i; ++j) {
+      std::fprintf(out.fp, " %8.4f", cc[i][j]);
+      if (split && (j + 1) % kSplitValues == 0 && j < i) std::fputc('\n', out.fp);
+    }
+    std::fputc('\n', out.fp);
+  }
+  close_output(out);
+}
+
+void write_da1_file(uint32_t n, uint32_t m) {
+  const std::string name = output_name(".da1");
+  if (m > kOldTetradMaxVariables) fatal("Too many variables for old tetrad");
+  OutputFile out = open_output(name);
+  announce_output(out);
+  // The value count n * m reaches past 32 bits on large tables.
+  std::fprintf(out.fp, "%llu\n", static_cast<unsigned long long>(n) * m);
+  for (uint32_t i = 0; i < m; ++i)
+    std::fprintf(out.fp, " 1.0 %c%c %c%c\n", label_letter(i), label_digit(i), label_letter(i),
+                 label_digit(i));
+  for (uint32_t i = 1; i < m; ++i)
+    for (uint32_t j = 0; j < i; ++j)
+      std::fprintf(out.fp, "%8.5f %c%c %c%c\n", cc[j][i], label_letter(j), label_digit(j),
+                   label_letter(i), label_digit(i));
+  close_output(out);
+}

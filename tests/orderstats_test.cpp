@@ -1,0 +1,118 @@
+// Median and quartiles: the interpolation table, and the selection against a
+// full sort with the platform's qsort.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <random>
+
+#include "stats_fixture.h"
+
+namespace {
+
+struct OrderStatsTest : testing::Test {
+  void TearDown() override { free_work_arrays(); }
+};
+
+int compare_ascending(const void *pa, const void *pb) {
+  const double d = *static_cast<const double *>(pa) - *static_cast<const double *>(pb);
+  return d < 0 ? -1 : d > 0 ? 1 : 0;
+}
+
+// The straightforward computation: qsort the whole column, then read the
+// interpolation positions.
+VariableStats sorted_reference(std::vector<double> a) {
+  std::qsort(a.data(), a.size(), sizeof(double), compare_ascending);
+  const size_t n = a.size(), q = n / 4, h = n / 2;
+  VariableStats s{};
+  if (n == 1) {
+    s.median = s.lquart = s.uquart = a[0];
+    return s;
+  }
+  s.median = n % 2 ? a[h] : (a[h - 1] + a[h]) / 2;
+  switch (n % 4) {
+    case 0:
+      s.lquart = (a[q - 1] + a[q]) / 2, s.uquart = (a[3 * q - 1] + a[3 * q]) / 2;
+      break;
+    case 1:
+      s.lquart = 0.25 * a[q - 1] + 0.75 * a[q], s.uquart = 0.75 * a[3 * q] + 0.25 * a[3 * q + 1];
+      break;
+    case 2:
+      s.lquart = a[q], s.uquart = a[3 * q + 1];
+      break;
+    default:
+      s.lquart = 0.75 * a[q] + 0.25 * a[q + 1];
+      s.uquart = 0.25 * a[3 * q + 1] + 0.75 * a[3 * q + 2];
+  }
+  return s;
+}
+
+}  // namespace
+
+TEST_F(OrderStatsTest, InterpolationFollowsTheRemainderOfNDividedByFour) {
+  const struct {
+    std::vector<double> values;
+    double median, lquart, uquart;
+  } cases[] = {
+      {{7}, 7, 7, 7},
+      {{2, 1}, 1.5, 1, 2},
+      {{3, 1, 2}, 2, 1.25, 2.75},
+      {{4, 3, 2, 1}, 2.5, 1.5, 3.5},
+      {{5, 1, 4, 2, 3}, 3, 1.75, 4.25},
+      {{6, 5, 4, 3, 2, 1}, 3.5, 2, 5},
+      {{1, 2, 3, 4, 5, 6, 7}, 4, 2.25, 5.75},
+      {{8, 1, 7, 2, 6, 3, 5, 4}, 4.5, 2.5, 6.5},
+  };
+  for (const auto &c : cases) {
+    load_columns({c.values});
+    compute_order_stats(c.values.size(), 1);
+    EXPECT_EQ(v[0].median, c.median) << c.values.size();
+    EXPECT_EQ(v[0].lquart, c.lquart) << c.values.size();
+    EXPECT_EQ(v[0].uquart, c.uquart) << c.values.size();
+    free_work_arrays();
+  }
+}
+
+// Selection must give the values a full qsort gives, bit for bit: with ties,
+// with +0 and -0 together, with NaN and infinities, at every remainder of n.
+TEST_F(OrderStatsTest, SelectionEqualsTheFullSortOnRandomColumns) {
+  std::mt19937_64 rng(4242);
+  const double inf = std::numeric_limits<double>::infinity();
+  const double specials[] = {0.0, -0.0, inf, -inf, std::nan("")};
+  enum { kPlain, kTies, kPlusZeros, kBothZeros, kInfinities, kNaN, kKinds };
+  for (int round = 0; round < 400; ++round) {
+    const int kind = round % kKinds;
+    const uint32_t n = 1 + rng() % (round < 300 ? 40 : 3000);
+    std::vector<double> col(n);
+    for (auto &x : col) {
+      const uint64_t r = rng();
+      x = kind == kTies ? static_cast<double>(r % 5) : std::ldexp(static_cast<double>(r >> 11), -50) - 4;
+      if (r % 7 == 0) {
+        if (kind == kPlusZeros) x = 0.0;
+        if (kind == kBothZeros) x = specials[r % 2];
+        if (kind == kInfinities) x = specials[2 + r % 2];
+        if (kind == kNaN) x = specials[r % 5];
+      }
+    }
+    load_columns({col});
+    compute_order_stats(n, 1);
+    const VariableStats want = sorted_reference(col);
+    EXPECT_EQ(bits(v[0].median), bits(want.median)) << "round " << round << " n " << n;
+    EXPECT_EQ(bits(v[0].lquart), bits(want.lquart)) << "round " << round << " n " << n;
+    EXPECT_EQ(bits(v[0].uquart), bits(want.uquart)) << "round " << round << " n " << n;
+    free_work_arrays();
+  }
+}
+
+TEST_F(OrderStatsTest, EveryColumnIsTakenAloneAndTheDataIsLeftInPlace) {
+  const Columns cols = {{9, 1, 5}, {-1, -3, -2}};
+  load_columns(cols);
+  compute_order_stats(3, 2);
+  EXPECT_EQ(v[0].median, 5.0);
+  EXPECT_EQ(v[1].median, -2.0);
+  for (uint32_t k = 0; k < 3; ++k) {
+    EXPECT_EQ(dd[k][0], cols[0][k]);
+    EXPECT_EQ(dd[k][1], cols[1][k]);
+  }
+}
