@@ -1,0 +1,78 @@
+// Histogram counts of every variable (B equal bins from the minimum up to
+// 1.00001 times the maximum) and the ".his" file of relative frequencies.
+// The extremes themselves come from the statistics group.
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+#include "eigen.h"
+#include "messages.h"
+#include "naming.h"
+#include "vantor.h"
+
+namespace {
+
+// Users' log filters key on the location this trace has always carried, the
+// counting loop of the program's main source, so it is kept fixed here.
+constexpr const char kTraceFile[] = "src/vantor.cpp";
+constexpr int kTraceLine = 979;
+
+// Bin of q = (x - min) / w, truncated toward zero. A q outside the bins goes
+// to the nearest one (a negative q to bin 0, q at or above B to bin B - 1)
+// and a q that is not a number to the middle bin, where a zero width sends
+// every value; q is never converted to int outside the int range.
+int32_t bin_of(double q, uint32_t B) {
+  if (std::isnan(q)) return static_cast<int32_t>(B / 2);
+  if (q < 0) return 0;
+  if (q >= static_cast<double>(B)) return static_cast<int32_t>(B - 1);
+  return static_cast<int32_t>(q);
+}
+
+// Counts are 32-bit; a bin that has reached the limit stays there rather
+// than wrap (only possible beyond 2^31 observations).
+void add_one(int32_t &count) {
+  if (count < INT32_MAX) ++count;
+}
+
+}  // namespace
+
+void count_histogram(uint32_t n, uint32_t m) {
+  const uint32_t B = sw.bins;
+  if (B == 0) return;  // no bins to count into (the switch never stores 0)
+  const int32_t middle = static_cast<int32_t>(B / 2);
+  // The factor stretches the maximum, not the range; B - 1 is 0 for one bin,
+  // giving an infinite (or 0/0) width.
+  std::vector<double> width(m);
+  for (uint32_t k = 0; k < m; ++k)
+    width[k] = (1.00001 * v[k].max - v[k].min) / static_cast<double>(B - 1);
+  for (uint32_t r = 0; r < n; ++r) {
+    const double *row = dd[r];
+    for (uint32_t k = 0; k < m; ++k) {
+      const double w = width[k];
+      if (w == 0) {
+        add_one(histogram[middle][k]);
+        continue;
+      }
+      const double d = row[k] - v[k].min;
+      const double q = d / w;
+      const int32_t b = bin_of(q, B);
+      if (sw.debug)
+        debug_trace(kTraceFile, kTraceLine, "dummy:%f diff:%f= %f %d %d\n", q, w, q / w, b,
+                    static_cast<int>(B));
+      add_one(histogram[b][k]);
+    }
+  }
+}
+
+void write_his_file(uint32_t n, uint32_t m) {
+  OutputFile out = open_output(output_name(".his"));
+  announce_output(out);
+  const double rows = static_cast<double>(n);
+  for (uint32_t k = 0; k < m; ++k) {
+    for (uint32_t b = 0; b < sw.bins; ++b)
+      std::fprintf(out.fp, "%.4f ", static_cast<double>(histogram[b][k]) / rows);
+    std::fputc('\n', out.fp);
+  }
+  close_output(out);
+}

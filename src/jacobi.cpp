@@ -1,0 +1,174 @@
+// Eigen-decomposition of the correlation matrix: symmetrising cc, the cyclic
+// threshold Jacobi method on it, and collecting the eigenvalues into root.
+// Loadings, ordering and the files written from them are in components.cpp.
+#include "jacobi.h"
+
+#include <cfloat>
+#include <cmath>
+
+#include "eigen.h"
+#include "vantor.h"
+
+namespace {
+
+constexpr double kFinalFactor = 0.000001;  // the thresholds end at 1e-6 of g
+constexpr double kFlipLimit = 0.0000000000001;
+// Cyclic Jacobi clears a threshold step in a handful of sweeps; the bound is
+// only a guard against arithmetic that can never settle.
+constexpr uint64_t kMaxSweepsPerStep = 100;
+
+struct Rotation {
+  double s;
+  double c;
+};
+
+// Sine and cosine that annihilate x = a[j][i] given a[j][j] and a[i][i]. The
+// sign of w is flipped for every y below 1e-13, not only for negative y.
+Rotation rotation_for(double x, double ajj, double aii) {
+  const double y = 0.5 * (ajj - aii);
+  double w = -x / std::sqrt(x * x + y * y);
+  if (y < kFlipLimit) w = -w;
+  const double s = w / std::sqrt(2 * (1 + std::sqrt(1 - w * w)));
+  const double c = std::sqrt(1 - s * s);
+  return {s, c};
+}
+
+// Rotates elements lo..hi-1 of the pair of rows (j, i): the new row i is
+// s*p + c*q and the new row j is c*p - s*q.
+void rotate_span(double *__restrict rj, double *__restrict ri, uint32_t lo, uint32_t hi,
+                 Rotation r) {
+  for (uint32_t k = lo; k < hi; ++k) {
+    const double p = rj[k];
+    const double q = ri[k];
+    ri[k] = r.s * p + r.c * q;
+    rj[k] = r.c * p - r.s * q;
+  }
+}
+
+// One rotation of the pair (j, i), j < i. The textbook form updates columns j
+// and i and then copies them into rows j and i. The matrix is exactly
+// symmetric before every rotation, so rows j and i hold the same values as
+// those columns: updating the rows forms the same products and sums, walks
+// contiguous memory, and copying them into the columns restores symmetry.
+// The eigenvectors are kept transposed (vt[i] is eigenvector i) for the same
+// reason.
+void rotate_pair(double *const *a, double *const *vt, uint32_t m, uint32_t j, uint32_t i,
+                 Rotation r) {
+  double *rj = a[j];
+  double *ri = a[i];
+  rotate_span(vt[j], vt[i], 0, m, r);
+  rotate_span(rj, ri, 0, j, r);
+  rotate_span(rj, ri, j + 1, i, r);
+  rotate_span(rj, ri, i + 1, m, r);
+
+  // The 2 x 2 block, from its values before the rotation.
+  const double ajj = rj[j];
+  const double aii = ri[i];
+  const double aji = rj[i];
+  const double c2 = r.c * r.c;
+  const double s2 = r.s * r.s;
+  const double sc = r.s * r.c;
+  const double X = 2 * aji * sc;
+  const double off = aji * (c2 - s2) + sc * (ajj - aii);
+  rj[i] = off;
+  ri[j] = off;
+  rj[j] = ajj * c2 + aii * s2 - X;
+  ri[i] = aii * c2 + ajj * s2 + X;
+
+  for (uint32_t k = 0; k < m; ++k) {
+    a[k][j] = rj[k];
+    a[k][i] = ri[k];
+  }
+}
+
+// One sweep over the pairs of the upper triangle, column by column. An
+// element whose size equals the threshold is rotated. a[j][i] is read as
+// a[i][j], its mirror image, to walk row i.
+uint64_t sweep(double *const *a, double *const *vt, uint32_t m, double t) {
+  uint64_t rotations = 0;
+  for (uint32_t i = 1; i < m; ++i) {
+    const double *ri = a[i];
+    for (uint32_t j = 0; j < i; ++j) {
+      const double x = ri[j];
+      if (std::fabs(x) < t) continue;
+      rotate_pair(a, vt, m, j, i, rotation_for(x, a[j][j], ri[i]));
+      ++rotations;
+    }
+  }
+  return rotations;
+}
+
+bool all_finite(const double *const *a, uint32_t m) {
+  for (uint32_t r = 0; r < m; ++r)
+    for (uint32_t c = 0; c < m; ++c)
+      if (!std::isfinite(a[r][c])) return false;
+  return true;
+}
+
+// Square root of the sum of squares of the off-diagonal elements, added row
+// by row.
+double off_diagonal_norm(const double *const *a, uint32_t m) {
+  double sum = 0;
+  for (uint32_t r = 0; r < m; ++r)
+    for (uint32_t c = 0; c < m; ++c)
+      if (r != c) sum += a[r][c] * a[r][c];
+  return std::sqrt(sum);
+}
+
+void set_identity(double *const *v, uint32_t m) {
+  for (uint32_t r = 0; r < m; ++r)
+    for (uint32_t c = 0; c < m; ++c) v[r][c] = r == c ? 1.0 : 0.0;
+}
+
+void transpose_in_place(double *const *v, uint32_t m) {
+  for (uint32_t r = 1; r < m; ++r)
+    for (uint32_t c = 0; c < r; ++c) {
+      const double t = v[r][c];
+      v[r][c] = v[c][r];
+      v[c][r] = t;
+    }
+}
+
+}  // namespace
+
+JacobiCounts jacobi_decompose(double *const *a, double *const *v, uint32_t m) {
+  JacobiCounts counts;
+  set_identity(v, m);
+  if (!all_finite(a, m)) return counts;  // rotations would never settle
+  const double g = off_diagonal_norm(a, m);
+  const double f = g * kFinalFactor;
+  // Nothing to rotate: the matrix is diagonal already (g = 0 would divide 0
+  // by 0), or so nearly that the thresholds would underflow to 0 and every
+  // zero element be rotated without end. An overflowing norm is not finite.
+  if (!std::isfinite(f) || f < DBL_MIN) return counts;
+
+  counts.rotated = true;
+  double t = g;
+  do {
+    t = t / m;
+    uint64_t step_sweeps = 0;
+    uint64_t made = 0;
+    do {
+      made = sweep(a, v, m, t);
+      counts.rotations += made;
+      ++counts.sweeps;
+      ++step_sweeps;
+    } while (made != 0 && step_sweeps < kMaxSweepsPerStep);
+    if (made != 0) break;
+  } while (t > f);
+
+  transpose_in_place(v, m);
+  return counts;
+}
+
+double eigen_decompose(uint32_t m) {
+  for (uint32_t r = 1; r < m; ++r)
+    for (uint32_t c = 0; c < r; ++c) cc[r][c] = cc[c][r];
+  jacobi_decompose(cc.rows.get(), ss.rows.get(), m);
+  double total = 0;
+  for (uint32_t i = 0; i < m; ++i) {
+    root[i] = cc[i][i];
+    total += root[i];
+  }
+  return total;
+}

@@ -1,0 +1,107 @@
+// Loadings, the descending order of the components and the ".eig" file.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "eigen.h"
+#include "eigen_fixture.h"
+#include "vantor.h"
+
+namespace {
+
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// Eigenvalues set directly on the diagonal of cc and in root, with identity
+// eigenvectors unless given.
+void set_roots(const std::vector<double> &roots) {
+  const uint32_t m = roots.size();
+  alloc_work_arrays(1, m);
+  for (uint32_t i = 0; i < m; ++i) {
+    root[i] = cc[i][i] = roots[i];
+    ss[i][i] = 1.0;
+  }
+}
+
+std::vector<int32_t> order_of(uint32_t m) {
+  order_components(m);
+  return std::vector<int32_t>(position.get(), position.get() + m);
+}
+
+class ComponentsTest : public EigenOutputTest {};
+
+TEST_F(ComponentsTest, ComponentsAreOrderedByDecreasingEigenvalue) {
+  const struct {
+    const char *what;
+    std::vector<double> roots;
+    std::vector<int32_t> position;
+  } cases[] = {
+      {"descending", {1, 3, 0.5, 2}, {1, 3, 0, 2}},
+      {"ties keep the decomposition order", {1, 2, 1, 2}, {1, 3, 0, 2}},
+      {"one variable", {1}, {0}},
+      // Nothing beats -1e20: component 0 is chosen again, placed or not.
+      {"not numbers", {kNaN, 2, kNaN}, {1, 0, 0}},
+      {"below the starting bound", {-1e30, -1e21}, {0, 0}},
+  };
+  for (const auto &c : cases) {
+    set_roots(c.roots);
+    EXPECT_EQ(order_of(c.roots.size()), c.position) << c.what;
+    free_work_arrays();
+  }
+}
+
+TEST_F(ComponentsTest, LoadingsScaleEigenvectorsBySqrtOfEigenvalue) {
+  set_roots({4.0, 0.0, -1e-12});
+  ss[1][0] = -0.5;
+  ss[2][1] = -0.5;
+  order_components(3);
+  const double *pcm = pc.get();
+  EXPECT_EQ(pcm[0 * 3 + 0], 2.0);
+  EXPECT_EQ(pcm[1 * 3 + 0], -1.0);
+  EXPECT_EQ(pcm[1 * 3 + 1], 0.0);  // zero eigenvalue
+  EXPECT_EQ(pcm[2 * 3 + 1], 0.0);
+  for (int k = 0; k < 3; ++k) {
+    // A slightly negative eigenvalue carries no variance: loadings exactly 0.
+    EXPECT_EQ(pcm[k * 3 + 2], 0.0) << k;
+    EXPECT_FALSE(std::signbit(pcm[k * 3 + 2])) << k;
+  }
+}
+
+TEST_F(ComponentsTest, EigFileOfTwoVariablesWithCorrelationHalf) {
+  set_pair_correlation(0.5);
+  const double total = eigen_decompose(2);
+  order_components(2);
+  EXPECT_EQ(position[0], 1);
+  EXPECT_EQ(position[1], 0);
+  sw.quiet = 0;
+  testing::internal::CaptureStdout();
+  write_eig_file(2, total);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Writing file: " + path(".eig") + "\n");
+  EXPECT_EQ(read(".eig"),
+            "  75.000  25.000\n"
+            " 51.400  48.600\n"
+            " 0.866   0.500 \n"
+            " 0.866  -0.500 \n");
+}
+
+TEST_F(ComponentsTest, EigFileOfOneVariableHasAFiniteReferenceValue) {
+  set_roots({1.0});
+  order_components(1);
+  write_eig_file(1, 1.0);
+  EXPECT_EQ(read(".eig"), "  100.000\n 101.400\n 1.000 \n");
+}
+
+TEST_F(ComponentsTest, EigFileReferenceLineFallsEvenlyAndTiesKeepOrder) {
+  set_roots({1.0, 1.0, 1.0});
+  order_components(3);
+  write_eig_file(3, 3.0);
+  EXPECT_EQ(read(".eig"),
+            "  33.333  33.333  33.333\n"
+            " 34.733  33.333  31.933\n"
+            " 1.000   0.000   0.000 \n"
+            " 0.000   1.000   0.000 \n"
+            " 0.000   0.000   1.000 \n");
+}
+
+}  // namespace
