@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Makes sure the build tools are present: g++, cmake, make and GoogleTest.
+# Makes sure the build tools are present: g++, cmake, make and GoogleTest,
+# and groff for the man-page check.
 # Installs what is missing with apt-get when run as root; otherwise says
 # exactly what to install.
 set -eu
@@ -10,6 +11,7 @@ command -v make >/dev/null 2>&1 || need+=(make)
 command -v perl >/dev/null 2>&1 || need+=(perl)
 [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
 [ -x /usr/bin/more ] || need+=(util-linux)
+command -v groff >/dev/null 2>&1 || need+=(groff-base)
 if [ ${#need[@]} -gt 0 ]; then
   if [ "$(id -u)" = 0 ] && command -v apt-get >/dev/null 2>&1; then
     echo "Installing: ${need[*]}"
