@@ -21,19 +21,31 @@ int compare_ascending(const void *pa, const void *pb) {
   return 0;
 }
 
-// Copies column i of dd into buf. Returns true when the comparison above is a
-// total order on the column (no NaN, and not both +0 and -0): then values it
-// calls equal are identical, and every sorting method, a partial one
-// included, puts the same value at every position.
-bool copy_column(uint32_t n, uint32_t i, double *buf) {
+// Columns copied out of dd in one pass: dd is stored by rows, so each pass
+// over it for a single column would fetch whole cache lines for one value.
+constexpr uint32_t kColumnsPerPass = 4;
+
+// Whether the sort comparison is a total order on a column: no NaN, and not
+// both +0 and -0. Then values it calls equal are identical, and every sorting
+// method, a partial one included, puts the same value at every position.
+struct ColumnOrder {
   bool nan = false, plus_zero = false, minus_zero = false;
-  for (uint32_t k = 0; k < n; ++k) {
-    const double x = dd[k][i];
-    buf[k] = x;
+  bool total() const { return !nan && !(plus_zero && minus_zero); }
+  void see(double x) {
     nan |= std::isnan(x);
     if (x == 0) (std::signbit(x) ? minus_zero : plus_zero) = true;
   }
-  return !nan && !(plus_zero && minus_zero);
+};
+
+// Copies columns i0 .. i0+count-1 of dd into buf, column g at buf + g*n.
+void copy_columns(uint32_t n, uint32_t i0, uint32_t count, double *buf, ColumnOrder *order) {
+  for (uint32_t k = 0; k < n; ++k) {
+    const double *x = dd[k] + i0;
+    for (uint32_t g = 0; g < count; ++g) {
+      buf[static_cast<size_t>(g) * n + k] = x[g];
+      order[g].see(x[g]);
+    }
+  }
 }
 
 // Puts the sorted values at the ascending positions idx[0..count) into place
@@ -108,15 +120,22 @@ void set_order_stats(VariableStats &s, const double *a, size_t n) {
 
 void compute_order_stats(uint32_t n, uint32_t m) {
   if (n == 0 || m == 0) return;
-  const size_t bytes = static_cast<size_t>(n) * sizeof(double);
+  const uint32_t per_pass = m < kColumnsPerPass ? m : kColumnsPerPass;
+  const size_t bytes = static_cast<size_t>(n) * per_pass * sizeof(double);
   CArray<double> buf(static_cast<double *>(std::malloc(bytes)));
   if (!buf) fatal("Not enough memory (%s, %llu)", "sortbuffer", static_cast<unsigned long long>(bytes));
   const std::vector<size_t> idx = n >= 2 ? needed_positions(n) : std::vector<size_t>{0};
-  for (uint32_t i = 0; i < m; ++i) {
-    if (copy_column(n, i, buf.get()))
-      select_positions(buf.get(), 0, n, idx.data(), idx.size());
-    else
-      std::qsort(buf.get(), n, sizeof(double), compare_ascending);
-    set_order_stats(v[i], buf.get(), n);
+  for (uint32_t i0 = 0; i0 < m; i0 += per_pass) {
+    const uint32_t count = m - i0 < per_pass ? m - i0 : per_pass;
+    ColumnOrder order[kColumnsPerPass];
+    copy_columns(n, i0, count, buf.get(), order);
+    for (uint32_t g = 0; g < count; ++g) {
+      double *a = buf.get() + static_cast<size_t>(g) * n;
+      if (order[g].total())
+        select_positions(a, 0, n, idx.data(), idx.size());
+      else
+        std::qsort(a, n, sizeof(double), compare_ascending);
+      set_order_stats(v[i0 + g], a, n);
+    }
   }
 }
