@@ -1,0 +1,50 @@
+// Examination of a data file before loading: the column count of its first
+// data line and the row capacity (the count of data lines). Opening and
+// closing the file is the driver's job.
+#include <cstdint>
+#include <cstdlib>
+
+#include "input.h"
+#include "messages.h"
+#include "reader.h"
+
+uint32_t count_columns(const char *s) {
+  // Saturating: a count this large cannot be allocated for anyway, and the
+  // work arrays then refuse it instead of being sized by a wrapped count.
+  uint64_t count = 0;
+  const char *p = s;
+  while (*p != '\0') {
+    char *next = nullptr;
+    (void)std::strtod(p, &next);
+    if (next == p) break;
+    ++count;
+    p = next;
+  }
+  return count > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(count);
+}
+
+uint32_t examine_first_line(FILE *in) {
+  LineReader r;
+  reader_open(r, in);
+  const int64_t len = read_whole_data_line(r, LineBuffer{&line, &line_size, "line"});
+  if (len < 0) fatal("Can't read file");
+  // Numbers after a NUL byte are not seen: the line ends there as a string.
+  const uint32_t c = count_columns(line.get());
+  if (c == 0) fatal("Too few variables\n");
+  return c;
+}
+
+uint32_t count_data_lines(FILE *in) {
+  // Rows are numbered with a signed 32-bit count; a file with more data
+  // lines than that cannot be loaded.
+  constexpr uint64_t kMaxRows = INT32_MAX;
+  LineReader r;
+  reader_open(r, in);
+  uint64_t count = 0;
+  // No rereading here: a line longer than `line` comes in pieces and every
+  // piece is counted, so the capacity is never smaller than the rows loaded.
+  while (read_data_line(r, nullptr, line_size, kCommentChars) >= 0) {
+    if (++count > kMaxRows) fatal("Too many data series: >%d\a\n", static_cast<int>(kMaxRows));
+  }
+  return static_cast<uint32_t>(count);
+}

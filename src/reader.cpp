@@ -1,0 +1,135 @@
+// The line reader: the run-wide examination buffer `line`, the read-ahead
+// window over a data file, comment skipping, fgets-style pieces and the
+// doubling of a buffer while a line does not fit.
+#include "reader.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "input.h"
+#include "messages.h"
+
+const char kCommentChars[] = "#;!";
+
+CArray<char> line;
+int64_t line_size = 0;
+
+namespace {
+
+constexpr int64_t kLineStartSize = 40960;
+
+// A buffer larger than the machine's memory cannot be filled; refusing it
+// keeps an overcommitting allocator from promising it.
+bool beyond_memory(int64_t bytes) {
+  long pages = sysconf(_SC_PHYS_PAGES);
+  long page_size = sysconf(_SC_PAGE_SIZE);
+  if (pages <= 0 || page_size <= 0) return false;
+  return static_cast<uint64_t>(bytes) >
+         static_cast<uint64_t>(pages) * static_cast<uint64_t>(page_size);
+}
+
+// Makes sure unread bytes are in the window; false at the end of the file or
+// on a read error, which sets the end-of-file indicator as fgetc would.
+bool fill(LineReader &r) {
+  if (r.pos < r.end) return true;
+  r.pos = 0;
+  r.end = std::fread(r.window.get(), 1, r.window_size, r.in);
+  if (r.end == 0) r.eof = true;
+  return r.end > 0;
+}
+
+}  // namespace
+
+void alloc_line_buffer() {
+  line.reset(static_cast<char *>(std::calloc(kLineStartSize, 1)));
+  if (!line) fatal("Not enough memory (%s, %d)", "line", static_cast<int>(kLineStartSize));
+  line_size = kLineStartSize;
+}
+
+void release_line_buffer() { line.reset(); }
+
+void reader_open(LineReader &r, FILE *in, size_t window_size) {
+  if (window_size == 0) window_size = 1;
+  r.in = in;
+  r.window.reset(static_cast<char *>(std::malloc(window_size)));
+  if (!r.window) fatal("Not enough memory (%s, %zu)", "window", window_size);
+  r.window_size = window_size;
+  r.pos = r.end = 0;
+  r.eof = false;
+}
+
+int64_t read_line_piece(LineReader &r, char *dst, int64_t cap) {
+  const int64_t want = cap - 1;
+  int64_t got = 0;
+  while (got < want && fill(r)) {
+    size_t chunk = r.end - r.pos;
+    if (static_cast<uint64_t>(want - got) < chunk) chunk = static_cast<size_t>(want - got);
+    const char *from = r.window.get() + r.pos;
+    const void *nl = std::memchr(from, '\n', chunk);
+    if (nl != nullptr) chunk = static_cast<size_t>(static_cast<const char *>(nl) - from) + 1;
+    if (dst != nullptr) std::memcpy(dst + got, from, chunk);
+    r.pos += chunk;
+    got += static_cast<int64_t>(chunk);
+    if (nl != nullptr) break;
+  }
+  if (dst != nullptr && cap > 0) dst[got] = '\0';
+  return got;
+}
+
+int64_t read_data_line(LineReader &r, char *dst, int64_t cap, const char *comments) {
+  for (;;) {
+    if (!fill(r)) return -1;
+    const char first = r.window[r.pos];
+    if (comments == nullptr || first == '\0' || std::strchr(comments, first) == nullptr)
+      return read_line_piece(r, dst, cap);
+    // A comment line is skipped through its line end, however long it is;
+    // one that the end of the file cuts short ends the search.
+    for (;;) {
+      if (!fill(r)) return -1;
+      const char *from = r.window.get() + r.pos;
+      const void *nl = std::memchr(from, '\n', r.end - r.pos);
+      if (nl != nullptr) {
+        r.pos += static_cast<size_t>(static_cast<const char *>(nl) - from) + 1;
+        break;
+      }
+      r.pos = r.end;
+    }
+  }
+}
+
+bool line_is_whole(const LineReader &r, const char *buf, int64_t len) {
+  return r.eof || (len > 0 && buf[len - 1] == '\n');
+}
+
+void grow_line_buffer(const LineBuffer &b) {
+  int64_t doubled = 0;
+  bool overflow = __builtin_mul_overflow(*b.cap, int64_t{2}, &doubled);
+  void *p = nullptr;
+  if (!overflow && !beyond_memory(doubled))
+    p = std::realloc(b.buf->get(), static_cast<size_t>(doubled));
+  if (p == nullptr) {
+    b.buf->reset();
+    fatal("Not enough memory (%s, %lld)", b.name,
+          static_cast<long long>(overflow ? INT64_MAX : doubled));
+  }
+  (void)b.buf->release();  // realloc has taken over (and maybe freed) the old block
+  b.buf->reset(static_cast<char *>(p));
+  *b.cap = doubled;
+}
+
+int64_t read_whole_data_line(LineReader &r, const LineBuffer &b) {
+  int64_t len = read_data_line(r, b.buf->get(), *b.cap, kCommentChars);
+  if (len < 0) return -1;
+  while (!line_is_whole(r, b.buf->get(), len)) {
+    message("Line to long (>%ld). Rereading.\n", static_cast<long>(*b.cap));
+    grow_line_buffer(b);
+    // Reading on from where the cut piece ended yields the same bytes, the
+    // same end-of-file indicator and the same buffer contents as going back
+    // to the start of the line and reading it again with the doubled
+    // capacity, without reading the line's start a second time.
+    len += read_line_piece(r, b.buf->get() + len, *b.cap - len);
+  }
+  return len;
+}

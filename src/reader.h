@@ -1,0 +1,66 @@
+// The line reader of the data input: comment lines skipped, data lines read
+// as fgets reads them, and the rereading of lines that do not fit their
+// buffer. Knows nothing of numbers; examine.cpp and load.cpp interpret lines.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+#include "vantor.h"
+
+// The comment characters of data files: a line starting with one of them is
+// skipped whole.
+extern const char kCommentChars[];
+
+// A read-ahead window over a data-file stream. It reads big blocks with
+// fread so that lines are found with memchr, and keeps the end-of-file
+// indicator that fgetc/fgets calls on the stream itself would have left.
+struct LineReader {
+  FILE *in = nullptr;
+  CArray<char> window;
+  size_t window_size = 0;
+  size_t pos = 0;    // next unread byte of the window
+  size_t end = 0;    // bytes in the window
+  bool eof = false;  // a read has hit the end of the file (or a read error)
+};
+
+// Starts reading `in` at its current position with a window of
+// `window_size` bytes (at least 1). Ends the run with "Not enough memory"
+// when the window cannot be made.
+void reader_open(LineReader &r, FILE *in, size_t window_size = size_t{1} << 20);
+
+// Reads the rest of the current line as fgets does with capacity `cap`
+// (cap >= 1): at most cap - 1 bytes, stopping after a '\n', and stores them
+// with a terminating NUL into `dst` unless `dst` is null. Returns the count
+// of bytes read; NUL bytes are read like any other byte.
+int64_t read_line_piece(LineReader &r, char *dst, int64_t cap);
+
+// The next data line: comment lines (first byte in `comments`, may be null
+// for none) are skipped whole, whatever their length, and the line reached
+// is read by read_line_piece. Returns its byte count, or -1 when the end of
+// the file or a read error comes first (including inside a comment line).
+int64_t read_data_line(LineReader &r, char *dst, int64_t cap, const char *comments);
+
+// True when a piece of `len` bytes just read into `buf` holds a whole line:
+// it ends with the line end, or the end of the file was hit while reading.
+bool line_is_whole(const LineReader &r, const char *buf, int64_t len);
+
+// A growable line buffer and its capacity (`line` of the examination, `buff`
+// of the loading pass); `name` is what "Not enough memory" reports.
+struct LineBuffer {
+  CArray<char> *buf;
+  int64_t *cap;
+  const char *name;
+};
+
+// Reads the next data line whole into the buffer. While a piece is cut
+// short it prints "Line to long (>%ld). Rereading.\n" with the capacity,
+// doubles the buffer and reads the line again. Returns the line's byte
+// count, or -1 when there is no data line. A failed growth releases the
+// buffer and ends the run with "Not enough memory (%s, %d)".
+int64_t read_whole_data_line(LineReader &r, const LineBuffer &b);
+
+// Doubles the buffer's capacity keeping its contents (fatal on failure, the
+// old buffer then released).
+void grow_line_buffer(const LineBuffer &b);
