@@ -12,11 +12,6 @@
 
 namespace {
 
-// Observations whose deviations are formed together before they are added
-// into the covariance sums; the block keeps the rows of the sums being
-// updated in the first-level cache while the data is walked once.
-constexpr uint32_t kBlockRows = 32;
-
 // Variance given to a variable that shows none, so that its standard
 // deviation is 0.01 and the later divisions stay finite.
 constexpr double kZeroVarianceSubstitute = 0.0001;
@@ -59,45 +54,28 @@ bool set_mean_and_variance(uint32_t n, uint32_t m, const std::vector<double> &su
   return warned;
 }
 
-// Deviations from the mean of `rows` observations starting at k0, one row of
-// m values per observation in dev.
-void form_deviations(uint32_t k0, uint32_t rows, uint32_t m, const double *__restrict mean,
-                     double *__restrict dev) {
-  for (uint32_t r = 0; r < rows; ++r) {
-    const double *__restrict x = dd[k0 + r];
-    double *__restrict d = dev + static_cast<size_t>(r) * m;
-    for (uint32_t i = 0; i < m; ++i) d[i] = x[i] - mean[i];
-  }
-}
-
-// Third and fourth powers of the deviations: d3 = (d*d)*d, d4 = d3*d.
-void add_central_moments(uint32_t rows, uint32_t m, const double *__restrict dev,
-                         double *__restrict s3, double *__restrict s4) {
-  for (uint32_t r = 0; r < rows; ++r) {
-    const double *__restrict d = dev + static_cast<size_t>(r) * m;
-    for (uint32_t i = 0; i < m; ++i) {
-      const double d3 = (d[i] * d[i]) * d[i];
-      const double d4 = d3 * d[i];
-      s3[i] = s3[i] + d3;
-      s4[i] = s4[i] + d4;
-    }
-  }
-}
-
-// One block of observations into the running means of the products of
-// deviations, c = c + (di*dj - c) / k, kept in the upper triangle of ccov.
+// One observation's deviations from the means into the third and fourth
+// power sums (d3 = (d*d)*d, d4 = d3*d) and into the running means of the
+// products, c = c + (di*dj - c) / k, kept in the upper triangle of ccov.
 // Walking all pairs of a row before the next row gives every pair its terms
 // in observation order, so the sums equal those of a pair-by-pair loop bit
-// for bit; the inner loop runs over contiguous j so it vectorises.
-void add_products(uint32_t k0, uint32_t rows, uint32_t m, const double *__restrict dev) {
+// for bit while dd is read once, in storage order; the inner loop runs over
+// contiguous j so it vectorises.
+void add_observation(uint32_t k, uint32_t m, const double *__restrict mean, double *__restrict d,
+                     double *__restrict s3, double *__restrict s4) {
+  const double *__restrict x = dd[k];
+  for (uint32_t i = 0; i < m; ++i) d[i] = x[i] - mean[i];
+  for (uint32_t i = 0; i < m; ++i) {
+    const double d3 = (d[i] * d[i]) * d[i];
+    const double d4 = d3 * d[i];
+    s3[i] = s3[i] + d3;
+    s4[i] = s4[i] + d4;
+  }
+  const double count = static_cast<double>(k + 1);
   for (uint32_t i = 0; i < m; ++i) {
     double *__restrict acc = ccov[i];
-    for (uint32_t r = 0; r < rows; ++r) {
-      const double *__restrict d = dev + static_cast<size_t>(r) * m;
-      const double di = d[i];
-      const double k = static_cast<double>(k0 + r + 1);
-      for (uint32_t j = i; j < m; ++j) acc[j] = acc[j] + (di * d[j] - acc[j]) / k;
-    }
+    const double di = d[i];
+    for (uint32_t j = i; j < m; ++j) acc[j] = acc[j] + (di * d[j] - acc[j]) / count;
   }
 }
 
@@ -142,13 +120,8 @@ void compute_moments(uint32_t n, uint32_t m) {
   for (uint32_t i = 0; i < m; ++i) mean[i] = v[i].mean;
   for (uint32_t i = 0; i < m; ++i)
     for (uint32_t j = i; j < m; ++j) ccov[i][j] = 0.0;
-  std::vector<double> dev(static_cast<size_t>(kBlockRows) * m);
-  for (uint32_t k0 = 0; k0 < n; k0 += kBlockRows) {
-    const uint32_t rows = n - k0 < kBlockRows ? n - k0 : kBlockRows;
-    form_deviations(k0, rows, m, mean.data(), dev.data());
-    add_central_moments(rows, m, dev.data(), s3.data(), s4.data());
-    add_products(k0, rows, m, dev.data());
-  }
+  std::vector<double> dev(m);
+  for (uint32_t k = 0; k < n; ++k) add_observation(k, m, mean.data(), dev.data(), s3.data(), s4.data());
 
   // Skewness m3 / s^3 and excess curtosis m4 / s^4 - 3, where the central
   // moments divide by n and s comes from the n - 1 variance.
