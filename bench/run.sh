@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# Benchmark of vantor: builds the tool and the helpers of bench/ in their own
+# build directory, generates the data once into bench/data/ (git-ignored) and
+# times each section's commands, reporting the best of several runs and the
+# peak memory. Add a section as a function and list it in SECTIONS.
+#
+# Usage: bench/run.sh [SECTION...]     (default: every section)
+# Environment: RUNS (default 3) repetitions per command.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$root/build-bench
+data=$root/bench/data
+runs=${RUNS:-3}
+SECTIONS=(input input_wide)
+
+build() {
+  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVANTOR_BENCH=ON -DVANTOR_TESTS=OFF >/dev/null
+  cmake --build "$build" -j2 >/dev/null
+}
+
+# gen NAME COMMAND...: bench/data/NAME made once by COMMAND (to stdout).
+gen() {
+  local name=$1
+  shift
+  mkdir -p "$data"
+  if [ ! -s "$data/$name" ]; then
+    echo "generating $name" >&2
+    "$@" >"$data/$name.tmp"
+    mv "$data/$name.tmp" "$data/$name"
+  fi
+  echo "$data/$name"
+}
+
+# measure COMMAND...: runs it $runs times; sets best_s (fastest wall time in
+# seconds) and peak_kb (largest resident set in KiB). Output goes to $last_out.
+last_out=$(mktemp)
+trap 'rm -f "$last_out" "$last_out.t"' EXIT
+measure() {
+  best_s=
+  peak_kb=0
+  local i s kb
+  for ((i = 0; i < runs; i++)); do
+    if [ -x /usr/bin/time ]; then
+      /usr/bin/time -f 'elapsed=%e maxrss_kb=%M' -o "$last_out.t" "$@" >"$last_out" 2>/dev/null || true
+    else
+      "$build/runstat" "$@" >"$last_out" 2>"$last_out.t" || true
+    fi
+    s=$(sed -n 's/.*elapsed=\([0-9.]*\).*/\1/p' "$last_out.t" | tail -n 1)
+    kb=$(sed -n 's/.*maxrss_kb=\([0-9]*\).*/\1/p' "$last_out.t" | tail -n 1)
+    if [ -z "$best_s" ] || awk -v a="$s" -v b="$best_s" 'BEGIN { exit !(a < b) }'; then best_s=$s; fi
+    if [ "$kb" -gt "$peak_kb" ]; then peak_kb=$kb; fi
+  done
+}
+
+report() {  # report LABEL
+  printf '  %-44s %7.2f s %9.1f MiB\n' "$1" "$best_s" "$(awk -v k="$peak_kb" 'BEGIN { print k / 1024 }')"
+}
+
+# Examination and loading of a 1,000,000 x 20 table against from_chars on
+# every number; both print the sum of all values, which must agree.
+section_input() {
+  local file rows=1000000 cols=20 base_s tool_s base_out tool_out
+  file=$(gen table_1000000x20.txt "$build/gendata" $rows $cols 1)
+  echo "input: $file ($(du -m "$file" | cut -f1) MB)"
+  cat "$file" >/dev/null  # same page-cache state for every command
+  measure "$build/parse_baseline" "$file"
+  base_s=$best_s
+  base_out=$(cat "$last_out")
+  report "from_chars baseline"
+  measure "$build/input_phase" "$file"
+  tool_s=$best_s
+  tool_out=$(cat "$last_out")
+  report "examination + loading (input_phase)"
+  local matrix_mib
+  matrix_mib=$(awk -v r=$rows -v c=$cols 'BEGIN { print r * c * 8 / 1048576 }')
+  awk -v t="$tool_s" -v b="$base_s" -v kb="$peak_kb" -v m="$matrix_mib" 'BEGIN {
+    printf "  ratio to baseline %.2f (goal <= 1.5); peak %.1f MiB, data matrix %.1f MiB, bound %.1f MiB\n",
+           t / b, kb / 1024, m, 1.2 * m + 16 }'
+  [ "${base_out##*sum }" = "${tool_out##*sum }" ] || echo "  MISMATCH: baseline '$base_out', tool '$tool_out'"
+  measure "$build/vantor" --quiet -m- -t- "$file"
+  report "whole run: vantor --quiet -m- -t-"
+}
+
+# Wide lines whose tokens all go to the platform routine: 100 rows of 4000
+# columns of hexadecimal and special values. Loading must stay linear in the
+# line width.
+section_input_wide() {
+  local file
+  file=$(gen wide_100x4000.txt awk 'BEGIN {
+    split("0x1p3 inf -0X1.8p1 nan INFINITY 0x10", t, " ");
+    for (r = 0; r < 100; r++) { for (c = 0; c < 4000; c++) printf "%s ", t[1 + (r + c) % 6]; print "" } }')
+  echo "input_wide: $file ($(du -k "$file" | cut -f1) KB)"
+  measure "$build/input_phase" "$file"
+  report "examination + loading (input_phase)"
+}
+
+build
+list=("$@")
+[ ${#list[@]} -gt 0 ] || list=("${SECTIONS[@]}")
+for s in "${list[@]}"; do "section_$s"; done
