@@ -45,7 +45,7 @@ void apply_sort_list(const char *list, uint32_t c) {
 int64_t first_line_length(FILE *in) {
   const long start = std::ftell(in);
   int ch = getc_unlocked(in);
-  while (ch != EOF && std::strchr(kCommentChars, ch) != nullptr) {
+  while (ch != EOF && ch != '\0' && std::strchr(kCommentChars, ch) != nullptr) {
     while (ch != EOF && ch != '\n') ch = getc_unlocked(in);
     if (ch != EOF) ch = getc_unlocked(in);
   }

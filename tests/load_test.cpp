@@ -131,6 +131,7 @@ TEST_F(Load, BufferStartsAtFiveQuartersOfTheFirstDataLineAndAtLeast256) {
       {"#" + std::string(5000, 'c') + "\n1" + std::string(39, ' '), 255,
        "\nMessage: Line to long (>256). Rereading.\n"},
       {"1" + std::string(999, ' '), 1248, ""},
+      {std::string(1, '\0') + std::string(999, ' '), 40, ""},  // a NUL byte is no comment
       {"1" + std::string(999, ' '), 1249, "\nMessage: Line to long (>1250). Rereading.\n"},
   };
   sw.quiet = 1;
