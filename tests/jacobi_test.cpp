@@ -14,6 +14,7 @@
 
 #include "eigen.h"
 #include "eigen_fixture.h"
+#include "jacobi_textbook.h"
 #include "vantor.h"
 
 namespace {
@@ -29,68 +30,6 @@ struct Matrix {
   double *operator[](uint32_t i) { return rows[i]; }
   double *const *ptr() { return rows.data(); }
 };
-
-// The cyclic threshold Jacobi exactly as the method is written down: columns
-// j and i of the matrix and of V are rotated, then rows j and i are copied
-// from the columns. Returns the number of rotations.
-uint64_t textbook_jacobi(Matrix &a, Matrix &V) {
-  const uint32_t m = a.m;
-  for (uint32_t r = 0; r < m; ++r)
-    for (uint32_t c = 0; c < m; ++c) V[r][c] = r == c ? 1 : 0;
-  double sum = 0;
-  for (uint32_t r = 0; r < m; ++r)
-    for (uint32_t c = 0; c < m; ++c)
-      if (r != c) sum += a[r][c] * a[r][c];
-  const double g = std::sqrt(sum);
-  if (g == 0) return 0;
-  const double f = g * 0.000001;
-  double t = g;
-  uint64_t rotations = 0;
-  do {
-    t = t / m;
-    bool rotated;
-    int sweeps = 0;
-    do {
-      rotated = false;
-      for (uint32_t i = 1; i < m; ++i) {
-        for (uint32_t j = 0; j < i; ++j) {
-          const double x = a[j][i];
-          if (std::fabs(x) < t) continue;
-          const double y = 0.5 * (a[j][j] - a[i][i]);
-          double w = -x / std::sqrt(x * x + y * y);
-          if (y < 0.0000000000001) w = -w;
-          const double s = w / std::sqrt(2 * (1 + std::sqrt(1 - w * w)));
-          const double c = std::sqrt(1 - s * s);
-          for (uint32_t k = 0; k < m; ++k) {
-            double p = V[k][j], q = V[k][i];
-            V[k][i] = s * p + c * q;
-            V[k][j] = c * p - s * q;
-            if (k != j && k != i) {
-              p = a[k][j];
-              q = a[k][i];
-              a[k][i] = s * p + c * q;
-              a[k][j] = c * p - s * q;
-            }
-          }
-          const double c2 = c * c, s2 = s * s, sc = s * c;
-          const double X = 2 * a[j][i] * sc;
-          const double ajj = a[j][j], aii = a[i][i], aji = a[j][i];
-          a[j][i] = aji * (c2 - s2) + sc * (ajj - aii);
-          a[i][j] = a[j][i];
-          a[j][j] = ajj * c2 + aii * s2 - X;
-          a[i][i] = aii * c2 + ajj * s2 + X;
-          for (uint32_t l = 0; l < m; ++l) {
-            a[j][l] = a[l][j];
-            a[i][l] = a[l][i];
-          }
-          rotated = true;
-          ++rotations;
-        }
-      }
-    } while (rotated && ++sweeps < 1000);
-  } while (t > f);
-  return rotations;
-}
 
 // Correlation matrix of n random observations of m variables that share a
 // few latent factors, so the eigenvalues spread; exactly symmetric with a
@@ -157,7 +96,7 @@ bool same_bits(const Matrix &x, const Matrix &y) {
 void expect_same_as_textbook(const Matrix &a, const char *what) {
   Matrix fast_a(a), fast_v(a.m), slow_a(a), slow_v(a.m);
   const JacobiCounts counts = jacobi_decompose(fast_a.ptr(), fast_v.ptr(), a.m);
-  const uint64_t rotations = textbook_jacobi(slow_a, slow_v);
+  const uint64_t rotations = textbook_jacobi(slow_a.ptr(), slow_v.ptr(), a.m);
   EXPECT_EQ(counts.rotations, rotations) << what << " m=" << a.m;
   EXPECT_TRUE(same_bits(fast_a, slow_a)) << what << " matrix differs, m=" << a.m;
   EXPECT_TRUE(same_bits(fast_v, slow_v)) << what << " eigenvectors differ, m=" << a.m;
