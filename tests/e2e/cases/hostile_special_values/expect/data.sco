@@ -1,0 +1,4 @@
+-nan -nan -nan 
+-nan -nan -nan 
+-nan -nan -nan 
+-nan -nan -nan 
