@@ -6,6 +6,7 @@
 
 #include "input.h"
 #include "messages.h"
+#include "progress.h"
 #include "numparse.h"
 #include "reader.h"
 
@@ -82,12 +83,14 @@ LoadResult load_data(FILE *in, uint32_t c, uint32_t R) {
 
   LineReader r;
   reader_open(r, in);
+  progress_begin(in);
   NumberScanner scanner;
   uint32_t rows = 0;
   uint32_t previous = 0;  // value count of the last accepted row, 0 for none
   for (;;) {
     const int64_t len = read_whole_data_line(r, lb);
     if (len < 0) break;
+    progress_update(in);
     if (rows >= R) fatal("Too many data series: >%d\a\n", static_cast<int>(R));
     const RowScan scan =
         convert_row(scanner, buff.get(), buff.get() + len, dd[rows], sortarr.get(), c);
