@@ -39,9 +39,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
       compute_moments(loaded.n, loaded.m);
       set_unit_diagonal(loaded.m);
       compute_order_stats(loaded.n, loaded.m);
-      double total = eigen_decompose(loaded.m);
-      order_components(loaded.m);
-      (void)total;
+      // The decomposition is cubic in the variables: wide inputs would only
+      // measure its running time.
+      if (loaded.m <= 100) {
+        eigen_decompose(loaded.m);
+        order_components(loaded.m);
+      }
     }
   } catch (const RunEnd &) {
   }
