@@ -1,6 +1,7 @@
 // Median and quartiles of every variable. Only the few sorted positions the
-// interpolation reads are found, by selection; a column whose values the
-// sort comparison does not order totally is sorted by the platform's qsort.
+// interpolation reads are found, by selection (through a sample for long
+// columns); a column whose values the sort comparison does not order totally
+// is sorted by the platform's qsort, whose order for it no other sort repeats.
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -69,6 +70,92 @@ void select_positions(double *a, size_t lo, size_t hi, const size_t *idx, size_t
   select_positions(a, p + 1, hi, idx + mid + 1, count - mid - 1);
 }
 
+// Long columns find their positions through a sorted sample of evenly spaced
+// values: one pass counts the values below a narrow band around each
+// position's expected value and gathers those inside it, and only the bands
+// are then partitioned. Rank arguments need a total order, which the callers
+// guarantee (no NaN, not both zeros).
+constexpr size_t kBandMinRows = 65536;
+constexpr size_t kSampleSize = 8192;
+constexpr size_t kBandChunk = 1024;
+
+struct Band {
+  double lo, hi;       // values lo <= x <= hi are gathered
+  size_t first, last;  // the positions idx[first..last] it serves
+  size_t below = 0;    // values smaller than lo
+  double *values = nullptr;
+  size_t count = 0;
+};
+
+// Bands around the expected sample rank of every position, six standard
+// deviations of that rank wide on each side; bands that meet are merged.
+std::vector<Band> make_bands(const double *a, size_t n, const std::vector<size_t> &idx) {
+  std::vector<double> sample(kSampleSize);
+  for (size_t j = 0; j < kSampleSize; ++j) sample[j] = a[j * n / kSampleSize];
+  std::sort(sample.begin(), sample.end());
+  const double margin = 3 * std::sqrt(static_cast<double>(kSampleSize));
+  std::vector<Band> bands;
+  for (size_t t = 0; t < idx.size(); ++t) {
+    const double r = static_cast<double>(idx[t]) * kSampleSize / static_cast<double>(n);
+    const double lo_rank = std::floor(r - margin), hi_rank = std::ceil(r + margin);
+    const double lo = lo_rank < 0 ? -INFINITY : sample[static_cast<size_t>(lo_rank)];
+    const double hi = hi_rank >= kSampleSize ? INFINITY : sample[static_cast<size_t>(hi_rank)];
+    if (!bands.empty() && lo <= bands.back().hi) {
+      bands.back().hi = hi;
+      bands.back().last = t;
+    } else {
+      bands.push_back(Band{lo, hi, t, t});
+    }
+  }
+  return bands;
+}
+
+// Counts and gathers in one pass, without branches on the values; gives up
+// (false) when a band outgrows `cap`, which only skewed samples cause.
+bool fill_bands(const double *a, size_t n, std::vector<Band> &bands, size_t cap) {
+  for (size_t k0 = 0; k0 < n; k0 += kBandChunk) {
+    const size_t k1 = std::min(n, k0 + kBandChunk);
+    for (Band &b : bands) {
+      if (b.count + kBandChunk > cap) return false;
+      const double lo = b.lo, hi = b.hi;
+      double *out = b.values;
+      size_t below = b.below, count = b.count;
+      for (size_t k = k0; k < k1; ++k) {
+        const double x = a[k];
+        below += x < lo;
+        out[count] = x;
+        count += (x >= lo) & (x <= hi);
+      }
+      b.below = below;
+      b.count = count;
+    }
+  }
+  return true;
+}
+
+// The positions idx of the sorted a, written into a at those positions.
+// Returns false, leaving a untouched, when some position's value fell
+// outside its band. `scratch` holds the bands; it is kept from column to
+// column.
+bool select_by_bands(double *a, size_t n, const std::vector<size_t> &idx,
+                     std::vector<double> &scratch) {
+  std::vector<Band> bands = make_bands(a, n, idx);
+  const size_t cap = n / 5 + kBandChunk;
+  if (scratch.size() < bands.size() * cap) scratch.resize(bands.size() * cap);
+  for (size_t b = 0; b < bands.size(); ++b) bands[b].values = scratch.data() + b * cap;
+  if (!fill_bands(a, n, bands, cap)) return false;
+  for (const Band &b : bands)
+    for (size_t t = b.first; t <= b.last; ++t)
+      if (idx[t] < b.below || idx[t] - b.below >= b.count) return false;
+  for (const Band &b : bands) {
+    std::vector<size_t> local;
+    for (size_t t = b.first; t <= b.last; ++t) local.push_back(idx[t] - b.below);
+    select_positions(b.values, 0, b.count, local.data(), local.size());
+    for (size_t t = b.first; t <= b.last; ++t) a[idx[t]] = b.values[idx[t] - b.below];
+  }
+  return true;
+}
+
 // The positions of the sorted column that the median and the quartiles read,
 // ascending and without repeats. REQUIRES: n >= 2.
 std::vector<size_t> needed_positions(size_t n) {
@@ -125,16 +212,19 @@ void compute_order_stats(uint32_t n, uint32_t m) {
   CArray<double> buf(static_cast<double *>(std::malloc(bytes)));
   if (!buf) fatal("Not enough memory (%s, %llu)", "sortbuffer", static_cast<unsigned long long>(bytes));
   const std::vector<size_t> idx = n >= 2 ? needed_positions(n) : std::vector<size_t>{0};
+  std::vector<double> band_scratch;
   for (uint32_t i0 = 0; i0 < m; i0 += per_pass) {
     const uint32_t count = m - i0 < per_pass ? m - i0 : per_pass;
     ColumnOrder order[kColumnsPerPass];
     copy_columns(n, i0, count, buf.get(), order);
     for (uint32_t g = 0; g < count; ++g) {
       double *a = buf.get() + static_cast<size_t>(g) * n;
-      if (order[g].total())
-        select_positions(a, 0, n, idx.data(), idx.size());
-      else
+      if (order[g].total()) {
+        if (n < kBandMinRows || !select_by_bands(a, n, idx, band_scratch))
+          select_positions(a, 0, n, idx.data(), idx.size());
+      } else {
         std::qsort(a, n, sizeof(double), compare_ascending);
+      }
       set_order_stats(v[i0 + g], a, n);
     }
   }
