@@ -1,11 +1,15 @@
-// The user documentation against the switch tables: every switch the parser
-// knows must be documented in the man page and in the README, and the man
-// page must render cleanly.
+// The user documentation against the program: every switch the parser knows
+// must be documented in the man page and in the README, the man page must
+// render cleanly, and the README's quick start must be what the program does
+// with the bundled examples.
 #include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
 
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -139,6 +143,178 @@ TEST(Documentation, ManPageRendersWithoutWarnings) {
   int status = pclose(pipe);
   EXPECT_EQ(output, "");
   EXPECT_EQ(status, 0);
+}
+
+// The quick start of the README, replayed: its "$ vantor ..." lines are run
+// in that order in a scratch copy of examples/, and the text shown under
+// each "$ cat FILE" must be the file the program wrote there (trailing
+// blanks aside, which the README does not keep).
+struct QuickStartStep {
+  bool is_cat;
+  std::string argument;               // the switches and files, or the file
+  std::vector<std::string> shown;     // lines shown under a cat
+};
+
+std::string rstrip(std::string text) {
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\r')) text.pop_back();
+  return text;
+}
+
+std::vector<std::string> split_lines(const std::string &text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::vector<QuickStartStep> quick_start_steps(const std::string &readme) {
+  std::vector<QuickStartStep> steps;
+  const std::string indent = "    ";
+  QuickStartStep *cat = nullptr;
+  for (const std::string &line : split_lines(readme)) {
+    if (line.rfind(indent + "$ vantor ", 0) == 0) {
+      steps.push_back({false, line.substr(indent.size() + 9), {}});
+      cat = nullptr;
+    } else if (line.rfind(indent + "$ cat ", 0) == 0) {
+      steps.push_back({true, line.substr(indent.size() + 6), {}});
+      cat = &steps.back();
+    } else if (cat != nullptr && line.rfind(indent, 0) == 0) {
+      cat->shown.push_back(rstrip(line.substr(indent.size())));
+    } else {
+      cat = nullptr;
+    }
+  }
+  return steps;
+}
+
+struct ScratchDir {
+  std::string path;
+  ScratchDir() {
+    char name[] = "/tmp/vantor-docs-XXXXXX";
+    path = mkdtemp(name) != nullptr ? name : "";
+  }
+  ~ScratchDir() {
+    if (!path.empty()) std::system(("rm -rf '" + path + "'").c_str());
+  }
+};
+
+TEST(Documentation, QuickStartShowsWhatTheProgramWrites) {
+  const std::vector<QuickStartStep> steps = quick_start_steps(read_file(source_path("README.md")));
+  int runs = 0, cats = 0;
+  for (const QuickStartStep &step : steps) (step.is_cat ? cats : runs)++;
+  ASSERT_GE(runs, 3) << "the README quick start lost its vantor commands";
+  ASSERT_GE(cats, 3) << "the README quick start lost its result files";
+
+  ScratchDir dir;
+  ASSERT_FALSE(dir.path.empty());
+  ASSERT_EQ(std::system(("cp '" + source_path("examples") + "'/*.txt '" + dir.path + "'/").c_str()), 0);
+  for (const QuickStartStep &step : steps) {
+    if (!step.is_cat) {
+      const std::string command = "cd '" + dir.path + "' && '" VANTOR_BINARY "' " + step.argument +
+                                  " >/dev/null 2>errors.txt";
+      EXPECT_EQ(std::system(command.c_str()), 0)
+          << "vantor " << step.argument << ": " << read_file(dir.path + "/errors.txt");
+      continue;
+    }
+    const std::string written = read_file(dir.path + "/" + step.argument);
+    ASSERT_FALSE(written.empty()) << step.argument << " was not written";
+    std::vector<std::string> lines = split_lines(written);
+    for (std::string &line : lines) line = rstrip(line);
+    EXPECT_EQ(lines, step.shown) << "README shows another " << step.argument;
+  }
+}
+
+// Each bundled example runs cleanly with the switches its comments suggest
+// and examples/run.sh uses, writing the result files those switches ask for.
+TEST(Documentation, BundledExamplesRunWithTheirDocumentedSwitches) {
+  struct Case {
+    const char *file;
+    const char *switches;
+    std::vector<const char *> results;
+  };
+  const Case cases[] = {
+      {"measurements.txt", "-c -v -h10 -e -f -n --quartiles",
+       {"mvd", "cor", "cov", "inp", "his", "eig", "fsc", "sco"}},
+      {"weather.txt", "-v -s \"3 1 2\"", {"mvd", "cov", "inp"}},
+      {"fish.txt", "--quiet -c --square -e4 -f -n", {"mvd", "cor", "inp", "eig", "fsc", "sco"}},
+  };
+  for (const Case &c : cases) {
+    ScratchDir dir;
+    ASSERT_FALSE(dir.path.empty());
+    ASSERT_EQ(std::system(("cp '" + source_path("examples") + "/" + c.file + "' '" + dir.path + "'/")
+                              .c_str()),
+              0);
+    const std::string command = "cd '" + dir.path + "' && '" VANTOR_BINARY "' " + c.switches + " " +
+                                c.file + " >out.txt 2>errors.txt";
+    EXPECT_EQ(std::system(command.c_str()), 0) << c.file << ": " << read_file(dir.path + "/errors.txt");
+    EXPECT_EQ(read_file(dir.path + "/errors.txt").find("Error"), std::string::npos) << c.file;
+    EXPECT_EQ(read_file(dir.path + "/out.txt").find("WARNING"), std::string::npos) << c.file;
+    const std::string stem = std::string(c.file).substr(0, std::strlen(c.file) - 4);
+    for (const char *ext : c.results)
+      EXPECT_FALSE(read_file(dir.path + "/" + stem + "." + ext).empty()) << stem << "." << ext;
+  }
+}
+
+// The format reference shows, under each result file's heading, that file as
+// the program writes it for the small data file given at its top ("␣" marks
+// a blank that matters). Replaying the documented run must give them back.
+std::vector<std::string> indented_block_after(const std::vector<std::string> &lines, size_t from) {
+  std::vector<std::string> block;
+  size_t i = from;
+  while (i < lines.size() && lines[i].rfind("    ", 0) != 0) ++i;
+  for (; i < lines.size() && lines[i].rfind("    ", 0) == 0; ++i) {
+    std::string line = lines[i].substr(4);
+    for (size_t at; (at = line.find("\xe2\x90\xa3")) != std::string::npos;) line.replace(at, 3, " ");
+    block.push_back(rstrip(line));
+  }
+  return block;
+}
+
+TEST(Documentation, FormatReferenceExamplesAreWhatTheProgramWrites) {
+  const std::vector<std::string> lines = split_lines(read_file(source_path("doc/formats.md")));
+  ASSERT_FALSE(lines.empty());
+  std::string data_block, command;
+  size_t data_at = lines.size();
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (data_at == lines.size() && lines[i].find("`tiny.txt`") != std::string::npos) data_at = i;
+    size_t at = lines[i].find("with `vantor ");
+    if (command.empty() && at != std::string::npos) {
+      size_t end = lines[i].find('`', at + 6);
+      command = lines[i].substr(at + 12, end - at - 12);
+    }
+  }
+  ASSERT_LT(data_at, lines.size()) << "the data file of the examples is gone";
+  ASSERT_NE(command.find("tiny.txt"), std::string::npos) << "the run of the examples is gone";
+  for (const std::string &line : indented_block_after(lines, data_at + 1)) data_block += line + "\n";
+
+  ScratchDir dir;
+  ASSERT_FALSE(dir.path.empty());
+  {
+    std::ofstream out(dir.path + "/tiny.txt", std::ios::binary);
+    out << data_block;
+  }
+  const std::string run = "cd '" + dir.path + "' && '" VANTOR_BINARY "' " + command +
+                          " >/dev/null 2>errors.txt";
+  ASSERT_EQ(std::system(run.c_str()), 0) << command << ": " << read_file(dir.path + "/errors.txt");
+
+  int checked = 0;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const std::string heading = "## `.";
+    if (lines[i].rfind(heading, 0) != 0) continue;
+    const std::string ext = lines[i].substr(heading.size() - 1, 4);
+    // A section's first indented block is its grammar, the second its example.
+    std::vector<std::vector<std::string>> blocks;
+    for (size_t j = i + 1; j < lines.size() && lines[j].rfind("## ", 0) != 0; ++j) {
+      if (lines[j].rfind("    ", 0) == 0 && lines[j - 1].rfind("    ", 0) != 0)
+        blocks.push_back(indented_block_after(lines, j));
+    }
+    ASSERT_GE(blocks.size(), 2u) << ext << " has no grammar and example";
+    std::vector<std::string> written = split_lines(read_file(dir.path + "/tiny" + ext));
+    for (std::string &line : written) line = rstrip(line);
+    EXPECT_EQ(blocks[1], written) << "doc/formats.md shows another tiny" << ext;
+    ++checked;
+  }
+  EXPECT_EQ(checked, 10) << "every result file has its section";
 }
 
 }  // namespace
