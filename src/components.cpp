@@ -55,16 +55,16 @@ void write_eig_file(uint32_t m, double total) {
   FILE *fp = out.fp;
 
   // Explained variance in percent, largest component first.
-  for (uint32_t u = 0; u < m; ++u) std::fprintf(fp, kEigNext, 100 * (root[position[u]] / total));
+  for (uint32_t u = 0; u < m; ++u) std::fprintf(fp, kEigNext, shown(100 * (root[position[u]] / total)));
   std::fputc('\n', fp);
 
   // Reference line falling evenly from 100/m + 1.4 to 100/m - 1.4; a single
   // variable has just its one value.
   const double a = 100.0 / m + 1.4;
-  std::fprintf(fp, kEigFirst, a);
+  std::fprintf(fp, kEigFirst, shown(a));
   if (m > 1) {
     const double b = 2.8 / (m - 1);
-    for (uint32_t k = 1; k < m; ++k) std::fprintf(fp, kEigNext, a - k * b);
+    for (uint32_t k = 1; k < m; ++k) std::fprintf(fp, kEigNext, shown(a - k * b));
   }
   std::fputc('\n', fp);
 
@@ -72,8 +72,8 @@ void write_eig_file(uint32_t m, double total) {
   const uint64_t stride = m;
   for (uint32_t r = 0; r < m; ++r) {
     const double *row = pc.get() + r * stride;
-    std::fprintf(fp, kEigFirst, row[position[0]]);
-    for (uint32_t u = 1; u < m; ++u) std::fprintf(fp, kEigNext, row[position[u]]);
+    std::fprintf(fp, kEigFirst, shown(row[position[0]]));
+    for (uint32_t u = 1; u < m; ++u) std::fprintf(fp, kEigNext, shown(row[position[u]]));
     std::fputc('\n', fp);
   }
   close_output(out);

@@ -2,6 +2,7 @@
 // from it, and the one way every result file is created, announced and closed.
 #pragma once
 
+#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -37,3 +38,8 @@ void close_output(OutputFile &out);
 
 // The data file currently processed; open_output never overwrites it.
 void set_current_data_file(const char *data_file);
+
+// A result as it is printed: a NaN loses its sign bit. Which sign a NaN
+// carries depends on the order in which the compiler took the operands, so
+// printing it would make "-nan" and "nan" differ between builds.
+inline double shown(double x) { return std::isnan(x) ? std::fabs(x) : x; }

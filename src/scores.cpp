@@ -30,7 +30,7 @@ std::vector<double> coefficients(uint32_t m, uint32_t N, uint32_t cols, double t
 }
 
 void write_line(FILE *fp, const double *values, uint32_t count) {
-  for (uint32_t i = 0; i < count; ++i) std::fprintf(fp, kNumber, values[i]);
+  for (uint32_t i = 0; i < count; ++i) std::fprintf(fp, kNumber, shown(values[i]));
   std::fputc('\n', fp);
 }
 

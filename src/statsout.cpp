@@ -36,9 +36,9 @@ void print_stats_table(uint32_t m) {
     const VariableStats &s = v[i];
     std::printf("%-*d ", w, label(i));
     for (double x : {s.mean, s.variance, s.stddev, s.min, s.max, s.skewness})
-      std::printf(kTableField, x);
-    std::printf("%-8.4g ", s.curtosis);
-    std::printf("%-8.4g", s.median);
+      std::printf(kTableField, shown(x));
+    std::printf("%-8.4g ", shown(s.curtosis));
+    std::printf("%-8.4g", shown(s.median));
     std::printf("\n");
   }
 }
@@ -47,7 +47,7 @@ void write_std_file(uint32_t n, uint32_t m) {
   OutputFile out = open_output(output_name(".std"));
   for (uint32_t k = 0; k < n; ++k) {
     const double *x = dd[k];
-    for (uint32_t i = 0; i < m; ++i) std::fprintf(out.fp, "%9.5f ", (x[i] - v[i].mean) / v[i].stddev);
+    for (uint32_t i = 0; i < m; ++i) std::fprintf(out.fp, "%9.5f ", shown((x[i] - v[i].mean) / v[i].stddev));
     std::fputc('\n', out.fp);
   }
   close_output(out);
@@ -63,11 +63,11 @@ void write_mvd_file(uint32_t m) {
     const VariableStats &s = v[i];
     std::fprintf(out.fp, "%-9d ", label(i));
     for (double x : {s.mean, s.variance, s.stddev, s.min, s.max, s.skewness, s.curtosis})
-      std::fprintf(out.fp, kMvdField, x);
-    std::fprintf(out.fp, kMvdLastField, s.median);
+      std::fprintf(out.fp, kMvdField, shown(x));
+    std::fprintf(out.fp, kMvdLastField, shown(s.median));
     if (sw.quartiles) {
-      std::fprintf(out.fp, kMvdLastField, s.lquart);
-      std::fprintf(out.fp, kMvdLastField, s.uquart);
+      std::fprintf(out.fp, kMvdLastField, shown(s.lquart));
+      std::fprintf(out.fp, kMvdLastField, shown(s.uquart));
     }
     std::fputc('\n', out.fp);
   }

@@ -36,7 +36,7 @@ void write_inp_file(uint32_t n, uint32_t m) {
   std::fputc('\n', out.fp);
   for (uint32_t i = 0; i < m; ++i) {
     for (uint32_t j = 0; j <= i; ++j) {
-      std::fprintf(out.fp, " %8.4f", cc[i][j]);
+      std::fprintf(out.fp, " %8.4f", shown(cc[i][j]));
       if (split && (j + 1) % kSplitValues == 0 && j < i) std::fputc('\n', out.fp);
     }
     std::fputc('\n', out.fp);
@@ -56,7 +56,7 @@ void write_da1_file(uint32_t n, uint32_t m) {
                  label_digit(i));
   for (uint32_t i = 1; i < m; ++i)
     for (uint32_t j = 0; j < i; ++j)
-      std::fprintf(out.fp, "%8.5f %c%c %c%c\n", cc[j][i], label_letter(j), label_digit(j),
+      std::fprintf(out.fp, "%8.5f %c%c %c%c\n", shown(cc[j][i]), label_letter(j), label_digit(j),
                    label_letter(i), label_digit(i));
   close_output(out);
 }

@@ -1,4 +1,4 @@
--nan -nan -nan 
--nan -nan -nan 
--nan -nan -nan 
--nan -nan -nan 
+ nan  nan  nan 
+ nan  nan  nan 
+ nan  nan  nan 
+ nan  nan  nan 
