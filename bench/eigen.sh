@@ -18,9 +18,8 @@ trap 'rm -rf "$work"' EXIT
 "$build/gendata" "$rows" "$cols" 1 >"$work/data.txt"
 echo "table: $rows x $cols"
 
-start=$(date +%s.%N)
-"$build/vantor" --quiet -e -m- -t- "$work/data.txt"
-end=$(date +%s.%N)
-echo "vantor -e: $(echo "$end - $start" | bc) s"
+/usr/bin/time -o "$work/time" -f "vantor -e: %e s elapsed, %U s user, %M KiB peak" \
+  "$build/vantor" --quiet -e -m- -t- "$work/data.txt"
+cat "$work/time"
 
 "$build/eigen_rotations" "$work/data.txt"

@@ -48,10 +48,10 @@ void rotate_span(double *__restrict rj, double *__restrict ri, uint32_t lo, uint
 // One rotation of the pair (j, i), j < i. The textbook form updates columns j
 // and i and then copies them into rows j and i. The matrix is exactly
 // symmetric before every rotation, so rows j and i hold the same values as
-// those columns: updating the rows forms the same products and sums, walks
-// contiguous memory, and copying them into the columns restores symmetry.
-// The eigenvectors are kept transposed (vt[i] is eigenvector i) for the same
-// reason.
+// those columns: updating the rows forms the same products and sums and walks
+// contiguous memory. The eigenvectors are kept transposed (vt[i] is
+// eigenvector i) for the same reason. Column j is copied from row j at once;
+// column i is left to the end of the sweep's pass over column i (see sweep).
 void rotate_pair(double *const *a, double *const *vt, uint32_t m, uint32_t j, uint32_t i,
                  Rotation r) {
   double *rj = a[j];
@@ -64,7 +64,7 @@ void rotate_pair(double *const *a, double *const *vt, uint32_t m, uint32_t j, ui
   // The 2 x 2 block, from its values before the rotation.
   const double ajj = rj[j];
   const double aii = ri[i];
-  const double aji = rj[i];
+  const double aji = ri[j];
   const double c2 = r.c * r.c;
   const double s2 = r.s * r.s;
   const double sc = r.s * r.c;
@@ -75,25 +75,30 @@ void rotate_pair(double *const *a, double *const *vt, uint32_t m, uint32_t j, ui
   rj[j] = ajj * c2 + aii * s2 - X;
   ri[i] = aii * c2 + ajj * s2 + X;
 
-  for (uint32_t k = 0; k < m; ++k) {
-    a[k][j] = rj[k];
-    a[k][i] = ri[k];
-  }
+  for (uint32_t k = 0; k < m; ++k) a[k][j] = rj[k];
 }
 
 // One sweep over the pairs of the upper triangle, column by column. An
 // element whose size equals the threshold is rotated. a[j][i] is read as
 // a[i][j], its mirror image, to walk row i.
+//
+// While column i is worked through, only row i and the rows j < i are read,
+// and never at column i (the rotation skips it and row i holds the current
+// value), so the copies of row i into column i can wait until the pass over
+// column i is done: one strided copy per column instead of one per rotation.
 uint64_t sweep(double *const *a, double *const *vt, uint32_t m, double t) {
   uint64_t rotations = 0;
   for (uint32_t i = 1; i < m; ++i) {
     const double *ri = a[i];
+    const uint64_t before = rotations;
     for (uint32_t j = 0; j < i; ++j) {
       const double x = ri[j];
       if (std::fabs(x) < t) continue;
       rotate_pair(a, vt, m, j, i, rotation_for(x, a[j][j], ri[i]));
       ++rotations;
     }
+    if (rotations != before)
+      for (uint32_t k = 0; k < m; ++k) a[k][i] = ri[k];
   }
   return rotations;
 }
