@@ -5,6 +5,7 @@
 
 #include <cfloat>
 #include <cmath>
+#include <vector>
 
 #include "eigen.h"
 #include "vantor.h"
@@ -45,13 +46,12 @@ void rotate_span(double *__restrict rj, double *__restrict ri, uint32_t lo, uint
   }
 }
 
-// One rotation of the pair (j, i), j < i. The textbook form updates columns j
-// and i and then copies them into rows j and i. The matrix is exactly
-// symmetric before every rotation, so rows j and i hold the same values as
-// those columns: updating the rows forms the same products and sums and walks
-// contiguous memory. The eigenvectors are kept transposed (vt[i] is
-// eigenvector i) for the same reason. Column j is copied from row j at once;
-// column i is left to the end of the sweep's pass over column i (see sweep).
+// One rotation of the pair (j, i), j < i, on rows j and i only. The textbook
+// form updates columns j and i and then copies them into rows j and i; with
+// the matrix symmetric, rows and columns hold the same values, so updating
+// the rows forms the same products and sums over contiguous memory. The
+// eigenvectors are kept transposed (vt[i] is eigenvector i) for the same
+// reason. Restoring the columns is left to sweep().
 void rotate_pair(double *const *a, double *const *vt, uint32_t m, uint32_t j, uint32_t i,
                  Rotation r) {
   double *rj = a[j];
@@ -74,31 +74,65 @@ void rotate_pair(double *const *a, double *const *vt, uint32_t m, uint32_t j, ui
   ri[j] = off;
   rj[j] = ajj * c2 + aii * s2 - X;
   ri[i] = aii * c2 + ajj * s2 + X;
+}
 
-  for (uint32_t k = 0; k < m; ++k) a[k][j] = rj[k];
+constexpr uint32_t kTile = 16;  // rows and columns per tile of the copy-back
+
+// Makes the matrix symmetric again after a pass over column i that rotated
+// the rows done[0], done[1], ... (in that order) against row i. Row i is
+// current everywhere. An element shared by a rotated row and another row is
+// current in the rotated one, or, if both were rotated, in the one rotated
+// later (it read the element and wrote it last). `order[r]` is the place of
+// row r in `done`, -1 for the rest. The copy runs in small tiles so that
+// the rows it reads down stay in cache.
+void settle_pass(double *const *a, uint32_t m, uint32_t i, const std::vector<uint32_t> &done,
+                 const std::vector<int64_t> &order) {
+  const double *ri = a[i];
+  for (uint32_t k = 0; k < m; ++k) a[k][i] = ri[k];
+  const size_t count = done.size();
+  for (uint32_t k0 = 0; k0 < m; k0 += kTile) {
+    const uint32_t k1 = m - k0 < kTile ? m : k0 + kTile;
+    for (size_t e0 = 0; e0 < count; e0 += kTile) {
+      const size_t e1 = count - e0 < kTile ? count : e0 + kTile;
+      for (uint32_t k = k0; k < k1; ++k) {
+        if (k == i) continue;
+        double *rk = a[k];
+        const int64_t mine = order[k];
+        for (size_t e = e0; e < e1; ++e)
+          if (mine < static_cast<int64_t>(e)) rk[done[e]] = a[done[e]][k];
+      }
+    }
+  }
 }
 
 // One sweep over the pairs of the upper triangle, column by column. An
 // element whose size equals the threshold is rotated. a[j][i] is read as
 // a[i][j], its mirror image, to walk row i.
 //
-// While column i is worked through, only row i and the rows j < i are read,
-// and never at column i (the rotation skips it and row i holds the current
-// value), so the copies of row i into column i can wait until the pass over
-// column i is done: one strided copy per column instead of one per rotation.
-uint64_t sweep(double *const *a, double *const *vt, uint32_t m, double t) {
+// Within the pass over column i only row i and rows j < i are read. Copying
+// every rotated row into its column at once would be one strided write per
+// element; instead a row j about to be rotated first takes, from the rows
+// rotated before it in this pass, the shared elements they changed (the only
+// ones of row j that are behind), and the columns are restored once at the
+// end of the pass.
+uint64_t sweep(double *const *a, double *const *vt, uint32_t m, double t,
+               std::vector<uint32_t> &done, std::vector<int64_t> &order) {
   uint64_t rotations = 0;
   for (uint32_t i = 1; i < m; ++i) {
     const double *ri = a[i];
-    const uint64_t before = rotations;
+    done.clear();
     for (uint32_t j = 0; j < i; ++j) {
       const double x = ri[j];
       if (std::fabs(x) < t) continue;
-      rotate_pair(a, vt, m, j, i, rotation_for(x, a[j][j], ri[i]));
-      ++rotations;
+      double *rj = a[j];
+      for (uint32_t p : done) rj[p] = a[p][j];
+      rotate_pair(a, vt, m, j, i, rotation_for(x, rj[j], ri[i]));
+      order[j] = static_cast<int64_t>(done.size());
+      done.push_back(j);
     }
-    if (rotations != before)
-      for (uint32_t k = 0; k < m; ++k) a[k][i] = ri[k];
+    rotations += done.size();
+    if (!done.empty()) settle_pass(a, m, i, done, order);
+    for (uint32_t j : done) order[j] = -1;
   }
   return rotations;
 }
@@ -148,13 +182,16 @@ JacobiCounts jacobi_decompose(double *const *a, double *const *v, uint32_t m) {
   if (!std::isfinite(f) || f < DBL_MIN) return counts;
 
   counts.rotated = true;
+  std::vector<uint32_t> done;
+  done.reserve(m);
+  std::vector<int64_t> order(m, -1);
   double t = g;
   do {
     t = t / m;
     uint64_t step_sweeps = 0;
     uint64_t made = 0;
     do {
-      made = sweep(a, v, m, t);
+      made = sweep(a, v, m, t, done, order);
       counts.rotations += made;
       ++counts.sweeps;
       ++step_sweeps;
