@@ -55,7 +55,8 @@ void write_eig_file(uint32_t m, double total) {
   FILE *fp = out.fp;
 
   // Explained variance in percent, largest component first.
-  for (uint32_t u = 0; u < m; ++u) std::fprintf(fp, kEigNext, shown(100 * (root[position[u]] / total)));
+  for (uint32_t u = 0; u < m; ++u)
+    std::fprintf(fp, kEigNext, shown(100 * (root[position[u]] / total)));
   std::fputc('\n', fp);
 
   // Reference line falling evenly from 100/m + 1.4 to 100/m - 1.4; a single
