@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "output_fixture.h"
 #include "naming.h"
 #include "vantor.h"
 
@@ -26,32 +27,4 @@ inline void set_pair_correlation(double r, uint32_t c = 2, uint32_t rows = 2) {
   cc[1][0] = r;
 }
 
-inline std::string slurp(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-// A fresh directory whose "data.txt" is the output base; the switches are
-// restored and the work arrays released after every test.
-class EigenOutputTest : public testing::Test {
- protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/vantor_eigen_XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
-    set_output_base((dir_ + "/data.txt").c_str());
-    saved_ = sw;
-    sw.quiet = 1;
-  }
-  void TearDown() override {
-    sw = saved_;
-    free_work_arrays();
-    std::filesystem::remove_all(dir_);
-  }
-  std::string path(const char *ext) const { return dir_ + "/data" + ext; }
-  std::string read(const char *ext) const { return slurp(path(ext)); }
-  std::string dir_;
-  Switches saved_;
-};
+using EigenOutputTest = OutputTest;

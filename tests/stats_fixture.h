@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "output_fixture.h"
 #include "naming.h"
 #include "stats.h"
 #include "vantor.h"
@@ -46,35 +47,6 @@ inline std::string load_and_run(const Columns &cols, const std::vector<int> &lab
   load_columns(cols, labels);
   return run_statistics(cols[0].size(), cols.size());
 }
-
-inline std::string read_file(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-// A fresh directory whose "data.txt" is the output base of the writers; the
-// switches touched by the writers are reset for every test.
-class OutputTest : public testing::Test {
- protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/vantor_stats_XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
-    set_output_base((dir_ + "/data.txt").c_str());
-    saved_ = sw;
-    sw.quiet = 1;
-  }
-  void TearDown() override {
-    sw = saved_;
-    free_work_arrays();
-    std::filesystem::remove_all(dir_);
-  }
-  std::string path(const char *ext) const { return dir_ + "/data" + ext; }
-  std::string dir_;
-  Switches saved_;
-};
 
 // The bits of a double, so that tests can demand exact equality, NaN included.
 inline uint64_t bits(double x) {
