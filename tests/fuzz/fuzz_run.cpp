@@ -76,8 +76,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 
   reset_run_state();
   std::vector<char *> argv = make_argv(args);
+  // The run writes its invocation log into the current directory; the
+  // fuzzer's own paths are relative to the directory it was started in.
+  static const std::string home = [] {
+    char buf[4096];
+    return std::string(getcwd(buf, sizeof buf) ? buf : "/");
+  }();
   if (chdir(dir.c_str()) != 0) return 0;
   vantor_main(static_cast<int>(args.size()), argv.data());
   empty_dir(dir);
+  if (chdir(home.c_str()) != 0) std::abort();
   return 0;
 }
