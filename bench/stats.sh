@@ -25,8 +25,8 @@ tables=(
   "table_5000x300.txt 5000 300 2 0.5"
 )
 
-for spec in "${tables[@]}"; do
-  read -r file rows cols seed goal <<<"$spec"
+for table in "${tables[@]}"; do
+  read -r file rows cols seed goal <<<"$table"
   if [ ! -s "$file" ]; then
     echo "generating $file" >&2
     "$build/gendata" "$rows" "$cols" "$seed" >"$file.tmp" && mv "$file.tmp" "$file"
