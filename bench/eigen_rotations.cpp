@@ -9,11 +9,9 @@
 #include <vector>
 
 #include "../tests/jacobi_textbook.h"
-#include "input.h"
 #include "jacobi.h"
 #include "messages.h"
-#include "stats.h"
-#include "vantor.h"
+#include "pipeline.h"
 
 namespace {
 
@@ -27,34 +25,20 @@ struct Square {
   Square(const Square &o) : Square(static_cast<uint32_t>(o.rows.size())) { block = o.block; }
 };
 
-FILE *open_or_die(const char *name) {
-  FILE *in = std::fopen(name, "r");
-  if (in == nullptr) fatal("Can't read file %s\n", name);
-  return in;
-}
-
 // The symmetrised correlation matrix of the file, as the eigen phase sees it.
 Square correlation_of(const char *name, uint32_t &m) {
-  FILE *in = open_or_die(name);
-  const uint32_t c = examine_first_line(in);
-  std::fclose(in);
-  in = open_or_die(name);
-  const uint32_t R = count_data_lines(in);
-  std::fclose(in);
-  in = open_or_die(name);
-  alloc_work_arrays(R, c);
-  build_column_maps(c);
-  const LoadResult loaded = load_data(in, c, R);
-  std::fclose(in);
-  m = loaded.m;
-  find_extremes(loaded.n, m);
-  compute_moments(loaded.n, m);
-  set_unit_diagonal(m);
-  Square a(m);
+  Switches sw;
+  sw.quiet = 1;
+  const Console con{stdout, stderr, true};
+  RunState run = make_run_state(sw);
+  Analysis a = load_data_file(name, sw, run, con);
+  compute_statistics(a, sw, con);
+  m = a.m;
+  Square sq(m);
   for (uint32_t r = 0; r < m; ++r)
-    for (uint32_t k = 0; k < m; ++k) a.rows[r][k] = r <= k ? cc[r][k] : cc[k][r];
-  free_work_arrays();
-  return a;
+    for (uint32_t k = 0; k < m; ++k)
+      sq.rows[r][k] = r <= k ? a.correlation[r][k] : a.correlation[k][r];
+  return sq;
 }
 
 // Processor time rather than wall time, so that other work on the machine
@@ -73,8 +57,6 @@ int main(int argc, char **argv) {
     return 2;
   }
   try {
-    sw.quiet = 1;
-    alloc_line_buffer();
     uint32_t m = 0;
     const Square input = correlation_of(argv[1], m);
 
@@ -99,7 +81,6 @@ int main(int argc, char **argv) {
                 static_cast<unsigned long long>(counts.rotations),
                 static_cast<unsigned long long>(counts.sweeps));
     std::printf("bit-identical: %s\n", same ? "yes" : "NO");
-    release_line_buffer();
     return same && slow_rotations == counts.rotations ? 0 : 1;
   } catch (const RunEnd &end) {
     std::fprintf(stderr, "\nError: %s", end.message.c_str());

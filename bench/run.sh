@@ -15,7 +15,7 @@ runs=${RUNS:-3}
 SECTIONS=(input input_wide)
 
 build() {
-  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVANTOR_BENCH=ON -DVANTOR_TESTS=OFF >/dev/null
+  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVANTOR_BENCH=ON -DBUILD_TESTING=OFF >/dev/null
   cmake --build "$build" -j2 >/dev/null
 }
 

@@ -7,8 +7,9 @@
 #include <ctime>
 #include <random>
 
+#include "orderstats.h"
 #include "stats.h"
-#include "vantor.h"
+#include "workarrays.h"
 
 namespace {
 
@@ -39,17 +40,20 @@ int main(int argc, char **argv) {
   }
   const uint32_t n = std::strtoul(argv[1], nullptr, 10), m = std::strtoul(argv[2], nullptr, 10);
   const int repeats = argc > 3 ? std::atoi(argv[3]) : 3;
-  sw.quiet = 1;
-  alloc_work_arrays(n, m);
+  const Console con{stdout, stderr, true};
+  MemoryTally tally;
+  Analysis a = make_analysis(n, m, WorkArraySettings{30, false}, tally, con);
+  a.n = n;
+  a.m = m;
   std::mt19937_64 rng(1);
   std::uniform_real_distribution<double> u(-100, 100);
   for (uint32_t k = 0; k < n; ++k)
-    for (uint32_t i = 0; i < m; ++i) dd[k][i] = u(rng);
-  const double te = best_time(repeats, [&] { find_extremes(n, m); });
-  const double tm = best_time(repeats, [&] { compute_moments(n, m); });
-  const double to = best_time(repeats, [&] { compute_order_stats(n, m); });
+    for (uint32_t i = 0; i < m; ++i) a.data[k][i] = u(rng);
+  Extremes extremes;
+  const double te = best_time(repeats, [&] { extremes = find_extremes(a); });
+  const double tm = best_time(repeats, [&] { compute_moments(a, extremes); });
+  const double to = best_time(repeats, [&] { compute_order_stats(a); });
   std::printf("%u x %u: extremes %.3f s, moments and matrices %.3f s, quartiles %.3f s\n", n, m,
               te, tm, to);
-  free_work_arrays();
   return 0;
 }

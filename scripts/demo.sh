@@ -4,6 +4,7 @@
 # into demo/ beside a copy of the data.
 set -eu
 cd "$(dirname "$0")/.."
+bash scripts/setup.sh
 bash scripts/build.sh >/dev/null
 mkdir -p demo
 cp examples/measurements.txt demo/

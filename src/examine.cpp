@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "input.h"
+#include "examine.h"
 #include "messages.h"
 #include "reader.h"
 
@@ -23,27 +23,27 @@ uint32_t count_columns(const char *s) {
   return count > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(count);
 }
 
-uint32_t examine_first_line(FILE *in) {
+uint32_t examine_first_line(FILE *in, GrowableLine &line, const Console &con) {
   LineReader r;
   reader_open(r, in);
-  const int64_t len = read_whole_data_line(r, LineBuffer{&line, &line_size, "line"});
+  const int64_t len = read_whole_data_line(r, line, con);
   if (len < 0) fatal("Can't read file");
   // Numbers after a NUL byte are not seen: the line ends there as a string.
-  const uint32_t c = count_columns(line.get());
+  const uint32_t c = count_columns(line.bytes.get());
   if (c == 0) fatal("Too few variables\n");
   return c;
 }
 
-uint32_t count_data_lines(FILE *in) {
+uint32_t count_data_lines(FILE *in, const GrowableLine &line) {
   // Rows are numbered with a signed 32-bit count; a file with more data
   // lines than that cannot be loaded.
   constexpr uint64_t kMaxRows = INT32_MAX;
   LineReader r;
   reader_open(r, in);
   uint64_t count = 0;
-  // No rereading here: a line longer than `line` comes in pieces and every
-  // piece is counted, so the capacity is never smaller than the rows loaded.
-  while (read_data_line(r, nullptr, line_size, kCommentChars) >= 0) {
+  // No rereading here: a line longer than the buffer comes in pieces and
+  // every piece is counted.
+  while (read_data_line(r, nullptr, line.capacity, kCommentChars) >= 0) {
     if (++count > kMaxRows) fatal("Too many data series: >%d\a\n", static_cast<int>(kMaxRows));
   }
   return static_cast<uint32_t>(count);

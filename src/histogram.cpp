@@ -1,15 +1,14 @@
 // Histogram counts of every variable (B equal bins from the minimum up to
 // 1.00001 times the maximum) and the ".his" file of relative frequencies.
 // The extremes themselves come from the statistics group.
+#include "histogram.h"
+
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <vector>
 
-#include "eigen.h"
-#include "messages.h"
 #include "naming.h"
-#include "vantor.h"
 
 namespace {
 
@@ -37,41 +36,40 @@ void add_one(int32_t &count) {
 
 }  // namespace
 
-void count_histogram(uint32_t n, uint32_t m) {
-  const uint32_t B = sw.bins;
-  if (B == 0) return;  // no bins to count into (the switch never stores 0)
+void count_histogram(Analysis &a, const Extremes &extremes, bool debug, const Console &con) {
+  const uint32_t n = a.n, m = a.m, B = a.bins;
   const int32_t middle = static_cast<int32_t>(B / 2);
   // The factor stretches the maximum, not the range; B - 1 is 0 for one bin,
   // giving an infinite (or 0/0) width.
   std::vector<double> width(m);
   for (uint32_t k = 0; k < m; ++k)
-    width[k] = (1.00001 * v[k].max - v[k].min) / static_cast<double>(B - 1);
+    width[k] = (1.00001 * extremes.max[k] - extremes.min[k]) / static_cast<double>(B - 1);
   for (uint32_t r = 0; r < n; ++r) {
-    const double *row = dd[r];
+    const double *row = a.data[r];
     for (uint32_t k = 0; k < m; ++k) {
       const double w = width[k];
       if (w == 0) {
-        add_one(histogram[middle][k]);
+        add_one(a.histogram[middle][k]);
         continue;
       }
-      const double d = row[k] - v[k].min;
+      const double d = row[k] - extremes.min[k];
       const double q = d / w;
       const int32_t b = bin_of(q, B);
-      if (sw.debug)
-        debug_trace(kTraceFile, kTraceLine, "dummy:%f diff:%f= %f %d %d\n", q, w, q / w, b,
+      if (debug)
+        debug_trace(con, kTraceFile, kTraceLine, "dummy:%f diff:%f= %f %d %d\n", q, w, q / w, b,
                     static_cast<int>(B));
-      add_one(histogram[b][k]);
+      add_one(a.histogram[b][k]);
     }
   }
 }
 
-void write_his_file(uint32_t n, uint32_t m) {
-  OutputFile out = open_output(output_name(".his"));
-  announce_output(out);
-  const double rows = static_cast<double>(n);
-  for (uint32_t k = 0; k < m; ++k) {
-    for (uint32_t b = 0; b < sw.bins; ++b)
-      std::fprintf(out.fp, "%.4f ", static_cast<double>(histogram[b][k]) / rows);
+void write_his_file(const Analysis &a, const Console &con) {
+  OutputFile out = open_output(a.place, ".his");
+  announce_output(out, con);
+  const double rows = static_cast<double>(a.n);
+  for (uint32_t k = 0; k < a.m; ++k) {
+    for (uint32_t b = 0; b < a.bins; ++b)
+      std::fprintf(out.fp, "%.4f ", static_cast<double>(a.histogram[b][k]) / rows);
     std::fputc('\n', out.fp);
   }
   close_output(out);

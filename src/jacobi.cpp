@@ -1,14 +1,12 @@
-// Eigen-decomposition of the correlation matrix: symmetrising cc, the cyclic
-// threshold Jacobi method on it, and collecting the eigenvalues into root.
-// Loadings, ordering and the files written from them are in components.cpp.
+// Eigen-decomposition of the correlation matrix: the cyclic threshold Jacobi
+// method on a symmetric copy of it, and the eigenvalues collected from the
+// diagonal. Loadings, ordering and the files written from them are in
+// components.cpp.
 #include "jacobi.h"
 
 #include <cfloat>
 #include <cmath>
 #include <vector>
-
-#include "eigen.h"
-#include "vantor.h"
 
 namespace {
 
@@ -203,14 +201,25 @@ JacobiCounts jacobi_decompose(double *const *a, double *const *v, uint32_t m) {
   return counts;
 }
 
-double eigen_decompose(uint32_t m) {
-  for (uint32_t r = 1; r < m; ++r)
-    for (uint32_t c = 0; c < r; ++c) cc[r][c] = cc[c][r];
-  jacobi_decompose(cc.rows.get(), ss.rows.get(), m);
+Decomposition eigen_decompose(Analysis &a, const Moments &) {
+  const uint32_t m = a.m;
+  const uint64_t stride = m;
+  // The loadings are made from the eigen results only afterwards, so their
+  // block holds the working copy meanwhile; the correlation matrix itself
+  // stays as it is for every later output. The copy is made symmetric from
+  // the upper triangle.
+  std::vector<double *> work(m);
+  for (uint32_t r = 0; r < m; ++r) work[r] = a.loadings.get() + r * stride;
+  for (uint32_t r = 0; r < m; ++r)
+    for (uint32_t c = 0; c < m; ++c) work[r][c] = c < r ? a.correlation[c][r] : a.correlation[r][c];
+  Decomposition d;
+  d.counts = jacobi_decompose(work.data(), a.eigenvectors.rows.get(), m);
   double total = 0;
   for (uint32_t i = 0; i < m; ++i) {
-    root[i] = cc[i][i];
-    total += root[i];
+    a.eigenvalues[i] = work[i][i];
+    total += a.eigenvalues[i];
   }
-  return total;
+  a.eigen_total = total;
+  d.total = total;
+  return d;
 }

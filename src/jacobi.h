@@ -1,8 +1,12 @@
-// The Jacobi eigen-decomposition routine itself, apart from the work arrays,
-// so that tests and benchmarks can run it on matrices of their own.
+// The Jacobi eigen-decomposition: the routine itself, which tests and
+// benchmarks run on matrices of their own, and its use on a file's
+// correlation matrix.
 #pragma once
 
 #include <cstdint>
+
+#include "analysis.h"
+#include "stats.h"
 
 // What one decomposition did.
 struct JacobiCounts {
@@ -22,3 +26,16 @@ struct JacobiCounts {
 // rounding of the diagonal can turn back and forth for ever) ends the
 // decomposition where it stands.
 JacobiCounts jacobi_decompose(double *const *a, double *const *v, uint32_t m);
+
+// What the decomposition of a file's correlation matrix leaves besides the
+// record's eigenvalues and eigenvectors.
+struct Decomposition {
+  double total = 0;  // sum of the eigenvalues
+  JacobiCounts counts;
+};
+
+// Decomposes a symmetric copy (from the upper triangle) of the correlation
+// matrix that the moments phase made, filling the record's eigenvalues (in
+// decomposition order), eigenvectors and eigen_total. The correlation matrix
+// is left unchanged.
+Decomposition eigen_decompose(Analysis &a, const Moments &moments);

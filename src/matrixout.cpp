@@ -1,15 +1,25 @@
 // The correlation file ".cor" (lower triangle, optionally made square with
-// mirrored values or zeroes) and the covariance file ".cov". The matrices are
-// computed with the moments in stats.cpp.
+// mirrored values or zeroes), the covariance file ".cov" and the label line
+// it shares with ".inp". The matrices are computed with the moments.
+#include "matrixout.h"
+
 #include <cstdio>
 
 #include "naming.h"
-#include "stats.h"
-#include "vantor.h"
 
-void write_cor_file(uint32_t m) {
-  OutputFile out = open_output(output_name(".cor"));
-  announce_output(out);
+void write_variable_labels(FILE *fp, const Analysis &a, bool split, uint32_t per_line) {
+  for (uint32_t i = 0; i < a.m; ++i) {
+    std::fprintf(fp, "x%d ", a.variable_to_file[i] + 1);
+    if (split && (i + 1) % per_line == 0 && i + 1 < a.m) std::fputc('\n', fp);
+  }
+  std::fputc('\n', fp);
+}
+
+void write_cor_file(const Analysis &a, const Switches &sw, const Console &con) {
+  const uint32_t m = a.m;
+  const Table<double> &cc = a.correlation;
+  OutputFile out = open_output(a.place, ".cor");
+  announce_output(out, con);
   for (uint32_t i = 0; i < m; ++i) {
     for (uint32_t j = 0; j <= i; ++j) std::fprintf(out.fp, " %- .6f", shown(cc[j][i]));
     if (sw.square == 2)
@@ -23,15 +33,14 @@ void write_cor_file(uint32_t m) {
 
 // The same three opening lines as the ".inp" file, then the lower triangle
 // of the covariances with divisor n.
-void write_cov_file(uint32_t n, uint32_t m) {
-  OutputFile out = open_output(output_name(".cov"));
-  announce_output(out);
+void write_cov_file(const Analysis &a, const Console &con) {
+  OutputFile out = open_output(a.place, ".cov");
+  announce_output(out, con);
   std::fputs("/Covariance\n", out.fp);
-  std::fprintf(out.fp, "%u\n", n);
-  for (uint32_t i = 0; i < m; ++i) std::fprintf(out.fp, "x%d ", sortarr1[i] + 1);
-  std::fputc('\n', out.fp);
-  for (uint32_t i = 0; i < m; ++i) {
-    for (uint32_t j = 0; j <= i; ++j) std::fprintf(out.fp, "%- .6f ", shown(ccov[j][i]));
+  std::fprintf(out.fp, "%u\n", a.n);
+  write_variable_labels(out.fp, a, false, 0);
+  for (uint32_t i = 0; i < a.m; ++i) {
+    for (uint32_t j = 0; j <= i; ++j) std::fprintf(out.fp, "%- .6f ", shown(a.covariance[j][i]));
     std::fputc('\n', out.fp);
   }
   close_output(out);

@@ -78,14 +78,6 @@ static std::string vformat(const char *fmt, va_list ap) {
   return out;
 }
 
-void message(const char *fmt, ...) {
-  va_list ap;
-  va_start(ap, fmt);
-  std::string text = vformat(fmt, ap);
-  va_end(ap);
-  std::fprintf(stderr, "\nMessage: %s", text.c_str());
-}
-
 void fatal(const char *fmt, ...) {
   va_list ap;
   va_start(ap, fmt);
@@ -95,17 +87,6 @@ void fatal(const char *fmt, ...) {
 }
 
 void end_run(int status) { throw RunEnd{status, std::string()}; }
-
-void debug_trace(const char *file, int line, const char *fmt, ...) {
-  std::fflush(stdout);
-  std::fflush(stderr);
-  std::fprintf(stderr, "%s:%d:: debug: ", file, line);
-  va_list ap;
-  va_start(ap, fmt);
-  std::vfprintf(stderr, fmt, ap);
-  va_end(ap);
-  std::fflush(stderr);
-}
 
 std::string usage_text(const char *program) {
   std::string out;

@@ -1,5 +1,5 @@
-// Console forms of the tool: informational messages, fatal errors, debug
-// traces, the banner and copyright text, and the usage text with its pager.
+// What the tool says about itself: fatal errors, the banner and copyright
+// text, and the usage text with its pager.
 // Only main() turns a RunEnd into the exit status.
 #pragma once
 
@@ -15,19 +15,11 @@ struct RunEnd {
 extern const char kBanner[];     // "vantor Version v2.28-0-g<rev> <date> <time> by ..."
 extern const char kCopyright[];  // two lines, no final newline
 
-// "\nMessage: " and the formatted text on the error stream; the run goes on.
-void message(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
-
 // Ends the run with status 1 and "\nError: " plus the formatted text.
 [[noreturn]] void fatal(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
 
 // Ends the run with the given status and nothing more printed.
 [[noreturn]] void end_run(int status);
-
-// Flushes both streams, writes "%s:%d:: debug: " and the text to the error
-// stream and flushes it again. Callers check sw.debug themselves.
-void debug_trace(const char *file, int line, const char *fmt, ...)
-    __attribute__((format(printf, 3, 4)));
 
 // Shows the usage and ends the run: through the pager (status 1) unless
 // `more` is set, else directly on stdout (status 0).

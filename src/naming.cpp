@@ -6,13 +6,6 @@
 #include <sys/stat.h>
 
 #include "messages.h"
-#include "vantor.h"
-
-std::string fname;
-
-static std::string current_data_file;
-
-void set_current_data_file(const char *data_file) { current_data_file = data_file; }
 
 std::string name_stem(const std::string &data_file) {
   for (size_t i = data_file.size(); i-- > 0;) {
@@ -26,37 +19,35 @@ std::string name_stem(const std::string &data_file) {
   return data_file;
 }
 
-void set_output_base(const char *data_file) {
+OutputPlace output_place(const char *data_file) {
   std::string name = data_file;
   if (name.find(".cor") != std::string::npos || name.find(".inp") != std::string::npos)
     fatal("The infile extension may not be one of %s and %s.\a\n", ".cor", ".inp");
-  fname = name_stem(name) + ".cor";
+  return OutputPlace{name, name_stem(name)};
 }
 
-std::string output_name(const char *ext) {
-  // fname always ends in ".cor": swap those four characters for the extension.
-  return fname.substr(0, fname.size() - 4) + ext;
-}
+std::string output_name(const OutputPlace &place, const char *ext) { return place.stem + ext; }
 
-// True when `name` is the same file as the data file being processed.
-static bool is_current_data_file(const std::string &name) {
-  if (current_data_file.empty()) return false;
+// True when `name` is the same file as the data file.
+static bool is_data_file(const OutputPlace &place, const std::string &name) {
+  if (place.data_file.empty()) return false;
   struct stat out_st, in_st;
-  if (stat(name.c_str(), &out_st) != 0 || stat(current_data_file.c_str(), &in_st) != 0)
+  if (stat(name.c_str(), &out_st) != 0 || stat(place.data_file.c_str(), &in_st) != 0)
     return false;
   return out_st.st_dev == in_st.st_dev && out_st.st_ino == in_st.st_ino;
 }
 
-OutputFile open_output(const std::string &name) {
-  if (is_current_data_file(name))
+OutputFile open_output(const OutputPlace &place, const char *ext) {
+  const std::string name = output_name(place, ext);
+  if (is_data_file(place, name))
     fatal("Output file %s would overwrite the data file.\a\n", name.c_str());
   FILE *fp = std::fopen(name.c_str(), "w");
   if (fp == nullptr) fatal("Can't create file: %s\a\n", name.c_str());
   return OutputFile{fp, name};
 }
 
-void announce_output(const OutputFile &out) {
-  if (!sw.quiet) std::printf("Writing file: %s\n", out.name.c_str());
+void announce_output(const OutputFile &out, const Console &con) {
+  if (!con.quiet) say(con, "Writing file: %s\n", out.name.c_str());
 }
 
 void close_output(OutputFile &out) {

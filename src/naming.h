@@ -6,18 +6,25 @@
 #include <cstdio>
 #include <string>
 
-// The output base of the current data file: its stem followed by ".cor".
-extern std::string fname;
+#include "console.h"
 
-// Refuses names containing ".cor" or ".inp" (fatal) and sets `fname`.
-void set_output_base(const char *data_file);
+// Where one data file's results go: the data file (never overwritten) and the
+// stem every output name is made from.
+struct OutputPlace {
+  std::string data_file;
+  std::string stem;
+};
+
+// The place of `data_file`; refuses names containing ".cor" or ".inp"
+// (fatal), which the results could overwrite.
+OutputPlace output_place(const char *data_file);
 
 // The stem of `data_file`: the name without its extension, where a point
 // counts only after the last separator ('\\', '/', ':') and not in front.
 std::string name_stem(const std::string &data_file);
 
 // The output name for extension `ext` (".mvd", ...): the stem plus `ext`.
-std::string output_name(const char *ext);
+std::string output_name(const OutputPlace &place, const char *ext);
 
 // An open result file and its name.
 struct OutputFile {
@@ -25,19 +32,16 @@ struct OutputFile {
   std::string name;
 };
 
-// Opens `name` for writing ("w"); "Can't create file: %s\a\n" on failure.
-// Refuses (fatal) to open the data file being processed itself.
-OutputFile open_output(const std::string &name);
+// Opens the output for `ext` ("w"); "Can't create file: %s\a\n" on failure.
+// Refuses (fatal) to open the place's data file itself.
+OutputFile open_output(const OutputPlace &place, const char *ext);
 
 // "Writing file: %s\n" with the name, unless quiet.
-void announce_output(const OutputFile &out);
+void announce_output(const OutputFile &out, const Console &con);
 
 // Closes the file; a write or close failure ends the run with
 // "Can't write file: %s\a\n" rather than leave a cut-short file unreported.
 void close_output(OutputFile &out);
-
-// The data file currently processed; open_output never overwrites it.
-void set_current_data_file(const char *data_file);
 
 // A result as it is printed: a NaN loses its sign bit. Which sign a NaN
 // carries depends on the order in which the compiler took the operands, so

@@ -1,6 +1,6 @@
 // Switch parsing with getopt_long: the short option string, the long option
 // table, the word-value and number-value grammars and the immediate actions.
-// The settings themselves live in the record `sw` (vantor.h).
+// The settings land in one Switches record that the caller keeps.
 #include "options.h"
 
 #include <getopt.h>
@@ -13,23 +13,31 @@
 #include <cstring>
 
 #include "messages.h"
-#include "vantor.h"
-
-Switches sw;
 
 // Every upper-case letter is declared like its lower-case twin.
 const char kShortOptions[] =
     "4ABC::DE::F::G:H::IL:M::N::QS:T::V::W:XZ::?abc::de::f::g:h::il:m::n::qs:t::v::w:xz::";
 
 namespace {
-enum { kWhere = 1, kOldTetrad = 2, kQuiet = 3 };
+// Codes of the long-only switches, below every character code.
+enum {
+  kWhere = 1,
+  kOldTetrad,
+  kQuiet,
+  kDebug,
+  kMore,
+  kTimer,
+  kQuartiles,
+  kSquare,
+  kZsquare,
+};
 }  // namespace
 
 const struct option kLongOptions[] = {
     {"allscores", no_argument, nullptr, 'a'},
     {"stddev", no_argument, nullptr, 'b'},
     {"correlation", optional_argument, nullptr, 'c'},
-    {"debug", no_argument, &sw.debug, 1},
+    {"debug", no_argument, nullptr, kDebug},
     {"eigenvalues", optional_argument, nullptr, 'e'},
     {"fsc-file", optional_argument, nullptr, 'f'},
     {"histogram", optional_argument, nullptr, 'h'},
@@ -48,11 +56,11 @@ const struct option kLongOptions[] = {
     {"quiet", no_argument, nullptr, kQuiet},
     {"silence", no_argument, nullptr, kQuiet},
     {"help", no_argument, nullptr, '?'},
-    {"more", no_argument, &sw.more, 1},
-    {"timer", no_argument, &sw.timer, 1},
-    {"quartiles", no_argument, &sw.quartiles, 1},
-    {"square", no_argument, &sw.square, 2},
-    {"zsquare", no_argument, &sw.square, 1},
+    {"more", no_argument, nullptr, kMore},
+    {"timer", no_argument, nullptr, kTimer},
+    {"quartiles", no_argument, nullptr, kQuartiles},
+    {"square", no_argument, nullptr, kSquare},
+    {"zsquare", no_argument, nullptr, kZsquare},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -102,7 +110,9 @@ int number_value(const char *value, unsigned int *count) {
   return result > 0 ? 1 : 0;
 }
 
-void parse_switches(int argc, char **argv) {
+CommandLine parse_switches(int argc, char **argv) {
+  Switches sw;
+  optind = 0;  // a full restart of getopt's scan
   for (;;) {
     int opt = getopt_long(argc, argv, kShortOptions, kLongOptions, nullptr);
     if (opt == -1) break;
@@ -136,8 +146,14 @@ void parse_switches(int argc, char **argv) {
       case kWhere: std::fprintf(stderr, "%s\n", argv[0]); break;
       case kOldTetrad: sw.oldtetrad = word_value("--oldtetrad", optarg); break;
       case kQuiet: sw.quiet = 1; break;
-      case 0: break;
+      case kDebug: sw.debug = 1; break;
+      case kMore: sw.more = 1; break;
+      case kTimer: sw.timer = 1; break;
+      case kQuartiles: sw.quartiles = 1; break;
+      case kSquare: sw.square = 2; break;
+      case kZsquare: sw.square = 1; break;
       default: fatal("Unknown option");
     }
   }
+  return CommandLine{sw, optind};
 }

@@ -1,8 +1,10 @@
-// The command line: switch parsing into the run-wide settings `sw`, with the
+// The command line: switch parsing into the run's settings, with the
 // switches that act at once (-q, --where, -x, -g/-w, -?).
 #pragma once
 
 #include <getopt.h>
+
+#include "switches.h"
 
 // The long switches in their fixed order, ended by an all-zero entry.
 extern const struct option kLongOptions[];
@@ -18,6 +20,12 @@ int word_value(const char *name, const char *value);
 // 1 (on) or 0 (off). Negative numbers and conversion errors end the run.
 int number_value(const char *value, unsigned int *count);
 
-// Parses every switch of argv with getopt_long, leaving optind at the first
-// data-file name. Settings land in `sw`.
-void parse_switches(int argc, char **argv);
+// The settings of a command line and where its data-file names begin.
+struct CommandLine {
+  Switches switches;
+  int first_file;  // index into argv of the first data-file name
+};
+
+// Parses every switch of argv with getopt_long (restarting its scan, so a
+// process may parse more than one command line).
+CommandLine parse_switches(int argc, char **argv);

@@ -2,14 +2,14 @@
 // interpolation reads are found, by selection (through a sample for long
 // columns); a column whose values the sort comparison does not order totally
 // is sorted by the platform's qsort, whose order for it no other sort repeats.
+#include "orderstats.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <vector>
 
 #include "messages.h"
-#include "stats.h"
-#include "vantor.h"
 
 namespace {
 
@@ -22,8 +22,9 @@ int compare_ascending(const void *pa, const void *pb) {
   return 0;
 }
 
-// Columns copied out of dd in one pass: dd is stored by rows, so each pass
-// over it for a single column would fetch whole cache lines for one value.
+// Columns copied out of the data in one pass: the matrix is stored by rows,
+// so a pass over it for a single column would fetch whole cache lines for
+// one value.
 constexpr uint32_t kColumnsPerPass = 4;
 
 // Whether the sort comparison is a total order on a column: no NaN, and not
@@ -38,10 +39,11 @@ struct ColumnOrder {
   }
 };
 
-// Copies columns i0 .. i0+count-1 of dd into buf, column g at buf + g*n.
-void copy_columns(uint32_t n, uint32_t i0, uint32_t count, double *buf, ColumnOrder *order) {
+// Copies columns i0 .. i0+count-1 of the data into buf, column g at buf + g*n.
+void copy_columns(const Analysis &a, uint32_t i0, uint32_t count, double *buf, ColumnOrder *order) {
+  const uint32_t n = a.n;
   for (uint32_t k = 0; k < n; ++k) {
-    const double *x = dd[k] + i0;
+    const double *x = a.data[k] + i0;
     for (uint32_t g = 0; g < count; ++g) {
       buf[static_cast<size_t>(g) * n + k] = x[g];
       order[g].see(x[g]);
@@ -156,56 +158,79 @@ bool select_by_bands(double *a, size_t n, const std::vector<size_t> &idx,
   return true;
 }
 
+// Where a quartile is read in the sorted column: the mean of two
+// neighbours, a weighted pair, or one value.
+struct QuartileRead {
+  enum Kind { kMidpoint, kWeighted, kSingle } kind;
+  size_t lo, hi;       // positions read (hi unused for kSingle)
+  double w_lo, w_hi;   // weights of kWeighted
+};
+
+// The interpolation at (n - 2)/4 (lower) and (3n - 2)/4 (upper) by n mod 4.
+// REQUIRES: n >= 2.
+void quartile_reads(size_t n, QuartileRead *lower, QuartileRead *upper) {
+  const size_t q = n / 4;
+  switch (n % 4) {
+    case 0:
+      *lower = {QuartileRead::kMidpoint, q - 1, q, 0, 0};
+      *upper = {QuartileRead::kMidpoint, 3 * q - 1, 3 * q, 0, 0};
+      break;
+    case 1:
+      *lower = {QuartileRead::kWeighted, q - 1, q, 0.25, 0.75};
+      *upper = {QuartileRead::kWeighted, 3 * q, 3 * q + 1, 0.75, 0.25};
+      break;
+    case 2:
+      *lower = {QuartileRead::kSingle, q, q, 0, 0};
+      *upper = {QuartileRead::kSingle, 3 * q + 1, 3 * q + 1, 0, 0};
+      break;
+    default:
+      *lower = {QuartileRead::kWeighted, q, q + 1, 0.75, 0.25};
+      *upper = {QuartileRead::kWeighted, 3 * q + 1, 3 * q + 2, 0.25, 0.75};
+      break;
+  }
+}
+
+double read_quartile(const QuartileRead &r, const double *a) {
+  switch (r.kind) {
+    case QuartileRead::kMidpoint: return (a[r.lo] + a[r.hi]) / 2;
+    case QuartileRead::kWeighted: return r.w_lo * a[r.lo] + r.w_hi * a[r.hi];
+    default: return a[r.lo];
+  }
+}
+
 // The positions of the sorted column that the median and the quartiles read,
 // ascending and without repeats. REQUIRES: n >= 2.
 std::vector<size_t> needed_positions(size_t n) {
-  const size_t q = n / 4, h = n / 2;
-  std::vector<size_t> idx = {h};
+  const size_t h = n / 2;
+  QuartileRead lower, upper;
+  quartile_reads(n, &lower, &upper);
+  std::vector<size_t> idx = {h, lower.lo, lower.hi, upper.lo, upper.hi};
   if (n % 2 == 0) idx.push_back(h - 1);
-  switch (n % 4) {
-    case 0: idx.insert(idx.end(), {q - 1, q, 3 * q - 1, 3 * q}); break;
-    case 1: idx.insert(idx.end(), {q - 1, q, 3 * q, 3 * q + 1}); break;
-    case 2: idx.insert(idx.end(), {q, 3 * q + 1}); break;
-    default: idx.insert(idx.end(), {q, q + 1, 3 * q + 1, 3 * q + 2}); break;
-  }
   std::sort(idx.begin(), idx.end());
   idx.erase(std::unique(idx.begin(), idx.end()), idx.end());
   return idx;
 }
 
-// Median at (n - 1)/2, quartiles interpolated at (n - 2)/4 and (3n - 2)/4 in
-// the sorted values a. A single value is its own median and quartiles, as
-// the interpolation would reach past both ends.
+// Median at (n - 1)/2 and the quartiles in the sorted values a. A single
+// value is its own median and quartiles, as the interpolation would reach
+// past both ends.
 void set_order_stats(VariableStats &s, const double *a, size_t n) {
   if (n == 1) {
-    s.median = s.lquart = s.uquart = a[0];
+    s.median = s.lower_quartile = s.upper_quartile = a[0];
     return;
   }
-  const size_t q = n / 4, h = n / 2;
+  const size_t h = n / 2;
   s.median = n % 2 ? a[h] : (a[h - 1] + a[h]) / 2;
-  switch (n % 4) {
-    case 0:
-      s.lquart = (a[q - 1] + a[q]) / 2;
-      s.uquart = (a[3 * q - 1] + a[3 * q]) / 2;
-      break;
-    case 1:
-      s.lquart = 0.25 * a[q - 1] + 0.75 * a[q];
-      s.uquart = 0.75 * a[3 * q] + 0.25 * a[3 * q + 1];
-      break;
-    case 2:
-      s.lquart = a[q];
-      s.uquart = a[3 * q + 1];
-      break;
-    default:
-      s.lquart = 0.75 * a[q] + 0.25 * a[q + 1];
-      s.uquart = 0.25 * a[3 * q + 1] + 0.75 * a[3 * q + 2];
-      break;
-  }
+  QuartileRead lower, upper;
+  quartile_reads(n, &lower, &upper);
+  s.lower_quartile = read_quartile(lower, a);
+  s.upper_quartile = read_quartile(upper, a);
 }
 
 }  // namespace
 
-void compute_order_stats(uint32_t n, uint32_t m) {
+void compute_order_stats(Analysis &a) {
+  const uint32_t n = a.n, m = a.m;
   if (n == 0 || m == 0) return;
   const uint32_t per_pass = m < kColumnsPerPass ? m : kColumnsPerPass;
   const size_t bytes = static_cast<size_t>(n) * per_pass * sizeof(double);
@@ -216,16 +241,16 @@ void compute_order_stats(uint32_t n, uint32_t m) {
   for (uint32_t i0 = 0; i0 < m; i0 += per_pass) {
     const uint32_t count = m - i0 < per_pass ? m - i0 : per_pass;
     ColumnOrder order[kColumnsPerPass];
-    copy_columns(n, i0, count, buf.get(), order);
+    copy_columns(a, i0, count, buf.get(), order);
     for (uint32_t g = 0; g < count; ++g) {
-      double *a = buf.get() + static_cast<size_t>(g) * n;
+      double *column = buf.get() + static_cast<size_t>(g) * n;
       if (order[g].total()) {
-        if (n < kBandMinRows || !select_by_bands(a, n, idx, band_scratch))
-          select_positions(a, 0, n, idx.data(), idx.size());
+        if (n < kBandMinRows || !select_by_bands(column, n, idx, band_scratch))
+          select_positions(column, 0, n, idx.data(), idx.size());
       } else {
-        std::qsort(a, n, sizeof(double), compare_ascending);
+        std::qsort(column, n, sizeof(double), compare_ascending);
       }
-      set_order_stats(v[i0 + g], a, n);
+      set_order_stats(a.stats[i0 + g], column, n);
     }
   }
 }

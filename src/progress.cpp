@@ -7,17 +7,11 @@
 
 #include <ctime>
 
-#include "vantor.h"
 
 namespace {
 
 constexpr int64_t kMinimumSize = 8LL << 20;
 constexpr int64_t kIntervalNs = 250'000'000;  // four updates a second at most
-
-bool active = false;
-int64_t file_size = 0;
-int64_t last_shown_ns = 0;
-uint32_t calls = 0;
 
 int64_t now_ns() {
   struct timespec ts;
@@ -31,24 +25,25 @@ bool progress_wanted(bool stderr_is_terminal, bool quiet, int64_t size) {
   return stderr_is_terminal && !quiet && size > kMinimumSize;
 }
 
-void progress_begin(FILE *in) {
+Progress progress_begin(FILE *in, const Console &con) {
   struct stat st;
   const int64_t size = fstat(fileno(in), &st) == 0 ? static_cast<int64_t>(st.st_size) : 0;
-  active = progress_wanted(isatty(fileno(stderr)) == 1, sw.quiet != 0, size);
-  file_size = size;
-  last_shown_ns = 0;
-  calls = 0;
+  Progress p;
+  p.active = progress_wanted(isatty(fileno(con.err)) == 1, con.quiet, size);
+  p.file_size = size;
+  return p;
 }
 
-void progress_update(FILE *in) {
-  if (!active || (++calls & 1023) != 0) return;
-  int64_t t = now_ns();
-  if (t - last_shown_ns < kIntervalNs) return;
-  last_shown_ns = t;
-  long pos = std::ftell(in);
-  if (pos < 0 || file_size <= 0) return;
-  int percent = static_cast<int>(static_cast<double>(pos) * 100.0 / static_cast<double>(file_size));
+void progress_update(Progress &p, FILE *in, const Console &con) {
+  if (!p.active || (++p.calls & 1023) != 0) return;
+  const int64_t t = now_ns();
+  if (t - p.last_shown_ns < kIntervalNs) return;
+  p.last_shown_ns = t;
+  const long pos = std::ftell(in);
+  if (pos < 0 || p.file_size <= 0) return;
+  int percent =
+      static_cast<int>(static_cast<double>(pos) * 100.0 / static_cast<double>(p.file_size));
   if (percent > 100) percent = 100;
-  std::fprintf(stderr, "\r%3d%%", percent);
-  std::fflush(stderr);
+  tell(con, "\r%3d%%", percent);
+  std::fflush(con.err);
 }

@@ -1,34 +1,19 @@
-// The line reader: the run-wide examination buffer `line`, the read-ahead
-// window over a data file, comment skipping, fgets-style pieces and the
-// doubling of a buffer while a line does not fit.
+// The line reader: the read-ahead window over a data file, comment
+// skipping, fgets-style pieces and the doubling of a buffer while a line
+// does not fit.
 #include "reader.h"
-
-#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
 
-#include "input.h"
+#include "memory.h"
 #include "messages.h"
 
 const char kCommentChars[] = "#;!";
 
-CArray<char> line;
-int64_t line_size = 0;
-
 namespace {
 
 constexpr int64_t kLineStartSize = 40960;
-
-// A buffer larger than the machine's memory cannot be filled; refusing it
-// keeps an overcommitting allocator from promising it.
-bool beyond_memory(int64_t bytes) {
-  long pages = sysconf(_SC_PHYS_PAGES);
-  long page_size = sysconf(_SC_PAGE_SIZE);
-  if (pages <= 0 || page_size <= 0) return false;
-  return static_cast<uint64_t>(bytes) >
-         static_cast<uint64_t>(pages) * static_cast<uint64_t>(page_size);
-}
 
 // Makes sure unread bytes are in the window; false at the end of the file or
 // on a read error, which sets the end-of-file indicator as fgetc would.
@@ -42,13 +27,16 @@ bool fill(LineReader &r) {
 
 }  // namespace
 
-void alloc_line_buffer() {
-  line.reset(static_cast<char *>(std::calloc(kLineStartSize, 1)));
-  if (!line) fatal("Not enough memory (%s, %d)", "line", static_cast<int>(kLineStartSize));
-  line_size = kLineStartSize;
+GrowableLine make_line_buffer(int64_t capacity, const char *name) {
+  GrowableLine b;
+  b.bytes.reset(static_cast<char *>(std::calloc(static_cast<size_t>(capacity), 1)));
+  if (!b.bytes) fatal("Not enough memory (%s, %lld)", name, static_cast<long long>(capacity));
+  b.capacity = capacity;
+  b.name = name;
+  return b;
 }
 
-void release_line_buffer() { line.reset(); }
+GrowableLine make_examination_buffer() { return make_line_buffer(kLineStartSize, "line"); }
 
 void reader_open(LineReader &r, FILE *in, size_t window_size) {
   if (window_size == 0) window_size = 1;
@@ -103,33 +91,48 @@ bool line_is_whole(const LineReader &r, const char *buf, int64_t len) {
   return r.eof || (len > 0 && buf[len - 1] == '\n');
 }
 
-void grow_line_buffer(const LineBuffer &b) {
+void grow_line_buffer(GrowableLine &b) {
   int64_t doubled = 0;
-  bool overflow = __builtin_mul_overflow(*b.cap, int64_t{2}, &doubled);
+  const bool overflow = __builtin_mul_overflow(b.capacity, int64_t{2}, &doubled);
   void *p = nullptr;
-  if (!overflow && !beyond_memory(doubled))
-    p = std::realloc(b.buf->get(), static_cast<size_t>(doubled));
+  if (!overflow && !beyond_memory(static_cast<uint64_t>(doubled)))
+    p = std::realloc(b.bytes.get(), static_cast<size_t>(doubled));
   if (p == nullptr) {
-    b.buf->reset();
+    b.bytes.reset();
     fatal("Not enough memory (%s, %lld)", b.name,
           static_cast<long long>(overflow ? INT64_MAX : doubled));
   }
-  (void)b.buf->release();  // realloc has taken over (and maybe freed) the old block
-  b.buf->reset(static_cast<char *>(p));
-  *b.cap = doubled;
+  (void)b.bytes.release();  // realloc has taken over (and maybe freed) the old block
+  b.bytes.reset(static_cast<char *>(p));
+  b.capacity = doubled;
 }
 
-int64_t read_whole_data_line(LineReader &r, const LineBuffer &b) {
-  int64_t len = read_data_line(r, b.buf->get(), *b.cap, kCommentChars);
+int64_t read_whole_data_line(LineReader &r, GrowableLine &b, const Console &con) {
+  int64_t len = read_data_line(r, b.bytes.get(), b.capacity, kCommentChars);
   if (len < 0) return -1;
-  while (!line_is_whole(r, b.buf->get(), len)) {
-    message("Line to long (>%ld). Rereading.\n", static_cast<long>(*b.cap));
+  while (!line_is_whole(r, b.bytes.get(), len)) {
+    message(con, "Line to long (>%ld). Rereading.\n", static_cast<long>(b.capacity));
     grow_line_buffer(b);
     // Reading on from where the cut piece ended yields the same bytes, the
     // same end-of-file indicator and the same buffer contents as going back
     // to the start of the line and reading it again with the doubled
     // capacity, without reading the line's start a second time.
-    len += read_line_piece(r, b.buf->get() + len, *b.cap - len);
+    len += read_line_piece(r, b.bytes.get() + len, b.capacity - len);
   }
+  return len;
+}
+
+int64_t first_data_line_length(FILE *in) {
+  const long start = std::ftell(in);
+  int64_t len = 0;
+  {
+    LineReader r;
+    reader_open(r, in);
+    len = read_data_line(r, nullptr, INT64_MAX, kCommentChars);
+    // A line that the end of the file cut short has no line end to discount.
+    if (len > 0 && !r.eof) --len;
+    if (len < 0) len = 0;
+  }
+  if (start < 0 || std::fseek(in, start, SEEK_SET) != 0) fatal("Can't read file\n");
   return len;
 }

@@ -7,7 +7,8 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "vantor.h"
+#include "analysis.h"
+#include "console.h"
 
 // The comment characters of data files: a line starting with one of them is
 // skipped whole.
@@ -46,21 +47,33 @@ int64_t read_data_line(LineReader &r, char *dst, int64_t cap, const char *commen
 // it ends with the line end, or the end of the file was hit while reading.
 bool line_is_whole(const LineReader &r, const char *buf, int64_t len);
 
-// A growable line buffer and its capacity (`line` of the examination, `buff`
-// of the loading pass); `name` is what "Not enough memory" reports.
-struct LineBuffer {
-  CArray<char> *buf;
-  int64_t *cap;
-  const char *name;
+// A line buffer that doubles while a line does not fit; `name` is what
+// "Not enough memory" reports ("line" of the examination, "buff" of loading).
+struct GrowableLine {
+  CArray<char> bytes;
+  int64_t capacity = 0;
+  const char *name = "";
 };
 
+// The examination buffer: 40960 bytes at start-up, grown by doubling while a
+// first data line does not fit, keeping its size for the rest of the run.
+// Ends the run with "Not enough memory (line, 40960)" when it cannot be made.
+GrowableLine make_examination_buffer();
+
+// A buffer of `capacity` bytes named `name` (fatal when it cannot be made).
+GrowableLine make_line_buffer(int64_t capacity, const char *name);
+
 // Reads the next data line whole into the buffer. While a piece is cut
-// short it prints "Line to long (>%ld). Rereading.\n" with the capacity,
-// doubles the buffer and reads the line again. Returns the line's byte
-// count, or -1 when there is no data line. A failed growth releases the
-// buffer and ends the run with "Not enough memory (%s, %d)".
-int64_t read_whole_data_line(LineReader &r, const LineBuffer &b);
+// short it reports "Line to long (>%ld). Rereading.\n" with the capacity,
+// doubles the buffer and reads on. Returns the line's byte count, or -1
+// when there is no data line. A failed growth releases the buffer and ends
+// the run with "Not enough memory (%s, %d)".
+int64_t read_whole_data_line(LineReader &r, GrowableLine &b, const Console &con);
 
 // Doubles the buffer's capacity keeping its contents (fatal on failure, the
 // old buffer then released).
-void grow_line_buffer(const LineBuffer &b);
+void grow_line_buffer(GrowableLine &b);
+
+// Length of the first data line of `in` (comment lines skipped), its line
+// end not counted, with the stream put back where it was.
+int64_t first_data_line_length(FILE *in);

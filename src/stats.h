@@ -1,29 +1,32 @@
-// Statistics and matrix outputs: extremes, moments, covariance and
-// correlation, median and quartiles, and the writers of the statistics
-// table, ".std", ".mvd", ".cor", ".cov", ".inp" and ".da1".
+// Per-variable moments and the covariance and correlation matrices, computed
+// from the loaded data matrix. The order statistics are in orderstats.cpp,
+// the text forms of the results in statsout.cpp, matrixout.cpp and tetrad.cpp.
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
-// Resets min/max of the first m records; ends the run with "Too few
-// variables\n" when n is 0; then scans dd for the extremes.
-void find_extremes(uint32_t n, uint32_t m);
+#include "analysis.h"
 
-// Fills mean, variance, stddev, skewness, curtosis and no of every record and
-// the matrices ccov and cc (diagonal of cc not yet 1.0); prints the
-// zero-variance warning. Nothing is done when m is 0.
-void compute_moments(uint32_t n, uint32_t m);
+// Each variable's smallest and largest value, in data-column order.
+struct Extremes {
+  std::vector<double> min, max;
+};
 
-// Sets every cc[i][i] to exactly 1.0.
-void set_unit_diagonal(uint32_t m);
+// Scans the data for the extremes of the m variables and stores them in the
+// statistics records too. Ends the run with "Too few variables\n" when no
+// observation was loaded.
+Extremes find_extremes(Analysis &a);
 
-// Fills median, lquart and uquart of every record.
-void compute_order_stats(uint32_t n, uint32_t m);
+// What the moments phase leaves besides the record's numbers: the variables
+// (0-based data columns) whose variance the zero-variance rule replaced.
+// Only compute_moments makes one, and the decomposition asks for it, so the
+// correlation matrix exists before it is decomposed.
+struct Moments {
+  std::vector<uint32_t> constant;
+};
 
-void print_stats_table(uint32_t m);          // console table (caller checks quiet)
-void write_std_file(uint32_t n, uint32_t m); // ".std"
-void write_mvd_file(uint32_t m);             // ".mvd"
-void write_cor_file(uint32_t m);             // ".cor"
-void write_cov_file(uint32_t n, uint32_t m); // ".cov"
-void write_inp_file(uint32_t n, uint32_t m); // ".inp"
-void write_da1_file(uint32_t n, uint32_t m); // ".da1"
+// Fills mean, variance, standard deviation, skewness and curtosis of every
+// record, the covariance matrix (divisor n) and the correlation matrix with
+// its unit diagonal. REQUIRES: m >= 1.
+Moments compute_moments(Analysis &a, const Extremes &extremes);

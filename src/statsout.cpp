@@ -1,17 +1,17 @@
-// The per-variable results as text: the statistics table on the console, the
-// statistics file ".mvd" and the standardized data file ".std". The numbers
-// themselves come from stats.cpp and orderstats.cpp.
+// The per-variable results as text: the zero-variance warning and the
+// statistics table on the console, the statistics file ".mvd" and the
+// standardized data file ".std". The numbers come from the statistics phases.
+#include "statsout.h"
+
 #include <cmath>
 #include <cstdio>
 
 #include "naming.h"
-#include "stats.h"
-#include "vantor.h"
 
 namespace {
 
 // A variable is shown under its data-file column number.
-int label(uint32_t i) { return sortarr1[i] + 1; }
+int label(const Analysis &a, uint32_t i) { return a.variable_to_file[i] + 1; }
 
 // Width of the console label column: 1 + ln(m), truncated, at least 2.
 int label_width(uint32_t m) {
@@ -28,46 +28,56 @@ constexpr char kTableField[] = "%-9.4g ";
 
 }  // namespace
 
-void print_stats_table(uint32_t m) {
+void print_zero_variance_warning(const Moments &moments, const Console &con) {
+  if (moments.constant.empty()) return;
+  say(con, "\nWARNING! Variable(s)\a");
+  for (uint32_t i : moments.constant) say(con, " %d", static_cast<int>(i + 1));
+  say(con, " has no Std.Dev. Modifies...\n");
+}
+
+void print_stats_table(const Analysis &a, const Console &con) {
+  const uint32_t m = a.m;
   const int w = label_width(m);
-  std::printf("%*s Mean      Variance  Std.Dev.  Min       Max       Skewness  Curtosis Median\n", w,
-              "No");
+  say(con, "%*s Mean      Variance  Std.Dev.  Min       Max       Skewness  Curtosis Median\n", w,
+      "No");
   for (uint32_t i = 0; i < m; ++i) {
-    const VariableStats &s = v[i];
-    std::printf("%-*d ", w, label(i));
+    const VariableStats &s = a.stats[i];
+    say(con, "%-*d ", w, label(a, i));
     for (double x : {s.mean, s.variance, s.stddev, s.min, s.max, s.skewness})
-      std::printf(kTableField, shown(x));
-    std::printf("%-8.4g ", shown(s.curtosis));
-    std::printf("%-8.4g", shown(s.median));
-    std::printf("\n");
+      say(con, kTableField, shown(x));
+    say(con, "%-8.4g ", shown(s.curtosis));
+    say(con, "%-8.4g", shown(s.median));
+    say(con, "\n");
   }
 }
 
-void write_std_file(uint32_t n, uint32_t m) {
-  OutputFile out = open_output(output_name(".std"));
-  for (uint32_t k = 0; k < n; ++k) {
-    const double *x = dd[k];
-    for (uint32_t i = 0; i < m; ++i) std::fprintf(out.fp, "%9.5f ", shown((x[i] - v[i].mean) / v[i].stddev));
+void write_std_file(const Analysis &a, const Console &) {
+  OutputFile out = open_output(a.place, ".std");
+  for (uint32_t k = 0; k < a.n; ++k) {
+    const double *x = a.data[k];
+    for (uint32_t i = 0; i < a.m; ++i)
+      std::fprintf(out.fp, "%9.5f ", shown((x[i] - a.stats[i].mean) / a.stats[i].stddev));
     std::fputc('\n', out.fp);
   }
   close_output(out);
 }
 
-void write_mvd_file(uint32_t m) {
-  OutputFile out = open_output(output_name(".mvd"));
-  announce_output(out);
+void write_mvd_file(const Analysis &a, const Switches &sw, const Console &con) {
+  const uint32_t m = a.m;
+  OutputFile out = open_output(a.place, ".mvd");
+  announce_output(out, con);
   std::fprintf(out.fp, "!%s", kMvdTitles);
   if (sw.quartiles) std::fputs(kMvdQuartileTitles, out.fp);
   std::fputc('\n', out.fp);
   for (uint32_t i = 0; i < m; ++i) {
-    const VariableStats &s = v[i];
-    std::fprintf(out.fp, "%-9d ", label(i));
+    const VariableStats &s = a.stats[i];
+    std::fprintf(out.fp, "%-9d ", label(a, i));
     for (double x : {s.mean, s.variance, s.stddev, s.min, s.max, s.skewness, s.curtosis})
       std::fprintf(out.fp, kMvdField, shown(x));
     std::fprintf(out.fp, kMvdLastField, shown(s.median));
     if (sw.quartiles) {
-      std::fprintf(out.fp, kMvdLastField, shown(s.lquart));
-      std::fprintf(out.fp, kMvdLastField, shown(s.uquart));
+      std::fprintf(out.fp, kMvdLastField, shown(s.lower_quartile));
+      std::fprintf(out.fp, kMvdLastField, shown(s.upper_quartile));
     }
     std::fputc('\n', out.fp);
   }

@@ -1,12 +1,13 @@
 // The correlation matrix as data for the TETRAD causal-modelling program:
-// the current format ".inp" and the old one ".da1". Both are written from cc
-// after its diagonal has been set to 1.0.
+// the current format ".inp" and the old one ".da1". Both are written from the
+// correlation matrix with its unit diagonal.
+#include "tetrad.h"
+
 #include <cstdio>
 
+#include "matrixout.h"
 #include "messages.h"
 #include "naming.h"
-#include "stats.h"
-#include "vantor.h"
 
 namespace {
 
@@ -22,18 +23,16 @@ char label_digit(uint32_t i) { return static_cast<char>('0' + i % 10); }
 
 }  // namespace
 
-void write_inp_file(uint32_t n, uint32_t m) {
-  OutputFile out = open_output(output_name(".inp"));
-  announce_output(out);
+void write_inp_file(const Analysis &a, const Switches &sw, const Console &con) {
+  const uint32_t m = a.m;
+  const Table<double> &cc = a.correlation;
+  OutputFile out = open_output(a.place, ".inp");
+  announce_output(out, con);
   const bool split = sw.split_file != 0;
-  if (split) std::printf("Using split\n");
+  if (split) say(con, "Using split\n");
   std::fputs("/Covariance\n", out.fp);
-  std::fprintf(out.fp, "%u\n", n);
-  for (uint32_t i = 0; i < m; ++i) {
-    std::fprintf(out.fp, "x%d ", sortarr1[i] + 1);
-    if (split && (i + 1) % kSplitLabels == 0 && i + 1 < m) std::fputc('\n', out.fp);
-  }
-  std::fputc('\n', out.fp);
+  std::fprintf(out.fp, "%u\n", a.n);
+  write_variable_labels(out.fp, a, split, kSplitLabels);
   for (uint32_t i = 0; i < m; ++i) {
     for (uint32_t j = 0; j <= i; ++j) {
       std::fprintf(out.fp, " %8.4f", shown(cc[i][j]));
@@ -44,11 +43,12 @@ void write_inp_file(uint32_t n, uint32_t m) {
   close_output(out);
 }
 
-void write_da1_file(uint32_t n, uint32_t m) {
-  const std::string name = output_name(".da1");
+void write_da1_file(const Analysis &a, const Console &con) {
+  const uint32_t n = a.n, m = a.m;
+  const Table<double> &cc = a.correlation;
   if (m > kOldTetradMaxVariables) fatal("Too many variables for old tetrad");
-  OutputFile out = open_output(name);
-  announce_output(out);
+  OutputFile out = open_output(a.place, ".da1");
+  announce_output(out, con);
   // The value count n * m reaches past 32 bits on large tables.
   std::fprintf(out.fp, "%llu\n", static_cast<unsigned long long>(n) * m);
   for (uint32_t i = 0; i < m; ++i)

@@ -1,106 +1,93 @@
 // The per-file work arrays: made together after the examination, zero-filled,
-// each announced under --debug and added to the run-wide memory total, and
-// released together when the file is done.
-#include <unistd.h>
+// each announced under --debug and added to the run-wide memory total. The
+// record owns them, so they go when the record goes.
+#include "workarrays.h"
 
 #include <cstdio>
 
+#include "memory.h"
 #include "messages.h"
-#include "vantor.h"
-
-CArray<VariableStats> v;
-CArray<double> pc;
-CArray<int32_t> pcs;
-CArray<int32_t> position;
-CArray<double> root;
-CArray<int32_t> sortarr;
-CArray<int32_t> sortarr1;
-Table<int32_t> histogram;
-Table<double> ss;
-Table<double> cc;
-Table<double> ccov;
-Table<double> dd;
-
-uint64_t memory_total = 0;
 
 namespace {
 
-// A single request larger than the machine's memory cannot be met; refusing
-// it up front keeps an overcommitting allocator from promising it.
-uint64_t memory_ceiling() {
-  long pages = sysconf(_SC_PHYS_PAGES);
-  long page_size = sysconf(_SC_PAGE_SIZE);
-  if (pages <= 0 || page_size <= 0) return UINT64_MAX;
-  return static_cast<uint64_t>(pages) * static_cast<uint64_t>(page_size);
-}
+// The figures of the statistics records and of the ordering marks are those
+// the memory lines have always shown: a thirteen-double record per variable,
+// and c four-byte marks that the component ordering now keeps as scratch of
+// its own.
+constexpr uint64_t kStatsRecordBytes = 104;
+constexpr uint64_t kOrderingMarkBytes = 4;
 
-template <class T>
-CArray<T> alloc_array(const char *name, uint64_t count) {
-  const uint64_t size = sizeof(T);
-  uint64_t bytes = 0;
-  bool overflow = __builtin_mul_overflow(count, size, &bytes);
-  if (overflow) bytes = UINT64_MAX;
-  if (sw.debug) {
-    std::fprintf(stderr, "Allocates %ld bytes (%ld * %lu)\n", static_cast<long>(bytes),
-                 static_cast<long>(count), static_cast<unsigned long>(size));
-    std::fflush(stderr);
+struct Allocator {
+  const WorkArraySettings &settings;
+  MemoryTally &tally;
+  const Console &con;
+
+  // Announces the request, refuses one the machine cannot hold and adds it
+  // to the total. Returns the byte count.
+  uint64_t account(const char *name, uint64_t count, uint64_t size) {
+    uint64_t bytes = 0;
+    const bool overflow = __builtin_mul_overflow(count, size, &bytes);
+    if (overflow) bytes = UINT64_MAX;
+    if (settings.debug) {
+      tell(con, "Allocates %ld bytes (%ld * %lu)\n", static_cast<long>(bytes),
+           static_cast<long>(count), static_cast<unsigned long>(size));
+      std::fflush(con.err);
+    }
+    if (overflow || beyond_memory(bytes)) refuse(name, bytes);
+    return bytes;
   }
-  void *p = nullptr;
-  if (!overflow && bytes <= memory_ceiling()) p = std::calloc(count ? count : 1, size);
-  if (p == nullptr) fatal("Not enough memory (%s, %llu)", name, static_cast<unsigned long long>(bytes));
-  memory_total += bytes;
-  return CArray<T>(static_cast<T *>(p));
-}
 
-template <class T>
-void alloc_table(Table<T> &t, const char *name, const char *block_name, uint64_t rows,
-                 uint64_t row_length) {
-  t.rows = alloc_array<T *>(name, rows);
-  uint64_t count = 0;
-  if (__builtin_mul_overflow(rows, row_length, &count)) count = UINT64_MAX;
-  t.block = alloc_array<T>(block_name, count);
-  for (uint64_t i = 0; i < rows; ++i) t.rows[i] = t.block.get() + i * row_length;
-}
+  [[noreturn]] static void refuse(const char *name, uint64_t bytes) {
+    fatal("Not enough memory (%s, %llu)", name, static_cast<unsigned long long>(bytes));
+  }
 
-template <class T>
-void free_table(Table<T> &t) {
-  t.block.reset();
-  t.rows.reset();
-}
+  template <class T>
+  CArray<T> array(const char *name, uint64_t count, uint64_t figure_size = sizeof(T)) {
+    const uint64_t bytes = account(name, count, figure_size);
+    void *p = std::calloc(count ? count : 1, sizeof(T));
+    if (p == nullptr) refuse(name, bytes);
+    tally.total += bytes;
+    return CArray<T>(static_cast<T *>(p));
+  }
+
+  template <class T>
+  Table<T> table(const char *name, const char *block_name, uint64_t rows, uint64_t row_length) {
+    Table<T> t;
+    t.rows = array<T *>(name, rows);
+    uint64_t count = 0;
+    if (__builtin_mul_overflow(rows, row_length, &count)) count = UINT64_MAX;
+    t.block = array<T>(block_name, count);
+    for (uint64_t i = 0; i < rows; ++i) t.rows[i] = t.block.get() + i * row_length;
+    return t;
+  }
+};
 
 }  // namespace
 
-void alloc_work_arrays(uint32_t R, uint32_t c) {
-  const uint64_t cols = c;
-  v = alloc_array<VariableStats>("v", cols);
-  pc = alloc_array<double>("pc", cols * cols);
-  pcs = alloc_array<int32_t>("pcs", cols);
-  position = alloc_array<int32_t>("position", cols);
-  root = alloc_array<double>("root", cols);
-  sortarr = alloc_array<int32_t>("sortarr", cols);
-  sortarr1 = alloc_array<int32_t>("sortarr1", cols);
-  alloc_table(histogram, "histogram", "*histogram", sw.bins, cols);
-  alloc_table(ss, "ss", "*ss", cols, cols);
-  alloc_table(cc, "cc", "*cc", cols, cols);
-  alloc_table(ccov, "ccov", "*ccov", cols, cols);
-  alloc_table(dd, "dd", "*dd", R, cols);
+Analysis make_analysis(uint32_t capacity, uint32_t columns, const WorkArraySettings &settings,
+                       MemoryTally &tally, const Console &con) {
+  Allocator alloc{settings, tally, con};
+  const uint64_t c = columns;
+  Analysis a;
+  a.columns = columns;
+  a.capacity = capacity;
+  a.bins = settings.bins;
+  a.stats = alloc.array<VariableStats>("v", c, kStatsRecordBytes);
+  a.loadings = alloc.array<double>("pc", c * c);
+  tally.total += alloc.account("pcs", c, kOrderingMarkBytes);
+  a.component_order = alloc.array<int32_t>("position", c);
+  a.eigenvalues = alloc.array<double>("root", c);
+  a.file_to_variable = alloc.array<int32_t>("sortarr", c);
+  a.variable_to_file = alloc.array<int32_t>("sortarr1", c);
+  a.histogram = alloc.table<int32_t>("histogram", "*histogram", settings.bins, c);
+  a.eigenvectors = alloc.table<double>("ss", "*ss", c, c);
+  a.correlation = alloc.table<double>("cc", "*cc", c, c);
+  a.covariance = alloc.table<double>("ccov", "*ccov", c, c);
+  a.data = alloc.table<double>("dd", "*dd", capacity, c);
+  return a;
 }
 
-void report_memory_need() {
-  if (!sw.quiet) std::printf("Memory need: %.3g Mb\n", static_cast<double>(memory_total) * 0x1p-20);
-}
-
-void free_work_arrays() {
-  free_table(ccov);
-  free_table(cc);
-  free_table(dd);
-  free_table(ss);
-  free_table(histogram);
-  sortarr1.reset();
-  sortarr.reset();
-  root.reset();
-  position.reset();
-  pcs.reset();
-  pc.reset();
-  v.reset();
+void report_memory_need(const MemoryTally &tally, const Console &con) {
+  if (!con.quiet)
+    say(con, "Memory need: %.3g Mb\n", static_cast<double>(tally.total) * 0x1p-20);
 }

@@ -5,31 +5,34 @@
 #include <limits>
 #include <vector>
 
-#include "eigen.h"
+#include "components.h"
 #include "eigen_fixture.h"
-#include "vantor.h"
+#include "jacobi.h"
 
 namespace {
 
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-// Eigenvalues set directly on the diagonal of cc and in root, with identity
-// eigenvectors unless given.
-void set_roots(const std::vector<double> &roots) {
-  const uint32_t m = roots.size();
-  alloc_work_arrays(1, m);
-  for (uint32_t i = 0; i < m; ++i) {
-    root[i] = cc[i][i] = roots[i];
-    ss[i][i] = 1.0;
+class ComponentsTest : public EigenOutputTest {
+ protected:
+  // Eigenvalues set directly, with identity eigenvectors unless given, and
+  // their sum as the total.
+  void set_roots(const std::vector<double> &roots) {
+    const uint32_t m = roots.size();
+    make(1, m);
+    a.eigen_total = 0;
+    for (uint32_t i = 0; i < m; ++i) {
+      a.eigenvalues[i] = roots[i];
+      a.eigen_total += roots[i];
+      a.eigenvectors[i][i] = 1.0;
+    }
   }
-}
 
-std::vector<int32_t> order_of(uint32_t m) {
-  order_components(m);
-  return std::vector<int32_t>(position.get(), position.get() + m);
-}
-
-class ComponentsTest : public EigenOutputTest {};
+  std::vector<int32_t> order_of(uint32_t m) {
+    order_components(a, Decomposition{});
+    return std::vector<int32_t>(a.component_order.get(), a.component_order.get() + m);
+  }
+};
 
 TEST_F(ComponentsTest, ComponentsAreOrderedByDecreasingEigenvalue) {
   const struct {
@@ -47,16 +50,15 @@ TEST_F(ComponentsTest, ComponentsAreOrderedByDecreasingEigenvalue) {
   for (const auto &c : cases) {
     set_roots(c.roots);
     EXPECT_EQ(order_of(c.roots.size()), c.position) << c.what;
-    free_work_arrays();
   }
 }
 
 TEST_F(ComponentsTest, LoadingsScaleEigenvectorsBySqrtOfEigenvalue) {
   set_roots({4.0, 0.0, -1e-12});
-  ss[1][0] = -0.5;
-  ss[2][1] = -0.5;
-  order_components(3);
-  const double *pcm = pc.get();
+  a.eigenvectors[1][0] = -0.5;
+  a.eigenvectors[2][1] = -0.5;
+  order_components(a, Decomposition{});
+  const double *pcm = a.loadings.get();
   EXPECT_EQ(pcm[0 * 3 + 0], 2.0);
   EXPECT_EQ(pcm[1 * 3 + 0], -1.0);
   EXPECT_EQ(pcm[1 * 3 + 1], 0.0);  // zero eigenvalue
@@ -70,13 +72,16 @@ TEST_F(ComponentsTest, LoadingsScaleEigenvectorsBySqrtOfEigenvalue) {
 
 TEST_F(ComponentsTest, EigFileOfTwoVariablesWithCorrelationHalf) {
   set_pair_correlation(0.5);
-  const double total = eigen_decompose(2);
-  order_components(2);
-  EXPECT_EQ(position[0], 1);
-  EXPECT_EQ(position[1], 0);
-  sw.quiet = 0;
+  const Decomposition d = eigen_decompose(a, Moments{});
+  order_components(a, d);
+  EXPECT_EQ(a.component_order[0], 1);
+  EXPECT_EQ(a.component_order[1], 0);
+  // The correlation matrix outlives the decomposition.
+  EXPECT_EQ(a.correlation[0][1], 0.5);
+  EXPECT_EQ(a.correlation[1][0], 0.5);
+  con.quiet = false;
   testing::internal::CaptureStdout();
-  write_eig_file(2, total);
+  write_eig_file(a, con);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "Writing file: " + path(".eig") + "\n");
   EXPECT_EQ(read(".eig"),
             "  75.000  25.000\n"
@@ -87,15 +92,15 @@ TEST_F(ComponentsTest, EigFileOfTwoVariablesWithCorrelationHalf) {
 
 TEST_F(ComponentsTest, EigFileOfOneVariableHasAFiniteReferenceValue) {
   set_roots({1.0});
-  order_components(1);
-  write_eig_file(1, 1.0);
+  order_components(a, Decomposition{});
+  write_eig_file(a, con);
   EXPECT_EQ(read(".eig"), "  100.000\n 101.400\n 1.000 \n");
 }
 
 TEST_F(ComponentsTest, EigFileReferenceLineFallsEvenlyAndTiesKeepOrder) {
   set_roots({1.0, 1.0, 1.0});
-  order_components(3);
-  write_eig_file(3, 3.0);
+  order_components(a, Decomposition{});
+  write_eig_file(a, con);
   EXPECT_EQ(read(".eig"),
             "  33.333  33.333  33.333\n"
             " 34.733  33.333  31.933\n"

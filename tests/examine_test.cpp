@@ -2,7 +2,7 @@
 // files without usable data, and the row capacity.
 #include <gtest/gtest.h>
 
-#include "input.h"
+#include "examine.h"
 #include "input_fixture.h"
 #include "messages.h"
 #include "reader.h"
@@ -12,19 +12,21 @@ namespace {
 // Each test starts with a fresh 40960-byte examination buffer.
 class Examine : public testing::Test {
  protected:
-  void SetUp() override { alloc_line_buffer(); }
-  void TearDown() override { release_line_buffer(); }
-};
+  uint32_t examine(FILE *in) { return examine_first_line(in, line, con); }
 
-std::string fatal_message_of_examining(const std::string &text) {
-  MemFile f(text);
-  try {
-    examine_first_line(f.fp);
-  } catch (const RunEnd &end) {
-    return end.message;
+  std::string fatal_message_of_examining(const std::string &text) {
+    MemFile f(text);
+    try {
+      examine(f.fp);
+    } catch (const RunEnd &end) {
+      return end.message;
+    }
+    return "(accepted)";
   }
-  return "(accepted)";
-}
+
+  GrowableLine line = make_examination_buffer();
+  const Console con{stdout, stderr, false};
+};
 
 }  // namespace
 
@@ -43,7 +45,7 @@ TEST(CountColumns, CountsTheNumbersBeforeTheFirstNonNumber) {
 
 TEST_F(Examine, FirstDataLineAfterCommentsGivesTheColumnCount) {
   MemFile f("# name\n; unit\n1 2\t3  \n4 5 6\n");
-  EXPECT_EQ(examine_first_line(f.fp), 3u);
+  EXPECT_EQ(examine(f.fp), 3u);
 }
 
 TEST_F(Examine, FilesWithoutAFirstRowOfNumbersAreRefused) {
@@ -64,7 +66,7 @@ TEST_F(Examine, FilesWithoutAFirstRowOfNumbersAreRefused) {
 TEST_F(Examine, NumbersAfterANulByteAreNotCounted) {
   EXPECT_EQ(fatal_message_of_examining(std::string("\0 1 2\n", 6)), "Too few variables\n");
   MemFile f(std::string("1 2\0 3\n", 7));
-  EXPECT_EQ(examine_first_line(f.fp), 2u);
+  EXPECT_EQ(examine(f.fp), 2u);
 }
 
 TEST_F(Examine, AGrownBufferStaysGrownForTheNextFile) {
@@ -72,15 +74,15 @@ TEST_F(Examine, AGrownBufferStaysGrownForTheNextFile) {
   testing::internal::CaptureStderr();
   {
     MemFile f(wide);
-    EXPECT_EQ(examine_first_line(f.fp), 1u);
+    EXPECT_EQ(examine(f.fp), 1u);
   }
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "\nMessage: Line to long (>40960). Rereading.\n");
-  EXPECT_EQ(line_size, 81920);
+  EXPECT_EQ(line.capacity, 81920);
   testing::internal::CaptureStderr();
   {
     MemFile f(wide);
-    EXPECT_EQ(examine_first_line(f.fp), 1u);
+    EXPECT_EQ(examine(f.fp), 1u);
   }
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
@@ -98,7 +100,7 @@ TEST_F(Examine, RowCapacityCountsEveryDataLineButNoComment) {
   };
   for (const auto &c : cases) {
     MemFile f(c.text);
-    EXPECT_EQ(count_data_lines(f.fp), c.rows) << c.text;
+    EXPECT_EQ(count_data_lines(f.fp, line), c.rows) << c.text;
   }
 }
 
@@ -106,8 +108,8 @@ TEST_F(Examine, RowCapacityCountsEveryDataLineButNoComment) {
 // capacity, on random text where lines are often longer than the buffer.
 TEST_F(Examine, RowCapacityAgreesWithCountingFgetsReadsOnRandomText) {
   std::mt19937_64 rng(4242);
-  const int64_t saved = line_size;
   for (int round = 0; round < 3000; ++round) {
+    int64_t &line_size = line.capacity;
     line_size = 2 + static_cast<int64_t>(rng() % 24);
     const std::string text =
         random_text(rng, static_cast<int>(rng() % 15), static_cast<int>(line_size));
@@ -116,7 +118,6 @@ TEST_F(Examine, RowCapacityAgreesWithCountingFgetsReadsOnRandomText) {
     uint32_t want = 0;
     while (ref_read_data_line(b.fp, buf.data(), static_cast<int>(line_size), kCommentChars) >= 0)
       ++want;
-    ASSERT_EQ(count_data_lines(a.fp), want) << "capacity " << line_size << ": " << text;
+    ASSERT_EQ(count_data_lines(a.fp, line), want) << "capacity " << line_size << ": " << text;
   }
-  line_size = saved;
 }

@@ -6,36 +6,34 @@
 #include <limits>
 #include <vector>
 
-#include "eigen.h"
 #include "eigen_fixture.h"
-#include "vantor.h"
+#include "histogram.h"
 
 namespace {
 
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 const double kInf = std::numeric_limits<double>::infinity();
 
-// Work arrays holding one variable per column with the given extremes (the
-// statistics group finds them in the program; here they are set directly).
-void fill(const std::vector<std::vector<double>> &cols, const std::vector<double> &mins,
-          const std::vector<double> &maxs) {
-  const uint32_t m = cols.size();
-  const uint32_t n = cols[0].size();
-  alloc_work_arrays(n, m);
-  for (uint32_t k = 0; k < m; ++k) {
-    v[k].min = mins[k];
-    v[k].max = maxs[k];
-    for (uint32_t r = 0; r < n; ++r) dd[r][k] = cols[k][r];
+class HistogramTest : public EigenOutputTest {
+ protected:
+  // A record holding one variable per column, counted with the given
+  // extremes (the statistics group finds them in the program).
+  void count(const std::vector<std::vector<double>> &cols, const std::vector<double> &mins,
+             const std::vector<double> &maxs, bool debug = false) {
+    const uint32_t m = cols.size();
+    const uint32_t n = cols[0].size();
+    make(n, m);
+    for (uint32_t k = 0; k < m; ++k)
+      for (uint32_t r = 0; r < n; ++r) a.data[r][k] = cols[k][r];
+    count_histogram(a, Extremes{mins, maxs}, debug, con);
   }
-}
 
-std::vector<int32_t> counts_of(uint32_t k) {
-  std::vector<int32_t> out;
-  for (uint32_t b = 0; b < sw.bins; ++b) out.push_back(histogram[b][k]);
-  return out;
-}
-
-class HistogramTest : public EigenOutputTest {};
+  std::vector<int32_t> counts_of(uint32_t k) {
+    std::vector<int32_t> out;
+    for (uint32_t b = 0; b < a.bins; ++b) out.push_back(a.histogram[b][k]);
+    return out;
+  }
+};
 
 TEST_F(HistogramTest, ValuesFallIntoTheirBins) {
   const struct {
@@ -65,17 +63,14 @@ TEST_F(HistogramTest, ValuesFallIntoTheirBins) {
   };
   for (const auto &c : cases) {
     sw.bins = c.bins;
-    fill({c.values}, {c.min}, {c.max});
-    count_histogram(c.values.size(), 1);
+    count({c.values}, {c.min}, {c.max});
     EXPECT_EQ(counts_of(0), c.counts) << c.what;
-    free_work_arrays();
   }
 }
 
 TEST_F(HistogramTest, VariablesAreCountedSeparately) {
   sw.bins = 4;
-  fill({{0, 1, 2, 3}, {0, 0, 0, 0}, {3, 3, 0, 0}}, {0, 0, 0}, {3, 0, 3});
-  count_histogram(4, 3);
+  count({{0, 1, 2, 3}, {0, 0, 0, 0}, {3, 3, 0, 0}}, {0, 0, 0}, {3, 0, 3});
   EXPECT_EQ(counts_of(0), (std::vector<int32_t>{2, 1, 1, 0}));
   EXPECT_EQ(counts_of(1), (std::vector<int32_t>{0, 0, 4, 0}));
   EXPECT_EQ(counts_of(2), (std::vector<int32_t>{2, 0, 2, 0}));
@@ -83,11 +78,10 @@ TEST_F(HistogramTest, VariablesAreCountedSeparately) {
 
 TEST_F(HistogramTest, HisFileHoldsRelativeFrequenciesPerVariable) {
   sw.bins = 4;
-  fill({{0, 1, 2, 3}, {7, 7, 7, 7}}, {0, 7}, {3, 7});
-  count_histogram(4, 2);
-  sw.quiet = 0;
+  count({{0, 1, 2, 3}, {7, 7, 7, 7}}, {0, 7}, {3, 7});
+  con.quiet = false;
   testing::internal::CaptureStdout();
-  write_his_file(4, 2);
+  write_his_file(a, con);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "Writing file: " + path(".his") + "\n");
   EXPECT_EQ(read(".his"),
             "0.5000 0.2500 0.2500 0.0000 \n"
@@ -98,10 +92,8 @@ TEST_F(HistogramTest, HisFileHoldsRelativeFrequenciesPerVariable) {
 // no trace.
 TEST_F(HistogramTest, DebugTraceNamesItsHistoricalLocation) {
   sw.bins = 4;
-  fill({{0, 3}, {0, 0}}, {0, 0}, {3, 0});
-  sw.debug = 1;
   testing::internal::CaptureStderr();
-  count_histogram(2, 2);
+  count({{0, 3}, {0, 0}}, {0, 0}, {3, 0}, true);
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "src/vantor.cpp:979:: debug: dummy:0.000000 diff:1.000010= 0.000000 0 4\n"
             "src/vantor.cpp:979:: debug: dummy:2.999970 diff:1.000010= 2.999940 2 4\n");

@@ -12,10 +12,8 @@
 #include <random>
 #include <vector>
 
-#include "eigen.h"
 #include "eigen_fixture.h"
 #include "jacobi_textbook.h"
-#include "vantor.h"
 
 namespace {
 
@@ -222,32 +220,36 @@ TEST(Jacobi, ElementsThatNeverSettleEndWithinTheSweepBound) {
     }
 }
 
-// eigen_decompose on the work arrays: the lower triangle is taken from the
-// upper one, the arrays are wider than m, and the eigenvalues are collected.
-TEST(Jacobi, EigenDecomposeSymmetrisesAndCollectsRoots) {
-  set_pair_correlation(0.5, 3);
-  cc[1][0] = 0.25;  // stale lower triangle, replaced by the upper one
-  cc[2][2] = 7.0;   // outside the two variables, untouched
-  const double total = eigen_decompose(2);
-  EXPECT_NEAR(root[0], 0.5, 1e-15);
-  EXPECT_NEAR(root[1], 1.5, 1e-15);
-  EXPECT_EQ(total, root[0] + root[1]);
-  EXPECT_EQ(root[0], cc[0][0]);
-  const double h = std::sqrt(0.5);
-  EXPECT_NEAR(ss[0][0], h, 1e-15);
-  EXPECT_NEAR(ss[1][0], -h, 1e-15);
-  EXPECT_NEAR(ss[0][1], h, 1e-15);
-  EXPECT_NEAR(ss[1][1], h, 1e-15);
-  EXPECT_EQ(cc[2][2], 7.0);
-  EXPECT_EQ(ss[0][2], 0.0);
-  free_work_arrays();
+// eigen_decompose on a file's record: the lower triangle is taken from the
+// upper one, the arrays are wider than m, the eigenvalues are collected, and
+// the correlation matrix is left as it was.
+using EigenDecomposeTest = EigenOutputTest;
 
-  alloc_work_arrays(1, 1);
-  cc[0][0] = 1.0;
-  EXPECT_EQ(eigen_decompose(1), 1.0);
-  EXPECT_EQ(root[0], 1.0);
-  EXPECT_EQ(ss[0][0], 1.0);
-  free_work_arrays();
+TEST_F(EigenDecomposeTest, SymmetrisesACopyAndCollectsRoots) {
+  set_pair_correlation(0.5, 3);
+  a.correlation[1][0] = 0.25;  // stale lower triangle, replaced by the upper one
+  a.correlation[2][2] = 7.0;   // outside the two variables, untouched
+  const Decomposition d = eigen_decompose(a, Moments{});
+  EXPECT_NEAR(a.eigenvalues[0], 0.5, 1e-15);
+  EXPECT_NEAR(a.eigenvalues[1], 1.5, 1e-15);
+  EXPECT_EQ(d.total, a.eigenvalues[0] + a.eigenvalues[1]);
+  EXPECT_EQ(a.eigen_total, d.total);
+  const double h = std::sqrt(0.5);
+  EXPECT_NEAR(a.eigenvectors[0][0], h, 1e-15);
+  EXPECT_NEAR(a.eigenvectors[1][0], -h, 1e-15);
+  EXPECT_NEAR(a.eigenvectors[0][1], h, 1e-15);
+  EXPECT_NEAR(a.eigenvectors[1][1], h, 1e-15);
+  EXPECT_EQ(a.eigenvectors[0][2], 0.0);
+  EXPECT_EQ(a.correlation[0][0], 1.0);
+  EXPECT_EQ(a.correlation[0][1], 0.5);
+  EXPECT_EQ(a.correlation[1][0], 0.25);
+  EXPECT_EQ(a.correlation[2][2], 7.0);
+
+  make(1, 1);
+  a.correlation[0][0] = 1.0;
+  EXPECT_EQ(eigen_decompose(a, Moments{}).total, 1.0);
+  EXPECT_EQ(a.eigenvalues[0], 1.0);
+  EXPECT_EQ(a.eigenvectors[0][0], 1.0);
 }
 
 }  // namespace

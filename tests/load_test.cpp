@@ -2,14 +2,19 @@
 // row-length rules, truncation of long rows and the size of the line buffer.
 #include <gtest/gtest.h>
 
-#include "input.h"
 #include "input_fixture.h"
+#include "load.h"
 #include "messages.h"
+#include "workarrays.h"
 
 namespace {
 
+struct LoadResult {
+  uint32_t n = 0, m = 0;
+};
+
 struct Loaded {
-  LoadResult result{0, 0};
+  LoadResult result;
   std::string out;    // standard output (maps and listing)
   std::string err;    // error stream
   std::string fatal;  // message of a fatal error, empty when none
@@ -17,24 +22,20 @@ struct Loaded {
 
 class Load : public testing::Test {
  protected:
-  void SetUp() override { sw = Switches{}; }
-  void TearDown() override {
-    free_work_arrays();
-    sw = Switches{};
-  }
-
-  // Makes the work arrays for c columns and R rows, builds the maps and
-  // loads `text`, capturing both streams.
+  // Makes the record for c columns and R rows, builds the maps and loads
+  // `text`, capturing both streams.
   Loaded load(const std::string &text, uint32_t c, uint32_t R = 100) {
     Loaded l;
-    free_work_arrays();
-    alloc_work_arrays(R, c);
+    const Console con{stdout, stderr, sw.quiet != 0};
+    MemoryTally tally;
+    a = make_analysis(R, c, WorkArraySettings{sw.bins, false}, tally, con);
     MemFile f(text);
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     try {
-      build_column_maps(c);
-      l.result = load_data(f.fp, c, R);
+      build_column_maps(a, sw, con);
+      load_data(f.fp, a, con);
+      l.result = LoadResult{a.n, a.m};
     } catch (const RunEnd &end) {
       l.fatal = end.message;
     }
@@ -44,10 +45,13 @@ class Load : public testing::Test {
     return l;
   }
 
-  std::vector<double> row(uint32_t r, uint32_t c) { return std::vector<double>(dd[r], dd[r] + c); }
+  std::vector<double> row(uint32_t r, uint32_t c) { return std::vector<double>(a.data[r], a.data[r] + c); }
   std::vector<int32_t> map(const CArray<int32_t> &m, uint32_t c) {
     return std::vector<int32_t>(m.get(), m.get() + c);
   }
+
+  Switches sw;
+  Analysis a;
 };
 
 using Row = std::vector<double>;
@@ -151,7 +155,7 @@ TEST_F(Load, InverseReversesTheColumns) {
   Loaded l = load("1 2 3 4\n", 4);
   EXPECT_EQ(l.out, "");
   EXPECT_EQ(row(0, 4), (Row{4, 3, 2, 1}));
-  EXPECT_EQ(map(sortarr1, 4), (Map{3, 2, 1, 0}));
+  EXPECT_EQ(map(a.variable_to_file, 4), (Map{3, 2, 1, 0}));
 }
 
 TEST_F(Load, SortListSetsTheColumnOrder) {
@@ -159,7 +163,7 @@ TEST_F(Load, SortListSetsTheColumnOrder) {
     const char *list;
     int tetrad, covariance;
     Row loaded;
-    Map to_file;  // sortarr1
+    Map to_file;  // variable -> data-file column
     const char *fatal;
   } cases[] = {
       {"2,1", 1, 0, {20, 10}, {1, 0}, ""},
@@ -184,7 +188,7 @@ TEST_F(Load, SortListSetsTheColumnOrder) {
     EXPECT_EQ(l.fatal, c.fatal) << c.list;
     if (!l.fatal.empty()) continue;
     EXPECT_EQ(row(0, 2), c.loaded) << c.list;
-    EXPECT_EQ(map(sortarr1, 2), c.to_file) << c.list;
+    EXPECT_EQ(map(a.variable_to_file, 2), c.to_file) << c.list;
   }
 }
 

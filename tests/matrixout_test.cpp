@@ -2,11 +2,12 @@
 #include <gtest/gtest.h>
 
 #include "stats_fixture.h"
+#include "matrixout.h"
 
 using MatrixOutTest = OutputTest;
 
 TEST_F(MatrixOutTest, CorInItsThreeModes) {
-  load_and_run({{1, 2, 3, 4, 5}, {2, 4, 6, 8, 10}});
+  load_and_run(a, {{1, 2, 3, 4, 5}, {2, 4, 6, 8, 10}});
   const struct {
     int square;
     const char *text;
@@ -17,16 +18,16 @@ TEST_F(MatrixOutTest, CorInItsThreeModes) {
   };
   for (const auto &c : cases) {
     sw.square = c.square;
-    write_cor_file(2);
+    write_cor_file(a, sw, con);
     EXPECT_EQ(read_file(path(".cor")), c.text) << c.square;
   }
 }
 
 TEST_F(MatrixOutTest, CorRowsReadDownTheColumnsAndKeepTheSign) {
-  load_and_run({{1, 2, 3, 4}, {4, 3, 2, 1}, {1, 3, 2, 4}});
+  load_and_run(a, {{1, 2, 3, 4}, {4, 3, 2, 1}, {1, 3, 2, 4}});
   sw.square = 2;
-  write_cor_file(3);
-  // Row i holds cc[0..m-1][i]; the mirrored upper part equals the lower part.
+  write_cor_file(a, sw, con);
+  // Row i holds a.correlation[0..m-1][i]; the mirrored upper part equals the lower part.
   EXPECT_EQ(read_file(path(".cor")),
             "  1.000000 -0.750000  0.600000\n"
             " -0.750000  1.000000 -0.600000\n"
@@ -34,25 +35,24 @@ TEST_F(MatrixOutTest, CorRowsReadDownTheColumnsAndKeepTheSign) {
 }
 
 TEST_F(MatrixOutTest, CovHasTheInpHeadAndTheLowerTriangle) {
-  load_and_run({{1, 2, 3, 4, 5}, {2, 4, 6, 8, 10}});
-  sw.quiet = 0;
+  load_and_run(a, {{1, 2, 3, 4, 5}, {2, 4, 6, 8, 10}});
+  con.quiet = false;
   testing::internal::CaptureStdout();
-  write_cov_file(5, 2);
+  write_cov_file(a, con);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "Writing file: " + path(".cov") + "\n");
   EXPECT_EQ(read_file(path(".cov")), "/Covariance\n5\nx1 x2 \n 2.000000 \n 4.000000  8.000000 \n");
 }
 
 TEST_F(MatrixOutTest, SingleVariableAndReorderedLabels) {
-  load_and_run({{1, 2, 3}});
-  write_cor_file(1);
+  load_and_run(a, {{1, 2, 3}});
+  write_cor_file(a, sw, con);
   EXPECT_EQ(read_file(path(".cor")), "  1.000000\n");
-  write_cov_file(3, 1);
+  write_cov_file(a, con);
   EXPECT_EQ(read_file(path(".cov")), "/Covariance\n3\nx1 \n 0.666667 \n");
-  free_work_arrays();
 
-  load_and_run({{1, 2, 3}, {3, 2, 1}, {5, 5, 5}}, {3, 1, 2});
+  load_and_run(a, {{1, 2, 3}, {3, 2, 1}, {5, 5, 5}}, {3, 1, 2});
   testing::internal::CaptureStdout();  // the constant column's warning
-  write_cov_file(3, 3);
+  write_cov_file(a, con);
   testing::internal::GetCapturedStdout();
   EXPECT_EQ(read_file(path(".cov")),
             "/Covariance\n3\nx3 x1 x2 \n"

@@ -15,21 +15,19 @@ TEST(Naming, OutputNameReplacesTheExtensionAfterTheLastSeparator) {
       {"trailing.", "trailing.mvd"},
   };
   for (const auto &c : cases) {
-    set_output_base(c.data);
-    EXPECT_EQ(output_name(".mvd"), c.mvd) << c.data;
+    EXPECT_EQ(output_name(output_place(c.data), ".mvd"), c.mvd) << c.data;
   }
 }
 
 TEST(Naming, LongNamesAreNotCut) {
   std::string dir(300, 'd');
-  set_output_base((dir + "/x.txt").c_str());
-  EXPECT_EQ(output_name(".his"), dir + "/x.his");
+  EXPECT_EQ(output_name(output_place((dir + "/x.txt").c_str()), ".his"), dir + "/x.his");
 }
 
 TEST(Naming, CorAndInpAnywhereInTheNameAreRefused) {
   for (const char *name : {"data.cor", "data.inp", "my.correlations.txt", "input.inputs", "old.cor/data"}) {
     try {
-      set_output_base(name);
+      output_place(name);
       ADD_FAILURE() << name << " was accepted";
     } catch (const RunEnd &end) {
       EXPECT_EQ(end.status, 1);

@@ -7,12 +7,13 @@
 #include <limits>
 #include <random>
 
+#include "orderstats.h"
 #include "stats_fixture.h"
 
 namespace {
 
 struct OrderStatsTest : testing::Test {
-  void TearDown() override { free_work_arrays(); }
+  Analysis a;
 };
 
 int compare_ascending(const void *pa, const void *pb) {
@@ -27,23 +28,23 @@ VariableStats sorted_reference(std::vector<double> a) {
   const size_t n = a.size(), q = n / 4, h = n / 2;
   VariableStats s{};
   if (n == 1) {
-    s.median = s.lquart = s.uquart = a[0];
+    s.median = s.lower_quartile = s.upper_quartile = a[0];
     return s;
   }
   s.median = n % 2 ? a[h] : (a[h - 1] + a[h]) / 2;
   switch (n % 4) {
     case 0:
-      s.lquart = (a[q - 1] + a[q]) / 2, s.uquart = (a[3 * q - 1] + a[3 * q]) / 2;
+      s.lower_quartile = (a[q - 1] + a[q]) / 2, s.upper_quartile = (a[3 * q - 1] + a[3 * q]) / 2;
       break;
     case 1:
-      s.lquart = 0.25 * a[q - 1] + 0.75 * a[q], s.uquart = 0.75 * a[3 * q] + 0.25 * a[3 * q + 1];
+      s.lower_quartile = 0.25 * a[q - 1] + 0.75 * a[q], s.upper_quartile = 0.75 * a[3 * q] + 0.25 * a[3 * q + 1];
       break;
     case 2:
-      s.lquart = a[q], s.uquart = a[3 * q + 1];
+      s.lower_quartile = a[q], s.upper_quartile = a[3 * q + 1];
       break;
     default:
-      s.lquart = 0.75 * a[q] + 0.25 * a[q + 1];
-      s.uquart = 0.25 * a[3 * q + 1] + 0.75 * a[3 * q + 2];
+      s.lower_quartile = 0.75 * a[q] + 0.25 * a[q + 1];
+      s.upper_quartile = 0.25 * a[3 * q + 1] + 0.75 * a[3 * q + 2];
   }
   return s;
 }
@@ -65,12 +66,11 @@ TEST_F(OrderStatsTest, InterpolationFollowsTheRemainderOfNDividedByFour) {
       {{8, 1, 7, 2, 6, 3, 5, 4}, 4.5, 2.5, 6.5},
   };
   for (const auto &c : cases) {
-    load_columns({c.values});
-    compute_order_stats(c.values.size(), 1);
-    EXPECT_EQ(v[0].median, c.median) << c.values.size();
-    EXPECT_EQ(v[0].lquart, c.lquart) << c.values.size();
-    EXPECT_EQ(v[0].uquart, c.uquart) << c.values.size();
-    free_work_arrays();
+    load_columns(a, {c.values});
+    compute_order_stats(a);
+    EXPECT_EQ(a.stats[0].median, c.median) << c.values.size();
+    EXPECT_EQ(a.stats[0].lower_quartile, c.lquart) << c.values.size();
+    EXPECT_EQ(a.stats[0].upper_quartile, c.uquart) << c.values.size();
   }
 }
 
@@ -99,16 +99,15 @@ TEST_F(OrderStatsTest, SelectionEqualsTheFullSortOnRandomColumns) {
         }
       }
     }
-    load_columns(cols);
-    compute_order_stats(n, kKinds);
+    load_columns(a, cols);
+    compute_order_stats(a);
     for (int kind = 0; kind < kKinds; ++kind) {
       const VariableStats want = sorted_reference(cols[kind]);
-      const VariableStats &got = v[kind];
+      const VariableStats &got = a.stats[kind];
       EXPECT_EQ(bits(got.median), bits(want.median)) << "round " << round << " kind " << kind;
-      EXPECT_EQ(bits(got.lquart), bits(want.lquart)) << "round " << round << " kind " << kind;
-      EXPECT_EQ(bits(got.uquart), bits(want.uquart)) << "round " << round << " kind " << kind;
+      EXPECT_EQ(bits(got.lower_quartile), bits(want.lower_quartile)) << "round " << round << " kind " << kind;
+      EXPECT_EQ(bits(got.upper_quartile), bits(want.upper_quartile)) << "round " << round << " kind " << kind;
     }
-    free_work_arrays();
   }
 }
 
@@ -130,26 +129,25 @@ TEST_F(OrderStatsTest, LongColumnsEqualTheFullSortWhateverTheirShape) {
     }
     // Small values exactly where a sample of 8192 evenly spaced ones looks.
     for (uint64_t j = 0; j < 8192; ++j) cols[3][j * n / 8192] = j;
-    load_columns(cols);
-    compute_order_stats(n, 6);
+    load_columns(a, cols);
+    compute_order_stats(a);
     for (int i = 0; i < 6; ++i) {
       const VariableStats want = sorted_reference(cols[i]);
-      EXPECT_EQ(bits(v[i].median), bits(want.median)) << "n " << n << " column " << i;
-      EXPECT_EQ(bits(v[i].lquart), bits(want.lquart)) << "n " << n << " column " << i;
-      EXPECT_EQ(bits(v[i].uquart), bits(want.uquart)) << "n " << n << " column " << i;
+      EXPECT_EQ(bits(a.stats[i].median), bits(want.median)) << "n " << n << " column " << i;
+      EXPECT_EQ(bits(a.stats[i].lower_quartile), bits(want.lower_quartile)) << "n " << n << " column " << i;
+      EXPECT_EQ(bits(a.stats[i].upper_quartile), bits(want.upper_quartile)) << "n " << n << " column " << i;
     }
-    free_work_arrays();
   }
 }
 
 TEST_F(OrderStatsTest, EveryColumnIsTakenAloneAndTheDataIsLeftInPlace) {
   const Columns cols = {{9, 1, 5}, {-1, -3, -2}};
-  load_columns(cols);
-  compute_order_stats(3, 2);
-  EXPECT_EQ(v[0].median, 5.0);
-  EXPECT_EQ(v[1].median, -2.0);
+  load_columns(a, cols);
+  compute_order_stats(a);
+  EXPECT_EQ(a.stats[0].median, 5.0);
+  EXPECT_EQ(a.stats[1].median, -2.0);
   for (uint32_t k = 0; k < 3; ++k) {
-    EXPECT_EQ(dd[k][0], cols[0][k]);
-    EXPECT_EQ(dd[k][1], cols[1][k]);
+    EXPECT_EQ(a.data[k][0], cols[0][k]);
+    EXPECT_EQ(a.data[k][1], cols[1][k]);
   }
 }

@@ -1,6 +1,6 @@
 // Shared by the writer tests: a scratch directory whose "data.txt" is the
-// output base, the switches restored and the work arrays released after
-// every test, and reading back what a writer wrote.
+// output base, a record, switches and a quiet console of the test's own, and
+// reading back what a writer wrote.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,8 +11,11 @@
 #include <sstream>
 #include <string>
 
+#include "analysis.h"
+#include "console.h"
 #include "naming.h"
-#include "vantor.h"
+#include "switches.h"
+#include "workarrays.h"
 
 inline std::string read_file(const std::string &path) {
   std::ifstream in(path, std::ios::binary);
@@ -27,17 +30,29 @@ class OutputTest : public testing::Test {
     char tmpl[] = "/tmp/vantor_out_XXXXXX";
     ASSERT_NE(mkdtemp(tmpl), nullptr);
     dir_ = tmpl;
-    set_output_base((dir_ + "/data.txt").c_str());
-    saved_ = sw;
+    place_ = output_place((dir_ + "/data.txt").c_str());
+    a.place = place_;
     sw.quiet = 1;
   }
-  void TearDown() override {
-    sw = saved_;
-    free_work_arrays();
-    std::filesystem::remove_all(dir_);
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+
+  // Makes the record's arrays for `rows` rows of `c` values (n = rows and
+  // m = c until the test says otherwise), its results going to the scratch
+  // directory.
+  void make(uint32_t rows, uint32_t c) {
+    a = make_analysis(rows, c, WorkArraySettings{sw.bins, false}, tally, con);
+    a.place = place_;
+    a.n = rows;
+    a.m = c;
   }
+
   std::string path(const char *ext) const { return dir_ + "/data" + ext; }
   std::string read(const char *ext) const { return read_file(path(ext)); }
+
+  Analysis a;
+  Switches sw;
+  Console con{stdout, stderr, true};
+  MemoryTally tally;
   std::string dir_;
-  Switches saved_;
+  OutputPlace place_;
 };

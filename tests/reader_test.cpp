@@ -10,6 +10,10 @@
 #include "messages.h"
 
 namespace {
+const Console kConsole{stdout, stderr, false};
+}  // namespace
+
+namespace {
 
 std::vector<std::string> read_all(const std::string &text, int64_t cap, size_t window) {
   MemFile f(text);
@@ -86,17 +90,18 @@ TEST(WholeLine, FirstLineJustFittingIsReadAtOnceAndOneByteMoreIsReread) {
     MemFile f(row + "\n2\n");
     LineReader r;
     reader_open(r, f.fp);
-    CArray<char> buf(static_cast<char *>(std::malloc(40960)));
-    int64_t cap = 40960;
+    GrowableLine g = make_line_buffer(40960, "line");
+    CArray<char> &buf = g.bytes;
+    int64_t &cap = g.capacity;
     testing::internal::CaptureStderr();
-    const int64_t len = read_whole_data_line(r, LineBuffer{&buf, &cap, "line"});
+    const int64_t len = read_whole_data_line(r, g, kConsole);
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(len, 40959 + extra);
     EXPECT_EQ(std::string(buf.get()), row + "\n");
     EXPECT_EQ(cap, extra ? 81920 : 40960);
     EXPECT_EQ(err, extra ? "\nMessage: Line to long (>40960). Rereading.\n" : "");
     // The reader goes on with the next line.
-    EXPECT_EQ(read_whole_data_line(r, LineBuffer{&buf, &cap, "line"}), 2);
+    EXPECT_EQ(read_whole_data_line(r, g, kConsole), 2);
   }
 }
 
@@ -115,10 +120,11 @@ TEST(WholeLine, LastLineWithoutLineEndIsWholeUnlessItFillsThePiece) {
     MemFile f(c.text);
     LineReader r;
     reader_open(r, f.fp, 100);
-    int64_t cap = 256;
-    CArray<char> buf(static_cast<char *>(std::malloc(cap)));
+    GrowableLine g = make_line_buffer(256, "buff");
+    CArray<char> &buf = g.bytes;
+    int64_t &cap = g.capacity;
     testing::internal::CaptureStderr();
-    const int64_t len = read_whole_data_line(r, LineBuffer{&buf, &cap, "buff"});
+    const int64_t len = read_whole_data_line(r, g, kConsole);
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(cap, c.final_cap);
     EXPECT_EQ(std::string(buf.get(), len), c.text.substr(c.text.find_last_of("\n") + 1));
@@ -141,8 +147,9 @@ TEST(WholeLine, AgreesWithSeekingBackAndRereadingOnRandomText) {
     MemFile a(text), b(text);
     LineReader r;
     reader_open(r, a.fp, 1 + rng() % 7);
-    int64_t cap = cap0;
-    CArray<char> buf(static_cast<char *>(std::malloc(cap)));
+    GrowableLine g = make_line_buffer(cap0, "buff");
+    CArray<char> &buf = g.bytes;
+    int64_t &cap = g.capacity;
     std::vector<char> want(cap0);
     testing::internal::CaptureStderr();
     for (;;) {
@@ -153,11 +160,11 @@ TEST(WholeLine, AgreesWithSeekingBackAndRereadingOnRandomText) {
         std::fseek(b.fp, pos, SEEK_SET);
         w = ref_read_data_line(b.fp, want.data(), static_cast<int>(want.size()), kCommentChars);
       }
-      const int64_t g = read_whole_data_line(r, LineBuffer{&buf, &cap, "buff"});
-      ASSERT_EQ(g, w) << text;
+      const int64_t got = read_whole_data_line(r, g, kConsole);
+      ASSERT_EQ(got, w) << text;
       if (w < 0) break;
       ASSERT_EQ(cap, static_cast<int64_t>(want.size())) << text;
-      ASSERT_EQ(std::string(buf.get(), g), std::string(want.data(), w)) << text;
+      ASSERT_EQ(std::string(buf.get(), got), std::string(want.data(), w)) << text;
       ASSERT_EQ(r.eof, std::feof(b.fp) != 0) << text;
     }
     testing::internal::GetCapturedStderr();
@@ -173,14 +180,14 @@ TEST(WholeLine, ABinaryFileWithoutLineEndsGrowsOnlyToItsOwnSize) {
   MemFile f(blob);
   LineReader r;
   reader_open(r, f.fp, 4096);
-  int64_t cap = 256;
-  CArray<char> buf(static_cast<char *>(std::malloc(cap)));
+  GrowableLine g = make_line_buffer(256, "buff");
+  int64_t &cap = g.capacity;
   testing::internal::CaptureStderr();
-  const int64_t len = read_whole_data_line(r, LineBuffer{&buf, &cap, "buff"});
+  const int64_t len = read_whole_data_line(r, g, kConsole);
   testing::internal::GetCapturedStderr();
   EXPECT_EQ(len, static_cast<int64_t>(blob.size()));
   EXPECT_EQ(cap, 524288);
-  EXPECT_EQ(read_whole_data_line(r, LineBuffer{&buf, &cap, "buff"}), -1);
+  EXPECT_EQ(read_whole_data_line(r, g, kConsole), -1);
 }
 
 TEST(GrowLineBuffer, AGrowthThatCannotBeMetReleasesTheBufferAndNamesIt) {
@@ -192,14 +199,14 @@ TEST(GrowLineBuffer, AGrowthThatCannotBeMetReleasesTheBufferAndNamesIt) {
       {int64_t{1} << 61, "Not enough memory (buff, 4611686018427387904)"},   // beyond any memory
   };
   for (const auto &c : cases) {
-    CArray<char> buf(static_cast<char *>(std::malloc(16)));
-    int64_t cap = c.cap;
+    GrowableLine g = make_line_buffer(16, "buff");
+    g.capacity = c.cap;
     try {
-      grow_line_buffer(LineBuffer{&buf, &cap, "buff"});
-      ADD_FAILURE() << "grew to " << cap;
+      grow_line_buffer(g);
+      ADD_FAILURE() << "grew to " << g.capacity;
     } catch (const RunEnd &end) {
       EXPECT_EQ(end.message, c.message);
-      EXPECT_FALSE(buf);
+      EXPECT_FALSE(g.bytes);
     }
   }
 }

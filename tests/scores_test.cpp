@@ -8,47 +8,62 @@
 #include <string>
 #include <vector>
 
-#include "eigen.h"
+#include "components.h"
 #include "eigen_fixture.h"
-#include "vantor.h"
+#include "jacobi.h"
+#include "scores.h"
 
 namespace {
 
-// The worked pair: correlation 0.5, means 2 and 2, standard deviations 1 and
-// 1, observations (1, 1) and (2, 3); decomposed and ordered.
-double set_up_pair() {
+class ScoresTest : public EigenOutputTest {
+ protected:
+  // The worked pair: correlation 0.5, means 2 and 2, standard deviations 1
+  // and 1, observations (1, 1) and (2, 3); decomposed and ordered.
+  double set_up_pair();
+  // m variables with a random correlation structure and n observations.
+  double set_up_random(uint32_t m, uint32_t n);
+
+  // The ".sco" file with score limit N, the scores count carried as the
+  // driver carries it from file to file.
+  void sco(uint32_t N) {
+    count = adjusted_scores_count(count, N, sw.allscores != 0);
+    write_sco_file(a, N, count, sw.scores_mean != 0, con);
+  }
+  uint32_t count = 3;
+};
+
+double ScoresTest::set_up_pair() {
   set_pair_correlation(0.5);
   for (int k = 0; k < 2; ++k) {
-    v[k].mean = 2;
-    v[k].stddev = 1;
+    a.stats[k].mean = 2;
+    a.stats[k].stddev = 1;
   }
-  dd[0][0] = 1;
-  dd[0][1] = 1;
-  dd[1][0] = 2;
-  dd[1][1] = 3;
-  const double total = eigen_decompose(2);
-  order_components(2);
-  return total;
+  a.data[0][0] = 1;
+  a.data[0][1] = 1;
+  a.data[1][0] = 2;
+  a.data[1][1] = 3;
+  const Decomposition d = eigen_decompose(a, Moments{});
+  order_components(a, d);
+  return d.total;
 }
 
-// m variables with a random correlation structure and n observations.
-double set_up_random(uint32_t m, uint32_t n) {
+double ScoresTest::set_up_random(uint32_t m, uint32_t n) {
   std::mt19937_64 rng(m * 31 + n);
   std::normal_distribution<double> normal;
-  alloc_work_arrays(n, m);
+  make(n, m);
   for (uint32_t r = 0; r < n; ++r) {
     const double common = normal(rng);
-    for (uint32_t k = 0; k < m; ++k) dd[r][k] = common * (k + 1) + normal(rng) + k;
+    for (uint32_t k = 0; k < m; ++k) a.data[r][k] = common * (k + 1) + normal(rng) + k;
   }
   for (uint32_t k = 0; k < m; ++k) {
-    v[k].mean = k + 0.5;
-    v[k].stddev = 1.0 + k;
-    cc[k][k] = 1.0;
-    for (uint32_t j = k + 1; j < m; ++j) cc[k][j] = cc[j][k] = 0.3 + 0.01 * (j + k);
+    a.stats[k].mean = k + 0.5;
+    a.stats[k].stddev = 1.0 + k;
+    a.correlation[k][k] = 1.0;
+    for (uint32_t j = k + 1; j < m; ++j) a.correlation[k][j] = a.correlation[j][k] = 0.3 + 0.01 * (j + k);
   }
-  const double total = eigen_decompose(m);
-  order_components(m);
-  return total;
+  const Decomposition d = eigen_decompose(a, Moments{});
+  order_components(a, d);
+  return d.total;
 }
 
 std::vector<std::string> lines_of(const std::string &text) {
@@ -65,13 +80,11 @@ std::vector<double> numbers_of(const std::string &line) {
   return out;
 }
 
-class ScoresTest : public EigenOutputTest {};
-
 TEST_F(ScoresTest, FscFileOfTheWorkedPair) {
-  const double total = set_up_pair();
-  sw.quiet = 0;
+  set_up_pair();
+  con.quiet = false;
   testing::internal::CaptureStdout();
-  write_fsc_file(2, 2, true, total);
+  write_fsc_file(a, 2, true, con);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "Writing file: " + path(".fsc") + "\n");
   const std::string fsc = read(".fsc");
   const std::vector<std::string> lines = lines_of(fsc);
@@ -94,12 +107,12 @@ TEST_F(ScoresTest, FscFileOfTheWorkedPair) {
 }
 
 TEST_F(ScoresTest, ScoFileOfTheWorkedPairWithCentring) {
-  const double total = set_up_pair();
+  set_up_pair();
   sw.scores_mean = 1;
-  sw.scores = 3;
-  sw.quiet = 0;
+  count = 3;
+  con.quiet = false;
   testing::internal::CaptureStdout();
-  write_sco_file(2, 2, 2, total);
+  sco(2);
   EXPECT_EQ(testing::internal::GetCapturedStdout(),
             "Writing file: " + path(".sco") + " 2 scores\n");
   const std::string sco = read(".sco");
@@ -119,8 +132,8 @@ TEST_F(ScoresTest, ScoFileOfTheWorkedPairWithCentring) {
 // With -4 the file keeps the first four variables against the four largest
 // components and drops the section headers: 3 + N lines.
 TEST_F(ScoresTest, FscFileBecomesAFourByFourBlockWithoutHeaders) {
-  const double total = set_up_random(6, 20);
-  write_fsc_file(6, 4, false, total);
+  set_up_random(6, 20);
+  write_fsc_file(a, 4, false, con);
   const std::vector<std::string> lines = lines_of(read(".fsc"));
   ASSERT_EQ(lines.size(), 7u);
   for (const std::string &line : lines) {
@@ -129,15 +142,15 @@ TEST_F(ScoresTest, FscFileBecomesAFourByFourBlockWithoutHeaders) {
     EXPECT_EQ(line.find('['), std::string::npos);
   }
   const std::vector<double> roots = numbers_of(lines[4]);
-  for (int c = 0; c < 4; ++c) EXPECT_NEAR(roots[c], root[position[c]], 1e-7 * roots[0]);
+  for (int c = 0; c < 4; ++c) EXPECT_NEAR(roots[c], a.eigenvalues[a.component_order[c]], 1e-7 * roots[0]);
   for (int c = 1; c < 4; ++c) EXPECT_GE(roots[c - 1], roots[c]);
   EXPECT_EQ(numbers_of(lines[5]), (std::vector<double>{1, 2, 3, 4}));
   EXPECT_EQ(numbers_of(lines[6]), (std::vector<double>{0.5, 1.5, 2.5, 3.5}));
 }
 
 TEST_F(ScoresTest, FscFileOfThreeVariablesHasTenLines) {
-  const double total = set_up_random(3, 10);
-  write_fsc_file(3, 3, true, total);
+  set_up_random(3, 10);
+  write_fsc_file(a, 3, true, con);
   const std::vector<std::string> lines = lines_of(read(".fsc"));
   ASSERT_EQ(lines.size(), 10u);
   EXPECT_EQ(lines[0], "[FSC_SORTED]");
@@ -152,17 +165,17 @@ TEST_F(ScoresTest, ScoresAreRowsTimesCoefficientColumns) {
   const uint32_t m = 6, n = 15, N = 4;
   const double total = set_up_random(m, n);
   sw.allscores = 1;
-  write_sco_file(n, m, N, total);
+  sco(N);
   const std::vector<std::string> lines = lines_of(read(".sco"));
   ASSERT_EQ(lines.size(), n);
   for (uint32_t r = 0; r < n; ++r) {
     const std::vector<double> got = numbers_of(lines[r]);
     ASSERT_EQ(got.size(), N);
     for (uint32_t c = 0; c < N; ++c) {
-      const int p = position[c];
+      const int p = a.component_order[c];
       double score = 0;
       for (uint32_t j = 0; j < N; ++j)
-        score += pc[j * m + p] / (root[p] / total) / 100 * (dd[r][j] / v[j].stddev);
+        score += a.loadings[j * m + p] / (a.eigenvalues[p] / total) / 100 * (a.data[r][j] / a.stats[j].stddev);
       char want[32];
       std::snprintf(want, sizeof want, "% .7e", score);
       EXPECT_EQ(numbers_of(want)[0], got[c]) << r << "," << c;
@@ -185,17 +198,16 @@ TEST_F(ScoresTest, ScoresCountIsAdjustedForTheRun) {
       {"all scores per file", 3, 1, {2, 6}, {2, 6}},
   };
   for (const auto &c : cases) {
-    sw.scores = c.scores;
+    count = c.scores;
     sw.allscores = c.allscores;
     for (size_t f = 0; f < c.limits.size(); ++f) {
       const uint32_t N = c.limits[f];
-      const double total = set_up_random(N, 3);
-      write_sco_file(3, N, N, total);
+      set_up_random(N, 3);
+      sco(N);
       const std::vector<std::string> lines = lines_of(read(".sco"));
       ASSERT_EQ(lines.size(), 3u);
       EXPECT_EQ(numbers_of(lines[0]).size(), c.written[f]) << c.what << " file " << f;
-      EXPECT_EQ(sw.scores, c.written[f]) << c.what;
-      free_work_arrays();
+      EXPECT_EQ(count, c.written[f]) << c.what;
     }
   }
 }
@@ -203,32 +215,30 @@ TEST_F(ScoresTest, ScoresCountIsAdjustedForTheRun) {
 // Without a component the count falls back to 3, but nothing is read for
 // components that do not exist.
 TEST_F(ScoresTest, NoComponentWritesEmptyLines) {
-  const double total = set_up_pair();
-  sw.scores = 3;
-  write_sco_file(2, 2, 0, total);
-  EXPECT_EQ(sw.scores, 3u);
+  set_up_pair();
+  count = 3;
+  sco(0);
+  EXPECT_EQ(count, 3u);
   EXPECT_EQ(read(".sco"), "\n\n");
 }
 
 TEST_F(ScoresTest, CentringMakesScoresIndependentOfAShift) {
   for (int centred : {0, 1}) {
     sw.scores_mean = centred;
-    sw.scores = 2;
-    double total = set_up_pair();
-    write_sco_file(2, 2, 2, total);
+    count = 2;
+    set_up_pair();
+    sco(2);
     const std::string plain = read(".sco");
-    free_work_arrays();
 
-    total = set_up_pair();
-    dd[0][0] += 10;
-    dd[1][0] += 10;
-    v[0].mean += 10;
-    write_sco_file(2, 2, 2, total);
+    set_up_pair();
+    a.data[0][0] += 10;
+    a.data[1][0] += 10;
+    a.stats[0].mean += 10;
+    sco(2);
     if (centred)
       EXPECT_EQ(read(".sco"), plain);
     else
       EXPECT_NE(read(".sco"), plain);
-    free_work_arrays();
   }
 }
 

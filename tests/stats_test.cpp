@@ -11,7 +11,7 @@
 namespace {
 
 struct StatsTest : testing::Test {
-  void TearDown() override { free_work_arrays(); }
+  Analysis a;
 };
 
 // A random table; some columns sit away from zero and some hold repeated
@@ -31,9 +31,8 @@ Columns random_table(std::mt19937_64 &rng, uint32_t n, uint32_t m) {
 }  // namespace
 
 TEST_F(StatsTest, OneToFiveGivesTheTextbookMoments) {
-  EXPECT_EQ(load_and_run({{1, 2, 3, 4, 5}}), "");
-  const VariableStats &s = v[0];
-  EXPECT_EQ(s.no, 1.0);
+  EXPECT_EQ(load_and_run(a, {{1, 2, 3, 4, 5}}), "");
+  const VariableStats &s = a.stats[0];
   EXPECT_EQ(s.mean, 3.0);
   EXPECT_EQ(s.variance, 2.5);
   EXPECT_EQ(s.stddev, std::sqrt(2.5));
@@ -44,78 +43,69 @@ TEST_F(StatsTest, OneToFiveGivesTheTextbookMoments) {
   EXPECT_EQ(s.curtosis, 34 / (5 * 2.5 * 2.5) - 3);
   EXPECT_NEAR(s.curtosis, -1.912, 1e-12);
   EXPECT_EQ(s.median, 3.0);
-  EXPECT_EQ(s.lquart, 1.75);
-  EXPECT_EQ(s.uquart, 4.25);
+  EXPECT_EQ(s.lower_quartile, 1.75);
+  EXPECT_EQ(s.upper_quartile, 4.25);
 }
 
 TEST_F(StatsTest, CovarianceDividesByNAndCorrelationByTheNMinusOneDeviations) {
-  load_and_run({{1, 2, 3, 4, 5}, {2, 4, 6, 8, 10}});
-  EXPECT_EQ(ccov[0][0], 2.0);
-  EXPECT_EQ(ccov[0][1], 4.0);
-  EXPECT_EQ(ccov[1][0], 4.0);
-  EXPECT_EQ(ccov[1][1], 8.0);
-  EXPECT_NEAR(cc[0][1], 0.8, 1e-15);
-  EXPECT_EQ(cc[0][1], cc[1][0]);
-  EXPECT_EQ(cc[0][0], 1.0);
-  EXPECT_EQ(cc[1][1], 1.0);
+  load_and_run(a, {{1, 2, 3, 4, 5}, {2, 4, 6, 8, 10}});
+  EXPECT_EQ(a.covariance[0][0], 2.0);
+  EXPECT_EQ(a.covariance[0][1], 4.0);
+  EXPECT_EQ(a.covariance[1][0], 4.0);
+  EXPECT_EQ(a.covariance[1][1], 8.0);
+  EXPECT_NEAR(a.correlation[0][1], 0.8, 1e-15);
+  EXPECT_EQ(a.correlation[0][1], a.correlation[1][0]);
+  EXPECT_EQ(a.correlation[0][0], 1.0);
+  EXPECT_EQ(a.correlation[1][1], 1.0);
 }
 
 TEST_F(StatsTest, ConstantColumnsAreWarnedAboutAndGivenASmallVariance) {
   const std::string out =
-      load_and_run({{1, 2, 3, 4}, {5, 5, 5, 5}, {0, 1, 0, 1}, {-2, -2, -2, -2}});
+      load_and_run(a, {{1, 2, 3, 4}, {5, 5, 5, 5}, {0, 1, 0, 1}, {-2, -2, -2, -2}});
   EXPECT_EQ(out, "\nWARNING! Variable(s)\a 2 4 has no Std.Dev. Modifies...\n");
   for (uint32_t i : {1u, 3u}) {
-    EXPECT_EQ(v[i].variance, 0.0001) << i;
-    EXPECT_EQ(v[i].stddev, std::sqrt(0.0001)) << i;
-    EXPECT_EQ(v[i].skewness, 0.0) << i;
-    EXPECT_EQ(v[i].curtosis, -3.0) << i;
-    EXPECT_EQ(v[i].median, v[i].mean) << i;
-    EXPECT_EQ(v[i].lquart, v[i].mean) << i;
-    EXPECT_EQ(v[i].uquart, v[i].mean) << i;
-    EXPECT_EQ(ccov[i][i], 0.0) << i;
-    EXPECT_EQ(cc[i][i], 1.0) << i;
+    EXPECT_EQ(a.stats[i].variance, 0.0001) << i;
+    EXPECT_EQ(a.stats[i].stddev, std::sqrt(0.0001)) << i;
+    EXPECT_EQ(a.stats[i].skewness, 0.0) << i;
+    EXPECT_EQ(a.stats[i].curtosis, -3.0) << i;
+    EXPECT_EQ(a.stats[i].median, a.stats[i].mean) << i;
+    EXPECT_EQ(a.stats[i].lower_quartile, a.stats[i].mean) << i;
+    EXPECT_EQ(a.stats[i].upper_quartile, a.stats[i].mean) << i;
+    EXPECT_EQ(a.covariance[i][i], 0.0) << i;
+    EXPECT_EQ(a.correlation[i][i], 1.0) << i;
     for (uint32_t j = 0; j < 4; ++j) {
-      EXPECT_EQ(ccov[i][j], 0.0);
+      EXPECT_EQ(a.covariance[i][j], 0.0);
       if (j != i) {
-        EXPECT_EQ(cc[i][j], 0.0);
+        EXPECT_EQ(a.correlation[i][j], 0.0);
       }
     }
   }
 }
 
 TEST_F(StatsTest, NoWarningWithoutAConstantColumn) {
-  EXPECT_EQ(load_and_run({{1, 2}, {3, 1}}), "");
+  EXPECT_EQ(load_and_run(a, {{1, 2}, {3, 1}}), "");
 }
 
 TEST_F(StatsTest, ExtremesIgnoreNaNAndNeedNoSpecialStartingValue) {
   const double nan = std::nan("");
-  load_and_run({{nan, 3, -1, nan}, {-5, -7, -6, -9}, {2e300, 3e300, 1.5e300, 4e300}});
-  EXPECT_EQ(v[0].min, -1.0);
-  EXPECT_EQ(v[0].max, 3.0);
-  EXPECT_EQ(v[1].max, -5.0);
-  EXPECT_EQ(v[1].min, -9.0);
-  EXPECT_EQ(v[2].min, 1.5e300);
-  EXPECT_EQ(v[2].max, 4e300);
+  load_and_run(a, {{nan, 3, -1, nan}, {-5, -7, -6, -9}, {2e300, 3e300, 1.5e300, 4e300}});
+  EXPECT_EQ(a.stats[0].min, -1.0);
+  EXPECT_EQ(a.stats[0].max, 3.0);
+  EXPECT_EQ(a.stats[1].max, -5.0);
+  EXPECT_EQ(a.stats[1].min, -9.0);
+  EXPECT_EQ(a.stats[2].min, 1.5e300);
+  EXPECT_EQ(a.stats[2].max, 4e300);
 }
 
-TEST_F(StatsTest, NoObservationsEndTheRunAfterTheExtremesAreReset) {
-  alloc_work_arrays(1, 2);
-  v[0].min = v[1].max = 7;
+TEST_F(StatsTest, NoObservationsEndTheRun) {
+  load_columns(a, {{}, {}});
   try {
-    find_extremes(0, 2);
+    find_extremes(a);
     ADD_FAILURE() << "no error";
   } catch (const RunEnd &end) {
     EXPECT_EQ(end.status, 1);
     EXPECT_EQ(end.message, "Too few variables\n");
   }
-  EXPECT_EQ(v[0].min, DBL_MAX);
-  EXPECT_EQ(v[1].max, -DBL_MAX);
-}
-
-TEST_F(StatsTest, NoVariablesLeaveTheRecordsAlone) {
-  alloc_work_arrays(2, 1);
-  compute_moments(2, 0);
-  EXPECT_EQ(v[0].no, 0.0);
 }
 
 // The row-by-row walk must give the very bits of the straightforward loops:
@@ -127,42 +117,41 @@ TEST_F(StatsTest, RowWalkEqualsThePairByPairLoopBitForBit) {
   } shapes[] = {{1, 3}, {2, 1}, {31, 4}, {32, 5}, {33, 7}, {100, 20}, {257, 37}, {1000, 3}};
   for (const auto &shape : shapes) {
     const uint32_t n = shape.n, m = shape.m;
-    load_and_run(random_table(rng, n, m));
+    load_and_run(a, random_table(rng, n, m));
     for (uint32_t i = 0; i < m; ++i) {
       double sum = 0, sumsq = 0, s3 = 0, s4 = 0;
       for (uint32_t k = 0; k < n; ++k) {
-        sum = sum + dd[k][i];
-        sumsq = sumsq + dd[k][i] * dd[k][i];
+        sum = sum + a.data[k][i];
+        sumsq = sumsq + a.data[k][i] * a.data[k][i];
       }
       const double mean = sum / n;
       double variance = (sumsq - sum * sum / n) / (n - 1);
       if (variance <= 0) variance = 0.0001;
       const double sd = std::sqrt(variance);
       for (uint32_t k = 0; k < n; ++k) {
-        const double d = dd[k][i] - mean;
+        const double d = a.data[k][i] - mean;
         const double d3 = d * d * d;
         s3 = s3 + d3;
         s4 = s4 + d3 * d;
       }
-      EXPECT_EQ(bits(v[i].mean), bits(mean)) << n << "x" << m << " var " << i;
-      EXPECT_EQ(bits(v[i].variance), bits(variance)) << n << "x" << m << " var " << i;
-      EXPECT_EQ(bits(v[i].stddev), bits(sd));
-      EXPECT_EQ(bits(v[i].skewness), bits(s3 / (n * variance * sd)));
-      EXPECT_EQ(bits(v[i].curtosis), bits(s4 / (n * variance * variance) - 3));
+      EXPECT_EQ(bits(a.stats[i].mean), bits(mean)) << n << "x" << m << " var " << i;
+      EXPECT_EQ(bits(a.stats[i].variance), bits(variance)) << n << "x" << m << " var " << i;
+      EXPECT_EQ(bits(a.stats[i].stddev), bits(sd));
+      EXPECT_EQ(bits(a.stats[i].skewness), bits(s3 / (n * variance * sd)));
+      EXPECT_EQ(bits(a.stats[i].curtosis), bits(s4 / (n * variance * variance) - 3));
     }
     for (uint32_t i = 0; i < m; ++i) {
       for (uint32_t j = i; j < m; ++j) {
         double c = 0;
         for (uint32_t k = 1; k <= n; ++k)
-          c = c + ((dd[k - 1][i] - v[i].mean) * (dd[k - 1][j] - v[j].mean) - c) / k;
-        EXPECT_EQ(bits(ccov[i][j]), bits(c)) << n << "x" << m << " pair " << i << "," << j;
-        EXPECT_EQ(bits(ccov[j][i]), bits(c));
-        const double r = i == j ? 1.0 : c / (v[j].stddev * v[i].stddev);
-        EXPECT_EQ(bits(cc[i][j]), bits(r));
-        EXPECT_EQ(bits(cc[j][i]), bits(r));
+          c = c + ((a.data[k - 1][i] - a.stats[i].mean) * (a.data[k - 1][j] - a.stats[j].mean) - c) / k;
+        EXPECT_EQ(bits(a.covariance[i][j]), bits(c)) << n << "x" << m << " pair " << i << "," << j;
+        EXPECT_EQ(bits(a.covariance[j][i]), bits(c));
+        const double r = i == j ? 1.0 : c / (a.stats[j].stddev * a.stats[i].stddev);
+        EXPECT_EQ(bits(a.correlation[i][j]), bits(r));
+        EXPECT_EQ(bits(a.correlation[j][i]), bits(r));
       }
     }
-    free_work_arrays();
   }
 }
 
@@ -171,48 +160,48 @@ TEST_F(StatsTest, RowWalkEqualsThePairByPairLoopBitForBit) {
 TEST_F(StatsTest, AgreesWithALongDoubleTwoPassComputation) {
   std::mt19937_64 rng(77);
   const uint32_t n = 999, m = 9;
-  load_and_run(random_table(rng, n, m));
+  load_and_run(a, random_table(rng, n, m));
   const double tol = 64 * DBL_EPSILON;
   std::vector<long double> mean(m), sd(m);
   for (uint32_t i = 0; i < m; ++i) {
     long double sum = 0, d2 = 0, d3 = 0, d4 = 0;
-    for (uint32_t k = 0; k < n; ++k) sum += dd[k][i];
+    for (uint32_t k = 0; k < n; ++k) sum += a.data[k][i];
     mean[i] = sum / n;
     for (uint32_t k = 0; k < n; ++k) {
-      const long double d = dd[k][i] - mean[i];
+      const long double d = a.data[k][i] - mean[i];
       d2 += d * d, d3 += d * d * d, d4 += d * d * d * d;
     }
     const long double var = d2 / (n - 1);
     sd[i] = std::sqrt(var);
-    EXPECT_NEAR(v[i].mean, mean[i], tol * (1 + std::fabs(v[i].mean))) << i;
+    EXPECT_NEAR(a.stats[i].mean, mean[i], tol * (1 + std::fabs(a.stats[i].mean))) << i;
     // The one-pass variance loses about mean^2 / var ulps to cancellation;
     // the standardized moments inherit that through s^3 and s^4.
     const double rel = tol * (1 + mean[i] * mean[i] / var);
     const long double skew = d3 / n / (var * sd[i]), curt = d4 / n / (var * var);
-    EXPECT_NEAR(v[i].variance, var, rel * var) << i;
-    EXPECT_NEAR(v[i].skewness, skew, tol + 1.5 * rel * std::fabs(skew)) << i;
-    EXPECT_NEAR(v[i].curtosis, curt - 3, tol + 2 * rel * curt) << i;
+    EXPECT_NEAR(a.stats[i].variance, var, rel * var) << i;
+    EXPECT_NEAR(a.stats[i].skewness, skew, tol + 1.5 * rel * std::fabs(skew)) << i;
+    EXPECT_NEAR(a.stats[i].curtosis, curt - 3, tol + 2 * rel * curt) << i;
   }
   for (uint32_t i = 0; i < m; ++i) {
     for (uint32_t j = 0; j < m; ++j) {
       long double c = 0;
-      for (uint32_t k = 0; k < n; ++k) c += (dd[k][i] - mean[i]) * (dd[k][j] - mean[j]);
+      for (uint32_t k = 0; k < n; ++k) c += (a.data[k][i] - mean[i]) * (a.data[k][j] - mean[j]);
       c /= n;
-      EXPECT_NEAR(ccov[i][j], c, tol * sd[i] * sd[j]) << i << "," << j;
+      EXPECT_NEAR(a.covariance[i][j], c, tol * sd[i] * sd[j]) << i << "," << j;
       if (i != j) {
-        EXPECT_NEAR(cc[i][j], c / (sd[i] * sd[j]), tol) << i << "," << j;
+        EXPECT_NEAR(a.correlation[i][j], c / (sd[i] * sd[j]), tol) << i << "," << j;
       }
     }
   }
 }
 
 TEST_F(StatsTest, SingleObservationKeepsItsValueAsMedianAndQuartiles) {
-  load_and_run({{4.5}, {-2}});
+  load_and_run(a, {{4.5}, {-2}});
   for (uint32_t i = 0; i < 2; ++i) {
-    EXPECT_EQ(v[i].median, i ? -2.0 : 4.5);
-    EXPECT_EQ(v[i].lquart, v[i].median);
-    EXPECT_EQ(v[i].uquart, v[i].median);
+    EXPECT_EQ(a.stats[i].median, i ? -2.0 : 4.5);
+    EXPECT_EQ(a.stats[i].lower_quartile, a.stats[i].median);
+    EXPECT_EQ(a.stats[i].upper_quartile, a.stats[i].median);
   }
   // 0/0: the sample variance of one value is undefined and shows as NaN.
-  EXPECT_TRUE(std::isnan(v[0].variance));
+  EXPECT_TRUE(std::isnan(a.stats[0].variance));
 }

@@ -5,6 +5,7 @@
 
 #include "messages.h"
 #include "stats_fixture.h"
+#include "tetrad.h"
 
 namespace {
 
@@ -31,27 +32,27 @@ bool exists(const std::string &p) {
 }  // namespace
 
 TEST_F(TetradTest, InpAndDa1ForTwoVariables) {
-  load_and_run({{1, 2, 3, 4, 5}, {2, 4, 6, 8, 10}});
-  write_inp_file(5, 2);
+  load_and_run(a, {{1, 2, 3, 4, 5}, {2, 4, 6, 8, 10}});
+  write_inp_file(a, sw, con);
   EXPECT_EQ(read_file(path(".inp")), "/Covariance\n5\nx1 x2 \n   1.0000\n   0.8000   1.0000\n");
-  write_da1_file(5, 2);
+  write_da1_file(a, con);
   EXPECT_EQ(read_file(path(".da1")), "10\n 1.0 a0 a0\n 1.0 a1 a1\n 0.80000 a0 a1\n");
 }
 
 TEST_F(TetradTest, NegativeCorrelationsAndReversedVariables) {
-  load_and_run({{1, 2, 3, 4}, {4, 3, 2, 1}}, {2, 1});
-  write_inp_file(4, 2);
+  load_and_run(a, {{1, 2, 3, 4}, {4, 3, 2, 1}}, {2, 1});
+  write_inp_file(a, sw, con);
   EXPECT_EQ(read_file(path(".inp")), "/Covariance\n4\nx2 x1 \n   1.0000\n  -0.7500   1.0000\n");
-  write_da1_file(4, 2);
+  write_da1_file(a, con);
   EXPECT_EQ(read_file(path(".da1")), "8\n 1.0 a0 a0\n 1.0 a1 a1\n-0.75000 a0 a1\n");
 }
 
 TEST_F(TetradTest, SplitInpBreaksLabelsAtTwentyAndRowsAtEleven) {
   const uint32_t m = 25;
-  load_and_run(mixed_columns(m));
+  load_and_run(a, mixed_columns(m));
   sw.split_file = 1;
   testing::internal::CaptureStdout();
-  write_inp_file(6, m);
+  write_inp_file(a, sw, con);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "Using split\n");  // even when quiet
   const std::string inp = read_file(path(".inp"));
   std::vector<std::string> lines;
@@ -76,28 +77,27 @@ TEST_F(TetradTest, SplitInpBreaksLabelsAtTwentyAndRowsAtEleven) {
 }
 
 TEST_F(TetradTest, SplitLabelsFillingWholeLinesLeaveNoEmptyLine) {
-  load_and_run(mixed_columns(20));
+  load_and_run(a, mixed_columns(20));
   sw.split_file = 1;
   testing::internal::CaptureStdout();
-  write_inp_file(6, 20);
+  write_inp_file(a, sw, con);
   testing::internal::GetCapturedStdout();
   const std::string inp = read_file(path(".inp"));
   EXPECT_NE(inp.find("x20 \n   1.0000\n"), std::string::npos);
 }
 
 TEST_F(TetradTest, Da1TakesAtMost250Variables) {
-  load_and_run(mixed_columns(250));
-  write_da1_file(6, 250);
+  load_and_run(a, mixed_columns(250));
+  write_da1_file(a, con);
   const std::string da1 = read_file(path(".da1"));
   EXPECT_EQ(da1.substr(0, 5), "1500\n");
   EXPECT_NE(da1.find("\n 1.0 y9 y9\n"), std::string::npos);
   EXPECT_NE(da1.find(" b0 y9\n"), std::string::npos);
   EXPECT_EQ(count(da1, '\n'), 1 + 250 + 250 * 249 / 2);
-  free_work_arrays();
 
-  load_and_run(mixed_columns(251));
+  load_and_run(a, mixed_columns(251));
   try {
-    write_da1_file(6, 251);
+    write_da1_file(a, con);
     ADD_FAILURE() << "no error";
   } catch (const RunEnd &end) {
     EXPECT_EQ(end.message, "Too many variables for old tetrad");
@@ -107,13 +107,14 @@ TEST_F(TetradTest, Da1TakesAtMost250Variables) {
 }
 
 TEST_F(TetradTest, Da1RefusalCreatesNoFile) {
-  load_and_run(mixed_columns(251));
-  EXPECT_THROW(write_da1_file(6, 251), RunEnd);
+  load_and_run(a, mixed_columns(251));
+  EXPECT_THROW(write_da1_file(a, con), RunEnd);
   EXPECT_FALSE(exists(path(".da1")));
 }
 
 TEST_F(TetradTest, Da1CountDoesNotWrapOnLargeTables) {
-  load_and_run(mixed_columns(2));
-  write_da1_file(3000000000u, 2);
+  load_and_run(a, mixed_columns(2));
+  a.n = 3000000000u;  // only the count line reads n
+  write_da1_file(a, con);
   EXPECT_EQ(read_file(path(".da1")).substr(0, 11), "6000000000\n");
 }

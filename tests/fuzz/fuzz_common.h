@@ -1,5 +1,5 @@
 // Helpers shared by the fuzz targets: splitting the input into arguments and
-// resetting the run-wide state that one run leaves behind.
+// making argv for the command-line parser.
 #pragma once
 
 #include <getopt.h>
@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "vantor.h"
 
 // Arguments from NUL- or newline-separated pieces of `data`, at most `limit`.
 inline std::vector<std::string> split_arguments(const uint8_t *data, size_t size, size_t limit) {
@@ -21,14 +20,6 @@ inline std::vector<std::string> split_arguments(const uint8_t *data, size_t size
       args.back() += static_cast<char>(data[i]);
   }
   return args;
-}
-
-// A fresh start: default switches, getopt reinitialised, no work arrays.
-inline void reset_run_state() {
-  sw = Switches{};
-  optind = 0;
-  opterr = 0;
-  free_work_arrays();
 }
 
 // argv for getopt_long: pointers into `args`, ended by a null pointer.

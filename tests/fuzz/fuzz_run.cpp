@@ -10,9 +10,7 @@
 #include <string>
 
 #include "fuzz_common.h"
-#include "input.h"
-
-int vantor_main(int argc, char **argv);
+#include "pipeline.h"
 
 static std::string work_dir() {
   static std::string dir = [] {
@@ -74,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (nl) std::fwrite(nl + 1, 1, size - head - 1, f);
   std::fclose(f);
 
-  reset_run_state();
+  opterr = 0;
   std::vector<char *> argv = make_argv(args);
   // The run writes its invocation log into the current directory; the
   // fuzzer's own paths are relative to the directory it was started in.
@@ -83,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     return std::string(getcwd(buf, sizeof buf) ? buf : "/");
   }();
   if (chdir(dir.c_str()) != 0) return 0;
-  vantor_main(static_cast<int>(args.size()), argv.data());
+  run(static_cast<int>(args.size()), argv.data());
   empty_dir(dir);
   if (chdir(home.c_str()) != 0) std::abort();
   return 0;

@@ -10,7 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   std::vector<std::string> args = split_arguments(data, size, 64);
   args.insert(args.begin(), {"vantor", "--more"});
   std::vector<char *> argv = make_argv(args);
-  reset_run_state();
+  opterr = 0;
   try {
     parse_switches(static_cast<int>(args.size()), argv.data());
   } catch (const RunEnd &) {

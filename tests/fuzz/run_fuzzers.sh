@@ -10,7 +10,7 @@ shift || true
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(fuzz_switches fuzz_data fuzz_run)
 CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTOR_FUZZ=ON \
-  -DVANTOR_TESTS=OFF >/dev/null
+  -DBUILD_TESTING=OFF >/dev/null
 cmake --build build-fuzz -j "$(nproc)" --target "${targets[@]}"
 mkdir -p tests/fuzz/crashes
 for t in "${targets[@]}"; do

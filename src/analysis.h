@@ -1,0 +1,71 @@
+// The per-file record: everything one data file's analysis computes (data
+// matrix, statistics, matrices, histogram, eigen results, column maps) with
+// the storage types it is made of. Made by the work-array group
+// (workarrays.cpp), filled by the phases, released when the file is done.
+#pragma once
+
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "naming.h"
+
+// ---------------------------------------------------------------------------
+// Per-variable statistics.
+struct VariableStats {
+  double mean;
+  double variance;  // divisor n - 1, after the zero-variance substitution
+  double stddev;
+  double min;
+  double max;
+  double skewness;
+  double curtosis;  // excess curtosis
+  double median;
+  double upper_quartile;
+  double lower_quartile;
+  bool constant;    // the zero-variance rule replaced the variance
+};
+
+// ---------------------------------------------------------------------------
+// Storage. Every array is one zero-filled calloc block owned by a
+// unique_ptr; a matrix is a table of row pointers into one contiguous block,
+// so element [i][j] is element i * (row length) + j of the block.
+struct FreeDeleter {
+  void operator()(void *p) const { std::free(p); }
+};
+template <class T>
+using CArray = std::unique_ptr<T[], FreeDeleter>;
+
+template <class T>
+struct Table {
+  CArray<T *> rows;  // row pointers; rows[0] is the block itself
+  CArray<T> block;   // all rows, one after another
+  T *operator[](std::size_t i) const { return rows[i]; }
+  explicit operator bool() const { return static_cast<bool>(rows); }
+};
+
+// ---------------------------------------------------------------------------
+// One data file's analysis. Arrays are sized for `columns` (c) variables and
+// `capacity` rows when made; loading settles n and m (m <= c, n <= capacity).
+struct Analysis {
+  OutputPlace place;      // the data file and where its results go
+  uint32_t columns = 0;   // c: values of the first data line
+  uint32_t capacity = 0;  // R: rows the data matrix can hold
+  uint32_t n = 0;         // observations loaded
+  uint32_t m = 0;         // variables loaded
+  uint32_t bins = 0;      // B: histogram bins
+
+  CArray<VariableStats> stats;         // one record per variable (c)
+  CArray<double> loadings;             // c x c, row stride m; scratch of the decomposition first
+  CArray<int32_t> component_order;     // components by descending eigenvalue (c)
+  CArray<double> eigenvalues;          // in decomposition order (c)
+  CArray<int32_t> file_to_variable;    // data-file column -> data column (c)
+  CArray<int32_t> variable_to_file;    // data column -> data-file column (c)
+  Table<int32_t> histogram;            // B rows of c counts: histogram[bin][variable]
+  Table<double> eigenvectors;          // c x c: eigenvectors[k][i] is component k of vector i
+  Table<double> correlation;           // c x c, unit diagonal
+  Table<double> covariance;            // c x c, divisor n
+  Table<double> data;                  // R rows of c values
+  double eigen_total = 0;              // sum of the eigenvalues
+};

@@ -1,0 +1,16 @@
+// The correlation file ".cor" and the covariance file ".cov", and the label
+// line that ".cov" shares with the TETRAD file ".inp".
+#pragma once
+
+#include <cstdio>
+
+#include "analysis.h"
+#include "console.h"
+#include "switches.h"
+
+// "x<column> " for every variable, the data-file column numbers; with
+// `split`, a line break after every `per_line` labels but the last.
+void write_variable_labels(FILE *fp, const Analysis &a, bool split, uint32_t per_line);
+
+void write_cor_file(const Analysis &a, const Switches &sw, const Console &con);  // ".cor"
+void write_cov_file(const Analysis &a, const Console &con);                      // ".cov"

@@ -1,0 +1,176 @@
+// The run driver: start-up, the switches, the invocation record and banner,
+// then every data file through its fixed sequence of phases. It alone
+// decides what reaches the console between the phases.
+#include "pipeline.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <clocale>
+#include <ctime>
+#include <new>
+
+#include "components.h"
+#include "examine.h"
+#include "histogram.h"
+#include "invlog.h"
+#include "jacobi.h"
+#include "load.h"
+#include "matrixout.h"
+#include "messages.h"
+#include "naming.h"
+#include "options.h"
+#include "orderstats.h"
+#include "scores.h"
+#include "stats.h"
+#include "statsout.h"
+#include "tetrad.h"
+
+namespace {
+
+// Closes the stream when a phase ends the run with a fatal error.
+struct InputStream {
+  FILE *fp = nullptr;
+  ~InputStream() { close(); }
+  void close() {
+    if (fp != nullptr) std::fclose(fp);
+    fp = nullptr;
+  }
+};
+
+void write_statistics_files(const Analysis &a, const Switches &sw, const Console &con) {
+  if (sw.stddev) write_std_file(a, con);
+  if (sw.mean) write_mvd_file(a, sw, con);
+  if (sw.correlation) write_cor_file(a, sw, con);
+  if (sw.covariance) write_cov_file(a, con);
+  if (sw.tetrad) write_inp_file(a, sw, con);
+  if (sw.oldtetrad) write_da1_file(a, con);
+  if (sw.histogram) write_his_file(a, con);
+}
+
+void eigen_analysis(Analysis &a, const Moments &moments, const Switches &sw, RunState &run,
+                    const Console &con) {
+  // The score limit and the section headers of the ".fsc" file follow -4;
+  // the limit never exceeds the loaded variables.
+  const uint32_t score_limit = (sw.four && a.columns > 4) ? 4 : a.columns;
+  const uint32_t N = score_limit < a.m ? score_limit : a.m;
+  compute_components(a, moments);
+  write_eig_file(a, con);
+  if (sw.fsc_file) write_fsc_file(a, N, !sw.four, con);
+  run.scores_count = adjusted_scores_count(run.scores_count, N, sw.allscores);
+  write_sco_file(a, N, run.scores_count, sw.scores_mean, con);
+}
+
+void process_data_file(const char *name, const Switches &sw, RunState &run, const Console &con) {
+  Analysis a = load_data_file(name, sw, run, con);
+  analyse_and_write(a, sw, run, con);
+}
+
+int run_program(int argc, char **argv) {
+  const std::time_t start = std::time(nullptr);
+  std::setlocale(LC_TIME, "");
+  const Console startup;
+  RunState run = make_run_state(Switches{});
+
+  const CommandLine cl = parse_switches(argc, argv);
+  const Switches &sw = cl.switches;
+  if (cl.first_file >= argc) usage(argv[0], sw.more);
+  run.scores_count = sw.scores;
+  Console con = startup;
+  con.quiet = sw.quiet != 0;
+
+  write_invocation_record(argc, argv);
+  if (!sw.quiet) {
+    tell(con, "%s\n", kBanner);
+    tell(con, "%s\n", kCopyright);
+  }
+
+  for (int i = cl.first_file; i < argc; ++i) process_data_file(argv[i], sw, run, con);
+
+  if (sw.timer) say(con, "\n%ld seconds\n", static_cast<long>(std::time(nullptr) - start));
+  return 0;
+}
+
+}  // namespace
+
+RunState make_run_state(const Switches &sw) {
+  return RunState{make_examination_buffer(), MemoryTally{}, sw.scores};
+}
+
+// The file is opened without blocking so that a FIFO without a writer cannot
+// stall the run before it is recognised.
+FILE *open_data_file(const char *name) {
+  int fd = open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) fatal("Can't read file %s\n", name);
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+      fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+    close(fd);
+    fatal("Can't read file %s\n", name);
+  }
+  FILE *in = fdopen(fd, "r");
+  if (in == nullptr) {
+    close(fd);
+    fatal("Can't read file %s\n", name);
+  }
+  return in;
+}
+
+Analysis load_data_file(const char *name, const Switches &sw, RunState &run,
+                        const Console &con) {
+  OutputPlace place = output_place(name);
+
+  InputStream in;
+  in.fp = open_data_file(name);
+  if (!con.quiet) say(con, "\nExamining file: %s\n", name);
+  const uint32_t c = examine_first_line(in.fp, run.line, con);
+  in.close();
+  in.fp = open_data_file(name);
+  const uint32_t R = count_data_lines(in.fp, run.line);
+  in.close();
+  in.fp = open_data_file(name);
+
+  Analysis a = make_analysis(R, c, WorkArraySettings{sw.bins, sw.debug != 0}, run.memory, con);
+  a.place = std::move(place);
+  report_memory_need(run.memory, con);
+  build_column_maps(a, sw, con);
+  if (!con.quiet) say(con, "\nReads the file: %s\n", name);
+  load_data(in.fp, a, con);
+  return a;
+}
+
+Moments compute_statistics(Analysis &a, const Switches &sw, const Console &con) {
+  const Extremes extremes = find_extremes(a);
+  count_histogram(a, extremes, sw.debug != 0, con);
+  if (a.m == 0) fatal("Too few variables\n");
+  if (!con.quiet) say(con, "Found %u columns %u rows\n", a.m, a.n);
+  Moments moments = compute_moments(a, extremes);
+  print_zero_variance_warning(moments, con);
+  compute_order_stats(a);
+  return moments;
+}
+
+void compute_components(Analysis &a, const Moments &moments) {
+  const Decomposition decomposition = eigen_decompose(a, moments);
+  order_components(a, decomposition);
+}
+
+void analyse_and_write(Analysis &a, const Switches &sw, RunState &run, const Console &con) {
+  const Moments moments = compute_statistics(a, sw, con);
+  if (!con.quiet) print_stats_table(a, con);
+  write_statistics_files(a, sw, con);
+  if (sw.eigenvalues) eigen_analysis(a, moments, sw, run, con);
+}
+
+int run(int argc, char **argv) {
+  try {
+    return run_program(argc, argv);
+  } catch (const RunEnd &end) {
+    if (!end.message.empty()) std::fprintf(stderr, "\nError: %s", end.message.c_str());
+    return end.status;
+  } catch (const std::bad_alloc &) {
+    std::fprintf(stderr, "\nError: Not enough memory (%s, %d)", "heap", 0);
+    return 1;
+  }
+}

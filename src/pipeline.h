@@ -1,0 +1,52 @@
+// The run: the command line, the invocation record and banner, then every
+// data file through its fixed sequence of phases. `main` only calls run();
+// fuzz targets, benchmarks and tests call the per-file steps.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "analysis.h"
+#include "console.h"
+#include "reader.h"
+#include "stats.h"
+#include "switches.h"
+#include "workarrays.h"
+
+// What lives for the whole run rather than one file.
+struct RunState {
+  GrowableLine line;       // the examination buffer, grown as first lines need
+  MemoryTally memory;      // work-array bytes so far ("Memory need")
+  uint32_t scores_count;   // scores per row in ".sco", lowered file by file
+};
+
+// A fresh run state for the settings (fatal when the examination buffer
+// cannot be made).
+RunState make_run_state(const Switches &sw);
+
+// Opens a data file for one of its passes. Only a regular file will do: it
+// is read three times. Ends the run with "Can't read file %s\n" otherwise.
+FILE *open_data_file(const char *name);
+
+// Examination, work arrays, column maps and loading of one data file, with
+// their console lines; returns the record with n and m set.
+Analysis load_data_file(const char *name, const Switches &sw, RunState &run,
+                        const Console &con);
+
+// The statistics of a loaded file with their console lines ("Found ..." and
+// the zero-variance warning): extremes, histogram counts, moments, matrices,
+// median and quartiles. Ends the run with "Too few variables" when nothing
+// was loaded.
+Moments compute_statistics(Analysis &a, const Switches &sw, const Console &con);
+
+// The principal components: the decomposition of the correlation matrix, the
+// loadings and the component order.
+void compute_components(Analysis &a, const Moments &moments);
+
+// Everything after loading: statistics, the result files and, with -e, the
+// eigen analysis and its files.
+void analyse_and_write(Analysis &a, const Switches &sw, RunState &run, const Console &con);
+
+// One whole run of the program; returns the exit status. Fatal errors are
+// printed here as "\nError: ..." on the error stream.
+int run(int argc, char **argv);

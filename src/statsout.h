@@ -1,0 +1,20 @@
+// The per-variable results as text: the zero-variance warning and the
+// statistics table on the console, the statistics file ".mvd" and the
+// standardized data file ".std".
+#pragma once
+
+#include "analysis.h"
+#include "console.h"
+#include "stats.h"
+#include "switches.h"
+
+// "\nWARNING! Variable(s)\a", the 1-based data columns the zero-variance rule
+// replaced, " has no Std.Dev. Modifies...\n"; nothing when there are none.
+// Shown even under --quiet.
+void print_zero_variance_warning(const Moments &moments, const Console &con);
+
+// The statistics table (callers check quiet).
+void print_stats_table(const Analysis &a, const Console &con);
+
+void write_std_file(const Analysis &a, const Console &con);                     // ".std"
+void write_mvd_file(const Analysis &a, const Switches &sw, const Console &con);  // ".mvd"
