@@ -33,11 +33,27 @@ void sum_columns(const Analysis &a, std::vector<double> &sum, std::vector<double
   }
 }
 
-// Mean, the one-pass variance (sumsq - sum*sum/n) / (n - 1) and the standard
-// deviation. A variance of zero or below is replaced and the variable
-// listed; a NaN variance is left alone.
-void set_mean_and_variance(Analysis &a, const std::vector<double> &sum,
-                           const std::vector<double> &sumsq, Moments &moments) {
+// The one-pass numerator sumsq - sum*sum/n is trusted while it is at least
+// 2^-16 of sumsq: cancellation has then cost at most 16 of the 53 bits, far
+// more than the printed digits need, and every result keeps the bits it has
+// always had. That covers any variable whose mean lies within about 256
+// standard deviations of zero. Beyond (timestamps, coordinates, readings on
+// a large baseline) the numerator is noise, and the variance comes from the
+// sum of squared deviations that the pass over deviations gathers anyway.
+constexpr double kTrustedShare = 0x1p-16;
+
+// Per-variable sums of the pass over deviations from the centres.
+struct DeviationSums {
+  std::vector<double> s1, s2, s3, s4;
+  explicit DeviationSums(uint32_t m) : s1(m, 0.0), s2(m, 0.0), s3(m, 0.0), s4(m, 0.0) {}
+};
+
+// Mean and one-pass variance of every variable, and the centre its
+// deviations are taken from: the mean, or for a constant variable (min ==
+// max, not NaN) the constant itself, so that rounding of the mean cannot
+// leave noise in deviations that are all exactly zero.
+void set_means(Analysis &a, const Extremes &extremes, const std::vector<double> &sum,
+               const std::vector<double> &sumsq, std::vector<double> &centre) {
   const uint32_t n = a.n, m = a.m;
   const double nd = n;
   const double n1 = static_cast<double>(n - 1);
@@ -45,31 +61,80 @@ void set_mean_and_variance(Analysis &a, const std::vector<double> &sum,
     VariableStats &s = a.stats[i];
     s.mean = sum[i] / nd;
     s.variance = (sumsq[i] - sum[i] * sum[i] / nd) / n1;
-    s.constant = s.variance <= 0;
-    if (s.constant) {
+    s.constant = extremes.min[i] == extremes.max[i] && !std::isnan(s.variance);
+    centre[i] = s.constant ? extremes.min[i] : s.mean;
+  }
+}
+
+// The variance of an offset variable from its deviations d = x - mean: with
+// c = s1 / n the mean's own rounding, the squares about the exact mean are
+// s2 - n*c^2.
+double offset_variance(const DeviationSums &dev, uint32_t i, double nd, double n1) {
+  const double c = dev.s1[i] / nd;
+  return (dev.s2[i] - nd * c * c) / n1;
+}
+
+// Variance and standard deviation, skewness m3 / s^3 and excess curtosis
+// m4 / s^4 - 3, where the central moments divide by n and s comes from the
+// n - 1 variance. A variance of zero or below, and every constant variable,
+// gets the zero-variance rule (variance 0.0001, skewness 0, curtosis -3) and
+// is listed; a NaN variance is left alone.
+void set_moments(Analysis &a, const std::vector<double> &sumsq, const DeviationSums &dev,
+                 Moments &moments) {
+  const uint32_t n = a.n, m = a.m;
+  const double nd = n;
+  const double n1 = static_cast<double>(n - 1);
+  for (uint32_t i = 0; i < m; ++i) {
+    VariableStats &s = a.stats[i];
+    const double one_pass_numerator = s.variance * n1;
+    const bool offset = !s.constant && one_pass_numerator < kTrustedShare * sumsq[i];
+    if (offset) s.variance = offset_variance(dev, i, nd, n1);
+    if (s.constant || s.variance <= 0) {
+      s.constant = true;
       moments.constant.push_back(i);
       s.variance = kZeroVarianceSubstitute;
     }
     s.stddev = std::sqrt(s.variance);
+    double s3 = dev.s3[i], s4 = dev.s4[i];
+    if (offset) {
+      // The third and fourth powers about the exact mean, by the binomial
+      // shift of the centre by c.
+      const double c = dev.s1[i] / nd;
+      s4 = s4 - 4 * c * s3 + 6 * c * c * dev.s2[i] - 3 * nd * c * c * c * c;
+      s3 = s3 - 3 * c * dev.s2[i] + 2 * nd * c * c * c;
+    }
+    s.skewness = s3 / (nd * s.variance * s.stddev);
+    s.curtosis = s4 / (nd * s.variance * s.variance) - 3;
+    if (s.constant) {
+      s.skewness = 0;
+      s.curtosis = -3;
+    }
   }
 }
 
-// One observation's deviations from the means into the third and fourth
-// power sums (d3 = (d*d)*d, d4 = d3*d) and into the running means of the
-// products, c = c + (di*dj - c) / k, kept in the upper triangle of the
-// covariance matrix.
+// One observation's deviations from the centres into the power sums (d2 =
+// d*d, d3 = d2*d, d4 = d3*d) and into the running means of the products,
+// c = c + (di*dj - c) / k, kept in the upper triangle of the covariance
+// matrix.
 // Walking all pairs of a row before the next row gives every pair its terms
 // in observation order, so the sums equal those of a pair-by-pair loop bit
 // for bit while the data are read once, in storage order; the inner loop
 // runs over contiguous j so it vectorises.
-void add_observation(Analysis &a, uint32_t k, const double *__restrict mean, double *__restrict d,
-                     double *__restrict s3, double *__restrict s4) {
+void add_observation(Analysis &a, uint32_t k, const double *__restrict centre,
+                     double *__restrict d, DeviationSums &dev) {
   const uint32_t m = a.m;
   const double *__restrict x = a.data[k];
-  for (uint32_t i = 0; i < m; ++i) d[i] = x[i] - mean[i];
+  double *__restrict s1 = dev.s1.data();
+  double *__restrict s2 = dev.s2.data();
+  double *__restrict s3 = dev.s3.data();
+  double *__restrict s4 = dev.s4.data();
+  for (uint32_t i = 0; i < m; ++i) d[i] = x[i] - centre[i];
   for (uint32_t i = 0; i < m; ++i) {
-    const double d3 = (d[i] * d[i]) * d[i];
+    const double d2 = d[i] * d[i];
+    const double d3 = d2 * d[i];
     const double d4 = d3 * d[i];
+    s1[i] = s1[i] + d[i];
+    s2[i] = s2[i] + d2;
     s3[i] = s3[i] + d3;
     s4[i] = s4[i] + d4;
   }
@@ -119,28 +184,20 @@ Extremes find_extremes(Analysis &a) {
   return e;
 }
 
-Moments compute_moments(Analysis &a, [[maybe_unused]] const Extremes &extremes) {
+Moments compute_moments(Analysis &a, const Extremes &extremes) {
   const uint32_t n = a.n, m = a.m;
   Moments moments;
-  std::vector<double> sum(m, 0.0), sumsq(m, 0.0);
+  std::vector<double> sum(m, 0.0), sumsq(m, 0.0), centre(m);
   sum_columns(a, sum, sumsq);
-  set_mean_and_variance(a, sum, sumsq, moments);
+  set_means(a, extremes, sum, sumsq, centre);
 
-  std::vector<double> mean(m), s3(m, 0.0), s4(m, 0.0);
-  for (uint32_t i = 0; i < m; ++i) mean[i] = a.stats[i].mean;
   for (uint32_t i = 0; i < m; ++i)
     for (uint32_t j = i; j < m; ++j) a.covariance[i][j] = 0.0;
-  std::vector<double> dev(m);
-  for (uint32_t k = 0; k < n; ++k) add_observation(a, k, mean.data(), dev.data(), s3.data(), s4.data());
+  DeviationSums dev(m);
+  std::vector<double> d(m);
+  for (uint32_t k = 0; k < n; ++k) add_observation(a, k, centre.data(), d.data(), dev);
 
-  // Skewness m3 / s^3 and excess curtosis m4 / s^4 - 3, where the central
-  // moments divide by n and s comes from the n - 1 variance.
-  const double nd = n;
-  for (uint32_t i = 0; i < m; ++i) {
-    VariableStats &s = a.stats[i];
-    s.skewness = s3[i] / (nd * s.variance * s.stddev);
-    s.curtosis = s4[i] / (nd * s.variance * s.variance) - 3;
-  }
+  set_moments(a, sumsq, dev, moments);
   finish_matrices(a);
   return moments;
 }

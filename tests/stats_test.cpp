@@ -205,3 +205,75 @@ TEST_F(StatsTest, SingleObservationKeepsItsValueAsMedianAndQuartiles) {
   // 0/0: the sample variance of one value is undefined and shows as NaN.
   EXPECT_TRUE(std::isnan(a.stats[0].variance));
 }
+
+// Offset data: means 1e3 to 1e9 standard deviations from zero. The variance
+// must come out right where the one-pass numerator is only noise, against a
+// long-double two-pass reference, with no constant-variable warning and no
+// correlation above 1.
+TEST_F(StatsTest, OffsetVariablesKeepTheirVarianceAndMoments) {
+  std::mt19937_64 rng(1101);
+  std::normal_distribution<double> normal;
+  std::gamma_distribution<double> skewed(2.0);
+  for (int round = 0; round < 40; ++round) {
+    const uint32_t n = 50 + static_cast<uint32_t>(rng() % 2000), m = 3;
+    const double sd = std::ldexp(1.0, static_cast<int>(rng() % 40) - 20);
+    const double ratio = std::pow(10.0, 3 + 6 * std::uniform_real_distribution<double>(0, 1)(rng));
+    const double offset = ((rng() & 1) ? -1 : 1) * ratio * sd;
+    Columns cols(m, std::vector<double>(n));
+    for (uint32_t k = 0; k < n; ++k) {
+      const double common = normal(rng);
+      cols[0][k] = offset + sd * normal(rng);
+      cols[1][k] = offset * 0.5 + sd * (common + 0.5 * skewed(rng));
+      cols[2][k] = 3 * offset + sd * (common + 0.1 * normal(rng));
+    }
+    EXPECT_EQ(load_and_run(a, cols), "") << "round " << round;
+    std::vector<long double> mean(m), sdl(m);
+    for (uint32_t i = 0; i < m; ++i) {
+      long double sum = 0, d2 = 0, d3 = 0, d4 = 0;
+      for (uint32_t k = 0; k < n; ++k) sum += cols[i][k];
+      mean[i] = sum / n;
+      for (uint32_t k = 0; k < n; ++k) {
+        const long double d = cols[i][k] - mean[i];
+        d2 += d * d, d3 += d * d * d, d4 += d * d * d * d;
+      }
+      const long double var = d2 / (n - 1);
+      sdl[i] = std::sqrt(var);
+      const VariableStats &s = a.stats[i];
+      EXPECT_NEAR(s.variance / var, 1, 1e-9) << "round " << round << " var " << i;
+      EXPECT_NEAR(s.stddev / sdl[i], 1, 1e-9) << "round " << round << " var " << i;
+      EXPECT_NEAR(s.skewness, d3 / n / (var * sdl[i]), 1e-6) << "round " << round << " var " << i;
+      EXPECT_NEAR(s.curtosis, d4 / n / (var * var) - 3, 1e-6) << "round " << round;
+      EXPECT_FALSE(s.constant);
+    }
+    for (uint32_t i = 0; i < m; ++i) {
+      for (uint32_t j = i + 1; j < m; ++j) {
+        long double c = 0;
+        for (uint32_t k = 0; k < n; ++k) c += (cols[i][k] - mean[i]) * (cols[j][k] - mean[j]);
+        const long double r = c / n / (sdl[i] * sdl[j]);
+        EXPECT_NEAR(a.correlation[i][j], r, 1e-9) << "round " << round << " pair " << i << j;
+        EXPECT_LE(std::fabs(a.correlation[i][j]), 1.0);
+      }
+    }
+  }
+}
+
+// Every value equal gets the zero-variance rule exactly, whatever the
+// constant, even where the rounded mean is not the constant itself.
+TEST_F(StatsTest, ConstantsGetTheZeroVarianceRuleWhateverTheirValue) {
+  for (double value : {5.0, 0.1, 1e9 + 0.1, -2.5e-300, 123456.789}) {
+    for (uint32_t n : {2u, 3u, 7u, 1000u}) {
+      Columns cols = {std::vector<double>(n, value), std::vector<double>(n)};
+      for (uint32_t k = 0; k < n; ++k) cols[1][k] = k % 3;
+      EXPECT_EQ(load_and_run(a, cols), "\nWARNING! Variable(s)\a 1 has no Std.Dev. Modifies...\n")
+          << value << " x " << n;
+      const VariableStats &s = a.stats[0];
+      EXPECT_TRUE(s.constant);
+      EXPECT_EQ(s.variance, 0.0001);
+      EXPECT_EQ(s.stddev, 0.01);
+      EXPECT_EQ(bits(s.skewness), bits(0.0));
+      EXPECT_EQ(s.curtosis, -3.0);
+      EXPECT_EQ(bits(a.covariance[0][1]), bits(0.0));
+      EXPECT_EQ(bits(a.correlation[0][1]), bits(0.0));
+    }
+  }
+}
