@@ -1,12 +1,17 @@
 // CSV records split into fields, fields judged as numbers and missing
-// values, and message text made printable.
+// values, message text made printable, and the spool behind standard input.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <cmath>
+#include <csignal>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "csv.h"
+#include "spool.h"
 
 namespace {
 
@@ -22,6 +27,21 @@ std::vector<std::string> split(const std::string &record, std::vector<CsvField> 
       out.push_back(f.malformed ? "!" + std::string(f.raw, f.raw_size)
                                 : std::string(f.text, f.size));
   return out;
+}
+
+// Child of EXPECT_EXIT: a file size limit stands in for a full disk.
+[[noreturn]] void spool_beyond_file_size_limit() {
+  std::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit lim = {16384, 16384};
+  setrlimit(RLIMIT_FSIZE, &lim);
+  int p[2];
+  const std::string data(40000, '7');  // fits in the pipe: no writer needed
+  if (pipe(p) != 0 || write(p[1], data.data(), data.size()) != 40000) std::_Exit(2);
+  close(p[1]);
+  std::string error;
+  int fd = spool_to_temp(p[0], &error);
+  std::fputs(error.c_str(), stderr);
+  std::_Exit(fd == -1 ? 0 : 1);
 }
 
 }  // namespace
@@ -118,4 +138,34 @@ TEST(CsvField, ShownTextIsPrintableAndCut) {
   const std::string names(" x\ty  z\r\n\0w", 12);
   EXPECT_EQ(split_blank_names(names.data(), names.data() + names.size()),
             (std::vector<std::string>{"x", "y", "z"}));
+}
+
+TEST(Spool, PipeReadsBackTheSameBytesFromTheStart) {
+  std::string data;
+  for (size_t i = 0; data.size() < (size_t{3} << 20) + 5; ++i) data += std::to_string(i) + ",";
+  int p[2];
+  ASSERT_EQ(pipe(p), 0);
+  std::thread writer([&] {
+    for (size_t at = 0; at < data.size();) {
+      ssize_t put = write(p[1], data.data() + at, data.size() - at);
+      if (put <= 0) break;
+      at += static_cast<size_t>(put);
+    }
+    close(p[1]);
+  });
+  std::string error, back(data.size() + 1, '\0');
+  int fd = spool_to_temp(p[0], &error);
+  writer.join();
+  close(p[0]);
+  ASSERT_GE(fd, 0) << error;
+  EXPECT_TRUE(is_regular_file(fd));
+  EXPECT_EQ(pread(fd, back.data(), back.size(), 0), static_cast<ssize_t>(data.size()));
+  EXPECT_EQ(lseek(fd, 0, SEEK_CUR), 0);
+  EXPECT_TRUE(back.compare(0, data.size(), data) == 0);
+  close(fd);
+}
+
+TEST(Spool, FullDiskIsAnErrorNotAShortCopy) {
+  EXPECT_EXIT(spool_beyond_file_size_limit(), testing::ExitedWithCode(0),
+              "Cannot copy the input to a temporary file in .*: File too large");
 }
