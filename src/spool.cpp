@@ -1,0 +1,94 @@
+// The spool file behind standard input and FIFOs: one pass of bounded
+// chunks from the input into an unlinked temporary file. A failed write
+// ends the copy; a silently shortened copy would give wrong statistics.
+#include "spool.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+constexpr size_t kChunk = size_t{1} << 20;
+
+std::string temp_dir() {
+  const char *dir = std::getenv("TMPDIR");
+  return (dir != nullptr && dir[0] != '\0') ? dir : "/tmp";
+}
+
+std::string failure(const char *what, const std::string &where, int err) {
+  return std::string(what) + where + ": " + std::strerror(err);
+}
+
+// Reads up to `size` bytes, retrying on EINTR; -1 on error.
+ssize_t read_some(int fd, char *buf, size_t size) {
+  for (;;) {
+    ssize_t got = read(fd, buf, size);
+    if (got >= 0 || errno != EINTR) return got;
+  }
+}
+
+// Writes all of [buf, buf + size); 0 or the errno that stopped it. A write
+// that makes no progress is taken as a full disk.
+int write_all(int fd, const char *buf, size_t size) {
+  while (size > 0) {
+    ssize_t put = write(fd, buf, size);
+    if (put < 0 && errno == EINTR) continue;
+    if (put < 0) return errno;
+    if (put == 0) return ENOSPC;
+    buf += put;
+    size -= static_cast<size_t>(put);
+  }
+  return 0;
+}
+
+// The copy itself; 0 or -1 with *error set.
+int copy_all(int in, int out, const std::string &dir, std::string *error) {
+  std::unique_ptr<char[]> buf(new char[kChunk]);
+  for (;;) {
+    ssize_t got = read_some(in, buf.get(), kChunk);
+    if (got == 0) return 0;
+    if (got < 0) {
+      *error = std::string("Cannot read the input: ") + std::strerror(errno);
+      return -1;
+    }
+    int err = write_all(out, buf.get(), static_cast<size_t>(got));
+    if (err != 0) {
+      *error = failure("Cannot copy the input to a temporary file in ", dir, err);
+      return -1;
+    }
+  }
+}
+
+}  // namespace
+
+int spool_to_temp(int fd, std::string *error) {
+  const std::string dir = temp_dir();
+  std::string path = dir + "/vantor-XXXXXX";
+  int out = mkostemp(path.data(), O_CLOEXEC);
+  if (out < 0) {
+    *error = failure("Cannot create a temporary file in ", dir, errno);
+    return -1;
+  }
+  unlink(path.c_str());
+  if (copy_all(fd, out, dir, error) != 0) {
+    close(out);
+    return -1;
+  }
+  if (lseek(out, 0, SEEK_SET) != 0) {
+    *error = failure("Cannot rewind the temporary file in ", dir, errno);
+    close(out);
+    return -1;
+  }
+  return out;
+}
+
+bool is_regular_file(int fd) {
+  struct stat st {};
+  return fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+}
