@@ -24,7 +24,7 @@ std::vector<std::string> split(const std::string &record, std::vector<CsvField> 
   if (split_csv_record(record.data(), record.data() + record.size(), scan, fields, scratch) ==
       CsvSplit::ok)
     for (const CsvField &f : fields)
-      out.push_back(f.malformed ? "!" + std::string(f.raw, f.raw_size)
+      out.push_back(f.malformed ? std::string(1, '!').append(f.raw, f.raw_size)
                                 : std::string(f.text, f.size));
   return out;
 }

@@ -264,7 +264,9 @@ std::vector<std::string> indented_block_after(const std::vector<std::string> &li
   while (i < lines.size() && lines[i].rfind("    ", 0) != 0) ++i;
   for (; i < lines.size() && lines[i].rfind("    ", 0) == 0; ++i) {
     std::string line = lines[i].substr(4);
-    for (size_t at; (at = line.find("\xe2\x90\xa3")) != std::string::npos;) line.replace(at, 3, " ");
+    const std::string visible_blank = "\xe2\x90\xa3";
+    for (size_t at; (at = line.find(visible_blank)) != std::string::npos;)
+      line.replace(at, visible_blank.size(), 1, ' ');
     block.push_back(rstrip(line));
   }
   return block;

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "options.h"
-#include "vantor.h"
 
 namespace {
 
@@ -87,7 +86,6 @@ std::vector<LongEntry> live_table() {
 std::string parsed_by_getopt(const std::string &word) {
   std::string program = "vantor", arg = "--" + word, value = "x";
   char *argv[] = {program.data(), arg.data(), value.data(), nullptr};
-  const Switches saved = sw;  // flag switches store straight into sw
   const int saved_opterr = opterr;
   opterr = 0;
   optind = 0;
@@ -95,7 +93,6 @@ std::string parsed_by_getopt(const std::string &word) {
   getopt_long(3, argv, kShortOptions, kLongOptions, &index);
   opterr = saved_opterr;
   optind = 0;
-  sw = saved;
   return index >= 0 ? kLongOptions[index].name : "";
 }
 
