@@ -14,6 +14,7 @@
 
 const char kBanner[] =
     "vantor Version " VANTOR_VERSION_TAG " " __DATE__ " " __TIME__ " by the vantor maintainers";
+const char kVersionTag[] = VANTOR_VERSION_TAG;
 const char kCopyright[] =
     "Copyright (C) 2017-2026\n"
     "The vantor maintainers";

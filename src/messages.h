@@ -13,6 +13,7 @@ struct RunEnd {
 };
 
 extern const char kBanner[];     // "vantor Version v2.28-0-g<rev> <date> <time> by ..."
+extern const char kVersionTag[];  // "v2.28-0-g<rev>"
 extern const char kCopyright[];  // two lines, no final newline
 
 // Ends the run with status 1 and "\nError: " plus the formatted text.

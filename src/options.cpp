@@ -30,6 +30,20 @@ enum {
   kQuartiles,
   kSquare,
   kZsquare,
+  // Extensions: appended after the released table, with names that leave
+  // every abbreviation of a released switch meaning what it meant.
+  kCsv,
+  kNames,
+  kMissing,
+  kResultsDir,
+  kJson,
+  kReport,
+  kThreads,
+  kPearson,
+  kNumbersOnly,
+  kKeepGoing,
+  kVersion,
+  kNoLog,
 };
 }  // namespace
 
@@ -61,6 +75,18 @@ const struct option kLongOptions[] = {
     {"quartiles", no_argument, nullptr, kQuartiles},
     {"square", no_argument, nullptr, kSquare},
     {"zsquare", no_argument, nullptr, kZsquare},
+    {"csv", no_argument, nullptr, kCsv},
+    {"names", no_argument, nullptr, kNames},
+    {"missing", required_argument, nullptr, kMissing},
+    {"results-dir", required_argument, nullptr, kResultsDir},
+    {"json", optional_argument, nullptr, kJson},
+    {"report", no_argument, nullptr, kReport},
+    {"threads", required_argument, nullptr, kThreads},
+    {"pearson", no_argument, nullptr, kPearson},
+    {"numbers-only", no_argument, nullptr, kNumbersOnly},
+    {"keep-going", no_argument, nullptr, kKeepGoing},
+    {"version", no_argument, nullptr, kVersion},
+    {"no-log", no_argument, nullptr, kNoLog},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -73,6 +99,23 @@ int word_prefix(const char *value) {
   if (value[0] == '+') return 1;
   if (std::strncmp(value, "on", 2) == 0) return 1;
   return -1;
+}
+
+// --threads=N: a count from 1 to 1024.
+uint32_t thread_count(const char *value) {
+  char *end = nullptr;
+  errno = 0;
+  const long n = std::strtol(value, &end, 10);
+  if (errno != 0 || end == value || *end != '\0' || n < 1 || n > 1024)
+    fatal("Need a numeric argument to option %s (%s)\n", "--threads", value);
+  return static_cast<uint32_t>(n);
+}
+
+// --json or --json=-: a file beside the other results, or standard output.
+int json_target(const char *value) {
+  if (value == nullptr) return 1;
+  if (std::strcmp(value, "-") == 0) return 2;
+  fatal("Need - or nothing as argument to option %s (%s)\n", "--json", value);
 }
 
 }  // namespace
@@ -152,6 +195,20 @@ CommandLine parse_switches(int argc, char **argv) {
       case kQuartiles: sw.quartiles = 1; break;
       case kSquare: sw.square = 2; break;
       case kZsquare: sw.square = 1; break;
+      case kCsv: sw.csv = 1; break;
+      case kNames: sw.names = 1; break;
+      case kMissing: sw.missing.emplace_back(optarg); break;
+      case kResultsDir: sw.results_dir = optarg; break;
+      case kJson: sw.json = json_target(optarg); break;
+      case kReport: sw.report = 1; break;
+      case kThreads: sw.threads = thread_count(optarg); break;
+      case kPearson: sw.pearson = 1; break;
+      case kNumbersOnly: sw.numbers_only = 1; break;
+      case kKeepGoing: sw.keep_going = 1; break;
+      case kVersion:
+        std::printf("vantor %s\n", kVersionTag);
+        end_run(0);
+      case kNoLog: sw.no_log = 1; break;
       default: fatal("Unknown option");
     }
   }

@@ -27,5 +27,6 @@ struct CommandLine {
 };
 
 // Parses every switch of argv with getopt_long (restarting its scan, so a
-// process may parse more than one command line).
+// process may parse more than one command line). --version prints
+// "vantor <version tag>" on stdout and ends the run with status 0.
 CommandLine parse_switches(int argc, char **argv);

@@ -80,7 +80,7 @@ int run_program(int argc, char **argv) {
   Console con = startup;
   con.quiet = sw.quiet != 0;
 
-  write_invocation_record(argc, argv);
+  if (!sw.no_log) write_invocation_record(argc, argv);
   if (!sw.quiet) {
     tell(con, "%s\n", kBanner);
     tell(con, "%s\n", kCopyright);

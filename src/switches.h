@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct Switches {
   int tetrad = 1;          // --tetrad: write ".inp"
@@ -30,4 +31,18 @@ struct Switches {
   int debug = 0;           // --debug: traces and allocation lines
   int timer = 0;           // --timer: elapsed time at the end
   int more = 0;            // --more: usage printed directly, not through the pager
+
+  // Extensions, long names only. None of them changes a byte of the output
+  // unless it is given.
+  int csv = 0;                       // --csv: comma-separated values
+  int names = 0;                     // --names: the first data line holds the names
+  std::vector<std::string> missing;  // --missing=WORD: words that mark a missing value
+  std::string results_dir;           // --results-dir=DIR: where result files go
+  int json = 0;                      // --json[=-]: write ".json" (1) or to stdout (2)
+  int report = 0;                    // --report: write ".html"
+  uint32_t threads = 0;              // --threads=N; 0 for the default
+  int pearson = 0;                   // --pearson: Pearson's r as the correlation
+  int numbers_only = 0;              // --numbers-only: a word in a row is an error
+  int keep_going = 0;                // --keep-going: a failed file does not end the run
+  int no_log = 0;                    // --no-log: no invocation record
 };
