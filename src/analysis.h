@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "naming.h"
 
@@ -55,6 +56,8 @@ struct Analysis {
   uint32_t n = 0;         // observations loaded
   uint32_t m = 0;         // variables loaded
   uint32_t bins = 0;      // B: histogram bins
+  uint64_t rows_left_out = 0;       // rows dropped for a missing value
+  std::vector<std::string> names;   // per variable (data order) when the file names them
 
   CArray<VariableStats> stats;         // one record per variable (c)
   CArray<double> loadings;             // c x c, row stride m; scratch of the decomposition first

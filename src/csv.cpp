@@ -137,11 +137,30 @@ void split_complete(const char *p, const char *end, std::vector<CsvField> &field
   }
 }
 
+// A record without quotes: fields between commas, blanks around them trimmed.
+void split_unquoted(const char *p, const char *end, std::vector<CsvField> &fields) {
+  const char *q = p;
+  for (;;) {
+    CsvField f{};
+    q = unquoted_field(skip_blanks(q, end), end, f);
+    fields.push_back(f);
+    if (q == end) return;
+    ++q;  // the comma
+  }
+}
+
 }  // namespace
 
 CsvSplit split_csv_record(const char *p, const char *end, CsvScan &scan,
                           std::vector<CsvField> &fields, std::string &scratch) {
   fields.clear();
+  // Most records hold no quote at all: nothing to track, nothing to
+  // unescape, and memchr finds that far faster than the byte walk.
+  const size_t size = end > p ? static_cast<size_t>(end - p) : 0;
+  if (scan.offset == 0 && std::memchr(p, '"', size) == nullptr) {
+    split_unquoted(p, record_end(p, end), fields);
+    return CsvSplit::ok;
+  }
   track_quotes(p, end, scan);
   if (scan.state == kQuoted) return CsvSplit::needs_more_input;
   scan = CsvScan{};

@@ -7,6 +7,7 @@
 #include "examine.h"
 #include "messages.h"
 #include "reader.h"
+#include "records.h"
 
 uint32_t count_columns(const char *s) {
   // Saturating: a count this large cannot be allocated for anyway, and the
@@ -47,4 +48,45 @@ uint32_t count_data_lines(FILE *in, const GrowableLine &line) {
     if (++count > kMaxRows) fatal("Too many data series: >%d\a\n", static_cast<int>(kMaxRows));
   }
   return static_cast<uint32_t>(count);
+}
+
+namespace {
+
+// Values in a record after the names line: its field count in CSV mode, its
+// numbers otherwise.
+uint32_t values_in_record(const GrowableLine &line, int64_t len, RowScratch &s,
+                          const RowRules &rules, uint64_t line_number) {
+  if (rules.csv) return static_cast<uint32_t>(s.fields.size());
+  const char *text = line.bytes.get();
+  return scan_blank_row(s, text, text + len, nullptr, nullptr, UINT32_MAX, rules, line_number)
+      .stored;
+}
+
+}  // namespace
+
+Examination examine_data(FILE *in, GrowableLine &line, const RowRules &rules, const Console &con) {
+  Examination e;
+  if (rules.plain() && !rules.names) {
+    e.columns = examine_first_line(in, line, con);
+    return e;
+  }
+  LineReader r;
+  start_records(r, in, rules);
+  RowScratch s;
+  int64_t len = read_record(r, line, s, rules, con);
+  if (len < 0) fatal("Can't read file");
+  if (rules.csv) split_fields(s, line.bytes.get(), line.bytes.get() + len);
+  if (rules.names || csv_fields_are_names(s, rules)) {
+    e.has_names = true;
+    const char *text = line.bytes.get();
+    e.names = names_of_line(s, rules, text, text + len);
+    len = read_record(r, line, s, rules, con);
+    if (len < 0) fatal("Too few variables\n");
+    if (rules.csv) split_fields(s, line.bytes.get(), line.bytes.get() + len);
+  }
+  e.columns = values_in_record(line, len, s, rules, r.line_start);
+  if (e.columns == 0) fatal("Too few variables\n");
+  if (e.has_names && e.names.size() != e.columns)
+    fatal("Names line holds %zu names, rows hold %u values\n", e.names.size(), e.columns);
+  return e;
 }

@@ -5,9 +5,12 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "console.h"
 #include "reader.h"
+#include "rows.h"
 
 // Count of numbers (as strtod reads them) at the start of `s`, saturating.
 uint32_t count_columns(const char *s);
@@ -17,6 +20,23 @@ uint32_t count_columns(const char *s);
 // "Can't read file" when there is no data line and "Too few variables\n"
 // when the line starts with no number.
 uint32_t examine_first_line(FILE *in, GrowableLine &line, const Console &con);
+
+// What the examination found: the column count and, when the file has a
+// names line, the names in file-column order.
+struct Examination {
+  uint32_t columns = 0;
+  bool has_names = false;
+  std::vector<std::string> names;
+};
+
+// The examination under the file's rules. Plain white-space files go
+// through examine_first_line. With --names the first data line holds the
+// names and the next one gives the column count; in CSV mode the field
+// count of the first record does, and a first record holding a field that
+// is neither a number nor missing is the names line. A names line whose
+// count differs from the row length ends the run with "Names line holds %u
+// names, rows hold %u values\n".
+Examination examine_data(FILE *in, GrowableLine &line, const RowRules &rules, const Console &con);
 
 // The row capacity: the number of data lines, read with pieces of the
 // capacity of `line` (pieces of over-long lines counted separately, so the

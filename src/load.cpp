@@ -9,6 +9,7 @@
 #include "numparse.h"
 #include "progress.h"
 #include "reader.h"
+#include "records.h"
 
 namespace {
 
@@ -44,6 +45,19 @@ void apply_sort_list(Analysis &a, const char *list, const Console &con) {
 
 }  // namespace
 
+namespace {
+
+// The line buffer of the loading pass: 5/4 of the first data line leaves
+// room for somewhat longer rows before any rereading.
+GrowableLine loading_buffer(FILE *in) {
+  int64_t capacity = first_data_line_length(in);
+  capacity = capacity / 4 * 5 + capacity % 4 * 5 / 4;
+  if (capacity < 256) capacity = 256;
+  return make_line_buffer(capacity, "buff");
+}
+
+}  // namespace
+
 void build_column_maps(Analysis &a, const Switches &sw, const Console &con) {
   const uint32_t c = a.columns;
   for (uint32_t j = 0; j < c; ++j) {
@@ -58,12 +72,7 @@ void build_column_maps(Analysis &a, const Switches &sw, const Console &con) {
 void load_data(FILE *in, Analysis &a, const Console &con) {
   const uint32_t c = a.columns;
   const uint32_t R = a.capacity;
-  // 5/4 of the first data line leaves room for somewhat longer rows before
-  // any rereading.
-  int64_t capacity = first_data_line_length(in);
-  capacity = capacity / 4 * 5 + capacity % 4 * 5 / 4;
-  if (capacity < 256) capacity = 256;
-  GrowableLine buff = make_line_buffer(capacity, "buff");
+  GrowableLine buff = loading_buffer(in);
 
   LineReader r;
   reader_open(r, in);
@@ -93,4 +102,68 @@ void load_data(FILE *in, Analysis &a, const Console &con) {
   if (!con.quiet) tell(con, "\r    \r");
   a.n = rows;
   a.m = previous;
+}
+
+void load_records(FILE *in, Analysis &a, const RowRules &rules, bool names_line,
+                  const Console &con) {
+  const uint32_t c = a.columns;
+  const uint32_t R = a.capacity;
+  GrowableLine buff = loading_buffer(in);
+  LineReader r;
+  start_records(r, in, rules);
+  Progress progress = progress_begin(in, con);
+  RowScratch s;
+  uint32_t rows = 0;
+  uint64_t records = 0, left_out = 0;
+  uint64_t previous = 0;  // value count of the last row, 0 for none
+  bool skip_names = names_line;
+  for (;;) {
+    const int64_t len = read_record(r, buff, s, rules, con);
+    if (len < 0) break;
+    progress_update(progress, in, con);
+    if (skip_names) {
+      skip_names = false;
+      continue;
+    }
+    if (rows >= R) fatal("Too many data series: >%d\a\n", static_cast<int>(R));
+    const char *text = buff.bytes.get();
+    const int32_t *map = a.file_to_variable.get();
+    RowValues row;
+    uint64_t values = 0;
+    if (rules.csv && !s.split) {
+      row = convert_csv_text(s, text, text + len, a.data[rows], map, c, rules, r.line_start,
+                             &values);
+    } else if (rules.csv) {
+      row = convert_csv_fields(s, a.data[rows], map, c, rules, r.line_start);
+      values = s.fields.size();
+    } else {
+      row = scan_blank_row(s, text, text + len, a.data[rows], map, c, rules, r.line_start);
+      values = row.stored;
+      if (row.more)
+        tell(con, "Line contains to many columns (>%u colums). Truncating row %u.\n", c, rows);
+    }
+    if (previous != 0 && values != previous) {
+      if (r.eof) break;
+      fatal("Wrong row length: Row %lu\a\n", static_cast<unsigned long>(records + 1));
+    }
+    ++records;
+    previous = values;
+    if (row.missing) {
+      ++left_out;
+      continue;
+    }
+    ++rows;
+  }
+  if (!con.quiet) tell(con, "\r    \r");
+  a.n = rows;
+  a.m = static_cast<uint32_t>(previous < c ? previous : c);
+  a.rows_left_out = left_out;
+}
+
+void set_names(Analysis &a, const std::vector<std::string> &file_names) {
+  a.names.assign(a.m, std::string());
+  for (uint32_t k = 0; k < a.m; ++k) {
+    const size_t column = static_cast<size_t>(a.variable_to_file[k]);
+    if (column < file_names.size()) a.names[k] = file_names[column];
+  }
 }

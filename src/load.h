@@ -7,6 +7,7 @@
 
 #include "analysis.h"
 #include "console.h"
+#include "rows.h"
 #include "switches.h"
 
 // Fills the record's column maps for its c columns from --inverse or --sort
@@ -20,3 +21,15 @@ void build_column_maps(Analysis &a, const Switches &sw, const Console &con);
 // truncated rows and rereadings as they happen and ends with the "\r    \r"
 // eraser on the error stream unless quiet. Does not close `in`.
 void load_data(FILE *in, Analysis &a, const Console &con);
+
+// Loading under the rules of CSV, --names, --missing or --numbers-only: a
+// names line first when `names_line`, skipped; rows holding a missing value
+// are left out whole and counted in rows_left_out; a row whose value count
+// differs ends the run with "Wrong row length: Row %d\a\n" counting every
+// row read, left-out ones included.
+void load_records(FILE *in, Analysis &a, const RowRules &rules, bool names_line,
+                  const Console &con);
+
+// The record's names from the names line (file-column order), following
+// the column maps.
+void set_names(Analysis &a, const std::vector<std::string> &file_names);

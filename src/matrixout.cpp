@@ -9,7 +9,11 @@
 
 void write_variable_labels(FILE *fp, const Analysis &a, bool split, uint32_t per_line) {
   for (uint32_t i = 0; i < a.m; ++i) {
-    std::fprintf(fp, "x%d ", a.variable_to_file[i] + 1);
+    const int column = a.variable_to_file[i] + 1;
+    if (a.names.empty())
+      std::fprintf(fp, "x%d ", column);
+    else
+      std::fprintf(fp, "%s ", name_label(a.names[i], column).c_str());
     if (split && (i + 1) % per_line == 0 && i + 1 < a.m) std::fputc('\n', fp);
   }
   std::fputc('\n', fp);

@@ -8,7 +8,8 @@
 #include "console.h"
 #include "switches.h"
 
-// "x<column> " for every variable, the data-file column numbers; with
+// "x<column> " for every variable, the data-file column numbers, or its
+// name as a label when the file names its variables; with
 // `split`, a line break after every `per_line` labels but the last.
 void write_variable_labels(FILE *fp, const Analysis &a, bool split, uint32_t per_line);
 

@@ -4,6 +4,10 @@
 #include "naming.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include "messages.h"
 
@@ -19,11 +23,35 @@ std::string name_stem(const std::string &data_file) {
   return data_file;
 }
 
-OutputPlace output_place(const char *data_file) {
+std::string name_label(const std::string &name, int column) {
+  if (name.empty()) return std::string(1, 'x').append(std::to_string(column));
+  std::string label = name;
+  for (char &ch : label) {
+    const unsigned char u = static_cast<unsigned char>(ch);
+    if (u <= ' ' || u == 0x7f) ch = '_';
+  }
+  return label;
+}
+
+OutputPlace output_place(const char *data_file, const std::string &results_dir) {
   std::string name = data_file;
   if (name.find(".cor") != std::string::npos || name.find(".inp") != std::string::npos)
     fatal("The infile extension may not be one of %s and %s.\a\n", ".cor", ".inp");
-  return OutputPlace{name, name_stem(name)};
+  if (name == "-") return OutputPlace{"", results_dir.empty() ? "stdin" : results_dir + "/stdin"};
+  std::string stem = name_stem(name);
+  if (!results_dir.empty()) {
+    const size_t slash = stem.find_last_of("/\\:");
+    stem = results_dir + "/" + (slash == std::string::npos ? stem : stem.substr(slash + 1));
+  }
+  return OutputPlace{name, stem};
+}
+
+void check_results_dir(const std::string &dir) {
+  struct stat st;
+  if (stat(dir.c_str(), &st) != 0) fatal("Results directory %s: %s\n", dir.c_str(), std::strerror(errno));
+  if (!S_ISDIR(st.st_mode)) fatal("Results directory %s: %s\n", dir.c_str(), std::strerror(ENOTDIR));
+  if (access(dir.c_str(), W_OK | X_OK) != 0)
+    fatal("Results directory %s: %s\n", dir.c_str(), std::strerror(errno));
 }
 
 std::string output_name(const OutputPlace &place, const char *ext) { return place.stem + ext; }

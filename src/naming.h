@@ -15,9 +15,15 @@ struct OutputPlace {
   std::string stem;
 };
 
-// The place of `data_file`; refuses names containing ".cor" or ".inp"
-// (fatal), which the results could overwrite.
-OutputPlace output_place(const char *data_file);
+// The place of `data_file`, its results beside it or, when `results_dir` is
+// not empty, in that directory; refuses names containing ".cor" or ".inp"
+// (fatal), which the results could overwrite. Standard input ("-") has the
+// stem "stdin".
+OutputPlace output_place(const char *data_file, const std::string &results_dir = "");
+
+// Ends the run with "Results directory %s: %s\n" unless `dir` is a
+// directory that can be written into.
+void check_results_dir(const std::string &dir);
 
 // The stem of `data_file`: the name without its extension, where a point
 // counts only after the last separator ('\\', '/', ':') and not in front.
@@ -42,6 +48,11 @@ void announce_output(const OutputFile &out, const Console &con);
 // Closes the file; a write or close failure ends the run with
 // "Can't write file: %s\a\n" rather than leave a cut-short file unreported.
 void close_output(OutputFile &out);
+
+// A variable's name as a label in a blank-separated file or table: every
+// blank and control byte becomes '_'; an empty name becomes "x<column>"
+// with the 1-based data-file column.
+std::string name_label(const std::string &name, int column);
 
 // A result as it is printed: a NaN loses its sign bit. Which sign a NaN
 // carries depends on the order in which the compiler took the operands, so

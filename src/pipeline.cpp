@@ -12,6 +12,7 @@
 #include <new>
 
 #include "components.h"
+#include "datasource.h"
 #include "examine.h"
 #include "histogram.h"
 #include "invlog.h"
@@ -79,6 +80,7 @@ int run_program(int argc, char **argv) {
   run.scores_count = sw.scores;
   Console con = startup;
   con.quiet = sw.quiet != 0;
+  if (!sw.results_dir.empty()) check_results_dir(sw.results_dir);
 
   if (!sw.no_log) write_invocation_record(argc, argv);
   if (!sw.quiet) {
@@ -98,45 +100,37 @@ RunState make_run_state(const Switches &sw) {
   return RunState{make_examination_buffer(), MemoryTally{}, sw.scores};
 }
 
-// The file is opened without blocking so that a FIFO without a writer cannot
-// stall the run before it is recognised.
-FILE *open_data_file(const char *name) {
-  int fd = open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) fatal("Can't read file %s\n", name);
-  struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-      fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
-    close(fd);
-    fatal("Can't read file %s\n", name);
-  }
-  FILE *in = fdopen(fd, "r");
-  if (in == nullptr) {
-    close(fd);
-    fatal("Can't read file %s\n", name);
-  }
-  return in;
-}
-
 Analysis load_data_file(const char *name, const Switches &sw, RunState &run,
                         const Console &con) {
-  OutputPlace place = output_place(name);
+  OutputPlace place = output_place(name, sw.results_dir);
+  const DataSource source = open_data_source(name);
+  const RowRules rules = row_rules(sw);
 
   InputStream in;
-  in.fp = open_data_file(name);
+  in.fp = open_data_pass(source);
   if (!con.quiet) say(con, "\nExamining file: %s\n", name);
-  const uint32_t c = examine_first_line(in.fp, run.line, con);
+  const Examination e = examine_data(in.fp, run.line, rules, con);
   in.close();
-  in.fp = open_data_file(name);
+  in.fp = open_data_pass(source);
   const uint32_t R = count_data_lines(in.fp, run.line);
   in.close();
-  in.fp = open_data_file(name);
+  in.fp = open_data_pass(source);
 
-  Analysis a = make_analysis(R, c, WorkArraySettings{sw.bins, sw.debug != 0}, run.memory, con);
+  Analysis a =
+      make_analysis(R, e.columns, WorkArraySettings{sw.bins, sw.debug != 0}, run.memory, con);
   a.place = std::move(place);
   report_memory_need(run.memory, con);
   build_column_maps(a, sw, con);
   if (!con.quiet) say(con, "\nReads the file: %s\n", name);
-  load_data(in.fp, a, con);
+  if (rules.plain() && !e.has_names) {
+    load_data(in.fp, a, con);
+  } else {
+    load_records(in.fp, a, rules, e.has_names, con);
+    if (e.has_names) set_names(a, e.names);
+    if (a.rows_left_out > 0)
+      say(con, "Left out %lu rows with missing values\n",
+          static_cast<unsigned long>(a.rows_left_out));
+  }
   return a;
 }
 

@@ -24,10 +24,6 @@ struct RunState {
 // cannot be made).
 RunState make_run_state(const Switches &sw);
 
-// Opens a data file for one of its passes. Only a regular file will do: it
-// is read three times. Ends the run with "Can't read file %s\n" otherwise.
-FILE *open_data_file(const char *name);
-
 // Examination, work arrays, column maps and loading of one data file, with
 // their console lines; returns the record with n and m set.
 Analysis load_data_file(const char *name, const Switches &sw, RunState &run,

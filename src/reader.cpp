@@ -38,6 +38,8 @@ GrowableLine make_line_buffer(int64_t capacity, const char *name) {
 
 GrowableLine make_examination_buffer() { return make_line_buffer(kLineStartSize, "line"); }
 
+bool fill_window(LineReader &r) { return fill(r); }
+
 void reader_open(LineReader &r, FILE *in, size_t window_size) {
   if (window_size == 0) window_size = 1;
   r.in = in;
@@ -45,6 +47,7 @@ void reader_open(LineReader &r, FILE *in, size_t window_size) {
   if (!r.window) fatal("Not enough memory (%s, %zu)", "window", window_size);
   r.window_size = window_size;
   r.pos = r.end = 0;
+  r.newlines = r.line_start = 0;
   r.eof = false;
 }
 
@@ -60,7 +63,10 @@ int64_t read_line_piece(LineReader &r, char *dst, int64_t cap) {
     if (dst != nullptr) std::memcpy(dst + got, from, chunk);
     r.pos += chunk;
     got += static_cast<int64_t>(chunk);
-    if (nl != nullptr) break;
+    if (nl != nullptr) {
+      ++r.newlines;
+      break;
+    }
   }
   if (dst != nullptr && cap > 0) dst[got] = '\0';
   return got;
@@ -70,8 +76,10 @@ int64_t read_data_line(LineReader &r, char *dst, int64_t cap, const char *commen
   for (;;) {
     if (!fill(r)) return -1;
     const char first = r.window[r.pos];
-    if (comments == nullptr || first == '\0' || std::strchr(comments, first) == nullptr)
+    if (comments == nullptr || first == '\0' || std::strchr(comments, first) == nullptr) {
+      r.line_start = r.newlines + 1;
       return read_line_piece(r, dst, cap);
+    }
     // A comment line is skipped through its line end, however long it is;
     // one that the end of the file cuts short ends the search.
     for (;;) {
@@ -80,6 +88,7 @@ int64_t read_data_line(LineReader &r, char *dst, int64_t cap, const char *commen
       const void *nl = std::memchr(from, '\n', r.end - r.pos);
       if (nl != nullptr) {
         r.pos += static_cast<size_t>(static_cast<const char *>(nl) - from) + 1;
+        ++r.newlines;
         break;
       }
       r.pos = r.end;

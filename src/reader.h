@@ -24,12 +24,17 @@ struct LineReader {
   size_t pos = 0;    // next unread byte of the window
   size_t end = 0;    // bytes in the window
   bool eof = false;  // a read has hit the end of the file (or a read error)
+  uint64_t newlines = 0;    // line ends read so far
+  uint64_t line_start = 0;  // file line number (from 1) of the last data line begun
 };
 
 // Starts reading `in` at its current position with a window of
 // `window_size` bytes (at least 1). Ends the run with "Not enough memory"
 // when the window cannot be made.
 void reader_open(LineReader &r, FILE *in, size_t window_size = size_t{1} << 20);
+
+// Makes sure unread bytes are in the window; false at the end of the file.
+bool fill_window(LineReader &r);
 
 // Reads the rest of the current line as fgets does with capacity `cap`
 // (cap >= 1): at most cap - 1 bytes, stopping after a '\n', and stores them

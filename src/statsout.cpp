@@ -38,8 +38,8 @@ void print_zero_variance_warning(const Moments &moments, const Console &con) {
 void print_stats_table(const Analysis &a, const Console &con) {
   const uint32_t m = a.m;
   const int w = label_width(m);
-  say(con, "%*s Mean      Variance  Std.Dev.  Min       Max       Skewness  Curtosis Median\n", w,
-      "No");
+  say(con, "%*s Mean      Variance  Std.Dev.  Min       Max       Skewness  Curtosis Median%s\n",
+      w, "No", a.names.empty() ? "" : "   Name");
   for (uint32_t i = 0; i < m; ++i) {
     const VariableStats &s = a.stats[i];
     say(con, "%-*d ", w, label(a, i));
@@ -47,6 +47,7 @@ void print_stats_table(const Analysis &a, const Console &con) {
       say(con, kTableField, shown(x));
     say(con, "%-8.4g ", shown(s.curtosis));
     say(con, "%-8.4g", shown(s.median));
+    if (!a.names.empty()) say(con, " %s", name_label(a.names[i], label(a, i)).c_str());
     say(con, "\n");
   }
 }
@@ -68,6 +69,7 @@ void write_mvd_file(const Analysis &a, const Switches &sw, const Console &con) {
   announce_output(out, con);
   std::fprintf(out.fp, "!%s", kMvdTitles);
   if (sw.quartiles) std::fputs(kMvdQuartileTitles, out.fp);
+  if (!a.names.empty()) std::fputs("  Name", out.fp);
   std::fputc('\n', out.fp);
   for (uint32_t i = 0; i < m; ++i) {
     const VariableStats &s = a.stats[i];
@@ -79,6 +81,7 @@ void write_mvd_file(const Analysis &a, const Switches &sw, const Console &con) {
       std::fprintf(out.fp, kMvdLastField, shown(s.lower_quartile));
       std::fprintf(out.fp, kMvdLastField, shown(s.upper_quartile));
     }
+    if (!a.names.empty()) std::fprintf(out.fp, " %s", name_label(a.names[i], label(a, i)).c_str());
     std::fputc('\n', out.fp);
   }
   close_output(out);

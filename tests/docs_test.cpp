@@ -207,7 +207,8 @@ TEST(Documentation, QuickStartShowsWhatTheProgramWrites) {
 
   ScratchDir dir;
   ASSERT_FALSE(dir.path.empty());
-  ASSERT_EQ(std::system(("cp '" + source_path("examples") + "'/*.txt '" + dir.path + "'/").c_str()), 0);
+  const std::string examples = "'" + source_path("examples") + "'";
+  ASSERT_EQ(std::system(("cp " + examples + "/*.txt " + examples + "/*.csv '" + dir.path + "'/").c_str()), 0);
   for (const QuickStartStep &step : steps) {
     if (!step.is_cat) {
       const std::string command = "cd '" + dir.path + "' && '" VANTOR_BINARY "' " + step.argument +

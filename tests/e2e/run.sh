@@ -6,6 +6,7 @@
 #   args     the arguments, one per line (may be empty; blanks are kept)
 #   files/   input files copied into the working directory (optional)
 #   setup    bash commands run in the working directory first (optional)
+#   stdin    what the run reads on standard input (optional; else /dev/null)
 #   limit    a virtual-memory limit in KiB for the run (optional; such cases
 #            are skipped when E2E_NO_MEMORY_LIMIT is set, as in sanitizer
 #            builds, which reserve more address space than any such limit)
@@ -58,7 +59,9 @@ run_case() {
       [ -n "${E2E_NO_MEMORY_LIMIT:-}" ] && exit 97
       ulimit -v "$(cat "$dir/limit")"
     fi
-    exec vantor "${args[@]}" >"$out/stdout" 2>"$out/stderr" </dev/null
+    input=/dev/null
+    [ -f "$dir/stdin" ] && input=$dir/stdin
+    exec vantor "${args[@]}" >"$out/stdout" 2>"$out/stderr" <"$input"
   )
   status=$?
   if [ $status = 97 ]; then

@@ -1,0 +1,163 @@
+// Interpretation of data lines beyond the plain white-space rows: missing
+// values, the word check of --numbers-only, CSV fields and names lines.
+// Numbers are converted by the same routine in every format, so the same
+// text gives the same bits.
+#include "rows.h"
+
+#include <cstring>
+
+#include "messages.h"
+
+namespace {
+
+[[noreturn]] void not_a_number(uint64_t line_number, uint32_t field, const char *p, size_t len) {
+  fatal("Not a number in line %lu, field %u: \"%s\"\n", static_cast<unsigned long>(line_number),
+        field, shown_field(p, len).c_str());
+}
+
+bool is_missing_word(const char *p, size_t len, const std::vector<std::string> &words) {
+  for (const std::string &w : words)
+    if (w.size() == len && std::memcmp(w.data(), p, len) == 0) return true;
+  return false;
+}
+
+const char *token_end(const char *p, const char *end) {
+  while (p < end && !is_c_space(*p)) ++p;
+  return p;
+}
+
+}  // namespace
+
+RowRules row_rules(const Switches &sw) {
+  RowRules r;
+  r.csv = sw.csv != 0;
+  r.names = sw.names != 0;
+  r.numbers_only = sw.numbers_only != 0;
+  r.missing = sw.missing;
+  r.empty_is_missing = r.csv;
+  return r;
+}
+
+RowValues scan_blank_row(RowScratch &s, const char *line, const char *end, double *row,
+                         const int32_t *map, uint32_t room, const RowRules &rules,
+                         uint64_t line_number) {
+  const void *nul = std::memchr(line, '\0', static_cast<size_t>(end - line));
+  if (nul != nullptr) end = static_cast<const char *>(nul);
+  RowValues out;
+  const char *p = line;
+  for (uint32_t field = 1;; ++field) {
+    while (p < end && is_c_space(*p)) ++p;
+    if (p == end) break;
+    const char *stop = token_end(p, end);
+    const bool missing = is_missing_word(p, static_cast<size_t>(stop - p), rules.missing);
+    double x = 0;
+    const char *next = nullptr;
+    if (!missing && !scan_number(s.scanner, p, end, &x, &next)) {
+      if (rules.numbers_only) not_a_number(line_number, field, p, static_cast<size_t>(stop - p));
+      break;
+    }
+    if (!missing && next != stop && rules.numbers_only)
+      not_a_number(line_number, field, p, static_cast<size_t>(stop - p));
+    if (out.stored == room) {
+      out.more = true;
+      break;
+    }
+    if (row != nullptr) row[map[out.stored]] = x;
+    out.missing |= missing;
+    ++out.stored;
+    // A number followed by more text in its token ("1.5abc") ends there,
+    // and the rest is read as the next item, as in plain rows.
+    p = missing ? stop : next;
+  }
+  return out;
+}
+
+void split_fields(RowScratch &s, const char *line, const char *end) {
+  if (s.split) return;
+  CsvScan scan;
+  split_csv_record(line, end, scan, s.fields, s.unescaped);
+  s.split = true;
+}
+
+RowValues convert_csv_text(RowScratch &s, const char *line, const char *end, double *row,
+                           const int32_t *map, uint32_t room, const RowRules &rules,
+                           uint64_t line_number, uint64_t *fields) {
+  if (end > line && end[-1] == '\n') --end;
+  if (end > line && end[-1] == '\r') --end;
+  RowValues out;
+  uint32_t field = 0;
+  for (const char *p = line;; ++p) {
+    ++field;
+    const void *hit = std::memchr(p, ',', static_cast<size_t>(end - p));
+    const char *comma = hit != nullptr ? static_cast<const char *>(hit) : end;
+    const char *a = p, *b = comma;
+    while (a < b && (*a == ' ' || *a == '\t')) ++a;
+    while (b > a && (b[-1] == ' ' || b[-1] == '\t')) --b;
+    const size_t size = static_cast<size_t>(b - a);
+    const bool missing =
+        size == 0 ? rules.empty_is_missing : is_missing_word(a, size, rules.missing);
+    double x = 0;
+    if (!missing) {
+      const char *next = nullptr;
+      if (size == 0 || !scan_number(s.scanner, a, b, &x, &next)) not_a_number(line_number, field, a, size);
+      while (next < b && is_c_space(*next)) ++next;
+      if (next != b) not_a_number(line_number, field, a, size);
+    }
+    if (out.stored == room) {
+      out.more = true;
+    } else {
+      row[map[out.stored]] = x;
+      out.missing |= missing;
+      ++out.stored;
+    }
+    p = comma;
+    if (comma == end) break;
+  }
+  *fields = field;
+  return out;
+}
+
+RowValues convert_csv_fields(RowScratch &s, double *row, const int32_t *map, uint32_t room,
+                             const RowRules &rules, uint64_t line_number) {
+  RowValues out;
+  uint32_t field = 0;
+  for (const CsvField &f : s.fields) {
+    ++field;
+    double x = 0;
+    const bool missing = csv_field_is_missing(f, rules.missing, rules.empty_is_missing);
+    if (!missing && !csv_field_number(s.scanner, f, &x))
+      not_a_number(line_number, field, f.raw, f.raw_size);
+    if (out.stored == room) {
+      out.more = true;
+      continue;
+    }
+    row[map[out.stored]] = x;
+    out.missing |= missing;
+    ++out.stored;
+  }
+  return out;
+}
+
+bool csv_fields_are_names(RowScratch &s, const RowRules &rules) {
+  for (const CsvField &f : s.fields) {
+    double x = 0;
+    if (!csv_field_is_missing(f, rules.missing, rules.empty_is_missing) &&
+        !csv_field_number(s.scanner, f, &x))
+      return true;
+  }
+  return false;
+}
+
+std::vector<std::string> names_of_line(const RowScratch &s, const RowRules &rules,
+                                       const char *line, const char *end) {
+  if (!rules.csv) return split_blank_names(line, end);
+  std::vector<std::string> names;
+  for (const CsvField &f : s.fields) names.emplace_back(f.text, f.size);
+  return names;
+}
+
+bool is_blank_line(const char *line, const char *end) {
+  for (const char *p = line; p < end; ++p)
+    if (*p != ' ' && *p != '\t' && *p != '\r' && *p != '\n') return false;
+  return true;
+}
