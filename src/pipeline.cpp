@@ -146,6 +146,7 @@ Moments compute_statistics(Analysis &a, const Switches &sw, const Console &con) 
   if (a.m == 0) fatal("Too few variables\n");
   if (!con.quiet) say(con, "Found %u columns %u rows\n", a.m, a.n);
   Moments moments = compute_moments(a, extremes);
+  if (sw.pearson) make_pearson_correlation(a);
   print_zero_variance_warning(moments, con);
   compute_order_stats(a);
   return moments;
