@@ -59,6 +59,7 @@ const char *trim_blanks_back(const char *from, const char *q) {
 }
 
 const char *next_comma(const char *q, const char *end) {
+  if (q >= end) return end;
   const void *c = std::memchr(q, ',', static_cast<size_t>(end - q));
   return c ? static_cast<const char *>(c) : end;
 }

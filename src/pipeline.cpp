@@ -10,6 +10,7 @@
 #include <clocale>
 #include <ctime>
 #include <new>
+#include <string>
 
 #include "components.h"
 #include "datasource.h"
@@ -68,6 +69,29 @@ void process_data_file(const char *name, const Switches &sw, RunState &run, cons
   analyse_and_write(a, sw, run, con);
 }
 
+// The words run() gives a failed allocation of the C++ heap.
+constexpr char kHeapExhausted[] = "Not enough memory (heap, 0)";
+
+// --keep-going: a fatal error ends this file only. Its text is the one that
+// would follow "Error: ", framed the same way, but every skip is closed with
+// a line end so that a script reads one skip per line. Unwinding drops the
+// file's record; the run state keeps what the file did to it. Returns
+// whether the file went through.
+bool process_or_skip(const char *name, const Switches &sw, RunState &run, const Console &con) {
+  std::string text;
+  try {
+    process_data_file(name, sw, run, con);
+    return true;
+  } catch (const RunEnd &end) {
+    text = end.message;
+  } catch (const std::bad_alloc &) {
+    text = kHeapExhausted;
+  }
+  if (text.empty() || text.back() != '\n') text += '\n';
+  tell(con, "\nSkipped %s: %s", name, text.c_str());
+  return false;
+}
+
 int run_program(int argc, char **argv) {
   const std::time_t start = std::time(nullptr);
   std::setlocale(LC_TIME, "");
@@ -88,10 +112,16 @@ int run_program(int argc, char **argv) {
     tell(con, "%s\n", kCopyright);
   }
 
-  for (int i = cl.first_file; i < argc; ++i) process_data_file(argv[i], sw, run, con);
+  bool skipped = false;
+  for (int i = cl.first_file; i < argc; ++i) {
+    if (sw.keep_going)
+      skipped = !process_or_skip(argv[i], sw, run, con) || skipped;
+    else
+      process_data_file(argv[i], sw, run, con);
+  }
 
   if (sw.timer) say(con, "\n%ld seconds\n", static_cast<long>(std::time(nullptr) - start));
-  return 0;
+  return skipped ? 1 : 0;
 }
 
 }  // namespace
@@ -140,6 +170,7 @@ Moments compute_statistics(Analysis &a, const Switches &sw, const Console &con) 
   if (a.m == 0) fatal("Too few variables\n");
   if (!con.quiet) say(con, "Found %u columns %u rows\n", a.m, a.n);
   Moments moments = compute_moments(a, extremes);
+  if (sw.pearson) make_pearson_correlation(a);
   print_zero_variance_warning(moments, con);
   compute_order_stats(a);
   return moments;
@@ -164,7 +195,7 @@ int run(int argc, char **argv) {
     if (!end.message.empty()) std::fprintf(stderr, "\nError: %s", end.message.c_str());
     return end.status;
   } catch (const std::bad_alloc &) {
-    std::fprintf(stderr, "\nError: Not enough memory (%s, %d)", "heap", 0);
+    std::fprintf(stderr, "\nError: %s", kHeapExhausted);
     return 1;
   }
 }

@@ -3,6 +3,7 @@
 // zero-variance rule touched go back to the caller.
 #include "stats.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 
@@ -200,4 +201,27 @@ Moments compute_moments(Analysis &a, const Extremes &extremes) {
   set_moments(a, sumsq, dev, moments);
   finish_matrices(a);
   return moments;
+}
+
+// The default matrix divides the divisor-n covariance by the n - 1 standard
+// deviations; here each deviation is brought to divisor n first, so the
+// pair matches. Rounding can still carry a perfect correlation a few ulps
+// past 1, which the clamp removes. A substituted variance is no variance at
+// all, so such a variable's correlations stay 0 rather than being blown up
+// by the 0.01 stand-in. With one observation the variance is 0/0 and r
+// stays NaN, as in the default matrix.
+void make_pearson_correlation(Analysis &a) {
+  const uint32_t m = a.m;
+  const double share = static_cast<double>(a.n - 1) / a.n;
+  std::vector<double> sd(m);
+  for (uint32_t i = 0; i < m; ++i) sd[i] = std::sqrt(a.stats[i].variance * share);
+  for (uint32_t i = 0; i < m; ++i) {
+    for (uint32_t j = i + 1; j < m; ++j) {
+      double r = 0;
+      if (!a.stats[i].constant && !a.stats[j].constant)
+        r = std::clamp(a.covariance[i][j] / (sd[j] * sd[i]), -1.0, 1.0);
+      a.correlation[i][j] = r;
+      a.correlation[j][i] = r;
+    }
+  }
 }

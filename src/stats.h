@@ -30,3 +30,9 @@ struct Moments {
 // record, the covariance matrix (divisor n) and the correlation matrix with
 // its unit diagonal. REQUIRES: m >= 1.
 Moments compute_moments(Analysis &a, const Extremes &extremes);
+
+// Turns the correlation matrix into Pearson's r: the covariance over the two
+// standard deviations with the same divisor n, clamped to [-1, 1]. A
+// variable under the zero-variance rule correlates 0 with every other.
+// REQUIRES: compute_moments has filled the record.
+void make_pearson_correlation(Analysis &a);

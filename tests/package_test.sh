@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # Installation and packaging from a configured and built build directory:
 # `cmake --install` into a temporary prefix, then `cpack -G DEB` into a
-# temporary directory, whose package must hold the program and the man page
-# and depend on nothing beyond the C and C++ runtime.
+# temporary directory, whose package must hold the program, the gzipped man
+# page and the documents under share/doc/vantor, and depend on nothing
+# beyond the C and C++ runtime.
 # Usage: package_test.sh BUILD_DIR [SANITIZED]
 # Everything is made under one temporary directory, removed at the end.
 set -eu
 build=$(cd "$1" && pwd)
 sanitized=${2:-0}
+source=$(cd "$(dirname "$0")/.." && pwd)
+docs=(README.md formats.md copyright)
 
 fail() {
   echo "FAIL: $*" >&2
@@ -21,7 +24,16 @@ trap 'rm -rf "$tmp"' EXIT
 cmake --install "$build" --prefix "$tmp/prefix" >"$tmp/install.log" 2>&1 ||
   { cat "$tmp/install.log" >&2; fail "cmake --install failed"; }
 [ -x "$tmp/prefix/bin/vantor" ] || fail "no executable bin/vantor in the prefix"
-[ -f "$tmp/prefix/share/man/man1/vantor.1" ] || fail "no share/man/man1/vantor.1 in the prefix"
+man="$tmp/prefix/share/man/man1/vantor.1.gz"
+[ -f "$man" ] || fail "no share/man/man1/vantor.1.gz in the prefix"
+[ ! -e "$tmp/prefix/share/man/man1/vantor.1" ] || fail "the man page is installed uncompressed too"
+gzip -dc "$man" | cmp -s - "$source/doc/vantor.1" || fail "vantor.1.gz is not doc/vantor.1"
+# Reproducible: no file name (flag bit 3) and no time stamp in the header.
+header=$(od -An -tu1 -j3 -N5 "$man" | tr -s ' ')
+[ "$header" = " 0 0 0 0 0" ] || fail "vantor.1.gz carries a name or time stamp:$header"
+for doc in "${docs[@]}"; do
+  [ -s "$tmp/prefix/share/doc/vantor/$doc" ] || fail "no share/doc/vantor/$doc in the prefix"
+done
 "$tmp/prefix/bin/vantor" --more -? >"$tmp/usage.txt" 2>&1 ||
   fail "the installed program does not print its usage"
 grep -q '^USAGE: ' "$tmp/usage.txt" || fail "the installed program printed no usage line"
@@ -40,7 +52,7 @@ debs=("$tmp"/package/*.deb)
 deb=${debs[0]}
 
 contents=$(dpkg-deb -c "$deb")
-for path in ./usr/bin/vantor ./usr/share/man/man1/vantor.1; do
+for path in ./usr/bin/vantor ./usr/share/man/man1/vantor.1.gz "${docs[@]/#/./usr/share/doc/vantor/}"; do
   grep -q " $path\$" <<<"$contents" || fail "the package lacks $path"$'\n'"$contents"
 done
 grep -Eq '^-rwxr-xr-x .* \./usr/bin/vantor$' <<<"$contents" ||
@@ -66,4 +78,4 @@ if [ "$sanitized" != 1 ]; then
   done
 fi
 
-echo "package: $(basename "$deb") holds ./usr/bin/vantor and ./usr/share/man/man1/vantor.1"
+echo "package: $(basename "$deb") holds ./usr/bin/vantor, ./usr/share/man/man1/vantor.1.gz and ${docs[*]} in ./usr/share/doc/vantor"

@@ -7,12 +7,14 @@
 #   files/   input files copied into the working directory (optional)
 #   setup    bash commands run in the working directory first (optional)
 #   stdin    what the run reads on standard input (optional; else /dev/null)
+#   absent   names of files the run must not leave, one per line (optional)
 #   limit    a virtual-memory limit in KiB for the run (optional; such cases
 #            are skipped when E2E_NO_MEMORY_LIMIT is set, as in sanitizer
 #            builds, which reserve more address space than any such limit)
 #   expect/  status, stdout, stderr and every file the run must leave besides
 #            the inputs. In stdout and stderr the line "@BANNER@" stands for
-#            the banner line; in expect/logfile "@TIME@" stands for the
+#            the banner line and "@VERSION@" for the line "vantor <tag>" of
+#            --version; in expect/logfile "@TIME@" stands for the
 #            timestamp. logfile is compared only when expect/logfile exists.
 #
 # Usage: run.sh VANTOR CASES [NAME...]      run all cases, or the named ones
@@ -29,10 +31,13 @@ trap 'rm -rf "$bindir"' EXIT
 ln -s "$vantor" "$bindir/vantor"
 export PATH="$bindir:$PATH"
 banner=$(vantor --more -? | head -n 1)
+version="vantor $(awk '{print $3}' <<<"$banner")"
 
-# Replace the banner line and timestamps so that expectations stay fixed.
+# Replace the banner and version lines and timestamps so that expectations
+# stay fixed.
 normalise() {
-  BANNER="$banner" perl -pe 's/^\Q$ENV{BANNER}\E$/\@BANNER\@/' "$1"
+  BANNER="$banner" VERSION="$version" \
+    perl -pe 's/^\Q$ENV{BANNER}\E$/\@BANNER\@/; s/^\Q$ENV{VERSION}\E$/\@VERSION\@/' "$1"
 }
 normalise_log() {
   perl -pe 's{^\d\d/\d\d/\d\d \d\d:\d\d:\d\d}{\@TIME\@}' "$1"
@@ -123,6 +128,11 @@ run_case() {
       diff <(cat -A "$dir/expect/$f") <(cat -A "$work/$f") | head -n 20
     fi
   done
+  if [ -f "$dir/absent" ]; then
+    while IFS= read -r f; do
+      [ -n "$f" ] && [ -e "$work/$f" ] && { ok=0; echo "--- $name: $f must not be left"; }
+    done <"$dir/absent"
+  fi
   while IFS= read -r f; do
     f=${f#./}
     case $f in status | stdout | stderr) continue ;; esac
