@@ -32,13 +32,18 @@ std::vector<double> nice_ticks(double lo, double hi, int target) {
   const double slack = step * 1e-9;
   const double first = std::ceil((lo - slack) / step);
   const double last = std::floor((hi + slack) / step);
-  if (last - first > 1000) return ticks;  // step under the resolution of lo
-  for (double k = first; k <= last; ++k) {
+  if (!(last - first <= 1000)) return ticks;
+  // Counted with an integer: near 1e16 adding one to a double k does nothing.
+  const int count = static_cast<int>(last - first);
+  for (int i = 0; i <= count; ++i) {
+    const double k = first + i;
     // 3 * 0.1 is 0.30000000000000004 but 3 / 10 is 0.3: for steps below 1
     // divide by the whole number 1 / step when it is one.
     const double inverse = std::round(1 / step);
-    const double v = step < 1 && std::isfinite(inverse) ? k / inverse : k * step;
-    ticks.push_back(v == 0 ? 0.0 : v);
+    double v = step < 1 && std::isfinite(inverse) ? k / inverse : k * step;
+    if (v == 0) v = 0;  // no "-0" label
+    // Steps finer than the values' resolution give repeats; keep one.
+    if (ticks.empty() || v > ticks.back()) ticks.push_back(v);
   }
   return ticks;
 }
