@@ -27,6 +27,9 @@ constexpr size_t kCoarseSide = 25;
 constexpr size_t kLoadingComponents = 10;
 constexpr size_t kScreeComponents = 40;
 constexpr size_t kLoadingVariables = 40;
+// Strongly correlated pairs named among the alerts; the table under the
+// heat map lists more.
+constexpr size_t kAlertPairs = 20;
 // Card titles longer than this are cut; the whole name is in the tooltip.
 constexpr size_t kCardLabelChars = 28;
 
@@ -37,7 +40,7 @@ constexpr const char kStyle[] =
     "font:14px/1.4 system-ui,-apple-system,'Segoe UI',Roboto,'Helvetica Neue',Arial,sans-serif}"
     "main{max-width:1400px;margin:0 auto}"
     "h1{font-size:1.5em;margin:0 0 8px}h2{font-size:1.2em;margin:24px 0 8px}"
-    "h3{font-size:1em;margin:0;overflow-wrap:anywhere}"
+    "h3{font-size:1em;margin:0;overflow-wrap:anywhere}section>h2:first-child{margin-top:0}"
     "section{background:var(--card);border:1px solid var(--line);border-radius:6px;"
     "padding:12px 16px;margin:12px 0}"
     "#variables{background:none;border:0;padding:0}"
@@ -190,14 +193,17 @@ void alerts_section(const Page &p, const Alerts &alerts) {
   }
   p.out += "<ul>";
   for (const Alert &a : alerts.variables) variable_alert(p, a);
-  for (const Alert &a : alerts.pairs) pair_alert(p, a);
+  const size_t listed = std::min(alerts.pairs.size(), kAlertPairs);
+  for (size_t k = 0; k < listed; ++k) pair_alert(p, alerts.pairs[k]);
   p.out += "</ul>";
-  if (alerts.pairs_total > alerts.pairs.size()) {
+  if (alerts.pairs_total > listed) {
     p.out += "<p class=\"note\">";
     append_grouped(p.out, alerts.pairs_total);
     p.out += " pairs have |r| \u2265 0.9; the ";
+    append_grouped(p.out, listed);
+    p.out += " strongest are above, the ";
     append_grouped(p.out, alerts.pairs.size());
-    p.out += " strongest are listed.</p>";
+    p.out += " strongest under <a href=\"#pairs\">Strongly correlated pairs</a>.</p>";
   }
   p.out += "</section>";
 }
@@ -349,7 +355,7 @@ void coarse_heatmap(const Page &p) {
 
 void pair_table(const Page &p, const Alerts &alerts) {
   if (alerts.pairs.empty()) return;
-  p.out += "<h3>Strongly correlated pairs</h3><table class=\"pairs\"><tr><th>first</th>"
+  p.out += "<h3 id=\"pairs\">Strongly correlated pairs</h3><table class=\"pairs\"><tr><th>first</th>"
            "<th>second</th><th>r</th></tr>";
   for (const Alert &a : alerts.pairs) {
     p.out += "<tr id=\"";

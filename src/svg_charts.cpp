@@ -104,6 +104,18 @@ void y_axis(std::string &out, const Scale &s, const std::vector<double> &ticks, 
   out += "</g>";
 }
 
+// True when two neighbouring ticks print the same.
+bool repeated_labels(const std::vector<double> &ticks) {
+  std::string previous, current;
+  for (size_t i = 0; i < ticks.size(); ++i) {
+    current.clear();
+    append_shown(current, ticks[i]);
+    if (i > 0 && current == previous) return true;
+    previous.swap(current);
+  }
+  return false;
+}
+
 // A vertical line per value at the given x positions, in one path.
 void mark_path(std::string &out, const char *cls, std::initializer_list<double> xs, double y0,
                double y1) {
@@ -239,8 +251,12 @@ void histogram_svg(std::string &out, std::span<const int64_t> counts,
   // one place: the axis then has no scale, and the marks sit in the middle.
   const Scale xs = spread ? Scale{lo, hi, x0, kHistX1} : Scale{0, 1, x0, kHistX1};
   if (full) {
-    x_axis(out, xs, spread ? nice_ticks(lo, hi, 5) : std::vector<double>{}, kHistY1);
-    if (!spread) text_at(out, (x0 + kHistX1) / 2, kHistY1 + 15, lo);
+    // A range too narrow for four digits (a constant variable's bins are
+    // 1e-5 of its value wide) would label every tick alike: one label then.
+    const std::vector<double> ticks = spread ? nice_ticks(lo, hi, 5) : std::vector<double>{};
+    const bool readable = !ticks.empty() && !repeated_labels(ticks);
+    x_axis(out, xs, readable ? ticks : std::vector<double>{}, kHistY1);
+    if (!readable) text_at(out, (x0 + kHistX1) / 2, kHistY1 + 15, lo);
   }
   histogram_marks(out, marks, xs, spread, full);
   out += "</svg>";
@@ -274,8 +290,28 @@ std::string diverging_css() {
 
 namespace {
 
-// Heat-map geometry: label margins and the largest grid.
-constexpr double kHeatLeft = 124, kHeatTop = 124, kHeatGrid = 600, kHeatMaxCell = 48;
+// Heat-map geometry: the largest grid and cell, and the widest label margin.
+constexpr double kHeatGrid = 600, kHeatMaxCell = 48, kHeatMaxMargin = 124;
+
+// Where the grid starts (after the label margins) and the cell size.
+struct HeatGeometry {
+  double left, top, cw, ch;
+};
+
+// A margin wide enough for the longest label at its font size, counting
+// characters (not bytes) at an average glyph width of 0.62 em.
+double label_margin(const std::vector<std::string> &labels, size_t count, double font) {
+  size_t widest = 0;
+  for (size_t i = 0; i < count; ++i) {
+    const std::string shown = shortened_label(labels[i], kAxisLabelChars);
+    size_t chars = 0;
+    for (unsigned char c : shown) chars += (c & 0xC0) != 0x80;
+    widest = std::max(widest, chars);
+  }
+  return std::min(kHeatMaxMargin, 8 + static_cast<double>(widest) * font * 0.62);
+}
+
+double row_font(double ch) { return std::min(11.0, ch * 0.8); }
 
 void heat_label(std::string &out, const std::string &label) {
   const std::string shown = shortened_label(label, kAxisLabelChars);
@@ -287,27 +323,26 @@ void heat_label(std::string &out, const std::string &label) {
   append_html_text(out, shown);
 }
 
-void heat_labels(std::string &out, const HeatmapInput &in, double cw, double ch) {
-  const double row_font = std::min(11.0, ch * 0.8), col_font = std::min(11.0, cw * 0.8);
+void heat_labels(std::string &out, const HeatmapInput &in, const HeatGeometry &g) {
   out += "<g class=\"rl\" font-size=\"";
-  append_coord(out, row_font);
+  append_coord(out, row_font(g.ch));
   out += "\">";
   for (size_t i = 0; i < in.rows; ++i) {
     out += "<text";
-    attr(out, "x", kHeatLeft - 4);
-    attr(out, "y", kHeatTop + (static_cast<double>(i) + 0.5) * ch);
+    attr(out, "x", g.left - 4);
+    attr(out, "y", g.top + (static_cast<double>(i) + 0.5) * g.ch);
     out += '>';
     heat_label(out, in.row_labels[i]);
     out += "</text>";
   }
   out += "</g><g class=\"cl\" font-size=\"";
-  append_coord(out, col_font);
+  append_coord(out, row_font(g.cw));
   out += "\">";
   for (size_t j = 0; j < in.cols; ++j) {
     out += "<text transform=\"translate(";
-    append_coord(out, kHeatLeft + (static_cast<double>(j) + 0.5) * cw);
+    append_coord(out, g.left + (static_cast<double>(j) + 0.5) * g.cw);
     out += ' ';
-    append_coord(out, kHeatTop - 4);
+    append_coord(out, g.top - 4);
     out += ") rotate(-90)\">";
     heat_label(out, in.col_labels[j]);
     out += "</text>";
@@ -315,15 +350,15 @@ void heat_labels(std::string &out, const HeatmapInput &in, double cw, double ch)
   out += "</g>";
 }
 
-void heat_cells(std::string &out, const HeatmapInput &in, double cw, double ch) {
+void heat_cells(std::string &out, const HeatmapInput &in, const HeatGeometry &g) {
   out += "<g class=\"cells\" transform=\"translate(";
-  append_coord(out, kHeatLeft);
+  append_coord(out, g.left);
   out += ' ';
-  append_coord(out, kHeatTop);
+  append_coord(out, g.top);
   out += ") scale(";
-  append_exact(out, cw);
+  append_exact(out, g.cw);
   out += ' ';
-  append_exact(out, ch);
+  append_exact(out, g.ch);
   out += ")\">";
   for (size_t i = 0; i < in.rows; ++i) {
     for (size_t j = 0; j < in.cols; ++j) {
@@ -353,16 +388,16 @@ bool dark_fill(double v, double limit) {
   return std::isfinite(v) && limit > 0 && std::fabs(v / limit) >= 0.7;
 }
 
-void heat_values(std::string &out, const HeatmapInput &in, double cw, double ch) {
+void heat_values(std::string &out, const HeatmapInput &in, const HeatGeometry &g) {
   out += "<g class=\"cv\" font-size=\"";
-  append_coord(out, std::min({11.0, cw * 0.28, ch * 0.5}));
+  append_coord(out, std::min({11.0, g.cw * 0.28, g.ch * 0.5}));
   out += "\">";
   for (size_t i = 0; i < in.rows; ++i) {
     for (size_t j = 0; j < in.cols; ++j) {
       const double v = in.values[i * in.cols + j];
       out += dark_fill(v, in.limit) ? "<text class=\"w\"" : "<text";
-      attr(out, "x", kHeatLeft + (static_cast<double>(j) + 0.5) * cw);
-      attr(out, "y", kHeatTop + (static_cast<double>(i) + 0.5) * ch);
+      attr(out, "x", g.left + (static_cast<double>(j) + 0.5) * g.cw);
+      attr(out, "y", g.top + (static_cast<double>(i) + 0.5) * g.ch);
       out += '>';
       char buf[32];
       const int len = std::snprintf(buf, sizeof buf, "%.2f", v);
@@ -378,17 +413,20 @@ void heat_values(std::string &out, const HeatmapInput &in, double cw, double ch)
 void heatmap_svg(std::string &out, const HeatmapInput &in) {
   if (in.rows == 0 || in.cols == 0 || in.values.size() < in.rows * in.cols ||
       in.row_labels.size() < in.rows || in.col_labels.size() < in.cols) {
-    open_svg(out, "heat", kHeatLeft, kHeatTop, "Heat map");
+    open_svg(out, "heat", 10, 10, "Heat map");
     out += "</svg>";
     return;
   }
-  const double cw = std::min(kHeatMaxCell, kHeatGrid / static_cast<double>(in.cols));
-  const double ch = std::min(kHeatMaxCell, kHeatGrid / static_cast<double>(in.rows));
-  open_svg(out, "heat", kHeatLeft + cw * static_cast<double>(in.cols) + 8,
-           kHeatTop + ch * static_cast<double>(in.rows) + 8, "Heat map");
-  heat_cells(out, in, cw, ch);
-  if (in.show_values) heat_values(out, in, cw, ch);
-  heat_labels(out, in, cw, ch);
+  HeatGeometry g;
+  g.cw = std::min(kHeatMaxCell, kHeatGrid / static_cast<double>(in.cols));
+  g.ch = std::min(kHeatMaxCell, kHeatGrid / static_cast<double>(in.rows));
+  g.left = label_margin(in.row_labels, in.rows, row_font(g.ch));
+  g.top = label_margin(in.col_labels, in.cols, row_font(g.cw));
+  open_svg(out, "heat", g.left + g.cw * static_cast<double>(in.cols) + 8,
+           g.top + g.ch * static_cast<double>(in.rows) + 8, "Heat map");
+  heat_cells(out, in, g);
+  if (in.show_values) heat_values(out, in, g);
+  heat_labels(out, in, g);
   out += "</svg>";
 }
 
