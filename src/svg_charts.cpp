@@ -14,14 +14,17 @@
 
 namespace {
 
-// Linear map from a data interval onto a coordinate interval.
+// Linear map from a data interval onto a coordinate interval. Halving
+// first keeps differences of values near the double limit finite.
 struct Scale {
   double d0, d1, r0, r1;
-  double at(double v) const { return r0 + (v - d0) / (d1 - d0) * (r1 - r0); }
+  double at(double v) const {
+    return r0 + (v * 0.5 - d0 * 0.5) / (d1 * 0.5 - d0 * 0.5) * (r1 - r0);
+  }
 };
 
 bool usable_interval(double lo, double hi) {
-  return std::isfinite(lo) && std::isfinite(hi) && hi > lo && std::isfinite(hi - lo);
+  return std::isfinite(lo) && std::isfinite(hi) && hi > lo;
 }
 
 // Labels longer than this are cut with an ellipsis on the axes; the whole
@@ -549,9 +552,14 @@ std::array<double, 2> padded_range(std::span<const std::array<double, 2>> points
     hi = std::max(hi, p[axis]);
   }
   if (!(lo <= hi)) return {-1, 1};
-  if (!usable_interval(lo, hi)) return {lo - 1, hi + 1};
+  if (lo == hi) {
+    const double pad = std::max(1.0, std::fabs(lo) * 0.5);
+    return {lo - pad, hi + pad};
+  }
   const double step = nice_step(lo, hi, 5);
-  return {std::floor(lo / step) * step, std::ceil(hi / step) * step};
+  if (step == 0) return {lo, hi};  // the span overflows: no round ends
+  const double rounded_lo = std::floor(lo / step) * step, rounded_hi = std::ceil(hi / step) * step;
+  return {std::isfinite(rounded_lo) ? rounded_lo : lo, std::isfinite(rounded_hi) ? rounded_hi : hi};
 }
 
 }  // namespace
@@ -568,10 +576,12 @@ void scatter_svg(std::string &out, std::span<const std::array<double, 2>> points
     if (!std::isfinite(p[0]) || !std::isfinite(p[1])) continue;
     out += "<circle class=\"pt\"";
     // Whole units: a unit is about a pixel, finer than the dots themselves.
+    const double x = std::clamp(std::round(xs.at(p[0])), kScatX0, kScatX1);
+    const double y = std::clamp(std::round(ys.at(p[1])), kScatY0, kScatY1);
     out += " cx=\"";
-    append_count(out, static_cast<uint64_t>(std::lround(xs.at(p[0]))));
+    append_count(out, static_cast<uint64_t>(x));
     out += "\" cy=\"";
-    append_count(out, static_cast<uint64_t>(std::lround(ys.at(p[1]))));
+    append_count(out, static_cast<uint64_t>(y));
     out += '"';
     out += " r=\"2\"/>";
   }
