@@ -1,0 +1,48 @@
+// The static HTML report of one data file: the plain inputs it is drawn
+// from and the writer of the whole self-contained page.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct ReportVariable {
+  std::string label;  // the variable's name when known, else its column number as text
+  int column = 0;     // 1-based data-file column
+  double mean = 0, variance = 0, stddev = 0, min = 0, max = 0, skewness = 0, curtosis = 0,
+         median = 0, lower_quartile = 0, upper_quartile = 0;
+  bool constant = false;             // the zero-variance rule replaced its variance
+  std::vector<int64_t> bin_counts;  // B counts
+};
+
+// Present only with the eigen analysis.
+struct ReportPca {
+  std::vector<double> eigenvalues;                // descending
+  std::vector<double> explained_percent;          // same order
+  std::vector<std::vector<double>> loadings;      // [variable][component], descending order
+  std::vector<std::array<double, 2>> scores;      // first two component scores, <= 5000 rows
+  uint64_t score_rows_total = 0;                  // observations before subsampling
+};
+
+struct ReportInput {
+  std::string data_file, program_version, date_text, switches_text;
+  uint64_t rows = 0, rows_left_out = 0;
+  uint32_t bins = 0;
+  std::vector<ReportVariable> variables;
+  std::vector<double> correlation;  // m * m, row-major
+  std::optional<ReportPca> pca;
+};
+
+// The whole page. Cards are anchored as id="var-N", N the 1-based position
+// in `variables`; strongly correlated pairs as id="pair-I-J" (I < J).
+std::string report_page(const ReportInput &in);
+
+// Writes report_page(in) to `out`; false on a write error.
+bool write_report(FILE *out, const ReportInput &in);
+
+// The bin limits of a variable's histogram: bins + 1 values from min in
+// steps of (1.00001 * max - min) / (bins - 1), the rule the counts used.
+std::vector<double> histogram_edges(double min, double max, size_t bins);
