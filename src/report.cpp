@@ -328,7 +328,7 @@ void fine_heatmap(const Page &p) {
   for (const ReportVariable &v : p.in.variables) h.row_labels.push_back(v.label);
   h.col_labels = h.row_labels;
   h.show_values = p.m() <= kValuedVariables;
-  h.value_name = "r";
+  h.value_name.assign(1, 'r');  // assign(): GCC 12 warns falsely on = "r" at -O3
   heatmap_svg(p.out, h);
 }
 
