@@ -14,6 +14,7 @@
 #include "components.h"
 #include "examine.h"
 #include "histogram.h"
+#include "isa.h"
 #include "invlog.h"
 #include "jacobi.h"
 #include "load.h"
@@ -69,6 +70,7 @@ void process_data_file(const char *name, const Switches &sw, RunState &run, cons
 
 int run_program(int argc, char **argv) {
   const std::time_t start = std::time(nullptr);
+  settle_isa();
   std::setlocale(LC_TIME, "");
   const Console startup;
   RunState run = make_run_state(Switches{});
