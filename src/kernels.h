@@ -2,6 +2,8 @@
 // per vector path (isa.h) and called through the run's table. Every variant
 // does the same operations in the same order on each element, so the paths
 // agree bit for bit; wider paths only take more elements per instruction.
+// (Which NaN a commutative operation passes on follows the compiler's
+// operand order, on any path; no NaN is printed with its sign.)
 #pragma once
 
 #include <cstdint>
