@@ -76,6 +76,16 @@ KERNEL_BODY void bins_body(const double *__restrict x, const double *__restrict 
   }
 }
 
+KERNEL_BODY void rotate_body(double *__restrict rj, double *__restrict ri, uint32_t lo,
+                             uint32_t hi, double s, double c) {
+  for (uint32_t k = lo; k < hi; ++k) {
+    const double p = rj[k];
+    const double q = ri[k];
+    ri[k] = s * p + c * q;
+    rj[k] = c * p - s * q;
+  }
+}
+
 // One variant of every kernel under the given target attribute, and the
 // table of them.
 #define DEFINE_KERNELS(table, ...)                                                          \
@@ -100,8 +110,12 @@ KERNEL_BODY void bins_body(const double *__restrict x, const double *__restrict 
                                 uint32_t m, uint32_t B, int32_t *bin) {                     \
     bins_body(x, lo, width, m, B, bin);                                                     \
   }                                                                                         \
+  __VA_ARGS__ void table##_rotate(double *rj, double *ri, uint32_t lo, uint32_t hi, double s, \
+                                  double c) {                                               \
+    rotate_body(rj, ri, lo, hi, s, c);                                                      \
+  }                                                                                         \
   constexpr Kernels table{table##_extremes, table##_column_sums, table##_deviation_powers, \
-                          table##_product_means, table##_bins};
+                          table##_product_means, table##_bins, table##_rotate};
 
 DEFINE_KERNELS(baseline)
 #if defined(__x86_64__)

@@ -26,6 +26,9 @@ struct Kernels {
   // 0..B-1; a NaN q or a zero width gives the middle bin B/2.
   void (*bins)(const double *x, const double *lo, const double *width, uint32_t m, uint32_t B,
                int32_t *bin);
+  // One Jacobi rotation of elements lo..hi-1 of the rows j and i: with p and
+  // q their old values, ri = s*p + c*q and rj = c*p - s*q.
+  void (*rotate)(double *rj, double *ri, uint32_t lo, uint32_t hi, double s, double c);
 };
 
 // The table of the run's path (chosen_isa()).

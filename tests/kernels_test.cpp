@@ -10,6 +10,7 @@
 
 #include "histogram.h"
 #include "isa.h"
+#include "jacobi.h"
 #include "stats_fixture.h"
 
 namespace {
@@ -86,6 +87,32 @@ TEST_P(KernelPathTest, StatisticsEqualTheBaselineBitForBit) {
     const Columns cols = awkward_table(seed++, shape.n, shape.m);
     EXPECT_EQ(statistics_on(GetParam(), cols), statistics_on(Isa::sse2, cols))
         << shape.n << " x " << shape.m;
+  }
+}
+
+// Eigenvalues and eigenvectors of the table's correlation matrix, as bits.
+std::vector<uint64_t> decomposition_on(Isa isa, const Columns &cols) {
+  use_isa_for_tests(isa);
+  Analysis a;
+  load_columns(a, cols);
+  run_statistics(a);
+  eigen_decompose(a, Moments{});
+  std::vector<uint64_t> out;
+  for (uint32_t i = 0; i < a.m; ++i) {
+    out.push_back(bits(a.eigenvalues[i]));
+    for (uint32_t k = 0; k < a.m; ++k) out.push_back(bits(a.eigenvectors[k][i]));
+  }
+  return out;
+}
+
+TEST_P(KernelPathTest, DecompositionEqualsTheBaselineBitForBit) {
+  std::mt19937_64 rng(3);
+  std::uniform_real_distribution<double> u(-1, 1);
+  for (uint32_t m : {2u, 7u, 16u, 37u}) {
+    Columns cols(m, std::vector<double>(3 * m));
+    for (uint32_t i = 0; i < m; ++i)
+      for (double &x : cols[i]) x = u(rng) + (i ? 0.5 * cols[i - 1][&x - cols[i].data()] : 0);
+    EXPECT_EQ(decomposition_on(GetParam(), cols), decomposition_on(Isa::sse2, cols)) << m;
   }
 }
 
