@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "kernels.h"
 #include "naming.h"
 
 namespace {
@@ -34,16 +35,11 @@ void add_one(int32_t &count) {
   if (count < INT32_MAX) ++count;
 }
 
-}  // namespace
-
-void count_histogram(Analysis &a, const Extremes &extremes, bool debug, const Console &con) {
+// The counting loop one value at a time, tracing every placement.
+void count_traced(Analysis &a, const Extremes &extremes, const std::vector<double> &width,
+                  const Console &con) {
   const uint32_t n = a.n, m = a.m, B = a.bins;
   const int32_t middle = static_cast<int32_t>(B / 2);
-  // The factor stretches the maximum, not the range; B - 1 is 0 for one bin,
-  // giving an infinite (or 0/0) width.
-  std::vector<double> width(m);
-  for (uint32_t k = 0; k < m; ++k)
-    width[k] = (1.00001 * extremes.max[k] - extremes.min[k]) / static_cast<double>(B - 1);
   for (uint32_t r = 0; r < n; ++r) {
     const double *row = a.data[r];
     for (uint32_t k = 0; k < m; ++k) {
@@ -55,11 +51,31 @@ void count_histogram(Analysis &a, const Extremes &extremes, bool debug, const Co
       const double d = row[k] - extremes.min[k];
       const double q = d / w;
       const int32_t b = bin_of(q, B);
-      if (debug)
-        debug_trace(con, kTraceFile, kTraceLine, "dummy:%f diff:%f= %f %d %d\n", q, w, q / w, b,
-                    static_cast<int>(B));
+      debug_trace(con, kTraceFile, kTraceLine, "dummy:%f diff:%f= %f %d %d\n", q, w, q / w, b,
+                  static_cast<int>(B));
       add_one(a.histogram[b][k]);
     }
+  }
+}
+
+}  // namespace
+
+void count_histogram(Analysis &a, const Extremes &extremes, bool debug, const Console &con) {
+  const uint32_t n = a.n, m = a.m, B = a.bins;
+  // The factor stretches the maximum, not the range; B - 1 is 0 for one bin,
+  // giving an infinite (or 0/0) width.
+  std::vector<double> width(m);
+  for (uint32_t k = 0; k < m; ++k)
+    width[k] = (1.00001 * extremes.max[k] - extremes.min[k]) / static_cast<double>(B - 1);
+  if (debug) {
+    count_traced(a, extremes, width, con);
+    return;
+  }
+  std::vector<int32_t> bin(m);
+  const Kernels &kern = kernels();
+  for (uint32_t r = 0; r < n; ++r) {
+    kern.bins(a.data[r], extremes.min.data(), width.data(), m, B, bin.data());
+    for (uint32_t k = 0; k < m; ++k) add_one(a.histogram[bin[k]][k]);
   }
 }
 

@@ -8,6 +8,8 @@
 #include <cmath>
 #include <vector>
 
+#include "kernels.h"
+
 namespace {
 
 constexpr double kFinalFactor = 0.000001;  // the thresholds end at 1e-6 of g
@@ -34,14 +36,8 @@ Rotation rotation_for(double x, double ajj, double aii) {
 
 // Rotates elements lo..hi-1 of the pair of rows (j, i): the new row i is
 // s*p + c*q and the new row j is c*p - s*q.
-void rotate_span(double *__restrict rj, double *__restrict ri, uint32_t lo, uint32_t hi,
-                 Rotation r) {
-  for (uint32_t k = lo; k < hi; ++k) {
-    const double p = rj[k];
-    const double q = ri[k];
-    ri[k] = r.s * p + r.c * q;
-    rj[k] = r.c * p - r.s * q;
-  }
+void rotate_span(double *rj, double *ri, uint32_t lo, uint32_t hi, Rotation r) {
+  kernels().rotate(rj, ri, lo, hi, r.s, r.c);
 }
 
 // One rotation of the pair (j, i), j < i, on rows j and i only. The textbook

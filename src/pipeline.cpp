@@ -16,6 +16,7 @@
 #include "datasource.h"
 #include "examine.h"
 #include "histogram.h"
+#include "isa.h"
 #include "invlog.h"
 #include "jacobi.h"
 #include "load.h"
@@ -94,6 +95,7 @@ bool process_or_skip(const char *name, const Switches &sw, RunState &run, const 
 
 int run_program(int argc, char **argv) {
   const std::time_t start = std::time(nullptr);
+  settle_isa();
   std::setlocale(LC_TIME, "");
   const Console startup;
   RunState run = make_run_state(Switches{});

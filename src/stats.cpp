@@ -7,6 +7,7 @@
 #include <cfloat>
 #include <cmath>
 
+#include "kernels.h"
 #include "messages.h"
 
 // Every result is meant to be the same bits on every machine, which holds
@@ -22,16 +23,7 @@ constexpr double kZeroVarianceSubstitute = 0.0001;
 // Running sums of x and x^2 per variable, walking dd row by row; each
 // variable's sums still receive their terms in observation order.
 void sum_columns(const Analysis &a, std::vector<double> &sum, std::vector<double> &sumsq) {
-  const uint32_t n = a.n, m = a.m;
-  double *__restrict s = sum.data();
-  double *__restrict s2 = sumsq.data();
-  for (uint32_t k = 0; k < n; ++k) {
-    const double *__restrict x = a.data[k];
-    for (uint32_t i = 0; i < m; ++i) {
-      s[i] = s[i] + x[i];
-      s2[i] = s2[i] + x[i] * x[i];
-    }
-  }
+  kernels().column_sums(a.data.rows.get(), a.n, a.m, sum.data(), sumsq.data());
 }
 
 // The one-pass numerator sumsq - sum*sum/n is trusted while it is at least
@@ -121,30 +113,12 @@ void set_moments(Analysis &a, const std::vector<double> &sumsq, const DeviationS
 // in observation order, so the sums equal those of a pair-by-pair loop bit
 // for bit while the data are read once, in storage order; the inner loop
 // runs over contiguous j so it vectorises.
-void add_observation(Analysis &a, uint32_t k, const double *__restrict centre,
-                     double *__restrict d, DeviationSums &dev) {
-  const uint32_t m = a.m;
-  const double *__restrict x = a.data[k];
-  double *__restrict s1 = dev.s1.data();
-  double *__restrict s2 = dev.s2.data();
-  double *__restrict s3 = dev.s3.data();
-  double *__restrict s4 = dev.s4.data();
-  for (uint32_t i = 0; i < m; ++i) d[i] = x[i] - centre[i];
-  for (uint32_t i = 0; i < m; ++i) {
-    const double d2 = d[i] * d[i];
-    const double d3 = d2 * d[i];
-    const double d4 = d3 * d[i];
-    s1[i] = s1[i] + d[i];
-    s2[i] = s2[i] + d2;
-    s3[i] = s3[i] + d3;
-    s4[i] = s4[i] + d4;
-  }
-  const double count = static_cast<double>(k + 1);
-  for (uint32_t i = 0; i < m; ++i) {
-    double *__restrict acc = a.covariance[i];
-    const double di = d[i];
-    for (uint32_t j = i; j < m; ++j) acc[j] = acc[j] + (di * d[j] - acc[j]) / count;
-  }
+void add_observation(Analysis &a, uint32_t k, const double *centre, double *d,
+                     DeviationSums &dev) {
+  const Kernels &kern = kernels();
+  kern.deviation_powers(a.data[k], centre, a.m, d, dev.s1.data(), dev.s2.data(), dev.s3.data(),
+                        dev.s4.data());
+  kern.product_means(a.covariance.rows.get(), d, a.m, static_cast<double>(k + 1));
 }
 
 // Mirrors the covariances into the lower triangle and forms the correlations
@@ -169,18 +143,10 @@ Extremes find_extremes(Analysis &a) {
   const uint32_t n = a.n, m = a.m;
   Extremes e{std::vector<double>(m, DBL_MAX), std::vector<double>(m, -DBL_MAX)};
   if (n == 0) fatal("Too few variables\n");
-  double *__restrict lo = e.min.data();
-  double *__restrict hi = e.max.data();
-  for (uint32_t k = 0; k < n; ++k) {
-    const double *x = a.data[k];
-    for (uint32_t i = 0; i < m; ++i) {
-      if (x[i] < lo[i]) lo[i] = x[i];
-      if (x[i] > hi[i]) hi[i] = x[i];
-    }
-  }
+  kernels().extremes(a.data.rows.get(), n, m, e.min.data(), e.max.data());
   for (uint32_t i = 0; i < m; ++i) {
-    a.stats[i].min = lo[i];
-    a.stats[i].max = hi[i];
+    a.stats[i].min = e.min[i];
+    a.stats[i].max = e.max[i];
   }
   return e;
 }
