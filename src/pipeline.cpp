@@ -51,10 +51,8 @@ void write_statistics_files(const Analysis &a, const Switches &sw, const Console
 
 void eigen_analysis(Analysis &a, const Moments &moments, const Switches &sw, RunState &run,
                     const Console &con) {
-  // The score limit and the section headers of the ".fsc" file follow -4;
-  // the limit never exceeds the loaded variables.
-  const uint32_t score_limit = (sw.four && a.columns > 4) ? 4 : a.columns;
-  const uint32_t N = score_limit < a.m ? score_limit : a.m;
+  // The score limit and the section headers of the ".fsc" file follow -4.
+  const uint32_t N = score_limit(a, sw.four != 0);
   compute_components(a, moments);
   write_eig_file(a, con);
   if (sw.fsc_file) write_fsc_file(a, N, !sw.four, con);
