@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "naming.h"
 
@@ -68,4 +69,6 @@ struct Analysis {
   Table<double> covariance;            // c x c, divisor n
   Table<double> data;                  // R rows of c values
   double eigen_total = 0;              // sum of the eigenvalues
+  uint64_t rows_left_out = 0;          // data rows not among the n observations
+  std::vector<std::string> names;      // per variable in data order; empty when unknown
 };

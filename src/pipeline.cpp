@@ -16,6 +16,7 @@
 #include "histogram.h"
 #include "invlog.h"
 #include "jacobi.h"
+#include "jsonout.h"
 #include "load.h"
 #include "matrixout.h"
 #include "messages.h"
@@ -77,6 +78,9 @@ int run_program(int argc, char **argv) {
   run.scores_count = sw.scores;
   Console con = startup;
   con.quiet = sw.quiet != 0;
+  // With the document on standard output, everything else the run says goes
+  // to the error stream so that the output parses as it is.
+  if (sw.json == 2) con.out = stderr;
 
   if (!sw.no_log) write_invocation_record(argc, argv);
   if (!sw.quiet) {
@@ -159,6 +163,7 @@ void analyse_and_write(Analysis &a, const Switches &sw, RunState &run, const Con
   if (!con.quiet) print_stats_table(a, con);
   write_statistics_files(a, sw, con);
   if (sw.eigenvalues) eigen_analysis(a, moments, sw, run, con);
+  if (sw.json) write_json(a, sw, run.scores_count, sw.json == 2 ? stdout : nullptr, con);
 }
 
 int run(int argc, char **argv) {
