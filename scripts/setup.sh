@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Makes sure the build tools are present: g++, cmake, make and GoogleTest,
-# and groff for the man-page check.
+# Makes sure the build tools are present: g++, cmake, make, GoogleTest and
+# nlohmann's JSON header, groff for the man-page check, and jq and Python's
+# jsonschema for the JSON document test.
 # Installs what is missing with apt-get when run as root; otherwise says
 # exactly what to install.
 set -eu
@@ -12,6 +13,9 @@ command -v perl >/dev/null 2>&1 || need+=(perl)
 [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
 [ -x /usr/bin/more ] || need+=(util-linux)
 command -v groff >/dev/null 2>&1 || need+=(groff-base)
+[ -f /usr/include/nlohmann/json.hpp ] || need+=(nlohmann-json3-dev)
+command -v jq >/dev/null 2>&1 || need+=(jq)
+/usr/bin/python3 -c 'import jsonschema' >/dev/null 2>&1 || need+=(python3-jsonschema)
 if [ ${#need[@]} -gt 0 ]; then
   if [ "$(id -u)" = 0 ] && command -v apt-get >/dev/null 2>&1; then
     echo "Installing: ${need[*]}"

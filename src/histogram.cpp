@@ -60,13 +60,26 @@ void count_traced(Analysis &a, const Extremes &extremes, const std::vector<doubl
 
 }  // namespace
 
+// The factor stretches the maximum, not the range; B - 1 is 0 for one bin,
+// giving an infinite (or 0/0) width.
+double histogram_bin_width(double min, double max, uint32_t B) {
+  return (1.00001 * max - min) / static_cast<double>(B - 1);
+}
+
+std::vector<double> histogram_edges(double min, double max, uint32_t B) {
+  const double w = histogram_bin_width(min, max, B);
+  // Edge 0 is the minimum itself even where the width of one bin is
+  // infinite (0 times infinity would make it NaN).
+  std::vector<double> edges(B + 1, min);
+  for (uint32_t b = 1; b <= B; ++b) edges[b] = min + b * w;
+  return edges;
+}
+
 void count_histogram(Analysis &a, const Extremes &extremes, bool debug, const Console &con) {
   const uint32_t n = a.n, m = a.m, B = a.bins;
-  // The factor stretches the maximum, not the range; B - 1 is 0 for one bin,
-  // giving an infinite (or 0/0) width.
   std::vector<double> width(m);
   for (uint32_t k = 0; k < m; ++k)
-    width[k] = (1.00001 * extremes.max[k] - extremes.min[k]) / static_cast<double>(B - 1);
+    width[k] = histogram_bin_width(extremes.min[k], extremes.max[k], B);
   if (debug) {
     count_traced(a, extremes, width, con);
     return;

@@ -2,6 +2,9 @@
 // 1.00001 times the maximum) and the ".his" file of relative frequencies.
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 #include "analysis.h"
 #include "console.h"
 #include "stats.h"
@@ -9,5 +12,14 @@
 // Adds the observations of the m variables to the record's histogram, bins
 // placed by the extremes. Under `debug` every placement is traced.
 void count_histogram(Analysis &a, const Extremes &extremes, bool debug, const Console &con);
+
+// The bin width of a variable with extremes min and max: (1.00001 * max -
+// min) / (B - 1). The factor stretches the maximum, not the range; B - 1 is 0
+// for one bin, giving an infinite (or 0/0) width.
+double histogram_bin_width(double min, double max, uint32_t B);
+
+// The B + 1 bin edges min + b * width, b = 0 ... B, of a variable with these
+// extremes: bin b holds the values from edge b up to edge b + 1.
+std::vector<double> histogram_edges(double min, double max, uint32_t B);
 
 void write_his_file(const Analysis &a, const Console &con);  // ".his"

@@ -19,6 +19,7 @@
 #include "isa.h"
 #include "invlog.h"
 #include "jacobi.h"
+#include "jsonout.h"
 #include "load.h"
 #include "matrixout.h"
 #include "messages.h"
@@ -54,10 +55,8 @@ void write_statistics_files(const Analysis &a, const Switches &sw, const Console
 
 void eigen_analysis(Analysis &a, const Moments &moments, const Switches &sw, RunState &run,
                     const Console &con) {
-  // The score limit and the section headers of the ".fsc" file follow -4;
-  // the limit never exceeds the loaded variables.
-  const uint32_t score_limit = (sw.four && a.columns > 4) ? 4 : a.columns;
-  const uint32_t N = score_limit < a.m ? score_limit : a.m;
+  // The score limit and the section headers of the ".fsc" file follow -4.
+  const uint32_t N = score_limit(a, sw.four != 0);
   compute_components(a, moments);
   write_eig_file(a, con);
   if (sw.fsc_file) write_fsc_file(a, N, !sw.four, con);
@@ -107,6 +106,9 @@ int run_program(int argc, char **argv) {
   Console con = startup;
   con.quiet = sw.quiet != 0;
   if (!sw.results_dir.empty()) check_results_dir(sw.results_dir);
+  // With the document on standard output, everything else the run says goes
+  // to the error stream so that the output parses as it is.
+  if (sw.json == 2) con.out = stderr;
 
   if (!sw.no_log) write_invocation_record(argc, argv);
   if (!sw.quiet) {
@@ -188,6 +190,7 @@ void analyse_and_write(Analysis &a, const Switches &sw, RunState &run, const Con
   if (!con.quiet) print_stats_table(a, con);
   write_statistics_files(a, sw, con);
   if (sw.eigenvalues) eigen_analysis(a, moments, sw, run, con);
+  if (sw.json) write_json(a, sw, run.scores_count, sw.json == 2 ? stdout : nullptr, con);
 }
 
 int run(int argc, char **argv) {

@@ -3,9 +3,20 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "analysis.h"
 #include "console.h"
+
+// The score limit N: the loaded variables, at most 4 under -4 when the data
+// file has more than 4 columns.
+uint32_t score_limit(const Analysis &a, bool four);
+
+// Coefficients of the first N variables on the `cols` largest components:
+// coef[j * cols + u] = loading(j, p) / share(p) / 100 with p the component
+// in place u and share(p) = eigenvalue(p) / sum of eigenvalues, divided in
+// that order. A component with eigenvalue 0 has share 0 and gives 0/0.
+std::vector<double> score_coefficients(const Analysis &a, uint32_t N, uint32_t cols);
 
 // ".fsc" with score limit N; section headers unless -4.
 void write_fsc_file(const Analysis &a, uint32_t N, bool section_headers, const Console &con);

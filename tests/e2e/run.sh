@@ -13,9 +13,10 @@
 #            builds, which reserve more address space than any such limit)
 #   expect/  status, stdout, stderr and every file the run must leave besides
 #            the inputs. In stdout and stderr the line "@BANNER@" stands for
-#            the banner line and "@VERSION@" for the line "vantor <tag>" of
-#            --version; in expect/logfile "@TIME@" stands for the
-#            timestamp. logfile is compared only when expect/logfile exists.
+#            the banner line and "@VERSION@" for the version tag elsewhere
+#            (as in a JSON document); in expect/logfile "@TIME@" stands for
+#            the timestamp. logfile is compared only when expect/logfile
+#            exists.
 #
 # Usage: run.sh VANTOR CASES [NAME...]      run all cases, or the named ones
 #        UPDATE=1 run.sh VANTOR CASES NAME  write what the run gave into expect/
@@ -31,13 +32,13 @@ trap 'rm -rf "$bindir"' EXIT
 ln -s "$vantor" "$bindir/vantor"
 export PATH="$bindir:$PATH"
 banner=$(vantor --more -? | head -n 1)
-version="vantor $(awk '{print $3}' <<<"$banner")"
+version=$(vantor --version | sed -n '1s/^vantor //p')
 
-# Replace the banner and version lines and timestamps so that expectations
-# stay fixed.
+# Replace the banner line, the version tag and timestamps so that
+# expectations stay fixed.
 normalise() {
   BANNER="$banner" VERSION="$version" \
-    perl -pe 's/^\Q$ENV{BANNER}\E$/\@BANNER\@/; s/^\Q$ENV{VERSION}\E$/\@VERSION\@/' "$1"
+    perl -pe 's/^\Q$ENV{BANNER}\E$/\@BANNER\@/ or (length $ENV{VERSION} and s/\Q$ENV{VERSION}\E/\@VERSION\@/g)' "$1"
 }
 normalise_log() {
   perl -pe 's{^\d\d/\d\d/\d\d \d\d:\d\d:\d\d}{\@TIME\@}' "$1"

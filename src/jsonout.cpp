@@ -1,0 +1,328 @@
+// The JSON result document of one data file. Strings and the definitions go
+// through nlohmann's serializer for its escaping; the numbers, most of them
+// in the m x m matrices, are written straight into the output with to_chars.
+#include "jsonout.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <nlohmann/json.hpp>
+#include <string_view>
+#include <vector>
+
+#include "histogram.h"
+#include "messages.h"
+#include "naming.h"
+#include "scores.h"
+
+namespace {
+
+// Building the whole text of a 1,000-variable run first would take some
+// 80 MB; it goes out in pieces of this size instead.
+constexpr size_t kFlushAt = size_t{1} << 16;
+
+struct Sink {
+  FILE *fp;
+  std::string buf;
+};
+
+void flush(Sink &s) {
+  std::fwrite(s.buf.data(), 1, s.buf.size(), s.fp);
+  s.buf.clear();
+}
+
+void put(Sink &s, std::string_view text) {
+  s.buf.append(text);
+  if (s.buf.size() >= kFlushAt) flush(s);
+}
+
+// Room for one number and its separator: the shortest form of a double
+// takes at most 24 characters ("-2.2250738585072014e-308").
+constexpr size_t kNumberRoom = 26;
+
+char *write_number(char *at, double x) {
+  if (!std::isfinite(x)) {
+    std::memcpy(at, "null", 4);
+    return at + 4;
+  }
+  return std::to_chars(at, at + kNumberRoom, x).ptr;
+}
+
+void append_number(std::string &buf, double x) {
+  char text[kNumberRoom];
+  buf.append(text, write_number(text, x));
+}
+
+void put_number(Sink &s, double x) {
+  append_number(s.buf, x);
+  if (s.buf.size() >= kFlushAt) flush(s);
+}
+
+void put_count(Sink &s, uint64_t x) { put(s, std::to_string(x)); }
+
+// `"key": ` on a new line at the given indentation, after a comma unless it
+// is the first member of its object.
+void put_key(Sink &s, std::string_view indent, std::string_view key, bool first = false) {
+  put(s, first ? "\n" : ",\n");
+  put(s, indent);
+  put(s, "\"");
+  put(s, key);
+  put(s, "\": ");
+}
+
+// `"key": value` inside a one-line object.
+void put_field(Sink &s, std::string_view key, double x) {
+  put(s, ", \"");
+  put(s, key);
+  put(s, "\": ");
+  put_number(s, x);
+}
+
+// The matrices are most of the document: a row is written straight into
+// room made for it in the buffer, which is flushed once per row.
+template <class Value>
+void put_row(Sink &s, uint32_t count, Value value) {
+  const size_t start = s.buf.size();
+  s.buf.resize(start + 2 + count * kNumberRoom);
+  char *at = s.buf.data() + start;
+  *at++ = '[';
+  for (uint32_t j = 0; j < count; ++j) {
+    if (j > 0) {
+      *at++ = ',';
+      *at++ = ' ';
+    }
+    at = write_number(at, value(j));
+  }
+  *at++ = ']';
+  s.buf.resize(static_cast<size_t>(at - s.buf.data()));
+  if (s.buf.size() >= kFlushAt) flush(s);
+}
+
+// A matrix as an array of rows, one row a line, under a key at depth 1 or 2.
+template <class Value>
+void put_matrix(Sink &s, std::string_view indent, uint32_t rows, uint32_t cols, Value value) {
+  put(s, "[");
+  for (uint32_t i = 0; i < rows; ++i) {
+    put(s, i == 0 ? "\n" : ",\n");
+    put(s, indent);
+    put(s, "  ");
+    put_row(s, cols, [&](uint32_t j) { return value(i, j); });
+  }
+  put(s, "\n");
+  put(s, indent);
+  put(s, "]");
+}
+
+nlohmann::ordered_json definitions(bool pearson) {
+  nlohmann::ordered_json d;
+  d["variance"] = "sum of (x - mean)^2 / (n - 1); standard_deviation is its square root";
+  d["covariance"] = "sum of (x - mean_x) * (y - mean_y) / n";
+  d["correlation"] =
+      pearson ? "Pearson's r; the diagonal is exactly 1"
+              : "covariance / (sd_x * sd_y) with the n - 1 standard deviations, which is "
+                "(n - 1)/n times Pearson's r; the diagonal is exactly 1";
+  d["skewness"] = "m3 / s^3 with m3 = sum of (x - mean)^3 / n and s from the n - 1 variance";
+  d["curtosis"] =
+      "excess curtosis m4 / s^4 - 3 with m4 = sum of (x - mean)^4 / n and s from the n - 1 "
+      "variance";
+  d["quartiles"] =
+      "linear interpolation in the sorted values a_0 ... a_(n-1) at the 0-based positions "
+      "(n - 2)/4 (lower quartile), (n - 1)/2 (median) and (3n - 2)/4 (upper quartile): "
+      "Hyndman-Fan type 5";
+  d["zero_variance"] =
+      "a constant variable, or one whose variance is 0 or below, gets variance 0.0001 "
+      "(standard deviation 0.01), skewness 0 and curtosis -3, and constant is true";
+  d["histogram"] =
+      "bins equal bins of width w = (1.00001 * maximum - minimum) / (bins - 1) from the minimum, "
+      "edges minimum + b * w; a value is counted in bin floor((x - minimum) / w), the nearest bin "
+      "when that falls outside, the middle bin floor(bins / 2) when w is 0 or the bin not a number";
+  d["explained_variance"] = "100 * eigenvalue / sum of the eigenvalues";
+  d["loadings"] =
+      "sqrt(eigenvalue) * unit eigenvector of the correlation matrix, 0 for a negative eigenvalue; "
+      "rows are variables, columns components by descending eigenvalue";
+  d["score_coefficients"] =
+      "loading / (eigenvalue / sum of the eigenvalues) / 100, for the first score_limit variables "
+      "and components";
+  d["null"] = "a number that is infinite or not a number, which JSON cannot write";
+  return d;
+}
+
+// The definitions indented as a member of the top-level object.
+void put_definitions(Sink &s, bool pearson) {
+  const std::string text =
+      definitions(pearson).dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+  for (char ch : text) {
+    if (ch == '\n')
+      put(s, "\n  ");
+    else
+      s.buf += ch;
+  }
+}
+
+void put_header(Sink &s, const Analysis &a) {
+  put(s, "{");
+  put_key(s, "  ", "program", true);
+  put(s, "{\"name\": \"vantor\", \"version\": ");
+  put(s, json_string(kVersionTag));
+  put(s, "}");
+  put_key(s, "  ", "data_file");
+  put(s, json_string(a.place.data_file));
+  put_key(s, "  ", "n");
+  put_count(s, a.n);
+  put_key(s, "  ", "m");
+  put_count(s, a.m);
+  put_key(s, "  ", "rows_left_out");
+  put_count(s, a.rows_left_out);
+}
+
+std::string variable_name(const Analysis &a, uint32_t i) {
+  return i < a.names.size() ? json_string(a.names[i]) : std::string("null");
+}
+
+void put_variable(Sink &s, const Analysis &a, uint32_t i) {
+  const VariableStats &v = a.stats[i];
+  put(s, "{\"column\": ");
+  put_count(s, static_cast<uint64_t>(a.variable_to_file[i]) + 1);
+  put(s, ", \"name\": ");
+  put(s, variable_name(a, i));
+  put(s, ", \"count\": ");
+  put_count(s, a.n);
+  put_field(s, "mean", v.mean);
+  put_field(s, "variance", v.variance);
+  put_field(s, "standard_deviation", v.stddev);
+  put_field(s, "minimum", v.min);
+  put_field(s, "maximum", v.max);
+  put_field(s, "skewness", v.skewness);
+  put_field(s, "curtosis", v.curtosis);
+  put_field(s, "median", v.median);
+  put_field(s, "lower_quartile", v.lower_quartile);
+  put_field(s, "upper_quartile", v.upper_quartile);
+  put(s, v.constant ? ", \"constant\": true}" : ", \"constant\": false}");
+}
+
+void put_variables(Sink &s, const Analysis &a) {
+  put_key(s, "  ", "variables");
+  put(s, "[");
+  for (uint32_t i = 0; i < a.m; ++i) {
+    put(s, i == 0 ? "\n    " : ",\n    ");
+    put_variable(s, a, i);
+  }
+  put(s, "\n  ]");
+}
+
+// Both matrices are read from their upper triangle, the elements the
+// lower-triangle ".cov" and ".cor" files show, so the rows are symmetric
+// whatever the lower triangle holds.
+void put_matrices(Sink &s, const Analysis &a) {
+  const auto upper = [](const Table<double> &t) {
+    return [&t](uint32_t i, uint32_t j) { return i <= j ? t[i][j] : t[j][i]; };
+  };
+  put_key(s, "  ", "covariance");
+  put_matrix(s, "  ", a.m, a.m, upper(a.covariance));
+  put_key(s, "  ", "correlation");
+  put_matrix(s, "  ", a.m, a.m, upper(a.correlation));
+}
+
+void put_histogram(Sink &s, const Analysis &a) {
+  put_key(s, "  ", "histogram");
+  put(s, "{");
+  put_key(s, "    ", "bins", true);
+  put_count(s, a.bins);
+  put_key(s, "    ", "variables");
+  put(s, "[");
+  for (uint32_t k = 0; k < a.m; ++k) {
+    const std::vector<double> edges = histogram_edges(a.stats[k].min, a.stats[k].max, a.bins);
+    put(s, k == 0 ? "\n      {\"column\": " : ",\n      {\"column\": ");
+    put_count(s, static_cast<uint64_t>(a.variable_to_file[k]) + 1);
+    put(s, ", \"edges\": ");
+    put_row(s, a.bins + 1, [&](uint32_t b) { return edges[b]; });
+    put(s, ", \"counts\": [");
+    for (uint32_t b = 0; b < a.bins; ++b) {
+      if (b > 0) put(s, ", ");
+      put_count(s, static_cast<uint64_t>(a.histogram[b][k]));
+    }
+    put(s, "]}");
+  }
+  put(s, "\n    ]\n  }");
+}
+
+void put_components(Sink &s, const Analysis &a, const JsonContext &ctx) {
+  put_key(s, "  ", "components");
+  if (!ctx.components) {
+    put(s, "null");
+    return;
+  }
+  const uint32_t m = a.m, N = ctx.score_limit;
+  const uint64_t stride = m;
+  const double *root = a.eigenvalues.get();
+  const int32_t *position = a.component_order.get();
+  put(s, "{");
+  put_key(s, "    ", "eigenvalues", true);
+  put_row(s, m, [&](uint32_t u) { return root[position[u]]; });
+  put_key(s, "    ", "explained_variance_percent");
+  put_row(s, m, [&](uint32_t u) { return 100 * (root[position[u]] / a.eigen_total); });
+  put_key(s, "    ", "loadings");
+  put_matrix(s, "    ", m, m,
+             [&](uint32_t r, uint32_t u) { return a.loadings[r * stride + position[u]]; });
+  put_key(s, "    ", "score_limit");
+  put_count(s, N);
+  const std::vector<double> coef = score_coefficients(a, N, N);
+  put_key(s, "    ", "score_coefficients");
+  put_matrix(s, "    ", N, N, [&](uint32_t j, uint32_t u) { return coef[j * uint64_t{N} + u]; });
+  put_key(s, "    ", "scores_written");
+  put_count(s, ctx.scores_written);
+  put(s, "\n  }");
+}
+
+}  // namespace
+
+std::string json_string(const std::string &text) {
+  return nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+std::string json_number(double x) {
+  std::string text;
+  append_number(text, x);
+  return text;
+}
+
+JsonContext json_context(const Analysis &a, const Switches &sw, uint32_t scores_count) {
+  JsonContext ctx;
+  ctx.components = sw.eigenvalues != 0;
+  ctx.pearson = sw.pearson != 0;
+  if (ctx.components) {
+    ctx.score_limit = score_limit(a, sw.four != 0);
+    ctx.scores_written = std::min(scores_count, ctx.score_limit);
+  }
+  return ctx;
+}
+
+void write_json_document(FILE *fp, const Analysis &a, const JsonContext &ctx) {
+  Sink s{fp, {}};
+  s.buf.reserve(2 * kFlushAt);
+  put_header(s, a);
+  put_key(s, "  ", "definitions");
+  put_definitions(s, ctx.pearson);
+  put_variables(s, a);
+  put_matrices(s, a);
+  put_histogram(s, a);
+  put_components(s, a, ctx);
+  put(s, "\n}\n");
+  flush(s);
+}
+
+void write_json(const Analysis &a, const Switches &sw, uint32_t scores_count, FILE *stream,
+                const Console &con) {
+  const JsonContext ctx = json_context(a, sw, scores_count);
+  if (stream != nullptr) {
+    write_json_document(stream, a, ctx);
+    if (std::fflush(stream) != 0 || std::ferror(stream) != 0)
+      fatal("Can't write file: %s\a\n", "(standard output)");
+    return;
+  }
+  OutputFile out = open_output(a.place, ".json");
+  announce_output(out, con);
+  write_json_document(out.fp, a, ctx);
+  close_output(out);
+}

@@ -1,0 +1,41 @@
+// The JSON result document: one data file's statistics, matrices, histogram
+// and components with the definitions they follow, for scripts to load whole.
+// The writer decides the layout; the record only holds the numbers.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "analysis.h"
+#include "console.h"
+#include "switches.h"
+
+// What the document tells besides the record.
+struct JsonContext {
+  bool components = false;      // -e ran: the components section is filled
+  bool pearson = false;         // the correlation matrix holds Pearson's r
+  uint32_t score_limit = 0;     // N of ".fsc"
+  uint32_t scores_written = 0;  // scores per observation in ".sco"
+};
+
+// The context of a run with these switches; `scores_count` is the driver's
+// count after this file's eigen analysis.
+JsonContext json_context(const Analysis &a, const Switches &sw, uint32_t scores_count);
+
+// Writes the whole document, ending in a line end, to `fp`.
+void write_json_document(FILE *fp, const Analysis &a, const JsonContext &ctx);
+
+// The document of one data file: to `stream` when one is given (--json=-),
+// else to ".json" beside the other results, announced like them. A failed
+// write ends the run with "Can't write file: %s\a\n".
+void write_json(const Analysis &a, const Switches &sw, uint32_t scores_count, FILE *stream,
+                const Console &con);
+
+// A string as a JSON string literal, quotes included. Bytes that are not
+// valid UTF-8 become U+FFFD; control characters are escaped.
+std::string json_string(const std::string &text);
+
+// The shortest text that reads back as the same double; "null" for an
+// infinity or a NaN, which JSON cannot write.
+std::string json_number(double x);
