@@ -1,10 +1,12 @@
-// The memory ceiling: whether a single request can possibly be met. Every
-// allocation that grows with the input asks here first, so an overcommitting
-// allocator never promises what the machine does not have.
+// The memory ceiling: whether a request can possibly be met. Every
+// allocation that grows with the input asks here first, so that a table too
+// large for the machine is refused with the memory message instead of being
+// promised by an overcommitting allocator and killed halfway through.
 #pragma once
 
 #include <cstdint>
 
-// True when `bytes` exceed the machine's physical memory (never true when
-// that cannot be found out).
+// True when `bytes` exceed the machine's physical memory or the memory this
+// process can still obtain (usable_memory(): available memory and swap,
+// cgroup and rlimit headroom). Never true when neither can be found out.
 bool beyond_memory(uint64_t bytes);

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "memory.h"
 #include "messages.h"
 
 namespace {
@@ -234,7 +235,7 @@ void compute_order_stats(Analysis &a) {
   if (n == 0 || m == 0) return;
   const uint32_t per_pass = m < kColumnsPerPass ? m : kColumnsPerPass;
   const size_t bytes = static_cast<size_t>(n) * per_pass * sizeof(double);
-  CArray<double> buf(static_cast<double *>(std::malloc(bytes)));
+  CArray<double> buf(beyond_memory(bytes) ? nullptr : static_cast<double *>(std::malloc(bytes)));
   if (!buf) fatal("Not enough memory (%s, %llu)", "sortbuffer", static_cast<unsigned long long>(bytes));
   const std::vector<size_t> idx = n >= 2 ? needed_positions(n) : std::vector<size_t>{0};
   std::vector<double> band_scratch;

@@ -21,6 +21,7 @@
 #include "jacobi.h"
 #include "jsonout.h"
 #include "load.h"
+#include "memlimit.h"
 #include "matrixout.h"
 #include "messages.h"
 #include "naming.h"
@@ -150,8 +151,8 @@ Analysis load_data_file(const char *name, const Switches &sw, RunState &run,
   in.close();
   in.fp = open_data_pass(source);
 
-  Analysis a =
-      make_analysis(R, e.columns, WorkArraySettings{sw.bins, sw.debug != 0}, run.memory, con);
+  const WorkArraySettings settings{sw.bins, sw.debug != 0, usable_memory()};
+  Analysis a = make_analysis(R, e.columns, settings, run.memory, con);
   a.place = std::move(place);
   report_memory_need(run.memory, con);
   build_column_maps(a, sw, con);

@@ -21,6 +21,7 @@ struct Allocator {
   const WorkArraySettings &settings;
   MemoryTally &tally;
   const Console &con;
+  uint64_t need = 0;  // bytes of this file's arrays so far
 
   // Announces the request, refuses one the machine cannot hold and adds it
   // to the total. Returns the byte count.
@@ -34,6 +35,7 @@ struct Allocator {
       std::fflush(con.err);
     }
     if (overflow || beyond_memory(bytes)) refuse(name, bytes);
+    if (__builtin_add_overflow(need, bytes, &need) || need > settings.usable) refuse(name, bytes);
     return bytes;
   }
 
@@ -66,7 +68,7 @@ struct Allocator {
 
 Analysis make_analysis(uint32_t capacity, uint32_t columns, const WorkArraySettings &settings,
                        MemoryTally &tally, const Console &con) {
-  Allocator alloc{settings, tally, con};
+  Allocator alloc{settings, tally, con, 0};
   const uint64_t c = columns;
   Analysis a;
   a.columns = columns;

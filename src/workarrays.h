@@ -17,12 +17,18 @@ struct MemoryTally {
 struct WorkArraySettings {
   uint32_t bins;  // histogram bin count B
   bool debug;     // announce every allocation on the error stream
+  // What the process can still obtain (usable_memory() when the file's
+  // arrays are made); the arrays together may not need more.
+  uint64_t usable = UINT64_MAX;
 };
 
 // Makes the record's arrays for `capacity` rows of `columns` values, in the
 // fixed order whose figures the memory lines report ("Allocates %ld bytes
 // (%ld * %lu)" under --debug). Ends the run with "Not enough memory (%s,
-// %llu)" naming the first array that cannot be had.
+// %llu)" naming the first array that cannot be had: one that fails, or the
+// first whose bytes take the arrays together past `settings.usable`, which
+// is refused before it is allocated (calloc under overcommit would promise
+// it and the kernel would kill the run once it is touched).
 Analysis make_analysis(uint32_t capacity, uint32_t columns, const WorkArraySettings &settings,
                        MemoryTally &tally, const Console &con);
 
