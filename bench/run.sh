@@ -12,7 +12,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build-bench
 data=$root/bench/data
 runs=${RUNS:-3}
-SECTIONS=(input input_wide)
+SECTIONS=(input input_wide csv)
 
 build() {
   cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVANTOR_BENCH=ON -DBUILD_TESTING=OFF >/dev/null
@@ -93,6 +93,29 @@ section_input_wide() {
   echo "input_wide: $file ($(du -k "$file" | cut -f1) KB)"
   measure "$build/input_phase" "$file"
   report "examination + loading (input_phase)"
+}
+
+# The tall table as CSV with a header line, and the white-space file through
+# standard input: whole runs against the white-space file read by name.
+section_csv() {
+  local txt csv rows=1000000 cols=20 base_s
+  txt=$(gen table_1000000x20.txt "$build/gendata" $rows $cols 1)
+  csv=$(gen table_1000000x20.csv awk 'BEGIN { OFS = "," }
+    NR == 1 { h = "v1"; for (i = 2; i <= 20; i++) h = h ",v" i; print h }
+    { $1 = $1; print }' "$txt")
+  echo "csv: $csv ($(du -m "$csv" | cut -f1) MB)"
+  cat "$txt" "$csv" >/dev/null
+  measure "$build/vantor" --quiet --no-log -m- -t- "$txt"
+  base_s=$best_s
+  report "white space by name"
+  measure "$build/vantor" --csv --quiet --no-log -m- -t- "$csv"
+  report "CSV with names (--csv)"
+  awk -v t="$best_s" -v b="$base_s" 'BEGIN { printf "  CSV ratio %.2f (goal <= 1.10)\n", t / b }'
+  measure bash -c "cat \"$txt\" | \"$build/vantor\" --quiet --no-log -m- -t- -"
+  report "white space through standard input"
+  awk -v t="$best_s" -v b="$base_s" -v kb="$peak_kb" -v r=$rows -v c=$cols 'BEGIN {
+    m = r * c * 8 / 1048576
+    printf "  stdin ratio %.2f (goal <= 1.15); peak %.1f MiB, bound %.1f MiB\n", t / b, kb / 1024, 1.2 * m + 16 }'
 }
 
 build

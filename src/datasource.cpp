@@ -48,6 +48,12 @@ DataSource open_data_source(const char *name) {
   DataSource source;
   source.name = name;
   if (std::strcmp(name, "-") == 0) {
+    // Standard input redirected from a file can be read again as it is.
+    if (is_regular_file(STDIN_FILENO)) {
+      source.spooled = fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0);
+      if (source.spooled < 0) fatal("Can't read file %s\n", name);
+      return source;
+    }
     spool(source, STDIN_FILENO);
     return source;
   }

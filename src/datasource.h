@@ -8,7 +8,8 @@
 
 struct DataSource {
   std::string name;  // the argument as given
-  int spooled = -1;  // descriptor of the temporary copy, or -1 for a regular file
+  int spooled = -1;  // descriptor read from the start by every pass (a copy, or
+                     // standard input that is a file); -1: opened by name
   DataSource() = default;
   DataSource(const DataSource &) = delete;
   DataSource &operator=(const DataSource &) = delete;
