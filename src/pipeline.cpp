@@ -24,6 +24,7 @@
 #include "naming.h"
 #include "options.h"
 #include "orderstats.h"
+#include "report_data.h"
 #include "scores.h"
 #include "stats.h"
 #include "statsout.h"
@@ -102,6 +103,7 @@ int run_program(int argc, char **argv) {
   const Switches &sw = cl.switches;
   if (cl.first_file >= argc) usage(argv[0], sw.more);
   run.scores_count = sw.scores;
+  if (sw.report) run.arguments = argument_text(argc, argv);
   Console con = startup;
   con.quiet = sw.quiet != 0;
   if (!sw.results_dir.empty()) check_results_dir(sw.results_dir);
@@ -127,7 +129,7 @@ int run_program(int argc, char **argv) {
 }  // namespace
 
 RunState make_run_state(const Switches &sw) {
-  return RunState{make_examination_buffer(), MemoryTally{}, sw.scores};
+  return RunState{make_examination_buffer(), MemoryTally{}, sw.scores, std::string()};
 }
 
 Analysis load_data_file(const char *name, const Switches &sw, RunState &run,
@@ -186,6 +188,8 @@ void analyse_and_write(Analysis &a, const Switches &sw, RunState &run, const Con
   if (!con.quiet) print_stats_table(a, con);
   write_statistics_files(a, sw, con);
   if (sw.eigenvalues) eigen_analysis(a, moments, sw, run, con);
+  if (sw.report)
+    write_report_file(a, sw, ReportRun{run.arguments, report_date(std::time(nullptr))}, con);
 }
 
 int run(int argc, char **argv) {

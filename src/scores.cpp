@@ -13,11 +13,18 @@ namespace {
 
 constexpr char kNumber[] = "% .7e ";
 
+void write_line(FILE *fp, const double *values, uint32_t count) {
+  for (uint32_t i = 0; i < count; ++i) std::fprintf(fp, kNumber, shown(values[i]));
+  std::fputc('\n', fp);
+}
+
+}  // namespace
+
 // Coefficients of the first N variables on the components position[0] to
 // position[cols - 1]: coef[j * cols + col] = loading(j, p) / share(p) / 100
 // with p = position[col] and share(p) = root[p] / total, divided in that
 // order. A component with eigenvalue 0 has share 0 and gives 0/0.
-std::vector<double> coefficients(const Analysis &a, uint32_t N, uint32_t cols) {
+std::vector<double> score_coefficients(const Analysis &a, uint32_t N, uint32_t cols) {
   const uint64_t stride = a.m;
   const double total = a.eigen_total;
   const double *root = a.eigenvalues.get();
@@ -32,13 +39,6 @@ std::vector<double> coefficients(const Analysis &a, uint32_t N, uint32_t cols) {
   return coef;
 }
 
-void write_line(FILE *fp, const double *values, uint32_t count) {
-  for (uint32_t i = 0; i < count; ++i) std::fprintf(fp, kNumber, shown(values[i]));
-  std::fputc('\n', fp);
-}
-
-}  // namespace
-
 uint32_t adjusted_scores_count(uint32_t count, uint32_t N, bool allscores) {
   if (N < count || allscores) count = N;
   return count == 0 ? 3 : count;
@@ -52,7 +52,7 @@ void write_fsc_file(const Analysis &a, uint32_t N, bool section_headers, const C
   const double *root = a.eigenvalues.get();
   const int32_t *position = a.component_order.get();
 
-  const std::vector<double> coef = coefficients(a, N, N);
+  const std::vector<double> coef = score_coefficients(a, N, N);
   if (section_headers) std::fputs("[FSC_SORTED]\n", fp);
   for (uint32_t r = 0; r < N; ++r) write_line(fp, coef.data() + r * uint64_t{N}, N);
 
@@ -82,7 +82,7 @@ void write_sco_file(const Analysis &a, uint32_t N, uint32_t count, bool centre,
   // The count is at most N except when N is 0, where no component exists.
   const uint32_t nr = std::min(count, N);
 
-  const std::vector<double> coef = coefficients(a, N, nr);
+  const std::vector<double> coef = score_coefficients(a, N, nr);
   std::vector<double> z(N);
   std::vector<double> score(nr);
   const VariableStats *v = a.stats.get();

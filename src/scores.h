@@ -3,9 +3,15 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "analysis.h"
 #include "console.h"
+
+// Coefficients of the first N variables on the components in descending
+// order, `cols` of them: coef[j * cols + col]. ".fsc", ".sco" and the
+// report's score plot all use these.
+std::vector<double> score_coefficients(const Analysis &a, uint32_t N, uint32_t cols);
 
 // ".fsc" with score limit N; section headers unless -4.
 void write_fsc_file(const Analysis &a, uint32_t N, bool section_headers, const Console &con);
