@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Makes sure the build tools are present: g++, cmake, make and GoogleTest,
-# and groff for the man-page check.
+# groff for the man-page check and Chromium for the report's browser test.
 # Installs what is missing with apt-get when run as root; otherwise says
-# exactly what to install.
+# exactly what to install (a missing Chromium only skips its test).
 set -eu
 need=()
 command -v g++ >/dev/null 2>&1 || need+=(g++)
@@ -12,6 +12,13 @@ command -v perl >/dev/null 2>&1 || need+=(perl)
 [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
 [ -x /usr/bin/more ] || need+=(util-linux)
 command -v groff >/dev/null 2>&1 || need+=(groff-base)
+if [ ! -x /usr/bin/chromium ]; then
+  if [ "$(id -u)" = 0 ]; then
+    need+=(chromium)
+  else
+    echo "Chromium is missing: the report_browser test will be skipped (sudo apt-get install chromium)" >&2
+  fi
+fi
 if [ ${#need[@]} -gt 0 ]; then
   if [ "$(id -u)" = 0 ] && command -v apt-get >/dev/null 2>&1; then
     echo "Installing: ${need[*]}"
