@@ -12,7 +12,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build-bench
 data=$root/bench/data
 runs=${RUNS:-3}
-SECTIONS=(input input_wide csv)
+SECTIONS=(input input_wide csv report)
 
 build() {
   cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVANTOR_BENCH=ON -DBUILD_TESTING=OFF >/dev/null
@@ -116,6 +116,22 @@ section_csv() {
   awk -v t="$best_s" -v b="$base_s" -v kb="$peak_kb" -v r=$rows -v c=$cols 'BEGIN {
     m = r * c * 8 / 1048576
     printf "  stdin ratio %.2f (goal <= 1.15); peak %.1f MiB, bound %.1f MiB\n", t / b, kb / 1024, 1.2 * m + 16 }'
+}
+
+# What --report costs: the whole default run of the tall table with and
+# without it (goal: at most 10% more), and the report steps alone there and
+# on a square table with the eigen analysis (goal: at most 0.5 s).
+section_report() {
+  local tall square
+  tall=$(gen table_1000000x20.txt "$build/gendata" 1000000 20 1)
+  square=$(gen table_2000x1000.txt "$build/gendata" 2000 1000 1)
+  echo "report: $tall, $square"
+  measure "$build/vantor" --quiet --no-log "$tall"
+  report "whole run: vantor --quiet"
+  measure "$build/vantor" --quiet --no-log --report "$tall"
+  report "whole run: vantor --quiet --report"
+  echo "  tall:   $("$build/report_phase" "$tall")"
+  echo "  square: $("$build/report_phase" -e "$square")"
 }
 
 build

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Makes sure the build tools are present: g++, cmake, make, GoogleTest and
-# nlohmann's JSON header, groff for the man-page check, and jq and Python's
-# jsonschema for the JSON document test.
+# nlohmann's JSON header, groff for the man-page check, jq and Python's
+# jsonschema for the JSON document test, and Chromium for the report's
+# browser test.
 # Installs what is missing with apt-get when run as root; otherwise says
-# exactly what to install.
+# exactly what to install (a missing Chromium only skips its test).
 set -eu
 need=()
 command -v g++ >/dev/null 2>&1 || need+=(g++)
@@ -16,6 +17,13 @@ command -v groff >/dev/null 2>&1 || need+=(groff-base)
 [ -f /usr/include/nlohmann/json.hpp ] || need+=(nlohmann-json3-dev)
 command -v jq >/dev/null 2>&1 || need+=(jq)
 /usr/bin/python3 -c 'import jsonschema' >/dev/null 2>&1 || need+=(python3-jsonschema)
+if [ ! -x /usr/bin/chromium ]; then
+  if [ "$(id -u)" = 0 ]; then
+    need+=(chromium)
+  else
+    echo "Chromium is missing: the report_browser test will be skipped (sudo apt-get install chromium)" >&2
+  fi
+fi
 if [ ${#need[@]} -gt 0 ]; then
   if [ "$(id -u)" = 0 ] && command -v apt-get >/dev/null 2>&1; then
     echo "Installing: ${need[*]}"

@@ -27,6 +27,7 @@
 #include "naming.h"
 #include "options.h"
 #include "orderstats.h"
+#include "report_data.h"
 #include "scores.h"
 #include "stats.h"
 #include "statsout.h"
@@ -104,6 +105,7 @@ int run_program(int argc, char **argv) {
   const Switches &sw = cl.switches;
   if (cl.first_file >= argc) usage(argv[0], sw.more);
   run.scores_count = sw.scores;
+  if (sw.report) run.arguments = argument_text(argc, argv);
   Console con = startup;
   con.quiet = sw.quiet != 0;
   if (!sw.results_dir.empty()) check_results_dir(sw.results_dir);
@@ -132,7 +134,7 @@ int run_program(int argc, char **argv) {
 }  // namespace
 
 RunState make_run_state(const Switches &sw) {
-  return RunState{make_examination_buffer(), MemoryTally{}, sw.scores};
+  return RunState{make_examination_buffer(), MemoryTally{}, sw.scores, std::string()};
 }
 
 Analysis load_data_file(const char *name, const Switches &sw, RunState &run,
@@ -192,6 +194,8 @@ void analyse_and_write(Analysis &a, const Switches &sw, RunState &run, const Con
   write_statistics_files(a, sw, con);
   if (sw.eigenvalues) eigen_analysis(a, moments, sw, run, con);
   if (sw.json) write_json(a, sw, run.scores_count, sw.json == 2 ? stdout : nullptr, con);
+  if (sw.report)
+    write_report_file(a, sw, ReportRun{run.arguments, report_date(std::time(nullptr))}, con);
 }
 
 int run(int argc, char **argv) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "analysis.h"
 #include "console.h"
@@ -18,6 +19,7 @@ struct RunState {
   GrowableLine line;       // the examination buffer, grown as first lines need
   MemoryTally memory;      // work-array bytes so far ("Memory need")
   uint32_t scores_count;   // scores per row in ".sco", lowered file by file
+  std::string arguments;   // the command line as the report shows it
 };
 
 // A fresh run state for the settings (fatal when the examination buffer

@@ -25,6 +25,10 @@ uint32_t score_limit(const Analysis &a, bool four) {
   return limit < a.m ? limit : a.m;
 }
 
+// Coefficients of the first N variables on the components position[0] to
+// position[cols - 1]: coef[j * cols + col] = loading(j, p) / share(p) / 100
+// with p = position[col] and share(p) = root[p] / total, divided in that
+// order. A component with eigenvalue 0 has share 0 and gives 0/0.
 std::vector<double> score_coefficients(const Analysis &a, uint32_t N, uint32_t cols) {
   const uint64_t stride = a.m;
   const double total = a.eigen_total;

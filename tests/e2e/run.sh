@@ -14,9 +14,11 @@
 #   expect/  status, stdout, stderr and every file the run must leave besides
 #            the inputs. In stdout and stderr the line "@BANNER@" stands for
 #            the banner line and "@VERSION@" for the version tag elsewhere
-#            (as in a JSON document); in expect/logfile "@TIME@" stands for
-#            the timestamp. logfile is compared only when expect/logfile
-#            exists.
+#            (as in a JSON document or the line of --version); in
+#            expect/logfile "@TIME@" stands for the timestamp. logfile is
+#            compared only when expect/logfile exists. In an .html report
+#            "@TAG@" stands for the version tag; its date is fixed by
+#            SOURCE_DATE_EPOCH.
 #
 # Usage: run.sh VANTOR CASES [NAME...]      run all cases, or the named ones
 #        UPDATE=1 run.sh VANTOR CASES NAME  write what the run gave into expect/
@@ -24,7 +26,7 @@ set -u
 vantor=$(readlink -f "$1")
 cases=$(readlink -f "$2")
 shift 2
-export LC_ALL=C TZ=UTC
+export LC_ALL=C TZ=UTC SOURCE_DATE_EPOCH=1767225600
 unset POSIXLY_CORRECT
 
 bindir=$(mktemp -d)
@@ -32,13 +34,21 @@ trap 'rm -rf "$bindir"' EXIT
 ln -s "$vantor" "$bindir/vantor"
 export PATH="$bindir:$PATH"
 banner=$(vantor --more -? | head -n 1)
-version=$(vantor --version | sed -n '1s/^vantor //p')
+tag=$(awk '{print $3}' <<<"$banner")
+version=$tag
 
 # Replace the banner line, the version tag and timestamps so that
 # expectations stay fixed.
 normalise() {
   BANNER="$banner" VERSION="$version" \
     perl -pe 's/^\Q$ENV{BANNER}\E$/\@BANNER\@/ or (length $ENV{VERSION} and s/\Q$ENV{VERSION}\E/\@VERSION\@/g)' "$1"
+}
+# A report names the program's version tag, which changes with every commit.
+normalise_file() {
+  case $1 in
+    *.html) TAG="$tag" perl -pe 's/\Q$ENV{TAG}\E/\@TAG\@/g' "$1" ;;
+    *) cat "$1" ;;
+  esac
 }
 normalise_log() {
   perl -pe 's{^\d\d/\d\d/\d\d \d\d:\d\d:\d\d}{\@TIME\@}' "$1"
@@ -98,7 +108,7 @@ run_case() {
     for f in "${produced[@]}"; do
       [ "$f" = logfile ] && continue
       mkdir -p "$dir/expect/$(dirname "$f")"
-      cp "$work/$f" "$dir/expect/$f"
+      normalise_file "$work/$f" >"$dir/expect/$f"
     done
     echo "updated $name"
     rm -rf "$work" "$out"
@@ -123,10 +133,10 @@ run_case() {
     elif [ ! -f "$dir/expect/$f" ]; then
       ok=0
       echo "--- $name: unexpected output file $f"
-    elif ! cmp -s "$dir/expect/$f" "$work/$f"; then
+    elif ! cmp -s "$dir/expect/$f" <(normalise_file "$work/$f"); then
       ok=0
       echo "--- $name: $f differs"
-      diff <(cat -A "$dir/expect/$f") <(cat -A "$work/$f") | head -n 20
+      diff <(cat -A "$dir/expect/$f") <(normalise_file "$work/$f" | cat -A) | head -n 20
     fi
   done
   if [ -f "$dir/absent" ]; then

@@ -1,0 +1,162 @@
+// The report of one data file: its input gathered from the record (labels,
+// statistics, histogram counts, correlations and the principal components
+// with a thinned score plot), the run's date and command line, and the file.
+#include "report_data.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "messages.h"
+#include "naming.h"
+#include "scores.h"
+
+namespace {
+
+// Characters a POSIX shell takes literally anywhere in a word.
+bool plain_word(const char *s) {
+  if (*s == '\0') return false;
+  for (; *s != '\0'; ++s)
+    if (std::strchr("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_-+=.,/:@%",
+                    *s) == nullptr)
+      return false;
+  return true;
+}
+
+void append_quoted(std::string &out, const char *s) {
+  out += '\'';
+  for (; *s != '\0'; ++s) {
+    if (*s == '\'')
+      out += "'\\''";
+    else
+      out += *s;
+  }
+  out += '\'';
+}
+
+// The time SOURCE_DATE_EPOCH names, when it is a plain non-negative number.
+bool source_date_epoch(std::time_t &t) {
+  const char *text = std::getenv("SOURCE_DATE_EPOCH");
+  if (text == nullptr || *text < '0' || *text > '9') return false;
+  char *end = nullptr;
+  errno = 0;
+  const long long v = std::strtoll(text, &end, 10);
+  if (errno != 0 || *end != '\0') return false;
+  t = static_cast<std::time_t>(v);
+  return true;
+}
+
+ReportVariable variable(const Analysis &a, uint32_t i) {
+  const VariableStats &s = a.stats[i];
+  ReportVariable v;
+  v.column = a.variable_to_file[i] + 1;
+  const bool named = i < a.names.size() && !a.names[i].empty();
+  v.label = named ? a.names[i] : std::to_string(v.column);
+  v.mean = s.mean;
+  v.variance = s.variance;
+  v.stddev = s.stddev;
+  v.min = s.min;
+  v.max = s.max;
+  v.skewness = s.skewness;
+  v.curtosis = s.curtosis;
+  v.median = s.median;
+  v.lower_quartile = s.lower_quartile;
+  v.upper_quartile = s.upper_quartile;
+  v.constant = s.constant;
+  v.bin_counts.resize(a.bins);
+  for (uint32_t b = 0; b < a.bins; ++b) v.bin_counts[b] = a.histogram[b][i];
+  return v;
+}
+
+// Scores of the first two components for every k-th row, k the least step
+// that keeps the plot within kReportScorePoints. The sums run as in ".sco":
+// over j < N in order, z scaled and, under --scores-mean, centred first.
+std::vector<std::array<double, 2>> score_points(const Analysis &a, const Switches &sw) {
+  const uint32_t limit = (sw.four && a.columns > 4) ? 4 : a.columns;  // as for ".sco"
+  const uint32_t N = std::min(limit, a.m);
+  if (N < 2 || a.n == 0) return {};
+  const std::vector<double> coef = score_coefficients(a, N, 2);
+  const uint32_t step = (a.n + kReportScorePoints - 1) / kReportScorePoints;
+  const VariableStats *v = a.stats.get();
+  std::vector<std::array<double, 2>> points;
+  points.reserve(a.n / step + 1);
+  for (uint32_t r = 0; r < a.n; r += step) {
+    const double *row = a.data[r];
+    std::array<double, 2> score{0.0, 0.0};
+    for (uint32_t j = 0; j < N; ++j) {
+      const double z = sw.scores_mean ? (row[j] - v[j].mean) / v[j].stddev : row[j] / v[j].stddev;
+      score[0] += coef[2 * j] * z;
+      score[1] += coef[2 * j + 1] * z;
+    }
+    points.push_back(score);
+  }
+  return points;
+}
+
+ReportPca components(const Analysis &a, const Switches &sw) {
+  ReportPca pca;
+  const int32_t *position = a.component_order.get();
+  for (uint32_t u = 0; u < a.m; ++u) {
+    const double root = a.eigenvalues[position[u]];
+    pca.eigenvalues.push_back(root);
+    pca.explained_percent.push_back(100 * (root / a.eigen_total));
+  }
+  pca.loadings.assign(a.m, std::vector<double>(a.m));
+  for (uint32_t i = 0; i < a.m; ++i)
+    for (uint32_t u = 0; u < a.m; ++u)
+      pca.loadings[i][u] = a.loadings[uint64_t{i} * a.m + position[u]];
+  pca.scores = score_points(a, sw);
+  pca.score_rows_total = a.n;
+  return pca;
+}
+
+}  // namespace
+
+std::string argument_text(int argc, char **argv) {
+  std::string out;
+  for (int i = 1; i < argc; ++i) {
+    if (i > 1) out += ' ';
+    if (plain_word(argv[i]))
+      out += argv[i];
+    else
+      append_quoted(out, argv[i]);
+  }
+  return out;
+}
+
+std::string report_date(std::time_t now) {
+  source_date_epoch(now);
+  std::tm parts{};
+  char text[32];
+  if (gmtime_r(&now, &parts) == nullptr) return std::string();
+  return std::string(text, std::strftime(text, sizeof text, "%Y-%m-%d", &parts));
+}
+
+ReportInput report_input(const Analysis &a, const Switches &sw, const ReportRun &run) {
+  ReportInput in;
+  in.data_file = a.place.data_file;
+  in.program_version = kVersionTag;
+  in.date_text = run.date;
+  in.switches_text = run.arguments;
+  in.rows = a.n;
+  in.rows_left_out = a.rows_left_out;
+  in.bins = a.bins;
+  for (uint32_t i = 0; i < a.m; ++i) in.variables.push_back(variable(a, i));
+  in.correlation.resize(uint64_t{a.m} * a.m);
+  for (uint32_t i = 0; i < a.m; ++i)
+    std::copy(a.correlation[i], a.correlation[i] + a.m, in.correlation.begin() + uint64_t{i} * a.m);
+  if (sw.eigenvalues) in.pca = components(a, sw);
+  return in;
+}
+
+void write_report_file(const Analysis &a, const Switches &sw, const ReportRun &run,
+                       const Console &con) {
+  const ReportInput in = report_input(a, sw, run);
+  OutputFile out = open_output(a.place, ".html");
+  announce_output(out, con);
+  // A failed write leaves the stream's error flag set, which close_output
+  // turns into the usual "Can't write file" error.
+  (void)write_report(out.fp, in);
+  close_output(out);
+}
