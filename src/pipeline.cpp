@@ -159,7 +159,7 @@ Analysis load_data_file(const char *name, const Switches &sw, RunState &run,
   build_column_maps(a, sw, con);
   if (!con.quiet) say(con, "\nReads the file: %s\n", name);
   if (rules.plain() && !e.has_names) {
-    load_data(in.fp, a, con);
+    load_data(in.fp, a, con, run.workers != nullptr ? *run.workers : serial_workers());
   } else {
     load_records(in.fp, a, rules, e.has_names, con);
     if (e.has_names) set_names(a, e.names);
