@@ -10,6 +10,7 @@
 
 #include "kernels.h"
 #include "naming.h"
+#include "workers.h"
 
 namespace {
 
@@ -58,6 +59,26 @@ void count_traced(Analysis &a, const Extremes &extremes, const std::vector<doubl
   }
 }
 
+// Counts of the variables [first, last) into a block of their own (bin b of
+// variable k at (k - first) * B + b), so that parts never share a line.
+void count_part(Analysis &a, const Extremes &extremes, const std::vector<double> &width,
+                uint32_t first, uint32_t last) {
+  const uint32_t n = a.n, B = a.bins, count = last - first;
+  std::vector<int32_t> bin(count), counts(static_cast<size_t>(count) * B);
+  for (uint32_t k = 0; k < count; ++k)
+    for (uint32_t b = 0; b < B; ++b)
+      counts[static_cast<size_t>(k) * B + b] = a.histogram[b][first + k];
+  const Kernels &kern = kernels();
+  for (uint32_t r = 0; r < n; ++r) {
+    kern.bins(a.data[r] + first, extremes.min.data() + first, width.data() + first, count, B,
+              bin.data());
+    for (uint32_t k = 0; k < count; ++k) add_one(counts[static_cast<size_t>(k) * B + bin[k]]);
+  }
+  for (uint32_t k = 0; k < count; ++k)
+    for (uint32_t b = 0; b < B; ++b)
+      a.histogram[b][first + k] = counts[static_cast<size_t>(k) * B + b];
+}
+
 }  // namespace
 
 // The factor stretches the maximum, not the range; B - 1 is 0 for one bin,
@@ -75,8 +96,9 @@ std::vector<double> histogram_edges(double min, double max, uint32_t B) {
   return edges;
 }
 
-void count_histogram(Analysis &a, const Extremes &extremes, bool debug, const Console &con) {
-  const uint32_t n = a.n, m = a.m, B = a.bins;
+void count_histogram(Analysis &a, const Extremes &extremes, bool debug, const Console &con,
+                     Workers &w) {
+  const uint32_t m = a.m, B = a.bins;
   std::vector<double> width(m);
   for (uint32_t k = 0; k < m; ++k)
     width[k] = histogram_bin_width(extremes.min[k], extremes.max[k], B);
@@ -84,12 +106,10 @@ void count_histogram(Analysis &a, const Extremes &extremes, bool debug, const Co
     count_traced(a, extremes, width, con);
     return;
   }
-  std::vector<int32_t> bin(m);
-  const Kernels &kern = kernels();
-  for (uint32_t r = 0; r < n; ++r) {
-    kern.bins(a.data[r], extremes.min.data(), width.data(), m, B, bin.data());
-    for (uint32_t k = 0; k < m; ++k) add_one(a.histogram[bin[k]][k]);
-  }
+  const std::vector<uint32_t> b = even_bounds(m, w.count());
+  w.run(static_cast<uint32_t>(b.size() - 1), [&](uint32_t part, uint32_t) {
+    count_part(a, extremes, width, b[part], b[part + 1]);
+  });
 }
 
 void write_his_file(const Analysis &a, const Console &con) {

@@ -8,10 +8,13 @@
 #include "analysis.h"
 #include "console.h"
 #include "stats.h"
+#include "workers.h"
 
 // Adds the observations of the m variables to the record's histogram, bins
-// placed by the extremes. Under `debug` every placement is traced.
-void count_histogram(Analysis &a, const Extremes &extremes, bool debug, const Console &con);
+// placed by the extremes. Under `debug` every placement is traced (by one
+// thread, in order); otherwise the workers take parts of the variables.
+void count_histogram(Analysis &a, const Extremes &extremes, bool debug, const Console &con,
+                     Workers &w = serial_workers());
 
 // The bin width of a variable with extremes min and max: (1.00001 * max -
 // min) / (B - 1). The factor stretches the maximum, not the range; B - 1 is 0

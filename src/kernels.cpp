@@ -7,22 +7,22 @@ namespace {
 
 #define KERNEL_BODY [[gnu::always_inline]] inline
 
-KERNEL_BODY void extremes_body(const double *const *rows, uint32_t n, uint32_t m,
-                               double *__restrict lo, double *__restrict hi) {
+KERNEL_BODY void extremes_body(const double *const *rows, uint32_t n, uint32_t first,
+                               uint32_t last, double *__restrict lo, double *__restrict hi) {
   for (uint32_t k = 0; k < n; ++k) {
     const double *__restrict x = rows[k];
-    for (uint32_t i = 0; i < m; ++i) {
+    for (uint32_t i = first; i < last; ++i) {
       lo[i] = x[i] < lo[i] ? x[i] : lo[i];
       hi[i] = x[i] > hi[i] ? x[i] : hi[i];
     }
   }
 }
 
-KERNEL_BODY void column_sums_body(const double *const *rows, uint32_t n, uint32_t m,
-                                  double *__restrict s, double *__restrict s2) {
+KERNEL_BODY void column_sums_body(const double *const *rows, uint32_t n, uint32_t first,
+                                  uint32_t last, double *__restrict s, double *__restrict s2) {
   for (uint32_t k = 0; k < n; ++k) {
     const double *__restrict x = rows[k];
-    for (uint32_t i = 0; i < m; ++i) {
+    for (uint32_t i = first; i < last; ++i) {
       s[i] = s[i] + x[i];
       s2[i] = s2[i] + x[i] * x[i];
     }
@@ -54,9 +54,9 @@ KERNEL_BODY void product_row(double *__restrict acc, const double *__restrict d,
   for (uint32_t j = 0; j < len; ++j) acc[j] = acc[j] + (di * d[j] - acc[j]) / count;
 }
 
-KERNEL_BODY void product_means_body(double *const *cov, const double *d, uint32_t m,
-                                    double count) {
-  for (uint32_t i = 0; i < m; ++i) product_row(cov[i] + i, d + i, m - i, d[i], count);
+KERNEL_BODY void product_means_body(double *const *cov, const double *d, uint32_t first,
+                                    uint32_t last, uint32_t m, double count) {
+  for (uint32_t i = first; i < last; ++i) product_row(cov[i] + i, d + i, m - i, d[i], count);
 }
 
 // Clamping q before the conversion keeps every lane's conversion in range,
@@ -89,22 +89,24 @@ KERNEL_BODY void rotate_body(double *__restrict rj, double *__restrict ri, uint3
 // One variant of every kernel under the given target attribute, and the
 // table of them.
 #define DEFINE_KERNELS(table, ...)                                                          \
-  __VA_ARGS__ void table##_extremes(const double *const *rows, uint32_t n, uint32_t m,      \
-                                    double *lo, double *hi) {                               \
-    extremes_body(rows, n, m, lo, hi);                                                      \
+  __VA_ARGS__ void table##_extremes(const double *const *rows, uint32_t n, uint32_t first,  \
+                                    uint32_t last, double *lo, double *hi) {                \
+    extremes_body(rows, n, first, last, lo, hi);                                            \
   }                                                                                         \
-  __VA_ARGS__ void table##_column_sums(const double *const *rows, uint32_t n, uint32_t m,   \
-                                       double *s, double *s2) {                             \
-    column_sums_body(rows, n, m, s, s2);                                                    \
+  __VA_ARGS__ void table##_column_sums(const double *const *rows, uint32_t n,               \
+                                       uint32_t first, uint32_t last, double *s,            \
+                                       double *s2) {                                        \
+    column_sums_body(rows, n, first, last, s, s2);                                          \
   }                                                                                         \
   __VA_ARGS__ void table##_deviation_powers(const double *x, const double *centre,          \
                                             uint32_t m, double *d, double *p1, double *p2,  \
                                             double *p3, double *p4) {                       \
     deviation_powers_body(x, centre, m, d, p1, p2, p3, p4);                                 \
   }                                                                                         \
-  __VA_ARGS__ void table##_product_means(double *const *cov, const double *d, uint32_t m,   \
+  __VA_ARGS__ void table##_product_means(double *const *cov, const double *d,               \
+                                         uint32_t first, uint32_t last, uint32_t m,         \
                                          double count) {                                    \
-    product_means_body(cov, d, m, count);                                                   \
+    product_means_body(cov, d, first, last, m, count);                                      \
   }                                                                                         \
   __VA_ARGS__ void table##_bins(const double *x, const double *lo, const double *width,     \
                                 uint32_t m, uint32_t B, int32_t *bin) {                     \

@@ -11,17 +11,23 @@
 #include "isa.h"
 
 struct Kernels {
-  // lo[i] = min(lo[i], x[i]) and hi[i] = max(hi[i], x[i]) over rows[0..n):
-  // a value replaces the bound only when it compares below (above) it.
-  void (*extremes)(const double *const *rows, uint32_t n, uint32_t m, double *lo, double *hi);
-  // s[i] += x[i] and s2[i] += x[i] * x[i] over rows[0..n), row by row.
-  void (*column_sums)(const double *const *rows, uint32_t n, uint32_t m, double *s, double *s2);
+  // lo[i] = min(lo[i], x[i]) and hi[i] = max(hi[i], x[i]) over rows[0..n)
+  // for the columns i in [first, last): a value replaces the bound only when
+  // it compares below (above) it.
+  void (*extremes)(const double *const *rows, uint32_t n, uint32_t first, uint32_t last,
+                   double *lo, double *hi);
+  // s[i] += x[i] and s2[i] += x[i] * x[i] over rows[0..n), row by row, for
+  // the columns i in [first, last).
+  void (*column_sums)(const double *const *rows, uint32_t n, uint32_t first, uint32_t last,
+                      double *s, double *s2);
   // One observation: d = x - centre, and d, d^2, d^3, d^4 added to p1..p4.
   void (*deviation_powers)(const double *x, const double *centre, uint32_t m, double *d,
                            double *p1, double *p2, double *p3, double *p4);
-  // One observation into the running means of the products, upper triangle:
-  // cov[i][j] += (d[i] * d[j] - cov[i][j]) / count for j >= i.
-  void (*product_means)(double *const *cov, const double *d, uint32_t m, double count);
+  // One observation into the running means of the products, upper triangle
+  // rows i in [first, last): cov[i][j] += (d[i] * d[j] - cov[i][j]) / count
+  // for m > j >= i.
+  void (*product_means)(double *const *cov, const double *d, uint32_t first, uint32_t last,
+                        uint32_t m, double count);
   // Histogram bin of each value: q = (x - lo) / width truncated, clamped to
   // 0..B-1; a NaN q or a zero width gives the middle bin B/2.
   void (*bins)(const double *x, const double *lo, const double *width, uint32_t m, uint32_t B,

@@ -10,6 +10,7 @@
 #include "progress.h"
 #include "reader.h"
 #include "records.h"
+#include "splitload.h"
 
 namespace {
 
@@ -69,10 +70,11 @@ void build_column_maps(Analysis &a, const Switches &sw, const Console &con) {
     apply_sort_list(a, sw.sort_list.c_str(), con);
 }
 
-void load_data(FILE *in, Analysis &a, const Console &con) {
+void load_data(FILE *in, Analysis &a, const Console &con, Workers &w, uint64_t min_part) {
   const uint32_t c = a.columns;
   const uint32_t R = a.capacity;
   GrowableLine buff = loading_buffer(in);
+  if (load_data_split(in, a, buff, con, w, min_part)) return;
 
   LineReader r;
   reader_open(r, in);

@@ -8,7 +8,9 @@
 #include "analysis.h"
 #include "console.h"
 #include "rows.h"
+#include "splitload.h"
 #include "switches.h"
+#include "workers.h"
 
 // Fills the record's column maps for its c columns from --inverse or --sort
 // (the sort listing on the output stream unless quiet). A sort entry out of
@@ -19,8 +21,12 @@ void build_column_maps(Analysis &a, const Switches &sw, const Console &con);
 // through the column maps, at most `capacity` rows of at most c values, and
 // sets n and m (m: the value count of the last accepted row). Reports
 // truncated rows and rereadings as they happen and ends with the "\r    \r"
-// eraser on the error stream unless quiet. Does not close `in`.
-void load_data(FILE *in, Analysis &a, const Console &con);
+// eraser on the error stream unless quiet. Does not close `in`. A regular
+// file of at least two parts of `min_part` bytes is loaded by the workers
+// in parts, with the same rows and the same messages (but no progress
+// display); anything else in one pass.
+void load_data(FILE *in, Analysis &a, const Console &con, Workers &w = serial_workers(),
+               uint64_t min_part = kMinPartBytes);
 
 // Loading under the rules of CSV, --names, --missing or --numbers-only: a
 // names line first when `names_line`, skipped; rows holding a missing value

@@ -1,12 +1,15 @@
 // Median and quartiles of every variable. Only the few sorted positions the
 // interpolation reads are found, by selection (through a sample for long
-// columns); a column whose values the sort comparison does not order totally
-// is sorted by the platform's qsort, whose order for it no other sort repeats.
+// columns, read in place); a column whose values the sort comparison does
+// not order totally is sorted by the platform's qsort, whose order for it no
+// other sort repeats. Scratch memory is rationed among the workers.
 #include "orderstats.h"
 
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
 #include <cstdlib>
+#include <mutex>
 #include <vector>
 
 #include "memory.h"
@@ -23,9 +26,9 @@ int compare_ascending(const void *pa, const void *pb) {
   return 0;
 }
 
-// Columns copied out of the data in one pass: the matrix is stored by rows,
-// so a pass over it for a single column would fetch whole cache lines for
-// one value.
+// Columns one pass over the data serves: the matrix is stored by rows, so a
+// pass over it for a single column would fetch whole cache lines for one
+// value.
 constexpr uint32_t kColumnsPerPass = 4;
 
 // Whether the sort comparison is a total order on a column: no NaN, and not
@@ -39,18 +42,6 @@ struct ColumnOrder {
     if (x == 0) (std::signbit(x) ? minus_zero : plus_zero) = true;
   }
 };
-
-// Copies columns i0 .. i0+count-1 of the data into buf, column g at buf + g*n.
-void copy_columns(const Analysis &a, uint32_t i0, uint32_t count, double *buf, ColumnOrder *order) {
-  const uint32_t n = a.n;
-  for (uint32_t k = 0; k < n; ++k) {
-    const double *x = a.data[k] + i0;
-    for (uint32_t g = 0; g < count; ++g) {
-      buf[static_cast<size_t>(g) * n + k] = x[g];
-      order[g].see(x[g]);
-    }
-  }
-}
 
 // Puts the sorted values at the ascending positions idx[0..count) into place
 // within a[lo, hi), every position lying in that range: partitions at the
@@ -92,7 +83,8 @@ struct Band {
 
 // Bands around the expected sample rank of every position, six standard
 // deviations of that rank wide on each side; bands that meet are merged.
-std::vector<Band> make_bands(const double *a, size_t n, const std::vector<size_t> &idx) {
+template <class Column>
+std::vector<Band> make_bands(const Column &a, size_t n, const std::vector<size_t> &idx) {
   std::vector<double> sample(kSampleSize);
   for (size_t j = 0; j < kSampleSize; ++j) sample[j] = a[j * n / kSampleSize];
   std::sort(sample.begin(), sample.end());
@@ -111,52 +103,6 @@ std::vector<Band> make_bands(const double *a, size_t n, const std::vector<size_t
     }
   }
   return bands;
-}
-
-// Counts and gathers in one pass, without branches on the values; gives up
-// (false) when a band outgrows `cap`, which only skewed samples cause.
-bool fill_bands(const double *a, size_t n, std::vector<Band> &bands, size_t cap) {
-  for (size_t k0 = 0; k0 < n; k0 += kBandChunk) {
-    const size_t k1 = std::min(n, k0 + kBandChunk);
-    for (Band &b : bands) {
-      if (b.count + kBandChunk > cap) return false;
-      const double lo = b.lo, hi = b.hi;
-      double *out = b.values;
-      size_t below = b.below, count = b.count;
-      for (size_t k = k0; k < k1; ++k) {
-        const double x = a[k];
-        below += x < lo;
-        out[count] = x;
-        count += (x >= lo) & (x <= hi);
-      }
-      b.below = below;
-      b.count = count;
-    }
-  }
-  return true;
-}
-
-// The positions idx of the sorted a, written into a at those positions.
-// Returns false, leaving a untouched, when some position's value fell
-// outside its band. `scratch` holds the bands; it is kept from column to
-// column.
-bool select_by_bands(double *a, size_t n, const std::vector<size_t> &idx,
-                     std::vector<double> &scratch) {
-  std::vector<Band> bands = make_bands(a, n, idx);
-  const size_t cap = n / 5 + kBandChunk;
-  if (scratch.size() < bands.size() * cap) scratch.resize(bands.size() * cap);
-  for (size_t b = 0; b < bands.size(); ++b) bands[b].values = scratch.data() + b * cap;
-  if (!fill_bands(a, n, bands, cap)) return false;
-  for (const Band &b : bands)
-    for (size_t t = b.first; t <= b.last; ++t)
-      if (idx[t] < b.below || idx[t] - b.below >= b.count) return false;
-  for (const Band &b : bands) {
-    std::vector<size_t> local;
-    for (size_t t = b.first; t <= b.last; ++t) local.push_back(idx[t] - b.below);
-    select_positions(b.values, 0, b.count, local.data(), local.size());
-    for (size_t t = b.first; t <= b.last; ++t) a[idx[t]] = b.values[idx[t] - b.below];
-  }
-  return true;
 }
 
 // Where a quartile is read in the sorted column: the mean of two
@@ -191,7 +137,8 @@ void quartile_reads(size_t n, QuartileRead *lower, QuartileRead *upper) {
   }
 }
 
-double read_quartile(const QuartileRead &r, const double *a) {
+template <class Sorted>
+double read_quartile(const QuartileRead &r, const Sorted &a) {
   switch (r.kind) {
     case QuartileRead::kMidpoint: return (a[r.lo] + a[r.hi]) / 2;
     case QuartileRead::kWeighted: return r.w_lo * a[r.lo] + r.w_hi * a[r.hi];
@@ -215,7 +162,8 @@ std::vector<size_t> needed_positions(size_t n) {
 // Median at (n - 1)/2 and the quartiles in the sorted values a. A single
 // value is its own median and quartiles, as the interpolation would reach
 // past both ends.
-void set_order_stats(VariableStats &s, const double *a, size_t n) {
+template <class Sorted>
+void set_order_stats(VariableStats &s, const Sorted &a, size_t n) {
   if (n == 1) {
     s.median = s.lower_quartile = s.upper_quartile = a[0];
     return;
@@ -228,30 +176,260 @@ void set_order_stats(VariableStats &s, const double *a, size_t n) {
   s.upper_quartile = read_quartile(upper, a);
 }
 
-}  // namespace
+// Scratch bytes shared by the workers: a worker waits until its request
+// fits beside what the others hold, or runs alone when it does not fit at
+// all, so the scratch in use never exceeds the larger of the limit and one
+// request.
+class ScratchRation {
+ public:
+  explicit ScratchRation(uint64_t limit) : limit_(limit) {}
+  void take(uint64_t bytes) {
+    std::unique_lock<std::mutex> lock(mu_);
+    freed_.wait(lock, [&] { return used_ == 0 || used_ + bytes <= limit_; });
+    used_ += bytes;
+  }
+  void give(uint64_t bytes) {
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      used_ -= bytes;
+    }
+    freed_.notify_all();
+  }
 
-void compute_order_stats(Analysis &a) {
-  const uint32_t n = a.n, m = a.m;
-  if (n == 0 || m == 0) return;
-  const uint32_t per_pass = m < kColumnsPerPass ? m : kColumnsPerPass;
-  const size_t bytes = static_cast<size_t>(n) * per_pass * sizeof(double);
+ private:
+  std::mutex mu_;
+  std::condition_variable freed_;
+  uint64_t limit_, used_ = 0;
+};
+
+// Bytes held from a ration for one scope.
+struct ScratchHold {
+  ScratchRation &ration;
+  uint64_t bytes;
+  ScratchHold(ScratchRation &r, uint64_t b) : ration(r), bytes(b) { ration.take(bytes); }
+  ~ScratchHold() { ration.give(bytes); }
+  ScratchHold(const ScratchHold &) = delete;
+  ScratchHold &operator=(const ScratchHold &) = delete;
+};
+
+// Scratch allowed beside the data matrix: a tenth of it and 24 MiB, less
+// its table of row pointers, which already counts against that tenth.
+uint64_t scratch_limit(const Analysis &a) {
+  const uint64_t rows = a.capacity, block = rows * a.columns * sizeof(double);
+  const uint64_t allowed = block / 10 + (uint64_t{24} << 20);
+  const uint64_t table = rows * sizeof(double *);
+  return allowed > table ? allowed - table : 0;
+}
+
+CArray<double> sort_buffer(size_t count) {
+  const size_t bytes = count * sizeof(double);
   CArray<double> buf(beyond_memory(bytes) ? nullptr : static_cast<double *>(std::malloc(bytes)));
-  if (!buf) fatal("Not enough memory (%s, %llu)", "sortbuffer", static_cast<unsigned long long>(bytes));
-  const std::vector<size_t> idx = n >= 2 ? needed_positions(n) : std::vector<size_t>{0};
-  std::vector<double> band_scratch;
-  for (uint32_t i0 = 0; i0 < m; i0 += per_pass) {
-    const uint32_t count = m - i0 < per_pass ? m - i0 : per_pass;
-    ColumnOrder order[kColumnsPerPass];
-    copy_columns(a, i0, count, buf.get(), order);
+  if (!buf)
+    fatal("Not enough memory (%s, %llu)", "sortbuffer", static_cast<unsigned long long>(bytes));
+  return buf;
+}
+
+// What the phase shares among its tasks.
+struct OrderJob {
+  Analysis &a;
+  std::vector<size_t> idx;  // the sorted positions read
+  ScratchRation ration;
+};
+
+// Copies columns i0 .. i0+count-1 of the data into buf, column g at buf + g*n.
+void copy_columns(const Analysis &a, uint32_t i0, uint32_t count, double *buf, ColumnOrder *order) {
+  const uint32_t n = a.n;
+  for (uint32_t k = 0; k < n; ++k) {
+    const double *x = a.data[k] + i0;
     for (uint32_t g = 0; g < count; ++g) {
-      double *column = buf.get() + static_cast<size_t>(g) * n;
-      if (order[g].total()) {
-        if (n < kBandMinRows || !select_by_bands(column, n, idx, band_scratch))
-          select_positions(column, 0, n, idx.data(), idx.size());
-      } else {
-        std::qsort(column, n, sizeof(double), compare_ascending);
-      }
-      set_order_stats(a.stats[i0 + g], column, n);
+      buf[static_cast<size_t>(g) * n + k] = x[g];
+      order[g].see(x[g]);
     }
   }
+}
+
+// A column's order statistics from a copy of it: selection where the
+// comparison orders it totally, the platform's full sort otherwise.
+void finish_copied_column(OrderJob &job, uint32_t i, double *column, const ColumnOrder &order) {
+  const size_t n = job.a.n;
+  if (order.total())
+    select_positions(column, 0, n, job.idx.data(), job.idx.size());
+  else
+    std::qsort(column, n, sizeof(double), compare_ascending);
+  set_order_stats(job.a.stats[i], column, n);
+}
+
+// Short columns: the group copied whole, as the copy is small.
+void short_group(OrderJob &job, uint32_t i0, uint32_t count) {
+  const size_t n = job.a.n;
+  ScratchHold hold(job.ration, n * count * sizeof(double));
+  CArray<double> buf = sort_buffer(n * count);
+  ColumnOrder order[kColumnsPerPass];
+  copy_columns(job.a, i0, count, buf.get(), order);
+  for (uint32_t g = 0; g < count; ++g)
+    finish_copied_column(job, i0 + g, buf.get() + g * n, order[g]);
+}
+
+// A column of the data matrix read in place.
+struct ColumnView {
+  const Analysis &a;
+  uint32_t i;
+  double operator[](size_t k) const { return a.data[k][i]; }
+};
+
+// One long column of a group: its bands, whether the comparison orders it
+// totally, and the band values once gathered.
+struct LongColumn {
+  std::vector<Band> bands;
+  ColumnOrder order;
+  bool banded = false;  // every position lies in a band of bounded size
+  std::vector<double> values;
+};
+
+// One band's values of a chunk into its count (and, when `gather`, into
+// its storage), without branches on the values.
+void scan_band(Band &b, const double *x, size_t len, bool gather) {
+  const double lo = b.lo, hi = b.hi;
+  size_t below = b.below, count = b.count;
+  if (gather) {
+    double *out = b.values;
+    for (size_t k = 0; k < len; ++k) {
+      below += x[k] < lo;
+      out[count] = x[k];
+      count += (x[k] >= lo) & (x[k] <= hi);
+    }
+  } else {
+    for (size_t k = 0; k < len; ++k) {
+      below += x[k] < lo;
+      count += (x[k] >= lo) & (x[k] <= hi);
+    }
+  }
+  b.below = below;
+  b.count = count;
+}
+
+// One pass over the rows for the columns of a group, a chunk of rows at a
+// time copied out so that every band scans contiguous values. The first
+// pass counts (and checks the order), the second gathers into storage.
+void scan_group(const Analysis &a, uint32_t i0, std::vector<LongColumn> &cols, bool gather) {
+  const size_t n = a.n;
+  const uint32_t count = static_cast<uint32_t>(cols.size());
+  std::vector<double> chunk(static_cast<size_t>(count) * kBandChunk);
+  for (LongColumn &c : cols)
+    for (Band &b : c.bands) b.below = b.count = 0;
+  for (size_t k0 = 0; k0 < n; k0 += kBandChunk) {
+    const size_t len = std::min(n, k0 + kBandChunk) - k0;
+    for (size_t k = 0; k < len; ++k) {
+      const double *x = a.data[k0 + k] + i0;
+      for (uint32_t g = 0; g < count; ++g) chunk[g * kBandChunk + k] = x[g];
+    }
+    for (uint32_t g = 0; g < count; ++g) {
+      LongColumn &c = cols[g];
+      const double *x = chunk.data() + g * kBandChunk;
+      if (!gather)
+        for (size_t k = 0; k < len; ++k) c.order.see(x[k]);
+      if (gather && !c.banded) continue;
+      for (Band &b : c.bands) scan_band(b, x, len, gather);
+    }
+  }
+}
+
+// Whether the counted bands hold every position and stay within the size a
+// band is allowed (a larger one means a skewed sample; the full copy is
+// then cheaper to select in). Rank arguments need the total order.
+bool bands_hold_positions(const LongColumn &c, const std::vector<size_t> &idx, size_t n) {
+  if (!c.order.total()) return false;
+  const size_t cap = n / 5 + kBandChunk;
+  for (const Band &b : c.bands) {
+    if (b.count > cap) return false;
+    for (size_t t = b.first; t <= b.last; ++t)
+      if (idx[t] < b.below || idx[t] - b.below >= b.count) return false;
+  }
+  return true;
+}
+
+// The sorted values at the positions idx, from the gathered bands.
+std::vector<double> select_in_bands(LongColumn &c, const std::vector<size_t> &idx) {
+  std::vector<double> at(idx.size());
+  for (const Band &b : c.bands) {
+    std::vector<size_t> local;
+    for (size_t t = b.first; t <= b.last; ++t) local.push_back(idx[t] - b.below);
+    select_positions(b.values, 0, b.count, local.data(), local.size());
+    for (size_t t = b.first; t <= b.last; ++t) at[t] = b.values[idx[t] - b.below];
+  }
+  return at;
+}
+
+// The sorted column seen through the few positions that were selected.
+struct SelectedPositions {
+  const std::vector<size_t> &idx;
+  const std::vector<double> &at;
+  double operator[](size_t p) const {
+    return at[static_cast<size_t>(std::lower_bound(idx.begin(), idx.end(), p) - idx.begin())];
+  }
+};
+
+// Long columns: no copy of a whole column unless its bands fail. The bands
+// come from a sample, are counted in one pass and gathered in a second, so
+// their storage is exactly what they hold.
+void long_group(OrderJob &job, uint32_t i0, uint32_t count) {
+  const Analysis &a = job.a;
+  const size_t n = a.n;
+  std::vector<LongColumn> cols(count);
+  for (uint32_t g = 0; g < count; ++g)
+    cols[g].bands = make_bands(ColumnView{a, i0 + g}, n, job.idx);
+  scan_group(a, i0, cols, false);
+  size_t held = 0;
+  for (LongColumn &c : cols) {
+    c.banded = bands_hold_positions(c, job.idx, n);
+    if (c.banded)
+      for (const Band &b : c.bands) held += b.count + 1;
+  }
+  {
+    ScratchHold hold(job.ration, held * sizeof(double));
+    for (LongColumn &c : cols) {
+      if (!c.banded) continue;
+      size_t total = 0;
+      for (const Band &b : c.bands) total += b.count + 1;
+      c.values.resize(total);
+      size_t offset = 0;
+      for (Band &b : c.bands) {
+        b.values = c.values.data() + offset;
+        offset += b.count + 1;
+      }
+    }
+    scan_group(a, i0, cols, true);
+    for (uint32_t g = 0; g < count; ++g) {
+      if (!cols[g].banded) continue;
+      const std::vector<double> at = select_in_bands(cols[g], job.idx);
+      set_order_stats(job.a.stats[i0 + g], SelectedPositions{job.idx, at}, n);
+      std::vector<double>().swap(cols[g].values);
+    }
+  }
+  for (uint32_t g = 0; g < count; ++g) {
+    if (cols[g].banded) continue;
+    ScratchHold hold(job.ration, n * sizeof(double));
+    CArray<double> column = sort_buffer(n);
+    ColumnOrder order;
+    copy_columns(a, i0 + g, 1, column.get(), &order);
+    finish_copied_column(job, i0 + g, column.get(), order);
+  }
+}
+
+}  // namespace
+
+void compute_order_stats(Analysis &a, Workers &w) {
+  const uint32_t n = a.n, m = a.m;
+  if (n == 0 || m == 0) return;
+  OrderJob job{a, n >= 2 ? needed_positions(n) : std::vector<size_t>{0},
+               ScratchRation(scratch_limit(a))};
+  const uint32_t groups = (m + kColumnsPerPass - 1) / kColumnsPerPass;
+  w.run(groups, [&](uint32_t group, uint32_t) {
+    const uint32_t i0 = group * kColumnsPerPass;
+    const uint32_t count = std::min(kColumnsPerPass, m - i0);
+    if (n < kBandMinRows)
+      short_group(job, i0, count);
+    else
+      long_group(job, i0, count);
+  });
 }

@@ -104,6 +104,8 @@ int run_program(int argc, char **argv) {
   const CommandLine cl = parse_switches(argc, argv);
   const Switches &sw = cl.switches;
   if (cl.first_file >= argc) usage(argv[0], sw.more);
+  Workers workers(settle_thread_count(sw.threads));
+  run.workers = &workers;
   run.scores_count = sw.scores;
   if (sw.report) run.arguments = argument_text(argc, argv);
   Console con = startup;
@@ -160,7 +162,7 @@ Analysis load_data_file(const char *name, const Switches &sw, RunState &run,
   build_column_maps(a, sw, con);
   if (!con.quiet) say(con, "\nReads the file: %s\n", name);
   if (rules.plain() && !e.has_names) {
-    load_data(in.fp, a, con);
+    load_data(in.fp, a, con, run.workers != nullptr ? *run.workers : serial_workers());
   } else {
     load_records(in.fp, a, rules, e.has_names, con);
     if (e.has_names) set_names(a, e.names);
@@ -171,15 +173,15 @@ Analysis load_data_file(const char *name, const Switches &sw, RunState &run,
   return a;
 }
 
-Moments compute_statistics(Analysis &a, const Switches &sw, const Console &con) {
-  const Extremes extremes = find_extremes(a);
-  count_histogram(a, extremes, sw.debug != 0, con);
+Moments compute_statistics(Analysis &a, const Switches &sw, const Console &con, Workers &w) {
+  const Extremes extremes = find_extremes(a, w);
+  count_histogram(a, extremes, sw.debug != 0, con, w);
   if (a.m == 0) fatal("Too few variables\n");
   if (!con.quiet) say(con, "Found %u columns %u rows\n", a.m, a.n);
-  Moments moments = compute_moments(a, extremes);
+  Moments moments = compute_moments(a, extremes, w);
   if (sw.pearson) make_pearson_correlation(a);
   print_zero_variance_warning(moments, con);
-  compute_order_stats(a);
+  compute_order_stats(a, w);
   return moments;
 }
 
@@ -189,7 +191,8 @@ void compute_components(Analysis &a, const Moments &moments) {
 }
 
 void analyse_and_write(Analysis &a, const Switches &sw, RunState &run, const Console &con) {
-  const Moments moments = compute_statistics(a, sw, con);
+  Workers &w = run.workers != nullptr ? *run.workers : serial_workers();
+  const Moments moments = compute_statistics(a, sw, con, w);
   if (!con.quiet) print_stats_table(a, con);
   write_statistics_files(a, sw, con);
   if (sw.eigenvalues) eigen_analysis(a, moments, sw, run, con);

@@ -12,6 +12,7 @@
 #include "reader.h"
 #include "stats.h"
 #include "switches.h"
+#include "workers.h"
 #include "workarrays.h"
 
 // What lives for the whole run rather than one file.
@@ -20,6 +21,7 @@ struct RunState {
   MemoryTally memory;      // work-array bytes so far ("Memory need")
   uint32_t scores_count;   // scores per row in ".sco", lowered file by file
   std::string arguments;   // the command line as the report shows it
+  Workers *workers = nullptr;  // the run's pool (null: one thread)
 };
 
 // A fresh run state for the settings (fatal when the examination buffer
@@ -35,7 +37,8 @@ Analysis load_data_file(const char *name, const Switches &sw, RunState &run,
 // the zero-variance warning): extremes, histogram counts, moments, matrices,
 // median and quartiles. Ends the run with "Too few variables" when nothing
 // was loaded.
-Moments compute_statistics(Analysis &a, const Switches &sw, const Console &con);
+Moments compute_statistics(Analysis &a, const Switches &sw, const Console &con,
+                           Workers &w = serial_workers());
 
 // The principal components: the decomposition of the correlation matrix, the
 // loadings and the component order.

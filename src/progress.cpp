@@ -36,10 +36,14 @@ Progress progress_begin(FILE *in, const Console &con) {
 
 void progress_update(Progress &p, FILE *in, const Console &con) {
   if (!p.active || (++p.calls & 1023) != 0) return;
+  progress_show(p, std::ftell(in), con);
+}
+
+void progress_show(Progress &p, int64_t pos, const Console &con) {
+  if (!p.active) return;
   const int64_t t = now_ns();
   if (t - p.last_shown_ns < kIntervalNs) return;
   p.last_shown_ns = t;
-  const long pos = std::ftell(in);
   if (pos < 0 || p.file_size <= 0) return;
   int percent =
       static_cast<int>(static_cast<double>(pos) * 100.0 / static_cast<double>(p.file_size));

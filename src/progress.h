@@ -23,5 +23,10 @@ Progress progress_begin(FILE *in, const Console &con);
 // Cheap enough to call once per row.
 void progress_update(Progress &p, FILE *in, const Console &con);
 
+// Shows "\r NN%" for a read position the caller knows (as when the file is
+// read in parts and `pos` counts the bytes done), at most four times a
+// second; for calls now and then, not once per row.
+void progress_show(Progress &p, int64_t pos, const Console &con);
+
 // The rule of progress_begin, apart from the streams it looks at.
 bool progress_wanted(bool stderr_is_terminal, bool quiet, int64_t size);

@@ -9,6 +9,7 @@
 
 #include "kernels.h"
 #include "messages.h"
+#include "workers.h"
 
 // Every result is meant to be the same bits on every machine, which holds
 // only while each double operation rounds to double, not to a wider format.
@@ -21,9 +22,21 @@ namespace {
 constexpr double kZeroVarianceSubstitute = 0.0001;
 
 // Running sums of x and x^2 per variable, walking dd row by row; each
-// variable's sums still receive their terms in observation order.
-void sum_columns(const Analysis &a, std::vector<double> &sum, std::vector<double> &sumsq) {
-  kernels().column_sums(a.data.rows.get(), a.n, a.m, sum.data(), sumsq.data());
+// variable's sums still receive their terms in observation order, whichever
+// part of the columns a worker takes. Each part sums into arrays of its
+// own, so that no two threads write to one cache line row after row.
+void sum_columns(const Analysis &a, std::vector<double> &sum, std::vector<double> &sumsq,
+                 Workers &w) {
+  const std::vector<uint32_t> b = even_bounds(a.m, w.count());
+  w.run(static_cast<uint32_t>(b.size() - 1), [&](uint32_t part, uint32_t) {
+    const uint32_t first = b[part], last = b[part + 1];
+    std::vector<double> s(sum.begin() + first, sum.begin() + last);
+    std::vector<double> s2(sumsq.begin() + first, sumsq.begin() + last);
+    kernels().column_sums(a.data.rows.get(), a.n, first, last, s.data() - first,
+                          s2.data() - first);
+    std::copy(s.begin(), s.end(), sum.begin() + first);
+    std::copy(s2.begin(), s2.end(), sumsq.begin() + first);
+  });
 }
 
 // The one-pass numerator sumsq - sum*sum/n is trusted while it is at least
@@ -106,19 +119,43 @@ void set_moments(Analysis &a, const std::vector<double> &sumsq, const DeviationS
 }
 
 // One observation's deviations from the centres into the power sums (d2 =
-// d*d, d3 = d2*d, d4 = d3*d) and into the running means of the products,
-// c = c + (di*dj - c) / k, kept in the upper triangle of the covariance
-// matrix.
+// d*d, d3 = d2*d, d4 = d3*d) of the variables [first, last) and into the
+// running means of the products, c = c + (di*dj - c) / k, of the upper
+// triangle rows [first, last) of the covariance matrix. Those rows need the
+// deviations of every later variable too; each is the same one subtraction
+// whichever part computes it.
 // Walking all pairs of a row before the next row gives every pair its terms
 // in observation order, so the sums equal those of a pair-by-pair loop bit
 // for bit while the data are read once, in storage order; the inner loop
 // runs over contiguous j so it vectorises.
 void add_observation(Analysis &a, uint32_t k, const double *centre, double *d,
-                     DeviationSums &dev) {
+                     DeviationSums &dev, uint32_t first, uint32_t last) {
   const Kernels &kern = kernels();
-  kern.deviation_powers(a.data[k], centre, a.m, d, dev.s1.data(), dev.s2.data(), dev.s3.data(),
-                        dev.s4.data());
-  kern.product_means(a.covariance.rows.get(), d, a.m, static_cast<double>(k + 1));
+  const double *x = a.data[k];
+  kern.deviation_powers(x + first, centre + first, last - first, d + first, dev.s1.data(),
+                        dev.s2.data(), dev.s3.data(), dev.s4.data());
+  for (uint32_t j = last; j < a.m; ++j) d[j] = x[j] - centre[j];
+  kern.product_means(a.covariance.rows.get(), d, first, last, a.m, static_cast<double>(k + 1));
+}
+
+// The pass over deviations, its triangle rows split among the workers by
+// the pairs they hold. A part's power sums live in arrays of its own (index
+// 0 is its first variable) until the pass is over.
+void deviation_pass(Analysis &a, const std::vector<double> &centre, DeviationSums &dev,
+                    Workers &w) {
+  const uint32_t n = a.n, m = a.m;
+  const std::vector<uint32_t> b = triangle_bounds(m, w.count(), 8);
+  w.run(static_cast<uint32_t>(b.size() - 1), [&](uint32_t part, uint32_t) {
+    const uint32_t first = b[part], last = b[part + 1];
+    DeviationSums mine(last - first);
+    std::vector<double> d(m);
+    for (uint32_t k = 0; k < n; ++k)
+      add_observation(a, k, centre.data(), d.data(), mine, first, last);
+    std::copy(mine.s1.begin(), mine.s1.end(), dev.s1.begin() + first);
+    std::copy(mine.s2.begin(), mine.s2.end(), dev.s2.begin() + first);
+    std::copy(mine.s3.begin(), mine.s3.end(), dev.s3.begin() + first);
+    std::copy(mine.s4.begin(), mine.s4.end(), dev.s4.begin() + first);
+  });
 }
 
 // Mirrors the covariances into the lower triangle and forms the correlations
@@ -139,11 +176,18 @@ void finish_matrices(Analysis &a) {
 
 }  // namespace
 
-Extremes find_extremes(Analysis &a) {
+Extremes find_extremes(Analysis &a, Workers &w) {
   const uint32_t n = a.n, m = a.m;
   Extremes e{std::vector<double>(m, DBL_MAX), std::vector<double>(m, -DBL_MAX)};
   if (n == 0) fatal("Too few variables\n");
-  kernels().extremes(a.data.rows.get(), n, m, e.min.data(), e.max.data());
+  const std::vector<uint32_t> b = even_bounds(m, w.count());
+  w.run(static_cast<uint32_t>(b.size() - 1), [&](uint32_t part, uint32_t) {
+    const uint32_t first = b[part], last = b[part + 1];
+    std::vector<double> lo(last - first, DBL_MAX), hi(last - first, -DBL_MAX);
+    kernels().extremes(a.data.rows.get(), n, first, last, lo.data() - first, hi.data() - first);
+    std::copy(lo.begin(), lo.end(), e.min.begin() + first);
+    std::copy(hi.begin(), hi.end(), e.max.begin() + first);
+  });
   for (uint32_t i = 0; i < m; ++i) {
     a.stats[i].min = e.min[i];
     a.stats[i].max = e.max[i];
@@ -151,18 +195,17 @@ Extremes find_extremes(Analysis &a) {
   return e;
 }
 
-Moments compute_moments(Analysis &a, const Extremes &extremes) {
-  const uint32_t n = a.n, m = a.m;
+Moments compute_moments(Analysis &a, const Extremes &extremes, Workers &w) {
+  const uint32_t m = a.m;
   Moments moments;
   std::vector<double> sum(m, 0.0), sumsq(m, 0.0), centre(m);
-  sum_columns(a, sum, sumsq);
+  sum_columns(a, sum, sumsq, w);
   set_means(a, extremes, sum, sumsq, centre);
 
   for (uint32_t i = 0; i < m; ++i)
     for (uint32_t j = i; j < m; ++j) a.covariance[i][j] = 0.0;
   DeviationSums dev(m);
-  std::vector<double> d(m);
-  for (uint32_t k = 0; k < n; ++k) add_observation(a, k, centre.data(), d.data(), dev);
+  deviation_pass(a, centre, dev, w);
 
   set_moments(a, sumsq, dev, moments);
   finish_matrices(a);

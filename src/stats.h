@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "analysis.h"
+#include "workers.h"
 
 // Each variable's smallest and largest value, in data-column order.
 struct Extremes {
@@ -15,8 +16,8 @@ struct Extremes {
 
 // Scans the data for the extremes of the m variables and stores them in the
 // statistics records too. Ends the run with "Too few variables\n" when no
-// observation was loaded.
-Extremes find_extremes(Analysis &a);
+// observation was loaded. The workers take parts of the variables.
+Extremes find_extremes(Analysis &a, Workers &w = serial_workers());
 
 // What the moments phase leaves besides the record's numbers: the variables
 // (0-based data columns) whose variance the zero-variance rule replaced.
@@ -28,8 +29,10 @@ struct Moments {
 
 // Fills mean, variance, standard deviation, skewness and curtosis of every
 // record, the covariance matrix (divisor n) and the correlation matrix with
-// its unit diagonal. REQUIRES: m >= 1.
-Moments compute_moments(Analysis &a, const Extremes &extremes);
+// its unit diagonal. The workers take parts of the variables (rows of the
+// triangle); every sum gets its terms in observation order regardless, so
+// the results are the same bits for every pool. REQUIRES: m >= 1.
+Moments compute_moments(Analysis &a, const Extremes &extremes, Workers &w = serial_workers());
 
 // Turns the correlation matrix into Pearson's r: the covariance over the two
 // standard deviations with the same divisor n, clamped to [-1, 1]. A
