@@ -65,3 +65,10 @@ void append_grouped(std::string &out, uint64_t v) {
     out += digits[i];
   }
 }
+
+void append_titled(std::string &out, double v) {
+  out += " title=\"";
+  append_exact(out, v);
+  out += "\">";
+  append_shown(out, v);
+}

@@ -16,5 +16,9 @@ void append_coord(std::string &out, double v);
 
 void append_count(std::string &out, uint64_t v);
 
+// ` title="EXACT">SHOWN`: the rest of an opening tag whose text is `v`
+// rounded, with the exact value as its tooltip.
+void append_titled(std::string &out, double v);
+
 // A count grouped by thousands with commas (12,345), for captions.
 void append_grouped(std::string &out, uint64_t v);

@@ -212,10 +212,8 @@ void alerts_section(const Page &p, const Alerts &alerts) {
 void stat_cell(std::string &out, const char *name, double v) {
   out += "<th>";
   out += name;
-  out += "</th><td title=\"";
-  append_exact(out, v);
-  out += "\">";
-  append_shown(out, v);
+  out += "</th><td";
+  append_titled(out, v);
   out += "</td>";
 }
 
@@ -364,10 +362,8 @@ void pair_table(const Page &p, const Alerts &alerts) {
     var_link(p.out, p.in, a.first);
     p.out += "</td><td>";
     var_link(p.out, p.in, a.second);
-    p.out += "</td><td title=\"";
-    append_exact(p.out, a.value);
-    p.out += "\">";
-    append_shown(p.out, a.value);
+    p.out += "</td><td";
+    append_titled(p.out, a.value);
     p.out += "</td></tr>";
   }
   p.out += "</table>";

@@ -31,6 +31,13 @@ bool usable_interval(double lo, double hi) {
 // name stays in the label's tooltip.
 constexpr size_t kAxisLabelChars = 16;
 
+// "X Y": a point, or the two numbers of a size.
+void append_xy(std::string &out, double x, double y) {
+  append_coord(out, x);
+  out += ' ';
+  append_coord(out, y);
+}
+
 void attr(std::string &out, const char *name, double v) {
   out += ' ';
   out += name;
@@ -45,9 +52,7 @@ void open_svg(std::string &out, const char *cls, double w, double h, const char 
   out += "<svg class=\"";
   out += cls;
   out += "\" viewBox=\"0 0 ";
-  append_coord(out, w);
-  out += ' ';
-  append_coord(out, h);
+  append_xy(out, w, h);
   if (label != nullptr) {
     out += "\" role=\"img\" aria-label=\"";
     out += label;
@@ -67,16 +72,12 @@ void text_at(std::string &out, double x, double y, double v) {
 // Tick labels and tick marks along a horizontal axis at y = `base`.
 void x_axis(std::string &out, const Scale &s, const std::vector<double> &ticks, double base) {
   out += "<path class=\"axis\" d=\"M";
-  append_coord(out, s.r0);
-  out += ' ';
-  append_coord(out, base);
+  append_xy(out, s.r0, base);
   out += 'H';
   append_coord(out, s.r1);
   for (double t : ticks) {
     out += 'M';
-    append_coord(out, s.at(t));
-    out += ' ';
-    append_coord(out, base);
+    append_xy(out, s.at(t), base);
     out += "v4";
   }
   out += "\"/>";
@@ -93,9 +94,7 @@ void y_axis(std::string &out, const Scale &s, const std::vector<double> &ticks, 
   out += "<path class=\"grid\" d=\"";
   for (double t : ticks) {
     out += 'M';
-    append_coord(out, std::min(at, x_end));
-    out += ' ';
-    append_coord(out, s.at(t));
+    append_xy(out, std::min(at, x_end), s.at(t));
     out += 'H';
     append_coord(out, std::max(at, x_end));
   }
@@ -127,9 +126,7 @@ void mark_path(std::string &out, const char *cls, std::initializer_list<double> 
   out += "\" d=\"";
   for (double x : xs) {
     out += 'M';
-    append_coord(out, x);
-    out += ' ';
-    append_coord(out, y0);
+    append_xy(out, x, y0);
     out += 'V';
     append_coord(out, y1);
   }
@@ -163,9 +160,7 @@ void histogram_bars(std::string &out, std::span<const int64_t> counts,
   // The compact group's bars take their common width from the style sheet
   // (".cb rect"), which saves a tenth of a large page.
   out += full ? "<g transform=\"translate(" : "<g class=\"cb\" transform=\"translate(";
-  append_coord(out, x0);
-  out += ' ';
-  append_coord(out, kHistY1);
+  append_xy(out, x0, kHistY1);
   out += ") scale(";
   append_exact(out, std::round((kHistX1 - x0) / bins * 1000) / 1000);
   out += " -";
@@ -199,31 +194,29 @@ void histogram_marks(std::string &out, const HistogramMarks &marks, const Scale 
     const double x = std::clamp(xs.at(v), xs.r0, xs.r1);
     return full ? x : std::round(x);
   };
-  mark_path(out, "q", {x_of(marks.lower_quartile), x_of(marks.upper_quartile)}, kHistY0,
-            kHistY1);
-  if (full) {
+  // One path per mark: the two quartiles, the median, the mean, each with
+  // its exact values as the tooltip on full-size charts.
+  struct Mark {
+    const char *cls;
+    std::initializer_list<double> xs;
+    const char *names[2];
+    double values[2];
+  };
+  const Mark list[] = {
+      {"q", {x_of(marks.lower_quartile), x_of(marks.upper_quartile)},
+       {"lower quartile", ", upper quartile"}, {marks.lower_quartile, marks.upper_quartile}},
+      {"md", {x_of(marks.median)}, {"median", nullptr}, {marks.median, 0}},
+      {"mn", {x_of(marks.mean)}, {"mean", nullptr}, {marks.mean, 0}},
+  };
+  for (const Mark &mk : list) {
+    mark_path(out, mk.cls, mk.xs, kHistY0, kHistY1);
+    if (!full) {
+      out += "/>";
+      continue;
+    }
     out += "><title>";
-    mark_title(out, "lower quartile", marks.lower_quartile);
-    mark_title(out, ", upper quartile", marks.upper_quartile);
+    for (int t = 0; t < 2 && mk.names[t] != nullptr; ++t) mark_title(out, mk.names[t], mk.values[t]);
     out += "</title></path>";
-  } else {
-    out += "/>";
-  }
-  mark_path(out, "md", {x_of(marks.median)}, kHistY0, kHistY1);
-  if (full) {
-    out += "><title>";
-    mark_title(out, "median", marks.median);
-    out += "</title></path>";
-  } else {
-    out += "/>";
-  }
-  mark_path(out, "mn", {x_of(marks.mean)}, kHistY0, kHistY1);
-  if (full) {
-    out += "><title>";
-    mark_title(out, "mean", marks.mean);
-    out += "</title></path>";
-  } else {
-    out += "/>";
   }
 }
 
@@ -343,9 +336,7 @@ void heat_labels(std::string &out, const HeatmapInput &in, const HeatGeometry &g
   out += "\">";
   for (size_t j = 0; j < in.cols; ++j) {
     out += "<text transform=\"translate(";
-    append_coord(out, g.left + (static_cast<double>(j) + 0.5) * g.cw);
-    out += ' ';
-    append_coord(out, g.top - 4);
+    append_xy(out, g.left + (static_cast<double>(j) + 0.5) * g.cw, g.top - 4);
     out += ") rotate(-90)\">";
     heat_label(out, in.col_labels[j]);
     out += "</text>";
@@ -355,9 +346,7 @@ void heat_labels(std::string &out, const HeatmapInput &in, const HeatGeometry &g
 
 void heat_cells(std::string &out, const HeatmapInput &in, const HeatGeometry &g) {
   out += "<g class=\"cells\" transform=\"translate(";
-  append_coord(out, g.left);
-  out += ' ';
-  append_coord(out, g.top);
+  append_xy(out, g.left, g.top);
   out += ") scale(";
   append_exact(out, g.cw);
   out += ' ';
@@ -527,9 +516,7 @@ void scree_svg(std::string &out, std::span<const double> eigenvalues,
   scree_bars(out, eigenvalues, explained_percent, ys);
   scree_line(out, eigenvalues.size(), explained_percent);
   out += "<path class=\"axis\" d=\"M";
-  append_coord(out, kScreeX0);
-  out += ' ';
-  append_coord(out, kScreeY1);
+  append_xy(out, kScreeX0, kScreeY1);
   out += 'H';
   append_coord(out, kScreeX1);
   out += "\"/>";
