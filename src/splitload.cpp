@@ -35,7 +35,7 @@ struct PartReader {
 bool next_line(PartReader &r, char **text, size_t *len, bool *has_end) {
   for (;;) {
     char *from = r.buf.data() + r.lo;
-    char *nl = static_cast<char *>(std::memchr(from, '\n', r.hi - r.lo));
+    char *nl = r.hi > r.lo ? static_cast<char *>(std::memchr(from, '\n', r.hi - r.lo)) : nullptr;
     if (nl != nullptr || (r.pos >= r.end && r.hi > r.lo)) {
       *len = nl != nullptr ? static_cast<size_t>(nl - from) + 1 : r.hi - r.lo;
       *has_end = nl != nullptr;
