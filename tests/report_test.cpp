@@ -2,7 +2,6 @@
 // sections and chart elements of a page, and the size of a very large page.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -108,14 +107,11 @@ ReportInput synthetic(size_t m, uint32_t bins, size_t points) {
 
 }  // namespace
 
-TEST(ReportSize, ThousandVariablesStayUnderTwoMegabytesAndBuildQuickly) {
+// The time it takes is measured by bench/report_phase, not here.
+TEST(ReportSize, ThousandVariablesStayUnderTwoMegabytes) {
   const ReportInput in = synthetic(1000, 30, 5000);
-  const auto start = std::chrono::steady_clock::now();
   const std::string page = report_page(in);
-  const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   EXPECT_LT(page.size(), 2'000'000u);
-  EXPECT_LT(seconds, 0.5);
   EXPECT_EQ(occurrences(page, "class=\"bar\""), 30'000u);
   EXPECT_EQ(occurrences(page, "class=\"pt\""), 5'000u);
   if (const char *dump = std::getenv("VANTOR_REPORT_DUMP")) std::ofstream(dump) << page;
