@@ -3,8 +3,10 @@
 # file) of the tall (1,000,000 x 20), wide (5,000 x 300) and square
 # (2,000 x 1,000) tables with --threads=N for N = 1, 2 and powers of two up
 # to the processors this process may use; best of RUNS wall times, the peak
-# resident set, the ratio to one thread, and a check that every N wrote the
-# same bytes.
+# resident set, the ratio to one thread, the processor time of the best
+# run over its wall time (near N when the run had its N processors; far
+# below it, another load on the machine has made the ratio meaningless),
+# and a check that every N wrote the same bytes.
 #
 # Usage: bench/threads.sh [SHAPE...]   (tall wide square; default all)
 # Environment: RUNS (default 3), THREADS (override the list, e.g. "1 2 4").
@@ -34,7 +36,7 @@ shapes=("$@")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$data"
-printf '%-7s %8s %10s %11s %8s\n' shape threads seconds "peak MiB" ratio
+printf '%-7s %8s %10s %11s %8s %6s\n' shape threads seconds "peak MiB" ratio busy
 for shape in "${shapes[@]}"; do
   rows=${shape_rows[$shape]} cols=${shape_cols[$shape]}
   file=$data/table_${rows}x${cols}.txt
@@ -43,19 +45,23 @@ for shape in "${shapes[@]}"; do
   cat "$file" >/dev/null
   one=
   for n in "${counts[@]}"; do
-    best= peak=0
+    best= peak=0 busy=
     for ((i = 0; i < runs; i++)); do
       rm -f "$work"/t.mvd "$work"/t.inp
-      (cd "$work" && /usr/bin/time -f '%e %M' -o time.txt "$build/vantor" --quiet --no-log \
+      (cd "$work" && /usr/bin/time -f '%e %M %U %S' -o time.txt "$build/vantor" --quiet --no-log \
         --threads="$n" t.txt >/dev/null 2>&1)
-      read -r s kb <"$work/time.txt"
-      if [ -z "$best" ] || awk -v a="$s" -v b="$best" 'BEGIN { exit !(a < b) }'; then best=$s; fi
+      read -r s kb user sys <"$work/time.txt"
+      if [ -z "$best" ] || awk -v a="$s" -v b="$best" 'BEGIN { exit !(a < b) }'; then
+        best=$s
+        busy=$(awk -v u="$user" -v k="$sys" -v w="$s" 'BEGIN { printf "%.2f", (w > 0 ? (u + k) / w : 0) }')
+      fi
       [ "$kb" -gt "$peak" ] && peak=$kb
     done
     sum=$(cat "$work"/t.mvd "$work"/t.inp 2>/dev/null | md5sum)
     [ -n "$one" ] || { one=$best; first_sum=$sum; }
     same=""; [ "$sum" = "$first_sum" ] || same="  OUTPUT DIFFERS"
-    printf '%-7s %8s %10.2f %11.1f %8.2f%s\n' "$shape" "$n" "$best" \
-      "$(awk -v k="$peak" 'BEGIN { print k / 1024 }')" "$(awk -v a="$best" -v b="$one" 'BEGIN { print a / b }')" "$same"
+    printf '%-7s %8s %10.2f %11.1f %8.2f %6s%s\n' "$shape" "$n" "$best" \
+      "$(awk -v k="$peak" 'BEGIN { print k / 1024 }')" "$(awk -v a="$best" -v b="$one" 'BEGIN { print a / b }')" \
+      "$busy" "$same"
   done
 done

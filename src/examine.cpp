@@ -8,6 +8,7 @@
 #include "messages.h"
 #include "reader.h"
 #include "records.h"
+#include "splitload.h"
 
 uint32_t count_columns(const char *s) {
   // Saturating: a count this large cannot be allocated for anyway, and the
@@ -35,18 +36,42 @@ uint32_t examine_first_line(FILE *in, GrowableLine &line, const Console &con) {
   return c;
 }
 
-uint32_t count_data_lines(FILE *in, const GrowableLine &line) {
-  // Rows are numbered with a signed 32-bit count; a file with more data
-  // lines than that cannot be loaded.
-  constexpr uint64_t kMaxRows = INT32_MAX;
-  LineReader r;
-  reader_open(r, in);
+namespace {
+
+// Rows are numbered with a signed 32-bit count; a file with more data lines
+// than that cannot be loaded.
+constexpr uint64_t kMaxRows = INT32_MAX;
+
+// Data lines (pieces of over-long lines each counted) from where `r` stands
+// to its end, stopping once the count is beyond `most`. The loop keeps no
+// state from one line to the next: a line's pieces and its comment checks
+// depend only on the bytes from its start, so a range starting at a line
+// start counts exactly what one pass counts over those lines.
+uint64_t count_pieces(LineReader &r, int64_t capacity, uint64_t most) {
   uint64_t count = 0;
-  // No rereading here: a line longer than the buffer comes in pieces and
-  // every piece is counted.
-  while (read_data_line(r, nullptr, line.capacity, kCommentChars) >= 0) {
-    if (++count > kMaxRows) fatal("Too many data series: >%d\a\n", static_cast<int>(kMaxRows));
+  while (count <= most && read_data_line(r, nullptr, capacity, kCommentChars) >= 0) ++count;
+  return count;
+}
+
+}  // namespace
+
+uint32_t count_data_lines(FILE *in, const GrowableLine &line, Workers &w, uint64_t min_part) {
+  uint64_t count = 0;
+  const std::vector<FilePart> parts = split_at_lines(in, w, min_part);
+  if (parts.empty()) {
+    LineReader r;
+    reader_open(r, in);
+    count = count_pieces(r, line.capacity, kMaxRows);
+  } else {
+    std::vector<uint64_t> counts(parts.size());
+    w.run(static_cast<uint32_t>(parts.size()), [&](uint32_t k, uint32_t) {
+      LineReader r;
+      reader_open_range(r, fileno(in), parts[k].begin, parts[k].end);
+      counts[k] = count_pieces(r, line.capacity, kMaxRows);
+    });
+    for (const uint64_t c : counts) count += c;
   }
+  if (count > kMaxRows) fatal("Too many data series: >%d\a\n", static_cast<int>(kMaxRows));
   return static_cast<uint32_t>(count);
 }
 

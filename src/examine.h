@@ -11,6 +11,8 @@
 #include "console.h"
 #include "reader.h"
 #include "rows.h"
+#include "splitload.h"
+#include "workers.h"
 
 // Count of numbers (as strtod reads them) at the start of `s`, saturating.
 uint32_t count_columns(const char *s);
@@ -40,5 +42,9 @@ Examination examine_data(FILE *in, GrowableLine &line, const RowRules &rules, co
 
 // The row capacity: the number of data lines, read with pieces of the
 // capacity of `line` (pieces of over-long lines counted separately, so the
-// capacity is never smaller than the rows loaded).
-uint32_t count_data_lines(FILE *in, const GrowableLine &line);
+// capacity is never smaller than the rows loaded). Ends the run with "Too
+// many data series: >%d\a\n" beyond INT32_MAX. A regular file at its start
+// that split_at_lines splits is counted by the workers in parts, with the
+// same count; the stream is then left unread.
+uint32_t count_data_lines(FILE *in, const GrowableLine &line, Workers &w = serial_workers(),
+                          uint64_t min_part = kMinPartBytes);

@@ -423,10 +423,10 @@ void compute_order_stats(Analysis &a, Workers &w) {
   if (n == 0 || m == 0) return;
   OrderJob job{a, n >= 2 ? needed_positions(n) : std::vector<size_t>{0},
                ScratchRation(scratch_limit(a))};
-  const uint32_t groups = (m + kColumnsPerPass - 1) / kColumnsPerPass;
-  w.run(groups, [&](uint32_t group, uint32_t) {
-    const uint32_t i0 = group * kColumnsPerPass;
-    const uint32_t count = std::min(kColumnsPerPass, m - i0);
+  const std::vector<uint32_t> b = group_bounds(m, kColumnsPerPass, w.count());
+  w.run(static_cast<uint32_t>(b.size() - 1), [&](uint32_t group, uint32_t) {
+    const uint32_t i0 = b[group];
+    const uint32_t count = b[group + 1] - i0;
     if (n < kBandMinRows)
       short_group(job, i0, count);
     else

@@ -151,7 +151,8 @@ Analysis load_data_file(const char *name, const Switches &sw, RunState &run,
   const Examination e = examine_data(in.fp, run.line, rules, con);
   in.close();
   in.fp = open_data_pass(source);
-  const uint32_t R = count_data_lines(in.fp, run.line);
+  const uint32_t R = count_data_lines(
+      in.fp, run.line, run.workers != nullptr ? *run.workers : serial_workers());
   in.close();
   in.fp = open_data_pass(source);
 

@@ -3,6 +3,9 @@
 // does not fit.
 #include "reader.h"
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -15,12 +18,25 @@ namespace {
 
 constexpr int64_t kLineStartSize = 40960;
 
+// The next bytes of a range reader. A stream takes a read error for the
+// end of the file; a range cannot, as the ranges after it are read on
+// regardless and the error would then count differently from one pass.
+size_t read_range(LineReader &r) {
+  const uint64_t want = std::min<uint64_t>(r.window_size, r.stop - r.next);
+  if (want == 0) return 0;
+  const ssize_t got = pread(r.fd, r.window.get(), static_cast<size_t>(want),
+                            static_cast<off_t>(r.next));
+  if (got < 0) fatal("Can't read file\n");
+  r.next += static_cast<uint64_t>(got);
+  return static_cast<size_t>(got);
+}
+
 // Makes sure unread bytes are in the window; false at the end of the file or
 // on a read error, which sets the end-of-file indicator as fgetc would.
 bool fill(LineReader &r) {
   if (r.pos < r.end) return true;
   r.pos = 0;
-  r.end = std::fread(r.window.get(), 1, r.window_size, r.in);
+  r.end = r.in != nullptr ? std::fread(r.window.get(), 1, r.window_size, r.in) : read_range(r);
   if (r.end == 0) r.eof = true;
   return r.end > 0;
 }
@@ -49,6 +65,13 @@ void reader_open(LineReader &r, FILE *in, size_t window_size) {
   r.pos = r.end = 0;
   r.newlines = r.line_start = 0;
   r.eof = false;
+}
+
+void reader_open_range(LineReader &r, int fd, uint64_t begin, uint64_t end, size_t window_size) {
+  reader_open(r, nullptr, window_size);
+  r.fd = fd;
+  r.next = begin;
+  r.stop = end;
 }
 
 int64_t read_line_piece(LineReader &r, char *dst, int64_t cap) {

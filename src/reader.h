@@ -19,6 +19,10 @@ extern const char kCommentChars[];
 // indicator that fgetc/fgets calls on the stream itself would have left.
 struct LineReader {
   FILE *in = nullptr;
+  // Without a stream: the byte range [next, stop) of the file `fd`, read
+  // with pread so that several readers can share one open file.
+  int fd = -1;
+  uint64_t next = 0, stop = 0;
   CArray<char> window;
   size_t window_size = 0;
   size_t pos = 0;    // next unread byte of the window
@@ -32,6 +36,12 @@ struct LineReader {
 // `window_size` bytes (at least 1). Ends the run with "Not enough memory"
 // when the window cannot be made.
 void reader_open(LineReader &r, FILE *in, size_t window_size = size_t{1} << 20);
+
+// Starts reading bytes [begin, end) of the file `fd` with a window as
+// reader_open makes it; the end of the range is the end of the file to
+// the reader. A read error ends the run with "Can't read file\n".
+void reader_open_range(LineReader &r, int fd, uint64_t begin, uint64_t end,
+                       size_t window_size = size_t{1} << 20);
 
 // Makes sure unread bytes are in the window; false at the end of the file.
 bool fill_window(LineReader &r);

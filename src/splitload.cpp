@@ -186,22 +186,6 @@ void convert_part(int fd, PartRecord &p, Analysis &a, int64_t first_capacity,
   }
 }
 
-// Byte ranges of the parts, each starting at a line start.
-std::vector<PartRecord> make_parts(int fd, uint64_t size, uint32_t count) {
-  std::vector<PartRecord> parts;
-  uint64_t begin = 0;
-  for (uint32_t k = 1; k <= count && begin < size; ++k) {
-    const uint64_t end = k == count ? size : line_start_after(fd, size / count * k, size);
-    if (end <= begin) continue;
-    PartRecord p;
-    p.begin = begin;
-    p.end = end;
-    parts.push_back(p);
-    begin = end;
-  }
-  return parts;
-}
-
 // What the replay of the rereadings works on: the buffer grows as it would
 // have grown in the one-thread pass, failures and all.
 struct Replay {
@@ -225,21 +209,39 @@ void replay_long_line(Replay &rp, const LongLine &l) {
 
 }  // namespace
 
-bool load_data_split(FILE *in, Analysis &a, GrowableLine &buff, const Console &con, Workers &w,
-                     uint64_t min_part) {
+std::vector<FilePart> split_at_lines(FILE *in, const Workers &w, uint64_t min_part) {
   const int fd = fileno(in);
   struct stat st;
-  if (w.count() < 2 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  const long start = std::ftell(in);
-  if (start != 0) return false;
+  if (w.count() < 2 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return {};
+  if (std::ftell(in) != 0) return {};
   const uint64_t size = static_cast<uint64_t>(st.st_size);
   if (min_part == 0) min_part = 1;
   const uint64_t most = size / min_part;
-  if (most < 2) return false;
+  if (most < 2) return {};
   // A few parts per worker even out lines of unequal cost.
   const uint32_t count =
       static_cast<uint32_t>(std::min<uint64_t>(most, uint64_t{4} * w.count()));
-  std::vector<PartRecord> parts = make_parts(fd, size, count);
+  std::vector<FilePart> parts;
+  uint64_t begin = 0;
+  for (uint32_t k = 1; k <= count && begin < size; ++k) {
+    const uint64_t end = k == count ? size : line_start_after(fd, size / count * k, size);
+    if (end <= begin) continue;
+    parts.push_back(FilePart{begin, end});
+    begin = end;
+  }
+  return parts;
+}
+
+bool load_data_split(FILE *in, Analysis &a, GrowableLine &buff, const Console &con, Workers &w,
+                     uint64_t min_part) {
+  const std::vector<FilePart> ranges = split_at_lines(in, w, min_part);
+  if (ranges.empty()) return false;
+  const int fd = fileno(in);
+  std::vector<PartRecord> parts(ranges.size());
+  for (size_t k = 0; k < ranges.size(); ++k) {
+    parts[k].begin = ranges[k].begin;
+    parts[k].end = ranges[k].end;
+  }
   w.run(static_cast<uint32_t>(parts.size()),
         [&](uint32_t k, uint32_t) { count_part(fd, parts[k]); });
   uint64_t rows = 0;

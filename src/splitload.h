@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 #include "analysis.h"
 #include "console.h"
@@ -13,6 +14,18 @@
 
 // Parts smaller than this are not worth a thread of their own.
 constexpr uint64_t kMinPartBytes = uint64_t{1} << 16;
+
+// A byte range of a file that starts at a line start.
+struct FilePart {
+  uint64_t begin = 0, end = 0;
+};
+
+// The parts a pass over `in` splits into among the workers: empty when
+// splitting does not pay or cannot be done (one worker, not a regular file,
+// not at its start, fewer than two parts of `min_part` bytes). Each part
+// but the first starts right after a line end; together they cover the
+// file. Reads with pread and leaves the stream as it was.
+std::vector<FilePart> split_at_lines(FILE *in, const Workers &w, uint64_t min_part);
 
 // Loads `in` (a regular file, positioned at its start) as load_data does,
 // with the line buffer `buff` as load_data made it, split into parts of at

@@ -118,43 +118,72 @@ void set_moments(Analysis &a, const std::vector<double> &sumsq, const DeviationS
   }
 }
 
+// What one part of the pass over deviations writes after every
+// observation: its power sums (index 0 is its first variable), the
+// deviations and its rows [first, last) of the covariance triangle. They
+// live in one block of the part's own with a cache line to spare on either
+// side: rows of one matrix shared by two workers would pass a cache line
+// back and forth between them at every observation.
+struct PartSums {
+  static constexpr size_t kLine = 8;  // doubles in a cache line
+  uint32_t first = 0, last = 0, m = 0;
+  std::vector<double> block;
+  std::vector<double *> cov;  // cov[i], first <= i < last: row i, m wide
+  double *power(uint32_t p) { return block.data() + kLine + size_t{p} * (last - first); }
+  double *deviations() { return power(4); }
+};
+
+PartSums make_part_sums(uint32_t first, uint32_t last, uint32_t m) {
+  const size_t count = last - first;
+  PartSums p{first, last, m, std::vector<double>(2 * PartSums::kLine + count * (4 + size_t{m}) + m),
+             std::vector<double *>(m, nullptr)};
+  double *rows = p.deviations() + m;
+  for (uint32_t i = first; i < last; ++i) p.cov[i] = rows + size_t{i - first} * m;
+  return p;
+}
+
 // One observation's deviations from the centres into the power sums (d2 =
-// d*d, d3 = d2*d, d4 = d3*d) of the variables [first, last) and into the
-// running means of the products, c = c + (di*dj - c) / k, of the upper
-// triangle rows [first, last) of the covariance matrix. Those rows need the
-// deviations of every later variable too; each is the same one subtraction
-// whichever part computes it.
+// d*d, d3 = d2*d, d4 = d3*d) of the part's variables and into the running
+// means of the products, c = c + (di*dj - c) / k, of its triangle rows.
+// Those rows need the deviations of every later variable too; each is the
+// same one subtraction whichever part computes it.
 // Walking all pairs of a row before the next row gives every pair its terms
 // in observation order, so the sums equal those of a pair-by-pair loop bit
 // for bit while the data are read once, in storage order; the inner loop
 // runs over contiguous j so it vectorises.
-void add_observation(Analysis &a, uint32_t k, const double *centre, double *d,
-                     DeviationSums &dev, uint32_t first, uint32_t last) {
+void add_observation(const Analysis &a, uint32_t k, const double *centre, PartSums &p) {
   const Kernels &kern = kernels();
   const double *x = a.data[k];
-  kern.deviation_powers(x + first, centre + first, last - first, d + first, dev.s1.data(),
-                        dev.s2.data(), dev.s3.data(), dev.s4.data());
+  const uint32_t first = p.first, last = p.last;
+  double *d = p.deviations();
+  kern.deviation_powers(x + first, centre + first, last - first, d + first, p.power(0),
+                        p.power(1), p.power(2), p.power(3));
   for (uint32_t j = last; j < a.m; ++j) d[j] = x[j] - centre[j];
-  kern.product_means(a.covariance.rows.get(), d, first, last, a.m, static_cast<double>(k + 1));
+  kern.product_means(p.cov.data(), d, first, last, a.m, static_cast<double>(k + 1));
+}
+
+// The part's sums into the whole pass's arrays and matrix.
+void keep_part(const PartSums &p, DeviationSums &dev, Analysis &a) {
+  const uint32_t count = p.last - p.first;
+  std::vector<double> *to[] = {&dev.s1, &dev.s2, &dev.s3, &dev.s4};
+  for (uint32_t q = 0; q < 4; ++q) {
+    const double *from = p.block.data() + PartSums::kLine + size_t{q} * count;
+    std::copy(from, from + count, to[q]->begin() + p.first);
+  }
+  for (uint32_t i = p.first; i < p.last; ++i)
+    std::copy(p.cov[i] + i, p.cov[i] + p.m, a.covariance[i] + i);
 }
 
 // The pass over deviations, its triangle rows split among the workers by
-// the pairs they hold. A part's power sums live in arrays of its own (index
-// 0 is its first variable) until the pass is over.
+// the pairs they hold.
 void deviation_pass(Analysis &a, const std::vector<double> &centre, DeviationSums &dev,
                     Workers &w) {
   const uint32_t n = a.n, m = a.m;
   const std::vector<uint32_t> b = triangle_bounds(m, w.count(), 8);
   w.run(static_cast<uint32_t>(b.size() - 1), [&](uint32_t part, uint32_t) {
-    const uint32_t first = b[part], last = b[part + 1];
-    DeviationSums mine(last - first);
-    std::vector<double> d(m);
-    for (uint32_t k = 0; k < n; ++k)
-      add_observation(a, k, centre.data(), d.data(), mine, first, last);
-    std::copy(mine.s1.begin(), mine.s1.end(), dev.s1.begin() + first);
-    std::copy(mine.s2.begin(), mine.s2.end(), dev.s2.begin() + first);
-    std::copy(mine.s3.begin(), mine.s3.end(), dev.s3.begin() + first);
-    std::copy(mine.s4.begin(), mine.s4.end(), dev.s4.begin() + first);
+    PartSums mine = make_part_sums(b[part], b[part + 1], m);
+    for (uint32_t k = 0; k < n; ++k) add_observation(a, k, centre.data(), mine);
+    keep_part(mine, dev, a);
   });
 }
 
@@ -202,8 +231,6 @@ Moments compute_moments(Analysis &a, const Extremes &extremes, Workers &w) {
   sum_columns(a, sum, sumsq, w);
   set_means(a, extremes, sum, sumsq, centre);
 
-  for (uint32_t i = 0; i < m; ++i)
-    for (uint32_t j = i; j < m; ++j) a.covariance[i][j] = 0.0;
   DeviationSums dev(m);
   deviation_pass(a, centre, dev, w);
 

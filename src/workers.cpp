@@ -133,6 +133,19 @@ std::vector<uint32_t> even_bounds(uint32_t count, uint32_t parts) {
   return b;
 }
 
+std::vector<uint32_t> group_bounds(uint32_t count, uint32_t most, uint32_t workers) {
+  if (workers == 0) workers = 1;
+  uint64_t groups = (uint64_t{count} + most - 1) / most;
+  groups = (groups + workers - 1) / workers * workers;
+  if (groups > count) groups = count;
+  std::vector<uint32_t> b(1, 0);
+  if (groups == 0) return b;
+  const uint64_t size = count / groups, larger = count % groups;
+  for (uint64_t g = 0; g < groups; ++g)
+    b.push_back(b.back() + static_cast<uint32_t>(size + (g < larger)));
+  return b;
+}
+
 std::vector<uint32_t> triangle_bounds(uint32_t m, uint32_t parts, uint32_t per_row) {
   if (parts > m) parts = m;
   uint64_t total = 0;

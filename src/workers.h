@@ -58,6 +58,13 @@ uint32_t settle_thread_count(uint32_t from_switch);
 // nearly equal length (fewer when count is smaller; none when it is 0).
 std::vector<uint32_t> even_bounds(uint32_t count, uint32_t parts);
 
+// Bounds of groups of at most `most` items (most >= 1) for tasks handed
+// out in order: the fewest groups whose number is a multiple of `workers`
+// (or one item each when there are too few items), sizes within one of
+// each other and the larger first, so that equal items leave no worker
+// with a whole group more than another.
+std::vector<uint32_t> group_bounds(uint32_t count, uint32_t most, uint32_t workers);
+
 // Row bounds of at most `parts` ranges of an m x m upper triangle holding
 // about the same number of pairs (row i holds m - i), plus `per_row` units
 // of work for each row.

@@ -121,3 +121,32 @@ TEST_F(Examine, RowCapacityAgreesWithCountingFgetsReadsOnRandomText) {
     ASSERT_EQ(count_data_lines(a.fp, line), want) << "capacity " << line_size << ": " << text;
   }
 }
+
+// The count in parts against the count in one pass, on regular files whose
+// lines are often cut into pieces by a tiny buffer, so that comment
+// characters, NUL bytes and CRs land at piece starts, at line starts and at
+// the ends of parts alike.
+TEST_F(Examine, RowCapacityInPartsIsTheOnePassCount) {
+  static const char alphabet[] = "12 #;!x\t\r\n\n\n";
+  std::mt19937_64 rng(777);
+  for (int round = 0; round < 400; ++round) {
+    line.capacity = 2 + static_cast<int64_t>(rng() % 24);
+    std::string text(rng() % 1200, ' ');
+    for (char &ch : text) ch = rng() % 40 == 0 ? '\0' : alphabet[rng() % (sizeof alphabet - 1)];
+    if (rng() % 3 == 0) text += "\r\n";
+    FILE *f = std::tmpfile();
+    std::fwrite(text.data(), 1, text.size(), f);
+    std::rewind(f);
+    const uint32_t want = count_data_lines(f, line);
+    for (uint32_t threads : {2u, 3u, 8u}) {
+      Workers w(threads);
+      for (uint64_t part : {1u, 7u, 64u}) {
+        std::rewind(f);
+        ASSERT_EQ(count_data_lines(f, line, w, part), want)
+            << "capacity " << line.capacity << ", " << threads << " threads, parts of " << part
+            << ": " << testing::PrintToString(text);
+      }
+    }
+    std::fclose(f);
+  }
+}

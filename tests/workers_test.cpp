@@ -62,6 +62,22 @@ TEST(WorkersTest, BoundsCoverTheRangeWithoutEmptyParts) {
         for (size_t p = 1; p < b.size(); ++p) EXPECT_LT(b[p - 1], b[p]) << count << "/" << parts;
       }
     }
+  for (uint32_t count : {0u, 1u, 3u, 7u, 20u, 21u, 1000u})
+    for (uint32_t workers : {1u, 2u, 3u, 8u}) {
+      const std::vector<uint32_t> b = group_bounds(count, 4, workers);
+      const size_t groups = b.size() - 1;
+      EXPECT_EQ(b.back(), count);
+      EXPECT_TRUE(groups % workers == 0 || groups == count) << count << "/" << workers;
+      for (size_t g = 1; g < b.size(); ++g) {
+        EXPECT_GE(b[g] - b[g - 1], 1u);
+        EXPECT_LE(b[g] - b[g - 1], 4u);
+        EXPECT_LE(b[g] - b[g - 1], b[1] - b[0]) << "larger groups first";
+        EXPECT_GE(b[g] - b[g - 1] + 1, b[1] - b[0]) << "sizes within one";
+      }
+    }
+  // Five groups of four would leave one worker of two with three of them.
+  EXPECT_EQ(group_bounds(20, 4, 2), (std::vector<uint32_t>{0, 4, 8, 11, 14, 17, 20}));
+  EXPECT_EQ(group_bounds(20, 4, 1), (std::vector<uint32_t>{0, 4, 8, 12, 16, 20}));
   // The triangle's first rows are its longest: they come in smaller parts.
   const std::vector<uint32_t> b = triangle_bounds(100, 2, 0);
   ASSERT_EQ(b.size(), 3u);
