@@ -11,6 +11,7 @@
 #include "html_escape.h"
 #include "nice_ticks.h"
 #include "report.h"
+#include "svg_charts.h"
 
 namespace {
 
@@ -219,4 +220,17 @@ TEST(ReportPage, WriteFailureIsReported) {
   if (full == nullptr) GTEST_SKIP() << "no /dev/full";
   EXPECT_FALSE(write_report(full, synthetic(3, 4, 0)));
   std::fclose(full);
+}
+
+// Values at the edge of the doubles once made a coordinate or a colour index
+// from a NaN (a range of [x, inf]), which is undefined; found by fuzzing.
+TEST(ReportCharts, ExtremeValuesStayInsideTheChart) {
+  const double big = 1.7e308;
+  const std::vector<std::array<double, 2>> points = {{big, -big}, {big, big}, {1, 2}};
+  std::string out;
+  scatter_svg(out, points, "x", "y");
+  EXPECT_EQ(occurrences(out, "class=\"pt\""), 3u);
+  EXPECT_EQ(out.find("nan"), std::string::npos);
+  EXPECT_STREQ(diverging_class(INFINITY, INFINITY), "kn");
+  EXPECT_STREQ(diverging_class(-INFINITY, 1), "k0");
 }

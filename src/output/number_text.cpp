@@ -2,6 +2,8 @@
 // that rounding happens once, where the number is shown.
 #include "number_text.h"
 
+#include <algorithm>
+
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -39,6 +41,8 @@ void append_exact(std::string &out, double v) {
 
 void append_coord(std::string &out, double v) {
   if (!std::isfinite(v)) v = 0;
+  // No drawing reaches this far; the bound keeps the tenths inside long long.
+  v = std::clamp(v, -1e15, 1e15);
   // Tenths as an integer: cheaper than printf and never prints "-0".
   const long long tenths = std::llround(v * 10);
   if (tenths < 0) out += '-';

@@ -262,7 +262,9 @@ const char *diverging_class(double v, double limit) {
   static constexpr const char *kClasses[] = {"k0", "k1", "k2", "k3", "k4", "k5",
                                              "k6", "k7", "k8", "k9", "k10"};
   if (std::isnan(v) || !(limit > 0)) return "kn";
-  const double t = std::clamp(v / limit, -1.0, 1.0);
+  const double ratio = v / limit;  // NaN for an infinite value over an infinite limit
+  if (std::isnan(ratio)) return "kn";
+  const double t = std::clamp(ratio, -1.0, 1.0);
   return kClasses[static_cast<int>(std::lround((t + 1) * 5))];
 }
 
@@ -549,6 +551,13 @@ std::array<double, 2> padded_range(std::span<const std::array<double, 2>> points
   return {std::isfinite(rounded_lo) ? rounded_lo : lo, std::isfinite(rounded_hi) ? rounded_hi : hi};
 }
 
+// A coordinate rounded to a whole unit inside [lo, hi]; a coordinate that
+// is not a number (a range too wide for doubles) sits at lo.
+double pixel(double v, double lo, double hi) {
+  const double r = std::round(v);
+  return std::isnan(r) ? lo : std::clamp(r, lo, hi);
+}
+
 }  // namespace
 
 void scatter_svg(std::string &out, std::span<const std::array<double, 2>> points,
@@ -563,8 +572,8 @@ void scatter_svg(std::string &out, std::span<const std::array<double, 2>> points
     if (!std::isfinite(p[0]) || !std::isfinite(p[1])) continue;
     out += "<circle class=\"pt\"";
     // Whole units: a unit is about a pixel, finer than the dots themselves.
-    const double x = std::clamp(std::round(xs.at(p[0])), kScatX0, kScatX1);
-    const double y = std::clamp(std::round(ys.at(p[1])), kScatY0, kScatY1);
+    const double x = pixel(xs.at(p[0]), kScatX0, kScatX1);
+    const double y = pixel(ys.at(p[1]), kScatY0, kScatY1);
     out += " cx=\"";
     append_count(out, static_cast<uint64_t>(x));
     out += "\" cy=\"";

@@ -19,6 +19,6 @@ for t in "${targets[@]}"; do
   [ -f "tests/fuzz/$t.dict" ] && dict=(-dict="tests/fuzz/$t.dict")
   echo "== $t for ${seconds}s"
   "build-fuzz/$t" -max_total_time="$seconds" -max_len=4096 -timeout=10 -rss_limit_mb=4096 -close_fd_mask=3 \
-    -artifact_prefix=tests/fuzz/crashes/ "${dict[@]}" "tests/fuzz/corpus/$t" 2>&1 |
+    -artifact_prefix="$PWD/tests/fuzz/crashes/" "${dict[@]}" "tests/fuzz/corpus/$t" 2>&1 |
     grep -E '^#[0-9]+ *DONE|Done [0-9]+ runs|ERROR|SUMMARY|crash-|stat::' || true
 done
