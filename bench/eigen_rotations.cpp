@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "../tests/jacobi_textbook.h"
+#include "cpu_time.h"
 #include "jacobi.h"
 #include "messages.h"
 #include "pipeline.h"
@@ -41,13 +42,6 @@ Square correlation_of(const char *name, uint32_t &m) {
   return sq;
 }
 
-// Processor time rather than wall time, so that other work on the machine
-// does not count against either routine.
-double cpu_seconds() {
-  timespec ts;
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) + 1e-9 * static_cast<double>(ts.tv_nsec);
-}
 
 }  // namespace
 

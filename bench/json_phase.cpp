@@ -7,29 +7,13 @@
 #include <ctime>
 #include <nlohmann/json.hpp>
 
+#include "cpu_time.h"
 #include "jsonout.h"
 #include "pipeline.h"
 #include "scores.h"
 
 namespace {
 
-double seconds() {
-  timespec ts;
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-  return ts.tv_sec + ts.tv_nsec * 1e-9;
-}
-
-template <class F>
-double best_time(int repeats, F f) {
-  double best = 1e30;
-  for (int r = 0; r < repeats; ++r) {
-    const double t0 = seconds();
-    f();
-    const double t = seconds() - t0;
-    if (t < best) best = t;
-  }
-  return best;
-}
 
 nlohmann::json matrix(uint32_t rows, uint32_t cols, const double *values, uint64_t stride) {
   nlohmann::json out = nlohmann::json::array();

@@ -7,31 +7,10 @@
 #include <ctime>
 #include <random>
 
+#include "cpu_time.h"
 #include "orderstats.h"
 #include "stats.h"
 #include "workarrays.h"
-
-namespace {
-
-double cpu_seconds() {
-  timespec ts;
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-  return ts.tv_sec + ts.tv_nsec * 1e-9;
-}
-
-template <class F>
-double best_time(int repeats, F f) {
-  double best = 1e30;
-  for (int r = 0; r < repeats; ++r) {
-    const double t0 = cpu_seconds();
-    f();
-    const double t = cpu_seconds() - t0;
-    if (t < best) best = t;
-  }
-  return best;
-}
-
-}  // namespace
 
 int main(int argc, char **argv) {
   if (argc < 3) {
