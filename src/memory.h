@@ -8,5 +8,10 @@
 
 // True when `bytes` exceed the machine's physical memory or the memory this
 // process can still obtain (usable_memory(): available memory and swap,
-// cgroup and rlimit headroom). Never true when neither can be found out.
+// cgroup and rlimit headroom). Never true when neither can be found out, nor
+// for requests of a mebibyte or less.
 bool beyond_memory(uint64_t bytes);
+
+// True when `bytes` exceed the machine's physical memory alone. For callers
+// that hold a probe result of their own and check against it themselves.
+bool beyond_physical_memory(uint64_t bytes);

@@ -34,7 +34,9 @@ struct Allocator {
            static_cast<long>(count), static_cast<unsigned long>(size));
       std::fflush(con.err);
     }
-    if (overflow || beyond_memory(bytes)) refuse(name, bytes);
+    // The probe was read once for the file (settings.usable); the running
+    // need below holds every array to it, so only the machine is asked here.
+    if (overflow || beyond_physical_memory(bytes)) refuse(name, bytes);
     if (__builtin_add_overflow(need, bytes, &need) || need > settings.usable) refuse(name, bytes);
     return bytes;
   }
