@@ -151,8 +151,8 @@ Analysis load_data_file(const char *name, const Switches &sw, RunState &run,
   const Examination e = examine_data(in.fp, run.line, rules, con);
   in.close();
   in.fp = open_data_pass(source);
-  const uint32_t R = count_data_lines(
-      in.fp, run.line, run.workers != nullptr ? *run.workers : serial_workers());
+  Workers &w = run.workers != nullptr ? *run.workers : serial_workers();
+  const uint32_t R = count_data_lines(in.fp, run.line, w);
   in.close();
   in.fp = open_data_pass(source);
 
@@ -163,9 +163,9 @@ Analysis load_data_file(const char *name, const Switches &sw, RunState &run,
   build_column_maps(a, sw, con);
   if (!con.quiet) say(con, "\nReads the file: %s\n", name);
   if (rules.plain() && !e.has_names) {
-    load_data(in.fp, a, con, run.workers != nullptr ? *run.workers : serial_workers());
+    load_data(in.fp, a, con, w);
   } else {
-    load_records(in.fp, a, rules, e.has_names, con);
+    load_records(in.fp, a, rules, e.has_names, con, w);
     if (e.has_names) set_names(a, e.names);
     if (a.rows_left_out > 0)
       say(con, "Left out %lu rows with missing values\n",

@@ -5,6 +5,7 @@
 #include <cstdarg>
 
 void say(const Console &con, const char *fmt, ...) {
+  if (con.out == nullptr) return;
   va_list ap;
   va_start(ap, fmt);
   std::vfprintf(con.out, fmt, ap);
@@ -12,6 +13,7 @@ void say(const Console &con, const char *fmt, ...) {
 }
 
 void tell(const Console &con, const char *fmt, ...) {
+  if (con.err == nullptr) return;
   va_list ap;
   va_start(ap, fmt);
   std::vfprintf(con.err, fmt, ap);
@@ -19,6 +21,7 @@ void tell(const Console &con, const char *fmt, ...) {
 }
 
 void message(const Console &con, const char *fmt, ...) {
+  if (con.err == nullptr) return;
   std::fputs("\nMessage: ", con.err);
   va_list ap;
   va_start(ap, fmt);
@@ -27,6 +30,7 @@ void message(const Console &con, const char *fmt, ...) {
 }
 
 void debug_trace(const Console &con, const char *file, int line, const char *fmt, ...) {
+  if (con.out == nullptr || con.err == nullptr) return;
   std::fflush(con.out);
   std::fflush(con.err);
   std::fprintf(con.err, "%s:%d:: debug: ", file, line);

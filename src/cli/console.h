@@ -5,6 +5,8 @@
 
 #include <cstdio>
 
+// A null stream takes nothing: workers that only note what a pass would
+// say, for a replay in order later, read through such a console.
 struct Console {
   FILE *out = stdout;  // progress messages, tables and listings
   FILE *err = stderr;  // messages, warnings, traces

@@ -11,6 +11,7 @@
 #include "reader.h"
 #include "records.h"
 #include "splitload.h"
+#include "splitrecords.h"
 
 namespace {
 
@@ -106,11 +107,12 @@ void load_data(FILE *in, Analysis &a, const Console &con, Workers &w, uint64_t m
   a.m = previous;
 }
 
-void load_records(FILE *in, Analysis &a, const RowRules &rules, bool names_line,
-                  const Console &con) {
+void load_records(FILE *in, Analysis &a, const RowRules &rules, bool names_line, const Console &con,
+                  Workers &w, uint64_t min_part) {
   const uint32_t c = a.columns;
   const uint32_t R = a.capacity;
   GrowableLine buff = loading_buffer(in);
+  if (load_records_split(in, a, buff, rules, names_line, con, w, min_part)) return;
   LineReader r;
   start_records(r, in, rules);
   Progress progress = progress_begin(in, con);
@@ -128,29 +130,17 @@ void load_records(FILE *in, Analysis &a, const RowRules &rules, bool names_line,
       continue;
     }
     if (rows >= R) fatal("Too many data series: >%d\a\n", static_cast<int>(R));
-    const char *text = buff.bytes.get();
-    const int32_t *map = a.file_to_variable.get();
-    RowValues row;
-    uint64_t values = 0;
-    if (rules.csv && !s.split) {
-      row = convert_csv_text(s, text, text + len, a.data[rows], map, c, rules, r.line_start,
-                             &values);
-    } else if (rules.csv) {
-      row = convert_csv_fields(s, a.data[rows], map, c, rules, r.line_start);
-      values = s.fields.size();
-    } else {
-      row = scan_blank_row(s, text, text + len, a.data[rows], map, c, rules, r.line_start);
-      values = row.stored;
-      if (row.more)
-        tell(con, "Line contains to many columns (>%u colums). Truncating row %u.\n", c, rows);
-    }
-    if (previous != 0 && values != previous) {
+    const RecordValues v = convert_record(s, buff.bytes.get(), len, a.data[rows],
+                                          a.file_to_variable.get(), c, rules, r.line_start);
+    if (!rules.csv && v.row.more)
+      tell(con, "Line contains to many columns (>%u colums). Truncating row %u.\n", c, rows);
+    if (previous != 0 && v.values != previous) {
       if (r.eof) break;
       fatal("Wrong row length: Row %lu\a\n", static_cast<unsigned long>(records + 1));
     }
     ++records;
-    previous = values;
-    if (row.missing) {
+    previous = v.values;
+    if (v.row.missing) {
       ++left_out;
       continue;
     }

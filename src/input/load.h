@@ -32,9 +32,11 @@ void load_data(FILE *in, Analysis &a, const Console &con, Workers &w = serial_wo
 // names line first when `names_line`, skipped; rows holding a missing value
 // are left out whole and counted in rows_left_out; a row whose value count
 // differs ends the run with "Wrong row length: Row %d\a\n" counting every
-// row read, left-out ones included.
+// row read, left-out ones included. A regular file of at least two parts of
+// `min_part` bytes is loaded by the workers in parts, as load_data does.
 void load_records(FILE *in, Analysis &a, const RowRules &rules, bool names_line,
-                  const Console &con);
+                  const Console &con, Workers &w = serial_workers(),
+                  uint64_t min_part = kMinPartBytes);
 
 // The record's names from the names line (file-column order), following
 // the column maps.

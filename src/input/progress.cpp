@@ -7,7 +7,6 @@
 
 #include <ctime>
 
-
 namespace {
 
 constexpr int64_t kMinimumSize = 8LL << 20;
@@ -50,4 +49,12 @@ void progress_show(Progress &p, int64_t pos, const Console &con) {
   if (percent > 100) percent = 100;
   tell(con, "\r%3d%%", percent);
   std::fflush(con.err);
+}
+
+void ProgressFeed::line(uint64_t bytes) {
+  pending += bytes;
+  if ((++lines & 255) != 0) return;
+  const uint64_t done = shared.done.fetch_add(pending, std::memory_order_relaxed) + pending;
+  pending = 0;
+  if (shows) progress_show(shared.display, static_cast<int64_t>(done), shared.con);
 }

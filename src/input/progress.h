@@ -2,6 +2,7 @@
 // terminal and never under --quiet, so files, pipes and tests see no byte of it.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 
@@ -30,3 +31,21 @@ void progress_show(Progress &p, int64_t pos, const Console &con);
 
 // The rule of progress_begin, apart from the streams it looks at.
 bool progress_wanted(bool stderr_is_terminal, bool quiet, int64_t size);
+
+// The share of a file done while workers load it in parts: each adds its
+// bytes now and then, and only the calling thread shows the total.
+struct SharedProgress {
+  std::atomic<uint64_t> done{0};
+  Progress display;
+  const Console &con;
+};
+
+// One worker's feed into the shared count, made per part.
+struct ProgressFeed {
+  SharedProgress &shared;
+  bool shows;  // the worker is the calling thread
+  uint64_t pending = 0;
+  uint32_t lines = 0;
+  // Counts a line of `bytes`; adds the pending bytes every 256 lines.
+  void line(uint64_t bytes);
+};

@@ -25,6 +25,10 @@ int64_t append_line(LineReader &r, GrowableLine &line, int64_t len) {
 
 void start_records(LineReader &r, FILE *in, const RowRules &rules) {
   reader_open(r, in);
+  skip_byte_order_mark(r, rules);
+}
+
+void skip_byte_order_mark(LineReader &r, const RowRules &rules) {
   if (!rules.csv || !fill_window(r)) return;
   const char *p = r.window.get() + r.pos;
   r.pos += utf8_bom_length(p, r.window.get() + r.end);
@@ -54,4 +58,20 @@ int64_t read_record(LineReader &r, GrowableLine &line, RowScratch &s, const RowR
       len = longer;
     }
   }
+}
+
+RecordValues convert_record(RowScratch &s, const char *text, int64_t len, double *row,
+                            const int32_t *map, uint32_t room, const RowRules &rules,
+                            uint64_t line_number) {
+  RecordValues v;
+  if (rules.csv && !s.split) {
+    v.row = convert_csv_text(s, text, text + len, row, map, room, rules, line_number, &v.values);
+  } else if (rules.csv) {
+    v.row = convert_csv_fields(s, row, map, room, rules, line_number);
+    v.values = s.fields.size();
+  } else {
+    v.row = scan_blank_row(s, text, text + len, row, map, room, rules, line_number);
+    v.values = v.row.stored;
+  }
+  return v;
 }

@@ -14,9 +14,25 @@
 // still a comment.
 void start_records(LineReader &r, FILE *in, const RowRules &rules);
 
+// The same for a reader already opened at the start of the file.
+void skip_byte_order_mark(LineReader &r, const RowRules &rules);
+
 // Reads the next record into `line` and returns its byte count, or -1 when
 // the file has no more. In CSV mode the record is also split into
 // s.fields, and a quote still open at the end of the file ends the run with
 // "Unterminated quoted field in line %lu\n".
 int64_t read_record(LineReader &r, GrowableLine &line, RowScratch &s, const RowRules &rules,
                     const Console &con);
+
+// A record converted into `row` through `map` (at most `room` values): the
+// row as RowValues tells it and its value count as the row-length rule
+// counts it (every CSV field; the stored numbers of a white-space line).
+// A CSV field that is neither a number nor missing ends the run with "Not a
+// number in line %lu, field %u: \"%s\"\n" naming line `line_number`.
+struct RecordValues {
+  RowValues row;
+  uint64_t values = 0;
+};
+RecordValues convert_record(RowScratch &s, const char *text, int64_t len, double *row,
+                            const int32_t *map, uint32_t room, const RowRules &rules,
+                            uint64_t line_number);

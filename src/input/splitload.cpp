@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <vector>
 
@@ -117,29 +116,6 @@ void count_part(int fd, PartRecord &p) {
   }
   p.lines = lines;
 }
-
-// The share of the file converted, shown by the calling thread alone (the
-// other workers only add their bytes).
-struct SharedProgress {
-  std::atomic<uint64_t> done{0};
-  Progress display;
-  const Console &con;
-};
-
-// Adds a part's bytes now and then, and shows the total from worker 0.
-struct ProgressFeed {
-  SharedProgress &shared;
-  bool shows;
-  uint64_t pending = 0;
-  uint32_t lines = 0;
-  void line(uint64_t bytes) {
-    pending += bytes;
-    if ((++lines & 255) != 0) return;
-    const uint64_t done = shared.done.fetch_add(pending, std::memory_order_relaxed) + pending;
-    pending = 0;
-    if (shows) progress_show(shared.display, static_cast<int64_t>(done), shared.con);
-  }
-};
 
 // Converts the part's data lines into their rows, stopping where the
 // one-thread pass could not have gone on: at a row beyond the capacity or
