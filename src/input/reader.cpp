@@ -3,6 +3,7 @@
 // does not fit.
 #include "reader.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -24,8 +25,8 @@ constexpr int64_t kLineStartSize = 40960;
 size_t read_range(LineReader &r) {
   const uint64_t want = std::min<uint64_t>(r.window_size, r.stop - r.next);
   if (want == 0) return 0;
-  const ssize_t got = pread(r.fd, r.window.get(), static_cast<size_t>(want),
-                            static_cast<off_t>(r.next));
+  const ssize_t got =
+      pread(r.fd, r.window.get(), static_cast<size_t>(want), static_cast<off_t>(r.next));
   if (got < 0) fatal("Can't read file\n");
   r.next += static_cast<uint64_t>(got);
   return static_cast<size_t>(got);
@@ -56,8 +57,27 @@ GrowableLine make_examination_buffer() { return make_line_buffer(kLineStartSize,
 
 bool fill_window(LineReader &r) { return fill(r); }
 
+namespace {
+
+// A window never larger than what is left to read (and one byte), so that
+// small files and small parts do not each take a mebibyte.
+size_t window_for(size_t window_size, uint64_t left) {
+  if (left < UINT64_MAX && left + 1 < window_size) window_size = static_cast<size_t>(left + 1);
+  return window_size == 0 ? 1 : window_size;
+}
+
+uint64_t left_in_stream(FILE *in) {
+  struct stat st;
+  const long at = std::ftell(in);
+  if (fstat(fileno(in), &st) != 0 || !S_ISREG(st.st_mode) || at < 0 || st.st_size < at)
+    return UINT64_MAX;
+  return static_cast<uint64_t>(st.st_size - at);
+}
+
+}  // namespace
+
 void reader_open(LineReader &r, FILE *in, size_t window_size) {
-  if (window_size == 0) window_size = 1;
+  window_size = window_for(window_size, in != nullptr ? left_in_stream(in) : UINT64_MAX);
   r.in = in;
   r.window.reset(static_cast<char *>(std::malloc(window_size)));
   if (!r.window) fatal("Not enough memory (%s, %zu)", "window", window_size);
@@ -68,7 +88,7 @@ void reader_open(LineReader &r, FILE *in, size_t window_size) {
 }
 
 void reader_open_range(LineReader &r, int fd, uint64_t begin, uint64_t end, size_t window_size) {
-  reader_open(r, nullptr, window_size);
+  reader_open(r, nullptr, window_for(window_size, end > begin ? end - begin : 0));
   r.fd = fd;
   r.next = begin;
   r.stop = end;
