@@ -64,6 +64,21 @@ struct Allocator {
     for (uint64_t i = 0; i < rows; ++i) t.rows[i] = t.block.get() + i * row_length;
     return t;
   }
+
+  // A row block: its pointer table is announced and counted as the memory
+  // lines have always shown it, but not made, as rows are found by
+  // arithmetic.
+  template <class T>
+  RowBlock<T> row_block(const char *name, const char *block_name, uint64_t rows,
+                        uint64_t row_length) {
+    RowBlock<T> b;
+    tally.total += account(name, rows, sizeof(T *));
+    uint64_t count = 0;
+    if (__builtin_mul_overflow(rows, row_length, &count)) count = UINT64_MAX;
+    b.block = array<T>(block_name, count);
+    b.stride = row_length;
+    return b;
+  }
 };
 
 }  // namespace
@@ -87,11 +102,10 @@ Analysis make_analysis(uint32_t capacity, uint32_t columns, const WorkArraySetti
   a.eigenvectors = alloc.table<double>("ss", "*ss", c, c);
   a.correlation = alloc.table<double>("cc", "*cc", c, c);
   a.covariance = alloc.table<double>("ccov", "*ccov", c, c);
-  a.data = alloc.table<double>("dd", "*dd", capacity, c);
+  a.data = alloc.row_block<double>("dd", "*dd", capacity, c);
   return a;
 }
 
 void report_memory_need(const MemoryTally &tally, const Console &con) {
-  if (!con.quiet)
-    say(con, "Memory need: %.3g Mb\n", static_cast<double>(tally.total) * 0x1p-20);
+  if (!con.quiet) say(con, "Memory need: %.3g Mb\n", static_cast<double>(tally.total) * 0x1p-20);
 }

@@ -7,10 +7,10 @@ namespace {
 
 #define KERNEL_BODY [[gnu::always_inline]] inline
 
-KERNEL_BODY void extremes_body(const double *const *rows, uint32_t n, uint32_t first,
+KERNEL_BODY void extremes_body(const double *block, uint64_t stride, uint32_t n, uint32_t first,
                                uint32_t last, double *__restrict lo, double *__restrict hi) {
   for (uint32_t k = 0; k < n; ++k) {
-    const double *__restrict x = rows[k];
+    const double *__restrict x = block + k * stride;
     for (uint32_t i = first; i < last; ++i) {
       lo[i] = x[i] < lo[i] ? x[i] : lo[i];
       hi[i] = x[i] > hi[i] ? x[i] : hi[i];
@@ -18,10 +18,10 @@ KERNEL_BODY void extremes_body(const double *const *rows, uint32_t n, uint32_t f
   }
 }
 
-KERNEL_BODY void column_sums_body(const double *const *rows, uint32_t n, uint32_t first,
+KERNEL_BODY void column_sums_body(const double *block, uint64_t stride, uint32_t n, uint32_t first,
                                   uint32_t last, double *__restrict s, double *__restrict s2) {
   for (uint32_t k = 0; k < n; ++k) {
-    const double *__restrict x = rows[k];
+    const double *__restrict x = block + k * stride;
     for (uint32_t i = first; i < last; ++i) {
       s[i] = s[i] + x[i];
       s2[i] = s2[i] + x[i] * x[i];
@@ -29,9 +29,8 @@ KERNEL_BODY void column_sums_body(const double *const *rows, uint32_t n, uint32_
   }
 }
 
-KERNEL_BODY void deviation_powers_body(const double *__restrict x,
-                                       const double *__restrict centre, uint32_t m,
-                                       double *__restrict d, double *__restrict p1,
+KERNEL_BODY void deviation_powers_body(const double *__restrict x, const double *__restrict centre,
+                                       uint32_t m, double *__restrict d, double *__restrict p1,
                                        double *__restrict p2, double *__restrict p3,
                                        double *__restrict p4) {
   for (uint32_t i = 0; i < m; ++i) d[i] = x[i] - centre[i];
@@ -76,8 +75,8 @@ KERNEL_BODY void bins_body(const double *__restrict x, const double *__restrict 
   }
 }
 
-KERNEL_BODY void rotate_body(double *__restrict rj, double *__restrict ri, uint32_t lo,
-                             uint32_t hi, double s, double c) {
+KERNEL_BODY void rotate_body(double *__restrict rj, double *__restrict ri, uint32_t lo, uint32_t hi,
+                             double s, double c) {
   for (uint32_t k = lo; k < hi; ++k) {
     const double p = rj[k];
     const double q = ri[k];
@@ -88,36 +87,34 @@ KERNEL_BODY void rotate_body(double *__restrict rj, double *__restrict ri, uint3
 
 // One variant of every kernel under the given target attribute, and the
 // table of them.
-#define DEFINE_KERNELS(table, ...)                                                          \
-  __VA_ARGS__ void table##_extremes(const double *const *rows, uint32_t n, uint32_t first,  \
-                                    uint32_t last, double *lo, double *hi) {                \
-    extremes_body(rows, n, first, last, lo, hi);                                            \
-  }                                                                                         \
-  __VA_ARGS__ void table##_column_sums(const double *const *rows, uint32_t n,               \
-                                       uint32_t first, uint32_t last, double *s,            \
-                                       double *s2) {                                        \
-    column_sums_body(rows, n, first, last, s, s2);                                          \
-  }                                                                                         \
-  __VA_ARGS__ void table##_deviation_powers(const double *x, const double *centre,          \
-                                            uint32_t m, double *d, double *p1, double *p2,  \
-                                            double *p3, double *p4) {                       \
-    deviation_powers_body(x, centre, m, d, p1, p2, p3, p4);                                 \
-  }                                                                                         \
-  __VA_ARGS__ void table##_product_means(double *const *cov, const double *d,               \
-                                         uint32_t first, uint32_t last, uint32_t m,         \
-                                         double count) {                                    \
-    product_means_body(cov, d, first, last, m, count);                                      \
-  }                                                                                         \
-  __VA_ARGS__ void table##_bins(const double *x, const double *lo, const double *width,     \
-                                uint32_t m, uint32_t B, int32_t *bin) {                     \
-    bins_body(x, lo, width, m, B, bin);                                                     \
-  }                                                                                         \
-  __VA_ARGS__ void table##_rotate(double *rj, double *ri, uint32_t lo, uint32_t hi, double s, \
-                                  double c) {                                               \
-    rotate_body(rj, ri, lo, hi, s, c);                                                      \
-  }                                                                                         \
-  constexpr Kernels table{table##_extremes, table##_column_sums, table##_deviation_powers, \
-                          table##_product_means, table##_bins, table##_rotate};
+#define DEFINE_KERNELS(table, ...)                                                              \
+  __VA_ARGS__ void table##_extremes(const double *block, uint64_t stride, uint32_t n,           \
+                                    uint32_t first, uint32_t last, double *lo, double *hi) {    \
+    extremes_body(block, stride, n, first, last, lo, hi);                                       \
+  }                                                                                             \
+  __VA_ARGS__ void table##_column_sums(const double *block, uint64_t stride, uint32_t n,        \
+                                       uint32_t first, uint32_t last, double *s, double *s2) {  \
+    column_sums_body(block, stride, n, first, last, s, s2);                                     \
+  }                                                                                             \
+  __VA_ARGS__ void table##_deviation_powers(const double *x, const double *centre, uint32_t m,  \
+                                            double *d, double *p1, double *p2, double *p3,      \
+                                            double *p4) {                                       \
+    deviation_powers_body(x, centre, m, d, p1, p2, p3, p4);                                     \
+  }                                                                                             \
+  __VA_ARGS__ void table##_product_means(double *const *cov, const double *d, uint32_t first,   \
+                                         uint32_t last, uint32_t m, double count) {             \
+    product_means_body(cov, d, first, last, m, count);                                          \
+  }                                                                                             \
+  __VA_ARGS__ void table##_bins(const double *x, const double *lo, const double *width,         \
+                                uint32_t m, uint32_t B, int32_t *bin) {                         \
+    bins_body(x, lo, width, m, B, bin);                                                         \
+  }                                                                                             \
+  __VA_ARGS__ void table##_rotate(double *rj, double *ri, uint32_t lo, uint32_t hi, double s,   \
+                                  double c) {                                                   \
+    rotate_body(rj, ri, lo, hi, s, c);                                                          \
+  }                                                                                             \
+  constexpr Kernels table{table##_extremes,      table##_column_sums, table##_deviation_powers, \
+                          table##_product_means, table##_bins,        table##_rotate};
 
 DEFINE_KERNELS(baseline)
 #if defined(__x86_64__)

@@ -11,18 +11,18 @@
 #include "isa.h"
 
 struct Kernels {
-  // lo[i] = min(lo[i], x[i]) and hi[i] = max(hi[i], x[i]) over rows[0..n)
-  // for the columns i in [first, last): a value replaces the bound only when
-  // it compares below (above) it.
-  void (*extremes)(const double *const *rows, uint32_t n, uint32_t first, uint32_t last,
+  // lo[i] = min(lo[i], x[i]) and hi[i] = max(hi[i], x[i]) over the rows
+  // x = block + k * stride, k in [0, n), for the columns i in [first,
+  // last): a value replaces the bound only when it compares below (above) it.
+  void (*extremes)(const double *block, uint64_t stride, uint32_t n, uint32_t first, uint32_t last,
                    double *lo, double *hi);
-  // s[i] += x[i] and s2[i] += x[i] * x[i] over rows[0..n), row by row, for
-  // the columns i in [first, last).
-  void (*column_sums)(const double *const *rows, uint32_t n, uint32_t first, uint32_t last,
-                      double *s, double *s2);
+  // s[i] += x[i] and s2[i] += x[i] * x[i] over the same rows, row by row,
+  // for the columns i in [first, last).
+  void (*column_sums)(const double *block, uint64_t stride, uint32_t n, uint32_t first,
+                      uint32_t last, double *s, double *s2);
   // One observation: d = x - centre, and d, d^2, d^3, d^4 added to p1..p4.
-  void (*deviation_powers)(const double *x, const double *centre, uint32_t m, double *d,
-                           double *p1, double *p2, double *p3, double *p4);
+  void (*deviation_powers)(const double *x, const double *centre, uint32_t m, double *d, double *p1,
+                           double *p2, double *p3, double *p4);
   // One observation into the running means of the products, upper triangle
   // rows i in [first, last): cov[i][j] += (d[i] * d[j] - cov[i][j]) / count
   // for m > j >= i.

@@ -213,12 +213,14 @@ struct ScratchHold {
 };
 
 // Scratch allowed beside the data matrix: a tenth of it and 24 MiB, less
-// its table of row pointers, which already counts against that tenth.
+// 8 bytes a row, which leave room for the allocator's own keeping and what
+// the other phases hold, so that the peak stays within 1.1 times the
+// matrix and 32 MiB.
 uint64_t scratch_limit(const Analysis &a) {
   const uint64_t rows = a.capacity, block = rows * a.columns * sizeof(double);
   const uint64_t allowed = block / 10 + (uint64_t{24} << 20);
-  const uint64_t table = rows * sizeof(double *);
-  return allowed > table ? allowed - table : 0;
+  const uint64_t headroom = rows * sizeof(double *);
+  return allowed > headroom ? allowed - headroom : 0;
 }
 
 CArray<double> sort_buffer(size_t count) {

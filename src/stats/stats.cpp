@@ -32,7 +32,7 @@ void sum_columns(const Analysis &a, std::vector<double> &sum, std::vector<double
     const uint32_t first = b[part], last = b[part + 1];
     std::vector<double> s(sum.begin() + first, sum.begin() + last);
     std::vector<double> s2(sumsq.begin() + first, sumsq.begin() + last);
-    kernels().column_sums(a.data.rows.get(), a.n, first, last, s.data() - first,
+    kernels().column_sums(a.data.block.get(), a.data.stride, a.n, first, last, s.data() - first,
                           s2.data() - first);
     std::copy(s.begin(), s.end(), sum.begin() + first);
     std::copy(s2.begin(), s2.end(), sumsq.begin() + first);
@@ -156,8 +156,8 @@ void add_observation(const Analysis &a, uint32_t k, const double *centre, PartSu
   const double *x = a.data[k];
   const uint32_t first = p.first, last = p.last;
   double *d = p.deviations();
-  kern.deviation_powers(x + first, centre + first, last - first, d + first, p.power(0),
-                        p.power(1), p.power(2), p.power(3));
+  kern.deviation_powers(x + first, centre + first, last - first, d + first, p.power(0), p.power(1),
+                        p.power(2), p.power(3));
   for (uint32_t j = last; j < a.m; ++j) d[j] = x[j] - centre[j];
   kern.product_means(p.cov.data(), d, first, last, a.m, static_cast<double>(k + 1));
 }
@@ -213,7 +213,8 @@ Extremes find_extremes(Analysis &a, Workers &w) {
   w.run(static_cast<uint32_t>(b.size() - 1), [&](uint32_t part, uint32_t) {
     const uint32_t first = b[part], last = b[part + 1];
     std::vector<double> lo(last - first, DBL_MAX), hi(last - first, -DBL_MAX);
-    kernels().extremes(a.data.rows.get(), n, first, last, lo.data() - first, hi.data() - first);
+    kernels().extremes(a.data.block.get(), a.data.stride, n, first, last, lo.data() - first,
+                       hi.data() - first);
     std::copy(lo.begin(), lo.end(), e.min.begin() + first);
     std::copy(hi.begin(), hi.end(), e.max.begin() + first);
   });
