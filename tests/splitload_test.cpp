@@ -13,80 +13,22 @@
 #include <string>
 #include <vector>
 
-#include "examine.h"
-#include "load.h"
-#include "messages.h"
-#include "workarrays.h"
+#include "load_steps.h"
 
-namespace {
-
-std::string slurp(FILE *f) {
-  std::fflush(f);
-  std::rewind(f);
-  std::string s;
-  char buf[4096];
-  size_t got;
-  while ((got = std::fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, got);
-  return s;
-}
-
-struct Outcome {
-  std::string out, err, fatal;
-  uint32_t n = 0, m = 0;
-  uint64_t left_out = 0;
-  std::vector<uint64_t> rows;  // bits of the loaded rows
-  bool operator==(const Outcome &o) const {
-    return out == o.out && err == o.err && fatal == o.fatal && n == o.n && m == o.m &&
-           left_out == o.left_out && rows == o.rows;
-  }
-};
-
-void PrintTo(const Outcome &o, std::ostream *os) {
-  *os << "n " << o.n << " m " << o.m << " left out " << o.left_out << " values " << o.rows.size()
+// Shown by a failed comparison in place of the object's bytes.
+void PrintTo(const Loaded &o, std::ostream *os) {
+  *os << "n " << o.n << " m " << o.m << " left out " << o.left_out << " values " << o.bits.size()
       << " fatal \"" << o.fatal << "\" err " << o.err.size() << " bytes";
 }
 
-// The driver's steps: examination, row capacity, work arrays, column maps,
-// loading.
-Outcome load_with(const std::string &text, uint32_t threads, uint64_t min_part,
-                  const RowRules &rules = RowRules{}) {
+namespace {
+
+Loaded load_with(const std::string &text, uint32_t threads, uint64_t min_part,
+                 const RowRules &rules = RowRules{}) {
   FILE *in = std::tmpfile();
   std::fwrite(text.data(), 1, text.size(), in);
-  std::fflush(in);
-  Outcome o;
-  FILE *out = std::tmpfile(), *err = std::tmpfile();
-  const Console con{out, err, false};
   Workers w(threads);
-  try {
-    std::rewind(in);
-    GrowableLine line = make_examination_buffer();
-    const Examination e = examine_data(in, line, rules, con);
-    std::rewind(in);
-    const uint32_t R = count_data_lines(in, line);
-    std::rewind(in);
-    MemoryTally tally;
-    Analysis a = make_analysis(R, e.columns, WorkArraySettings{30, false}, tally, con);
-    build_column_maps(a, Switches{}, con);
-    if (rules.plain() && !e.has_names)
-      load_data(in, a, con, w, min_part);
-    else
-      load_records(in, a, rules, e.has_names, con, w, min_part);
-    o.n = a.n;
-    o.m = a.m;
-    o.left_out = a.rows_left_out;
-    for (uint32_t k = 0; k < a.n; ++k)
-      for (uint32_t j = 0; j < a.m; ++j) {
-        uint64_t b;
-        std::memcpy(&b, &a.data[k][j], sizeof b);
-        o.rows.push_back(b);
-      }
-  } catch (const RunEnd &end) {
-    o.fatal = end.message;
-  }
-  o.out = slurp(out);
-  o.err = slurp(err);
-  std::fclose(out);
-  std::fclose(err);
+  const Loaded o = load_steps(in, rules, w, min_part);
   std::fclose(in);
   return o;
 }
@@ -146,7 +88,7 @@ TEST(SplitLoadTest, PartsGiveTheBytesOfOnePass) {
     for (int round = 0; round < 4; ++round) {
       const int c = 1 + static_cast<int>(rng() % 6);
       const std::string text = random_file(rng, mix, 50 + static_cast<int>(rng() % 400), c);
-      const Outcome serial = load_with(text, 1, 1);
+      const Loaded serial = load_with(text, 1, 1);
       for (uint32_t threads : {2u, 3u, 8u})
         for (uint64_t part : {1u, 97u, 4096u})
           EXPECT_EQ(load_with(text, threads, part), serial)
@@ -163,7 +105,7 @@ TEST(SplitLoadTest, FirstErrorInFileOrderWinsAndNothingAfterIsSaid) {
   std::string text = "1 2 3\n4 5 6\n" + std::string(600, '7') + " 8 9\n1 2\n1 2 3 4\n5 6 7\n";
   for (int k = 0; k < 2000; ++k) text += "1 2 3\n";
   text += "1 2\n";
-  const Outcome serial = load_with(text, 1, 1);
+  const Loaded serial = load_with(text, 1, 1);
   EXPECT_EQ(serial.fatal, "Wrong row length: Row 4\a\n");
   EXPECT_NE(serial.err.find("Rereading"), std::string::npos);
   for (uint32_t threads : {2u, 4u}) EXPECT_EQ(load_with(text, threads, 16), serial);
@@ -241,7 +183,7 @@ TEST(SplitLoadTest, RecordsInPartsGiveTheBytesOfOnePass) {
     for (int round = 0; round < 3; ++round) {
       const int c = 2 + static_cast<int>(rng() % 5);
       const std::string text = random_records(rng, mix, 50 + static_cast<int>(rng() % 400), c);
-      const Outcome serial = load_with(text, 1, 1, rules);
+      const Loaded serial = load_with(text, 1, 1, rules);
       for (uint32_t threads : {2u, 3u, 8u})
         for (uint64_t part : {1u, 97u, 4096u})
           EXPECT_EQ(load_with(text, threads, part, rules), serial)

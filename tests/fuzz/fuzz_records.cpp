@@ -15,73 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "examine.h"
-#include "load.h"
+#include "../load_steps.h"
 #include "messages.h"
 #include "pipeline.h"
-#include "workarrays.h"
-
-namespace {
-
-// What loading gave: every byte said, the error, the counts, the rows' bits.
-struct Loaded {
-  std::string out, err, fatal;
-  uint32_t n = 0, m = 0;
-  uint64_t left_out = 0;
-  std::vector<uint64_t> bits;
-  bool operator==(const Loaded &) const = default;
-};
-
-// The text of a memory stream; closing it sets its buffer and size.
-std::string take_stream(FILE *f, char *const &buf, const size_t &size) {
-  std::fclose(f);
-  std::string s(buf, size);
-  std::free(buf);
-  return s;
-}
-
-// The driver's loading steps on `path` with the workers `w`.
-Loaded load_once(const std::string &path, const Switches &sw, Workers &w, uint64_t min_part) {
-  Loaded o;
-  char *out_buf = nullptr, *err_buf = nullptr;
-  size_t out_size = 0, err_size = 0;
-  FILE *out = open_memstream(&out_buf, &out_size), *err = open_memstream(&err_buf, &err_size);
-  FILE *in = std::fopen(path.c_str(), "rb");
-  if (out == nullptr || err == nullptr || in == nullptr) std::abort();
-  const Console con{out, err, false};
-  try {
-    const RowRules rules = row_rules(sw);
-    GrowableLine line = make_examination_buffer();
-    const Examination e = examine_data(in, line, rules, con);
-    std::rewind(in);
-    const uint32_t R = count_data_lines(in, line, w, min_part);
-    std::rewind(in);
-    MemoryTally tally;
-    Analysis a = make_analysis(R, e.columns, WorkArraySettings{5, false}, tally, con);
-    build_column_maps(a, sw, con);
-    if (rules.plain() && !e.has_names)
-      load_data(in, a, con, w, min_part);
-    else
-      load_records(in, a, rules, e.has_names, con, w, min_part);
-    o.n = a.n;
-    o.m = a.m;
-    o.left_out = a.rows_left_out;
-    for (uint32_t k = 0; k < a.n; ++k)
-      for (uint32_t j = 0; j < a.m; ++j) {
-        uint64_t b;
-        std::memcpy(&b, &a.data[k][j], sizeof b);
-        o.bits.push_back(b);
-      }
-  } catch (const RunEnd &end) {
-    o.fatal = end.message;
-  }
-  std::fclose(in);
-  o.out = take_stream(out, out_buf, out_size);
-  o.err = take_stream(err, err_buf, err_size);
-  return o;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (size < 1 || size > 65536) return 0;
@@ -109,8 +45,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (rules & 16) {
     static Workers pair(2);
     const uint64_t min_part = 1 + (rules >> 5);
-    if (!(load_once(path, sw, serial_workers(), 1) == load_once(path, sw, pair, min_part)))
-      __builtin_trap();
+    FILE *in = std::fopen(path.c_str(), "rb");
+    if (in == nullptr) return 0;
+    const RowRules rules_of_file = row_rules(sw);
+    const bool same = load_steps(in, rules_of_file, serial_workers(), 1) ==
+                      load_steps(in, rules_of_file, pair, min_part);
+    std::fclose(in);
+    if (!same) __builtin_trap();
     return 0;
   }
   const Console con{stdout, stderr, true};
