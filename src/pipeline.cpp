@@ -4,6 +4,7 @@
 #include "pipeline.h"
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -96,6 +97,12 @@ bool process_or_skip(const char *name, const Switches &sw, RunState &run, const 
 
 int run_program(int argc, char **argv) {
   const std::time_t start = std::time(nullptr);
+  // Blocks of a mebibyte and more are mapped for themselves and given back
+  // when freed. Otherwise the allocator raises that threshold as such blocks
+  // are freed and keeps the next ones in its heaps (one per thread), where
+  // freed scratch of the order statistics would stay resident beside the
+  // data matrix.
+  mallopt(M_MMAP_THRESHOLD, 1 << 20);
   settle_isa();
   std::setlocale(LC_TIME, "");
   const Console startup;

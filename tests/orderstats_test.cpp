@@ -2,6 +2,7 @@
 // full sort with the platform's qsort.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -116,7 +117,7 @@ TEST_F(OrderStatsTest, SelectionEqualsTheFullSortOnRandomColumns) {
 // cost time.
 TEST_F(OrderStatsTest, LongColumnsEqualTheFullSortWhateverTheirShape) {
   std::mt19937_64 rng(99);
-  for (uint32_t n : {65536u, 65537u, 73730u, 80003u}) {
+  for (uint32_t n : {65536u, 65537u, 73730u, 80003u, 2100001u}) {
     Columns cols(6, std::vector<double>(n));
     for (uint32_t k = 0; k < n; ++k) {
       const uint64_t r = rng();
@@ -127,8 +128,10 @@ TEST_F(OrderStatsTest, LongColumnsEqualTheFullSortWhateverTheirShape) {
       cols[4][k] = static_cast<double>(r % 3);
       cols[5][k] = k % 1000 == 0 ? (r % 2 ? 1e300 : -1e300) : cols[0][k];
     }
-    // Small values exactly where a sample of 8192 evenly spaced ones looks.
-    for (uint64_t j = 0; j < 8192; ++j) cols[3][j * n / 8192] = j;
+    // Small values exactly where the sample of evenly spaced ones looks (a
+    // 256th of the column, at least 8192).
+    const uint64_t sample = std::max<uint64_t>(n / 256, 8192);
+    for (uint64_t j = 0; j < sample; ++j) cols[3][j * n / sample] = j;
     load_columns(a, cols);
     compute_order_stats(a);
     for (int i = 0; i < 6; ++i) {

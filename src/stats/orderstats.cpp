@@ -70,7 +70,12 @@ void select_positions(double *a, size_t lo, size_t hi, const size_t *idx, size_t
 // are then partitioned. Rank arguments need a total order, which the callers
 // guarantee (no NaN, not both zeros).
 constexpr size_t kBandMinRows = 65536;
-constexpr size_t kSampleSize = 8192;
+
+// The sample grows with the column, a 256th of it from 8,192 up to
+// 131,072 values: the bands together hold about 18 n / sqrt(sample) values,
+// a fifth of a column of two million and a twentieth from 34 million on.
+size_t sample_size(size_t n) { return std::clamp<size_t>(n / 256, 8192, 131072); }
+
 constexpr size_t kBandChunk = 1024;
 
 struct Band {
@@ -85,16 +90,17 @@ struct Band {
 // deviations of that rank wide on each side; bands that meet are merged.
 template <class Column>
 std::vector<Band> make_bands(const Column &a, size_t n, const std::vector<size_t> &idx) {
-  std::vector<double> sample(kSampleSize);
-  for (size_t j = 0; j < kSampleSize; ++j) sample[j] = a[j * n / kSampleSize];
+  const size_t size = sample_size(n);
+  std::vector<double> sample(size);
+  for (size_t j = 0; j < size; ++j) sample[j] = a[j * n / size];
   std::sort(sample.begin(), sample.end());
-  const double margin = 3 * std::sqrt(static_cast<double>(kSampleSize));
+  const double margin = 3 * std::sqrt(static_cast<double>(size));
   std::vector<Band> bands;
   for (size_t t = 0; t < idx.size(); ++t) {
-    const double r = static_cast<double>(idx[t]) * kSampleSize / static_cast<double>(n);
+    const double r = static_cast<double>(idx[t]) * size / static_cast<double>(n);
     const double lo_rank = std::floor(r - margin), hi_rank = std::ceil(r + margin);
     const double lo = lo_rank < 0 ? -INFINITY : sample[static_cast<size_t>(lo_rank)];
-    const double hi = hi_rank >= kSampleSize ? INFINITY : sample[static_cast<size_t>(hi_rank)];
+    const double hi = hi_rank >= size ? INFINITY : sample[static_cast<size_t>(hi_rank)];
     if (!bands.empty() && lo <= bands.back().hi) {
       bands.back().hi = hi;
       bands.back().last = t;
@@ -410,7 +416,8 @@ void long_group(OrderJob &job, uint32_t i0, uint32_t count) {
   }
   for (uint32_t g = 0; g < count; ++g) {
     if (cols[g].banded) continue;
-    ScratchHold hold(job.ration, n * sizeof(double));
+    // qsort sorts through a merge buffer as large as the column.
+    ScratchHold hold(job.ration, n * sizeof(double) * (cols[g].order.total() ? 1 : 2));
     CArray<double> column = sort_buffer(n);
     ColumnOrder order;
     copy_columns(a, i0 + g, 1, column.get(), &order);
