@@ -39,8 +39,9 @@ struct LineReader {
 void reader_open(LineReader &r, FILE *in, size_t window_size = size_t{1} << 20);
 
 // Starts reading bytes [begin, end) of the file `fd` with a window as
-// reader_open makes it (at most the range and one byte); the end of the range is the end of the file to
-// the reader. A read error ends the run with "Can't read file\n".
+// reader_open makes it (at most the range and one byte); the end of the
+// range is the end of the file to the reader. A read error ends the run
+// with "Can't read file\n".
 void reader_open_range(LineReader &r, int fd, uint64_t begin, uint64_t end,
                        size_t window_size = size_t{1} << 20);
 
