@@ -14,9 +14,11 @@
 #include <string>
 
 #include "components.h"
+#include "componentsout.h"
 #include "datasource.h"
 #include "examine.h"
 #include "histogram.h"
+#include "histout.h"
 #include "isa.h"
 #include "invlog.h"
 #include "jacobi.h"

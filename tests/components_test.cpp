@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "components.h"
+#include "componentsout.h"
 #include "eigen_fixture.h"
 #include "jacobi.h"
 

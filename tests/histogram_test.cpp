@@ -8,6 +8,7 @@
 
 #include "eigen_fixture.h"
 #include "histogram.h"
+#include "histout.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "histogram.h"
 #include "html_escape.h"
 #include "nice_ticks.h"
 #include "report.h"
@@ -79,6 +80,7 @@ ReportInput synthetic(size_t m, uint32_t bins, size_t points) {
       const double z = (static_cast<double>(b) - bins / 2.0) / (bins / 6.0);
       v.bin_counts.push_back(static_cast<int64_t>(4000 * std::exp(-z * z / 2)) + 1);
     }
+    v.bin_edges = histogram_edges(v.min, v.max, bins);
     in.variables.push_back(v);
   }
   in.correlation.resize(m * m);
@@ -207,12 +209,23 @@ TEST(ReportPage, TwentyVariablesMakeASmallPage) {
   EXPECT_LT(report_page(synthetic(20, 30, 500)).size(), 400'000u);
 }
 
+// The page takes the edges of the counting rule, as JSON does: with one bin
+// the width is infinite and the one bar holds all values.
 TEST(ReportPage, HistogramEdgesFollowTheCountingRule) {
   const std::vector<double> edges = histogram_edges(0, 10, 3);
   ASSERT_EQ(edges.size(), 4u);
   EXPECT_DOUBLE_EQ(edges[1], 10.0001 / 2);
   EXPECT_DOUBLE_EQ(edges[3], 3 * 10.0001 / 2);
-  EXPECT_DOUBLE_EQ(histogram_edges(2, 4, 1)[1], 1.00001 * 4);
+  for (const double max : {4.0, 2.0, 0.0}) {
+    const std::vector<double> one = histogram_edges(max == 4.0 ? 2 : max, max, 1);
+    ASSERT_EQ(one.size(), 2u);
+    EXPECT_FALSE(std::isfinite(one[1])) << max;
+    std::string svg;
+    histogram_svg(svg, std::vector<int64_t>{7}, one, {1, 1, 1, 1}, true);
+    EXPECT_NE(svg.find("one bin, all values: 7"), std::string::npos) << svg;
+    EXPECT_EQ(svg.find("inf"), std::string::npos) << svg;
+    EXPECT_EQ(svg.find("nan"), std::string::npos) << svg;
+  }
 }
 
 TEST(ReportPage, WriteFailureIsReported) {

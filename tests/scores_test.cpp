@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "components.h"
+#include "componentsout.h"
 #include "eigen_fixture.h"
 #include "jacobi.h"
 #include "scores.h"

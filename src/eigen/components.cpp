@@ -1,20 +1,10 @@
-// Principal components after the decomposition: the loadings, the order of
-// the components by decreasing eigenvalue, and the ".eig" file. The
-// decomposition is in jacobi.cpp, the coefficients and scores in scores.cpp.
+// Principal components after the decomposition: the loadings and the order
+// of the components by decreasing eigenvalue. The decomposition is in
+// jacobi.cpp, the coefficients and scores in scores.cpp.
 #include "components.h"
 
 #include <cmath>
-#include <cstdio>
 #include <vector>
-
-#include "naming.h"
-
-namespace {
-
-constexpr char kEigFirst[] = "%- 7.3f";  // first value of a line
-constexpr char kEigNext[] = " %- 7.3f";  // every further value
-
-}  // namespace
 
 // Loading (k, i) is sqrt(eigenvalue i) * eigenvector component (k, i). A
 // negative eigenvalue (left by rounding, or by a matrix that is not positive
@@ -49,39 +39,4 @@ void order_components(Analysis &a, const Decomposition &) {
     placed[chosen] = true;
     position[u] = static_cast<int32_t>(chosen);
   }
-}
-
-void write_eig_file(const Analysis &a, const Console &con) {
-  const uint32_t m = a.m;
-  const double total = a.eigen_total;
-  const double *root = a.eigenvalues.get();
-  const int32_t *position = a.component_order.get();
-  OutputFile out = open_output(a.place, ".eig");
-  announce_output(out, con);
-  FILE *fp = out.fp;
-
-  // Explained variance in percent, largest component first.
-  for (uint32_t u = 0; u < m; ++u)
-    std::fprintf(fp, kEigNext, shown(100 * (root[position[u]] / total)));
-  std::fputc('\n', fp);
-
-  // Reference line falling evenly from 100/m + 1.4 to 100/m - 1.4; a single
-  // variable has just its one value.
-  const double top = 100.0 / m + 1.4;
-  std::fprintf(fp, kEigFirst, shown(top));
-  if (m > 1) {
-    const double step = 2.8 / (m - 1);
-    for (uint32_t k = 1; k < m; ++k) std::fprintf(fp, kEigNext, shown(top - k * step));
-  }
-  std::fputc('\n', fp);
-
-  // Loadings: variables down, components across in descending order.
-  const uint64_t stride = m;
-  for (uint32_t r = 0; r < m; ++r) {
-    const double *row = a.loadings.get() + r * stride;
-    std::fprintf(fp, kEigFirst, shown(row[position[0]]));
-    for (uint32_t u = 1; u < m; ++u) std::fprintf(fp, kEigNext, shown(row[position[u]]));
-    std::fputc('\n', fp);
-  }
-  close_output(out);
 }

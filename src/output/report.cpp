@@ -279,8 +279,7 @@ void card(const Page &p, size_t i, bool detailed) {
   } else {
     stat_line(p.out, v);
   }
-  const std::vector<double> edges = histogram_edges(v.min, v.max, v.bin_counts.size());
-  histogram_svg(p.out, v.bin_counts, edges,
+  histogram_svg(p.out, v.bin_counts, v.bin_edges,
                 {v.mean, v.median, v.lower_quartile, v.upper_quartile}, detailed);
   p.out += "</article>";
 }
@@ -478,16 +477,6 @@ void pca_section(const Page &p) {
 }
 
 }  // namespace
-
-std::vector<double> histogram_edges(double min, double max, size_t bins) {
-  std::vector<double> edges(bins + 1);
-  // One bin has no width by the counting rule (B - 1 is 0): it spans the
-  // whole range instead.
-  const double width =
-      bins > 1 ? (1.00001 * max - min) / static_cast<double>(bins - 1) : 1.00001 * max - min;
-  for (size_t b = 0; b <= bins; ++b) edges[b] = min + static_cast<double>(b) * width;
-  return edges;
-}
 
 std::string report_page(const ReportInput &in) {
   std::string out;

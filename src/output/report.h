@@ -16,6 +16,8 @@ struct ReportVariable {
          median = 0, lower_quartile = 0, upper_quartile = 0;
   bool constant = false;             // the zero-variance rule replaced its variance
   std::vector<int64_t> bin_counts;  // B counts
+  std::vector<double> bin_edges;    // B + 1 edges by the counting rule; the last is not
+                                    // finite for one bin (all values)
 };
 
 // Present only with the eigen analysis.
@@ -42,7 +44,3 @@ std::string report_page(const ReportInput &in);
 
 // Writes report_page(in) to `out`; false on a write error.
 bool write_report(FILE *out, const ReportInput &in);
-
-// The bin limits of a variable's histogram: bins + 1 values from min in
-// steps of (1.00001 * max - min) / (bins - 1), the rule the counts used.
-std::vector<double> histogram_edges(double min, double max, size_t bins);

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "histogram.h"
 #include "messages.h"
 #include "naming.h"
 #include "scores.h"
@@ -66,29 +67,23 @@ ReportVariable variable(const Analysis &a, uint32_t i) {
   v.constant = s.constant;
   v.bin_counts.resize(a.bins);
   for (uint32_t b = 0; b < a.bins; ++b) v.bin_counts[b] = a.histogram[b][i];
+  v.bin_edges = histogram_edges(s.min, s.max, a.bins);
   return v;
 }
 
 // Scores of the first two components for every k-th row, k the least step
-// that keeps the plot within kReportScorePoints. The sums run as in ".sco":
-// over j < N in order, z scaled and, under --scores-mean, centred first.
+// that keeps the plot within kReportScorePoints: the scores of ".sco" under
+// the same -4 and --scores-mean.
 std::vector<std::array<double, 2>> score_points(const Analysis &a, const Switches &sw) {
-  const uint32_t limit = (sw.four && a.columns > 4) ? 4 : a.columns;  // as for ".sco"
-  const uint32_t N = std::min(limit, a.m);
+  const uint32_t N = score_limit(a, sw.four != 0);
   if (N < 2 || a.n == 0) return {};
-  const std::vector<double> coef = score_coefficients(a, N, 2);
+  const ScoreBasis basis = score_basis(a, N, 2, sw.scores_mean != 0);
   const uint32_t step = (a.n + kReportScorePoints - 1) / kReportScorePoints;
-  const VariableStats *v = a.stats.get();
   std::vector<std::array<double, 2>> points;
   points.reserve(a.n / step + 1);
   for (uint32_t r = 0; r < a.n; r += step) {
-    const double *row = a.data[r];
     std::array<double, 2> score{0.0, 0.0};
-    for (uint32_t j = 0; j < N; ++j) {
-      const double z = sw.scores_mean ? (row[j] - v[j].mean) / v[j].stddev : row[j] / v[j].stddev;
-      score[0] += coef[2 * j] * z;
-      score[1] += coef[2 * j + 1] * z;
-    }
+    observation_scores(basis, a.data[r], score.data());
     points.push_back(score);
   }
   return points;

@@ -175,11 +175,16 @@ void histogram_bars(std::string &out, std::span<const int64_t> counts,
       out += "\"/>";
       continue;
     }
-    out += "\"><title>[";
-    append_exact(out, edges[b]);
-    out += ", ";
-    append_exact(out, edges[b + 1]);
-    out += "): ";
+    out += "\"><title>";
+    if (std::isfinite(edges[b + 1])) {
+      out += '[';
+      append_exact(out, edges[b]);
+      out += ", ";
+      append_exact(out, edges[b + 1]);
+      out += "): ";
+    } else {
+      out += "one bin, all values: ";  // one bin has an infinite width
+    }
     out += std::to_string(counts[b]);
     out += "</title></rect>";
   }

@@ -1,6 +1,7 @@
 // Histogram counts of every variable (B equal bins from the minimum up to
-// 1.00001 times the maximum) and the ".his" file of relative frequencies.
-// The extremes themselves come from the statistics group.
+// 1.00001 times the maximum) and the bin edges every output shows. The
+// extremes come from the statistics group; the ".his" file is written in
+// output/histout.cpp.
 #include "histogram.h"
 
 #include <cmath>
@@ -9,7 +10,6 @@
 #include <vector>
 
 #include "kernels.h"
-#include "naming.h"
 #include "workers.h"
 
 namespace {
@@ -110,16 +110,4 @@ void count_histogram(Analysis &a, const Extremes &extremes, bool debug, const Co
   w.run(static_cast<uint32_t>(b.size() - 1), [&](uint32_t part, uint32_t) {
     count_part(a, extremes, width, b[part], b[part + 1]);
   });
-}
-
-void write_his_file(const Analysis &a, const Console &con) {
-  OutputFile out = open_output(a.place, ".his");
-  announce_output(out, con);
-  const double rows = static_cast<double>(a.n);
-  for (uint32_t k = 0; k < a.m; ++k) {
-    for (uint32_t b = 0; b < a.bins; ++b)
-      std::fprintf(out.fp, "%.4f ", static_cast<double>(a.histogram[b][k]) / rows);
-    std::fputc('\n', out.fp);
-  }
-  close_output(out);
 }

@@ -1,5 +1,5 @@
 // Histogram counts of every variable (B equal bins from the minimum up to
-// 1.00001 times the maximum) and the ".his" file of relative frequencies.
+// 1.00001 times the maximum) and the bin edges that every output shows.
 #pragma once
 
 #include <cstdint>
@@ -22,7 +22,9 @@ void count_histogram(Analysis &a, const Extremes &extremes, bool debug, const Co
 double histogram_bin_width(double min, double max, uint32_t B);
 
 // The B + 1 bin edges min + b * width, b = 0 ... B, of a variable with these
-// extremes: bin b holds the values from edge b up to edge b + 1.
+// extremes: bin b holds the values from edge b up to edge b + 1. The one
+// rule of every output (".his" holds no edges): with one bin the width is
+// infinite, every value is in bin 0 and the upper edge is +inf (NaN where
+// the maximum stretched is the minimum itself, 0/0); JSON shows either as
+// null and the page as "all values".
 std::vector<double> histogram_edges(double min, double max, uint32_t B);
-
-void write_his_file(const Analysis &a, const Console &con);  // ".his"

@@ -1,0 +1,19 @@
+// The histogram file ".his": each variable's bin counts over the number of
+// observations, "%.4f " each, one line a variable. No edges are written.
+#include "histout.h"
+
+#include <cstdio>
+
+#include "naming.h"
+
+void write_his_file(const Analysis &a, const Console &con) {
+  OutputFile out = open_output(a.place, ".his");
+  announce_output(out, con);
+  const double rows = static_cast<double>(a.n);
+  for (uint32_t k = 0; k < a.m; ++k) {
+    for (uint32_t b = 0; b < a.bins; ++b)
+      std::fprintf(out.fp, "%.4f ", static_cast<double>(a.histogram[b][k]) / rows);
+    std::fputc('\n', out.fp);
+  }
+  close_output(out);
+}

@@ -1,0 +1,8 @@
+// The histogram file ".his": each variable's bin counts as relative
+// frequencies, one line a variable. The counting is the statistics stage's.
+#pragma once
+
+#include "analysis.h"
+#include "console.h"
+
+void write_his_file(const Analysis &a, const Console &con);  // ".his"
