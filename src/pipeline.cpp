@@ -122,7 +122,7 @@ int run_program(int argc, char **argv) {
   if (!sw.results_dir.empty()) check_results_dir(sw.results_dir);
   // With the document on standard output, everything else the run says goes
   // to the error stream so that the output parses as it is.
-  if (sw.json == 2) con.out = stderr;
+  if (sw.json == JsonTarget::standard_output) con.out = stderr;
 
   if (!sw.no_log) write_invocation_record(argc, argv);
   if (!sw.quiet) {
@@ -206,7 +206,9 @@ void analyse_and_write(Analysis &a, const Switches &sw, RunState &run, const Con
   if (!con.quiet) print_stats_table(a, con);
   write_statistics_files(a, sw, con);
   if (sw.eigenvalues) eigen_analysis(a, moments, sw, run, con);
-  if (sw.json) write_json(a, sw, run.scores_count, sw.json == 2 ? stdout : nullptr, con);
+  if (sw.json != JsonTarget::none)
+    write_json(a, sw, run.scores_count,
+               sw.json == JsonTarget::standard_output ? stdout : nullptr, con);
   if (sw.report)
     write_report_file(a, sw, ReportRun{run.arguments, report_date(std::time(nullptr))}, con);
 }

@@ -9,23 +9,23 @@ using MatrixOutTest = OutputTest;
 TEST_F(MatrixOutTest, CorInItsThreeModes) {
   load_and_run(a, {{1, 2, 3, 4, 5}, {2, 4, 6, 8, 10}});
   const struct {
-    int square;
+    UpperTriangle square;
     const char *text;
   } cases[] = {
-      {0, "  1.000000\n  0.800000  1.000000\n"},
-      {1, "  1.000000  0.000000\n  0.800000  1.000000\n"},
-      {2, "  1.000000  0.800000\n  0.800000  1.000000\n"},
+      {UpperTriangle::none, "  1.000000\n  0.800000  1.000000\n"},
+      {UpperTriangle::zeros, "  1.000000  0.000000\n  0.800000  1.000000\n"},
+      {UpperTriangle::mirror, "  1.000000  0.800000\n  0.800000  1.000000\n"},
   };
   for (const auto &c : cases) {
     sw.square = c.square;
     write_cor_file(a, sw, con);
-    EXPECT_EQ(read_file(path(".cor")), c.text) << c.square;
+    EXPECT_EQ(read_file(path(".cor")), c.text) << static_cast<int>(c.square);
   }
 }
 
 TEST_F(MatrixOutTest, CorRowsReadDownTheColumnsAndKeepTheSign) {
   load_and_run(a, {{1, 2, 3, 4}, {4, 3, 2, 1}, {1, 3, 2, 4}});
-  sw.square = 2;
+  sw.square = UpperTriangle::mirror;
   write_cor_file(a, sw, con);
   // Row i holds a.correlation[0..m-1][i]; the mirrored upper part equals the lower part.
   EXPECT_EQ(read_file(path(".cor")),

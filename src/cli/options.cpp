@@ -112,9 +112,9 @@ uint32_t thread_count(const char *value) {
 }
 
 // --json or --json=-: a file beside the other results, or standard output.
-int json_target(const char *value) {
-  if (value == nullptr) return 1;
-  if (std::strcmp(value, "-") == 0) return 2;
+JsonTarget json_target(const char *value) {
+  if (value == nullptr) return JsonTarget::file;
+  if (std::strcmp(value, "-") == 0) return JsonTarget::standard_output;
   fatal("Need - or nothing as argument to option %s (%s)\n", "--json", value);
 }
 
@@ -161,54 +161,54 @@ CommandLine parse_switches(int argc, char **argv) {
     if (opt == -1) break;
     if (opt > 0 && opt < 256 && std::isupper(opt)) opt = std::tolower(opt);
     switch (opt) {
-      case 'a': sw.allscores = 1; break;
-      case 'b': sw.stddev = 1; break;
+      case 'a': sw.allscores = true; break;
+      case 'b': sw.stddev = true; break;
       case 'c': sw.correlation = word_value("-c", optarg); break;
-      case 'd': sw.debug = 1; break;
+      case 'd': sw.debug = true; break;
       case 'e': sw.eigenvalues = number_value(optarg, &sw.scores); break;
       case 'f':
         sw.fsc_file = word_value("-f", optarg);
-        if (sw.fsc_file == 1) sw.eigenvalues = 1;
+        if (sw.fsc_file) sw.eigenvalues = true;
         break;
       case 'h': sw.histogram = number_value(optarg, &sw.bins); break;
-      case 'i': sw.inverse = 1; break;
+      case 'i': sw.inverse = true; break;
       case 'l': break;
       case 'm': sw.mean = word_value("-m", optarg); break;
       case 'n': sw.scores_mean = word_value("-n", optarg); break;
       case 'q': std::fputs(kCopyright, stderr); break;
       case 's':
-        sw.sort = 1;
+        sw.sort = true;
         sw.sort_list = optarg;
         break;
       case 't': sw.tetrad = word_value("-t", optarg); break;
       case 'v': sw.covariance = word_value("-v", optarg); break;
       case 'x': fatal("Not implemented yet!\n");
       case 'z': sw.split_file = word_value("-z", optarg); break;
-      case '4': sw.four = 1; break;
+      case '4': sw.four = true; break;
       case '?': usage(argv[0], sw.more);
       case kWhere: std::fprintf(stderr, "%s\n", argv[0]); break;
       case kOldTetrad: sw.oldtetrad = word_value("--oldtetrad", optarg); break;
-      case kQuiet: sw.quiet = 1; break;
-      case kDebug: sw.debug = 1; break;
-      case kMore: sw.more = 1; break;
-      case kTimer: sw.timer = 1; break;
-      case kQuartiles: sw.quartiles = 1; break;
-      case kSquare: sw.square = 2; break;
-      case kZsquare: sw.square = 1; break;
-      case kCsv: sw.csv = 1; break;
-      case kNames: sw.names = 1; break;
+      case kQuiet: sw.quiet = true; break;
+      case kDebug: sw.debug = true; break;
+      case kMore: sw.more = true; break;
+      case kTimer: sw.timer = true; break;
+      case kQuartiles: sw.quartiles = true; break;
+      case kSquare: sw.square = UpperTriangle::mirror; break;
+      case kZsquare: sw.square = UpperTriangle::zeros; break;
+      case kCsv: sw.csv = true; break;
+      case kNames: sw.names = true; break;
       case kMissing: sw.missing.emplace_back(optarg); break;
       case kResultsDir: sw.results_dir = optarg; break;
       case kJson: sw.json = json_target(optarg); break;
-      case kReport: sw.report = 1; break;
+      case kReport: sw.report = true; break;
       case kThreads: sw.threads = thread_count(optarg); break;
-      case kPearson: sw.pearson = 1; break;
-      case kNumbersOnly: sw.numbers_only = 1; break;
-      case kKeepGoing: sw.keep_going = 1; break;
+      case kPearson: sw.pearson = true; break;
+      case kNumbersOnly: sw.numbers_only = true; break;
+      case kKeepGoing: sw.keep_going = true; break;
       case kVersion:
         std::printf("vantor %s\n", kVersionTag);
         end_run(0);
-      case kNoLog: sw.no_log = 1; break;
+      case kNoLog: sw.no_log = true; break;
       default: fatal("Unknown option");
     }
   }

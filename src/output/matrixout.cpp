@@ -26,9 +26,9 @@ void write_cor_file(const Analysis &a, const Switches &sw, const Console &con) {
   announce_output(out, con);
   for (uint32_t i = 0; i < m; ++i) {
     for (uint32_t j = 0; j <= i; ++j) std::fprintf(out.fp, " %- .6f", shown(cc[j][i]));
-    if (sw.square == 2)
+    if (sw.square == UpperTriangle::mirror)
       for (uint32_t j = i + 1; j < m; ++j) std::fprintf(out.fp, " %- .6f", shown(cc[j][i]));
-    else if (sw.square == 1)
+    else if (sw.square == UpperTriangle::zeros)
       for (uint32_t j = i + 1; j < m; ++j) std::fprintf(out.fp, " %- .6f", 0.0);
     std::fputc('\n', out.fp);
   }
