@@ -33,7 +33,7 @@ size_t nlohmann_matrices(const Analysis &a) {
   nlohmann::json doc;
   doc["covariance"] = matrix(m, m, a.covariance[0], m);
   doc["correlation"] = matrix(m, m, a.correlation[0], m);
-  doc["loadings"] = matrix(m, m, a.loadings.get(), m);
+  doc["loadings"] = matrix(m, m, a.components.loadings.get(), m);
   doc["score_coefficients"] = matrix(m, m, coef.data(), m);
   return doc.dump().size();
 }
@@ -52,8 +52,8 @@ int main(int argc, char **argv) {
   const Console con{stdout, stderr, true};
   RunState run = make_run_state(sw);
   Analysis a = load_data_file(argv[1], sw, run, con);
-  const Moments moments = compute_statistics(a, sw, con);
-  compute_components(a, moments);
+  compute_statistics(a, sw, con);
+  compute_components(a);
   const JsonContext ctx = json_context(a, sw, run.scores_count);
 
   FILE *sink = std::tmpfile();

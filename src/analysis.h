@@ -58,6 +58,29 @@ struct RowBlock {
 };
 
 // ---------------------------------------------------------------------------
+// What the Jacobi decomposition of the correlation matrix counted.
+struct JacobiCounts {
+  uint64_t rotations = 0;
+  uint64_t sweeps = 0;   // sweeps made, the last (empty) one of each step included
+  bool rotated = false;  // false when the matrix was left as it came
+};
+
+// The eigenpairs of the correlation matrix, in decomposition order, as the
+// decomposition returns them.
+struct EigenPairs {
+  CArray<double> values;  // "root" (c)
+  Table<double> vectors;  // c x c: vectors[k][i] is component k of vector i
+  double total = 0;       // sum of the values
+  JacobiCounts counts;
+};
+
+// The principal components as the ordering returns them.
+struct Components {
+  CArray<double> loadings;  // c x c, row stride m: loading of variable k on component i
+  CArray<int32_t> order;    // decomposition index of the u-th largest eigenvalue
+};
+
+// ---------------------------------------------------------------------------
 // One data file's analysis. Arrays are sized for `columns` (c) variables and
 // `capacity` rows when made; loading settles n and m (m <= c, n <= capacity).
 struct Analysis {
@@ -71,15 +94,12 @@ struct Analysis {
   std::vector<std::string> names;  // per variable (data order) when the file names them
 
   CArray<VariableStats> stats;       // one record per variable (c)
-  CArray<double> loadings;           // c x c, row stride m; scratch of the decomposition first
-  CArray<int32_t> component_order;   // components by descending eigenvalue (c)
-  CArray<double> eigenvalues;        // in decomposition order (c)
+  Components components;             // its loadings block is the decomposition's scratch first
+  EigenPairs eigen;                  // of the correlation matrix
   CArray<int32_t> file_to_variable;  // data-file column -> data column (c)
   CArray<int32_t> variable_to_file;  // data column -> data-file column (c)
   Table<int32_t> histogram;          // B rows of c counts: histogram[bin][variable]
-  Table<double> eigenvectors;        // c x c: eigenvectors[k][i] is component k of vector i
   Table<double> correlation;         // c x c, unit diagonal
   Table<double> covariance;          // c x c, divisor n
   RowBlock<double> data;             // R rows of c values
-  double eigen_total = 0;            // sum of the eigenvalues
 };

@@ -58,11 +58,10 @@ void write_statistics_files(const Analysis &a, const Switches &sw, const Console
   if (sw.histogram) write_his_file(a, con);
 }
 
-void eigen_analysis(Analysis &a, const Moments &moments, const Switches &sw, RunState &run,
-                    const Console &con) {
+void eigen_analysis(Analysis &a, const Switches &sw, RunState &run, const Console &con) {
   // The score limit and the section headers of the ".fsc" file follow -4.
   const uint32_t N = score_limit(a, sw.four != 0);
-  compute_components(a, moments);
+  compute_components(a);
   write_eig_file(a, con);
   if (sw.fsc_file) write_fsc_file(a, N, !sw.four, con);
   run.scores_count = adjusted_scores_count(run.scores_count, N, sw.allscores);
@@ -183,29 +182,30 @@ Analysis load_data_file(const char *name, const Switches &sw, RunState &run,
   return a;
 }
 
-Moments compute_statistics(Analysis &a, const Switches &sw, const Console &con, Workers &w) {
+void compute_statistics(Analysis &a, const Switches &sw, const Console &con, Workers &w) {
   const Extremes extremes = find_extremes(a, w);
   count_histogram(a, extremes, sw.debug != 0, con, w);
   if (a.m == 0) fatal("Too few variables\n");
   if (!con.quiet) say(con, "Found %u columns %u rows\n", a.m, a.n);
-  Moments moments = compute_moments(a, extremes, w);
+  const Moments moments = compute_moments(a, extremes, w);
   if (sw.pearson) make_pearson_correlation(a);
   print_zero_variance_warning(moments, con);
   compute_order_stats(a, w);
-  return moments;
 }
 
-void compute_components(Analysis &a, const Moments &moments) {
-  const Decomposition decomposition = eigen_decompose(a, moments);
-  order_components(a, decomposition);
+// The loadings block is the decomposition's scratch until the loadings are
+// made from its results.
+void compute_components(Analysis &a) {
+  a.eigen = eigen_decompose(a.correlation, a.m, a.components.loadings.get(), std::move(a.eigen));
+  a.components = order_components(a.eigen, a.m, std::move(a.components));
 }
 
 void analyse_and_write(Analysis &a, const Switches &sw, RunState &run, const Console &con) {
   Workers &w = run.workers != nullptr ? *run.workers : serial_workers();
-  const Moments moments = compute_statistics(a, sw, con, w);
+  compute_statistics(a, sw, con, w);
   if (!con.quiet) print_stats_table(a, con);
   write_statistics_files(a, sw, con);
-  if (sw.eigenvalues) eigen_analysis(a, moments, sw, run, con);
+  if (sw.eigenvalues) eigen_analysis(a, sw, run, con);
   if (sw.json != JsonTarget::none)
     write_json(a, sw, run.scores_count,
                sw.json == JsonTarget::standard_output ? stdout : nullptr, con);

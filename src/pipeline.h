@@ -37,12 +37,12 @@ Analysis load_data_file(const char *name, const Switches &sw, RunState &run,
 // the zero-variance warning): extremes, histogram counts, moments, matrices,
 // median and quartiles. Ends the run with "Too few variables" when nothing
 // was loaded.
-Moments compute_statistics(Analysis &a, const Switches &sw, const Console &con,
+void compute_statistics(Analysis &a, const Switches &sw, const Console &con,
                            Workers &w = serial_workers());
 
-// The principal components: the decomposition of the correlation matrix, the
-// loadings and the component order.
-void compute_components(Analysis &a, const Moments &moments);
+// The principal components of the record's correlation matrix: its
+// eigenpairs, then the loadings and the component order.
+void compute_components(Analysis &a);
 
 // Everything after loading: statistics, the result files and, with -e, the
 // eigen analysis and its files.

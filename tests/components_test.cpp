@@ -1,6 +1,8 @@
 // Loadings, the descending order of the components and the ".eig" file.
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -21,17 +23,17 @@ class ComponentsTest : public EigenOutputTest {
   void set_roots(const std::vector<double> &roots) {
     const uint32_t m = roots.size();
     make(1, m);
-    a.eigen_total = 0;
+    a.eigen.total = 0;
     for (uint32_t i = 0; i < m; ++i) {
-      a.eigenvalues[i] = roots[i];
-      a.eigen_total += roots[i];
-      a.eigenvectors[i][i] = 1.0;
+      a.eigen.values[i] = roots[i];
+      a.eigen.total += roots[i];
+      a.eigen.vectors[i][i] = 1.0;
     }
   }
 
   std::vector<int32_t> order_of(uint32_t m) {
-    order_components(a, Decomposition{});
-    return std::vector<int32_t>(a.component_order.get(), a.component_order.get() + m);
+    a.components = order_components(a.eigen, a.m, std::move(a.components));
+    return std::vector<int32_t>(a.components.order.get(), a.components.order.get() + m);
   }
 };
 
@@ -56,10 +58,10 @@ TEST_F(ComponentsTest, ComponentsAreOrderedByDecreasingEigenvalue) {
 
 TEST_F(ComponentsTest, LoadingsScaleEigenvectorsBySqrtOfEigenvalue) {
   set_roots({4.0, 0.0, -1e-12});
-  a.eigenvectors[1][0] = -0.5;
-  a.eigenvectors[2][1] = -0.5;
-  order_components(a, Decomposition{});
-  const double *pcm = a.loadings.get();
+  a.eigen.vectors[1][0] = -0.5;
+  a.eigen.vectors[2][1] = -0.5;
+  a.components = order_components(a.eigen, a.m, std::move(a.components));
+  const double *pcm = a.components.loadings.get();
   EXPECT_EQ(pcm[0 * 3 + 0], 2.0);
   EXPECT_EQ(pcm[1 * 3 + 0], -1.0);
   EXPECT_EQ(pcm[1 * 3 + 1], 0.0);  // zero eigenvalue
@@ -73,10 +75,10 @@ TEST_F(ComponentsTest, LoadingsScaleEigenvectorsBySqrtOfEigenvalue) {
 
 TEST_F(ComponentsTest, EigFileOfTwoVariablesWithCorrelationHalf) {
   set_pair_correlation(0.5);
-  const Decomposition d = eigen_decompose(a, Moments{});
-  order_components(a, d);
-  EXPECT_EQ(a.component_order[0], 1);
-  EXPECT_EQ(a.component_order[1], 0);
+  a.eigen = eigen_decompose(a.correlation, a.m, a.components.loadings.get(), std::move(a.eigen));
+  a.components = order_components(a.eigen, a.m, std::move(a.components));
+  EXPECT_EQ(a.components.order[0], 1);
+  EXPECT_EQ(a.components.order[1], 0);
   // The correlation matrix outlives the decomposition.
   EXPECT_EQ(a.correlation[0][1], 0.5);
   EXPECT_EQ(a.correlation[1][0], 0.5);
@@ -93,14 +95,14 @@ TEST_F(ComponentsTest, EigFileOfTwoVariablesWithCorrelationHalf) {
 
 TEST_F(ComponentsTest, EigFileOfOneVariableHasAFiniteReferenceValue) {
   set_roots({1.0});
-  order_components(a, Decomposition{});
+  a.components = order_components(a.eigen, a.m, std::move(a.components));
   write_eig_file(a, con);
   EXPECT_EQ(read(".eig"), "  100.000\n 101.400\n 1.000 \n");
 }
 
 TEST_F(ComponentsTest, EigFileReferenceLineFallsEvenlyAndTiesKeepOrder) {
   set_roots({1.0, 1.0, 1.0});
-  order_components(a, Decomposition{});
+  a.components = order_components(a.eigen, a.m, std::move(a.components));
   write_eig_file(a, con);
   EXPECT_EQ(read(".eig"),
             "  33.333  33.333  33.333\n"

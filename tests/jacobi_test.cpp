@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -229,17 +231,16 @@ TEST_F(EigenDecomposeTest, SymmetrisesACopyAndCollectsRoots) {
   set_pair_correlation(0.5, 3);
   a.correlation[1][0] = 0.25;  // stale lower triangle, replaced by the upper one
   a.correlation[2][2] = 7.0;   // outside the two variables, untouched
-  const Decomposition d = eigen_decompose(a, Moments{});
-  EXPECT_NEAR(a.eigenvalues[0], 0.5, 1e-15);
-  EXPECT_NEAR(a.eigenvalues[1], 1.5, 1e-15);
-  EXPECT_EQ(d.total, a.eigenvalues[0] + a.eigenvalues[1]);
-  EXPECT_EQ(a.eigen_total, d.total);
+  a.eigen = eigen_decompose(a.correlation, a.m, a.components.loadings.get(), std::move(a.eigen));
+  EXPECT_NEAR(a.eigen.values[0], 0.5, 1e-15);
+  EXPECT_NEAR(a.eigen.values[1], 1.5, 1e-15);
+  EXPECT_EQ(a.eigen.total, a.eigen.values[0] + a.eigen.values[1]);
   const double h = std::sqrt(0.5);
-  EXPECT_NEAR(a.eigenvectors[0][0], h, 1e-15);
-  EXPECT_NEAR(a.eigenvectors[1][0], -h, 1e-15);
-  EXPECT_NEAR(a.eigenvectors[0][1], h, 1e-15);
-  EXPECT_NEAR(a.eigenvectors[1][1], h, 1e-15);
-  EXPECT_EQ(a.eigenvectors[0][2], 0.0);
+  EXPECT_NEAR(a.eigen.vectors[0][0], h, 1e-15);
+  EXPECT_NEAR(a.eigen.vectors[1][0], -h, 1e-15);
+  EXPECT_NEAR(a.eigen.vectors[0][1], h, 1e-15);
+  EXPECT_NEAR(a.eigen.vectors[1][1], h, 1e-15);
+  EXPECT_EQ(a.eigen.vectors[0][2], 0.0);
   EXPECT_EQ(a.correlation[0][0], 1.0);
   EXPECT_EQ(a.correlation[0][1], 0.5);
   EXPECT_EQ(a.correlation[1][0], 0.25);
@@ -247,9 +248,10 @@ TEST_F(EigenDecomposeTest, SymmetrisesACopyAndCollectsRoots) {
 
   make(1, 1);
   a.correlation[0][0] = 1.0;
-  EXPECT_EQ(eigen_decompose(a, Moments{}).total, 1.0);
-  EXPECT_EQ(a.eigenvalues[0], 1.0);
-  EXPECT_EQ(a.eigenvectors[0][0], 1.0);
+  a.eigen = eigen_decompose(a.correlation, a.m, a.components.loadings.get(), std::move(a.eigen));
+  EXPECT_EQ(a.eigen.total, 1.0);
+  EXPECT_EQ(a.eigen.values[0], 1.0);
+  EXPECT_EQ(a.eigen.vectors[0][0], 1.0);
 }
 
 }  // namespace

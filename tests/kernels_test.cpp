@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "histogram.h"
@@ -96,11 +97,11 @@ std::vector<uint64_t> decomposition_on(Isa isa, const Columns &cols) {
   Analysis a;
   load_columns(a, cols);
   run_statistics(a);
-  eigen_decompose(a, Moments{});
+  a.eigen = eigen_decompose(a.correlation, a.m, a.components.loadings.get(), std::move(a.eigen));
   std::vector<uint64_t> out;
   for (uint32_t i = 0; i < a.m; ++i) {
-    out.push_back(bits(a.eigenvalues[i]));
-    for (uint32_t k = 0; k < a.m; ++k) out.push_back(bits(a.eigenvectors[k][i]));
+    out.push_back(bits(a.eigen.values[i]));
+    for (uint32_t k = 0; k < a.m; ++k) out.push_back(bits(a.eigen.vectors[k][i]));
   }
   return out;
 }

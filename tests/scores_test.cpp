@@ -2,6 +2,8 @@
 // headers, the ".sco" file, centring, and the run-wide scores count.
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include <cstdio>
 #include <random>
 #include <sstream>
@@ -43,9 +45,9 @@ double ScoresTest::set_up_pair() {
   a.data[0][1] = 1;
   a.data[1][0] = 2;
   a.data[1][1] = 3;
-  const Decomposition d = eigen_decompose(a, Moments{});
-  order_components(a, d);
-  return d.total;
+  a.eigen = eigen_decompose(a.correlation, a.m, a.components.loadings.get(), std::move(a.eigen));
+  a.components = order_components(a.eigen, a.m, std::move(a.components));
+  return a.eigen.total;
 }
 
 double ScoresTest::set_up_random(uint32_t m, uint32_t n) {
@@ -62,9 +64,9 @@ double ScoresTest::set_up_random(uint32_t m, uint32_t n) {
     a.correlation[k][k] = 1.0;
     for (uint32_t j = k + 1; j < m; ++j) a.correlation[k][j] = a.correlation[j][k] = 0.3 + 0.01 * (j + k);
   }
-  const Decomposition d = eigen_decompose(a, Moments{});
-  order_components(a, d);
-  return d.total;
+  a.eigen = eigen_decompose(a.correlation, a.m, a.components.loadings.get(), std::move(a.eigen));
+  a.components = order_components(a.eigen, a.m, std::move(a.components));
+  return a.eigen.total;
 }
 
 std::vector<std::string> lines_of(const std::string &text) {
@@ -143,7 +145,7 @@ TEST_F(ScoresTest, FscFileBecomesAFourByFourBlockWithoutHeaders) {
     EXPECT_EQ(line.find('['), std::string::npos);
   }
   const std::vector<double> roots = numbers_of(lines[4]);
-  for (int c = 0; c < 4; ++c) EXPECT_NEAR(roots[c], a.eigenvalues[a.component_order[c]], 1e-7 * roots[0]);
+  for (int c = 0; c < 4; ++c) EXPECT_NEAR(roots[c], a.eigen.values[a.components.order[c]], 1e-7 * roots[0]);
   for (int c = 1; c < 4; ++c) EXPECT_GE(roots[c - 1], roots[c]);
   EXPECT_EQ(numbers_of(lines[5]), (std::vector<double>{1, 2, 3, 4}));
   EXPECT_EQ(numbers_of(lines[6]), (std::vector<double>{0.5, 1.5, 2.5, 3.5}));
@@ -173,10 +175,10 @@ TEST_F(ScoresTest, ScoresAreRowsTimesCoefficientColumns) {
     const std::vector<double> got = numbers_of(lines[r]);
     ASSERT_EQ(got.size(), N);
     for (uint32_t c = 0; c < N; ++c) {
-      const int p = a.component_order[c];
+      const int p = a.components.order[c];
       double score = 0;
       for (uint32_t j = 0; j < N; ++j)
-        score += a.loadings[j * m + p] / (a.eigenvalues[p] / total) / 100 * (a.data[r][j] / a.stats[j].stddev);
+        score += a.components.loadings[j * m + p] / (a.eigen.values[p] / total) / 100 * (a.data[r][j] / a.stats[j].stddev);
       char want[32];
       std::snprintf(want, sizeof want, "% .7e", score);
       EXPECT_EQ(numbers_of(want)[0], got[c]) << r << "," << c;

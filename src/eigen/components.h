@@ -3,8 +3,7 @@
 #pragma once
 
 #include "analysis.h"
-#include "jacobi.h"
 
-// Fills the loadings and the descending component order from the
-// decomposition's eigenvalues and eigenvectors.
-void order_components(Analysis &a, const Decomposition &decomposition);
+// The loadings and the descending component order of the m eigenpairs,
+// returned in `storage`'s arrays.
+Components order_components(const EigenPairs &pairs, uint32_t m, Components storage);

@@ -6,6 +6,7 @@
 
 #include <cfloat>
 #include <cmath>
+#include <utility>
 #include <vector>
 
 #include "kernels.h"
@@ -197,25 +198,19 @@ JacobiCounts jacobi_decompose(double *const *a, double *const *v, uint32_t m) {
   return counts;
 }
 
-Decomposition eigen_decompose(Analysis &a, const Moments &) {
-  const uint32_t m = a.m;
+EigenPairs eigen_decompose(const Table<double> &correlation, uint32_t m, double *scratch,
+                           EigenPairs storage) {
   const uint64_t stride = m;
-  // The loadings are made from the eigen results only afterwards, so their
-  // block holds the working copy meanwhile; the correlation matrix itself
-  // stays as it is for every later output. The copy is made symmetric from
-  // the upper triangle.
   std::vector<double *> work(m);
-  for (uint32_t r = 0; r < m; ++r) work[r] = a.loadings.get() + r * stride;
+  for (uint32_t r = 0; r < m; ++r) work[r] = scratch + r * stride;
   for (uint32_t r = 0; r < m; ++r)
-    for (uint32_t c = 0; c < m; ++c) work[r][c] = c < r ? a.correlation[c][r] : a.correlation[r][c];
-  Decomposition d;
-  d.counts = jacobi_decompose(work.data(), a.eigenvectors.rows.get(), m);
-  double total = 0;
+    for (uint32_t c = 0; c < m; ++c) work[r][c] = c < r ? correlation[c][r] : correlation[r][c];
+  EigenPairs pairs = std::move(storage);
+  pairs.counts = jacobi_decompose(work.data(), pairs.vectors.rows.get(), m);
+  pairs.total = 0;
   for (uint32_t i = 0; i < m; ++i) {
-    a.eigenvalues[i] = work[i][i];
-    total += a.eigenvalues[i];
+    pairs.values[i] = work[i][i];
+    pairs.total += pairs.values[i];
   }
-  a.eigen_total = total;
-  d.total = total;
-  return d;
+  return pairs;
 }

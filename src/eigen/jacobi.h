@@ -6,14 +6,6 @@
 #include <cstdint>
 
 #include "analysis.h"
-#include "stats.h"
-
-// What one decomposition did.
-struct JacobiCounts {
-  uint64_t rotations = 0;
-  uint64_t sweeps = 0;   // sweeps made, the last (empty) one of each step included
-  bool rotated = false;  // false when the matrix was left as it came
-};
 
 // Cyclic threshold Jacobi: decomposes the symmetric m x m matrix `a` (row
 // pointers) in place, leaving the eigenvalues on its diagonal, and fills `v`
@@ -27,15 +19,10 @@ struct JacobiCounts {
 // decomposition where it stands.
 JacobiCounts jacobi_decompose(double *const *a, double *const *v, uint32_t m);
 
-// What the decomposition of a file's correlation matrix leaves besides the
-// record's eigenvalues and eigenvectors.
-struct Decomposition {
-  double total = 0;  // sum of the eigenvalues
-  JacobiCounts counts;
-};
-
-// Decomposes a symmetric copy (from the upper triangle) of the correlation
-// matrix that the moments phase made, filling the record's eigenvalues (in
-// decomposition order), eigenvectors and eigen_total. The correlation matrix
-// is left unchanged.
-Decomposition eigen_decompose(Analysis &a, const Moments &moments);
+// The eigenpairs of a file's correlation matrix (m x m, of which the upper
+// triangle is read): a symmetric copy is decomposed in `scratch` (m * m
+// doubles, which must not overlap the matrix or the storage), and the
+// values, vectors and their total are returned in `storage`'s arrays. The
+// correlation matrix is left as it is for every later output.
+EigenPairs eigen_decompose(const Table<double> &correlation, uint32_t m, double *scratch,
+                           EigenPairs storage);

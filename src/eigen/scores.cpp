@@ -16,15 +16,15 @@ uint32_t score_limit(const Analysis &a, bool four) {
 // order. A component with eigenvalue 0 has share 0 and gives 0/0.
 std::vector<double> score_coefficients(const Analysis &a, uint32_t N, uint32_t cols) {
   const uint64_t stride = a.m;
-  const double total = a.eigen_total;
-  const double *root = a.eigenvalues.get();
-  const int32_t *position = a.component_order.get();
+  const double total = a.eigen.total;
+  const double *root = a.eigen.values.get();
+  const int32_t *position = a.components.order.get();
   std::vector<double> coef(static_cast<uint64_t>(N) * cols);
   for (uint32_t col = 0; col < cols; ++col) {
     const uint32_t p = static_cast<uint32_t>(position[col]);
     const double share = root[p] / total;
     for (uint32_t j = 0; j < N; ++j)
-      coef[j * uint64_t{cols} + col] = a.loadings[j * stride + p] / share / 100;
+      coef[j * uint64_t{cols} + col] = a.components.loadings[j * stride + p] / share / 100;
   }
   return coef;
 }

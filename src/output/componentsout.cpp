@@ -25,9 +25,9 @@ void write_line(FILE *fp, const double *values, uint32_t count) {
 
 void write_eig_file(const Analysis &a, const Console &con) {
   const uint32_t m = a.m;
-  const double total = a.eigen_total;
-  const double *root = a.eigenvalues.get();
-  const int32_t *position = a.component_order.get();
+  const double total = a.eigen.total;
+  const double *root = a.eigen.values.get();
+  const int32_t *position = a.components.order.get();
   OutputFile out = open_output(a.place, ".eig");
   announce_output(out, con);
   FILE *fp = out.fp;
@@ -50,7 +50,7 @@ void write_eig_file(const Analysis &a, const Console &con) {
   // Loadings: variables down, components across in descending order.
   const uint64_t stride = m;
   for (uint32_t r = 0; r < m; ++r) {
-    const double *row = a.loadings.get() + r * stride;
+    const double *row = a.components.loadings.get() + r * stride;
     std::fprintf(fp, kEigFirst, shown(row[position[0]]));
     for (uint32_t u = 1; u < m; ++u) std::fprintf(fp, kEigNext, shown(row[position[u]]));
     std::fputc('\n', fp);
@@ -63,8 +63,8 @@ void write_fsc_file(const Analysis &a, uint32_t N, bool section_headers, const C
   OutputFile out = open_output(a.place, ".fsc");
   announce_output(out, con);
   FILE *fp = out.fp;
-  const double *root = a.eigenvalues.get();
-  const int32_t *position = a.component_order.get();
+  const double *root = a.eigen.values.get();
+  const int32_t *position = a.components.order.get();
 
   const std::vector<double> coef = score_coefficients(a, N, N);
   if (section_headers) std::fputs("[FSC_SORTED]\n", fp);

@@ -255,16 +255,16 @@ void put_components(Sink &s, const Analysis &a, const JsonContext &ctx) {
   }
   const uint32_t m = a.m, N = ctx.score_limit;
   const uint64_t stride = m;
-  const double *root = a.eigenvalues.get();
-  const int32_t *position = a.component_order.get();
+  const double *root = a.eigen.values.get();
+  const int32_t *position = a.components.order.get();
   put(s, "{");
   put_key(s, "    ", "eigenvalues", true);
   put_row(s, m, [&](uint32_t u) { return root[position[u]]; });
   put_key(s, "    ", "explained_variance_percent");
-  put_row(s, m, [&](uint32_t u) { return 100 * (root[position[u]] / a.eigen_total); });
+  put_row(s, m, [&](uint32_t u) { return 100 * (root[position[u]] / a.eigen.total); });
   put_key(s, "    ", "loadings");
   put_matrix(s, "    ", m, m,
-             [&](uint32_t r, uint32_t u) { return a.loadings[r * stride + position[u]]; });
+             [&](uint32_t r, uint32_t u) { return a.components.loadings[r * stride + position[u]]; });
   put_key(s, "    ", "score_limit");
   put_count(s, N);
   const std::vector<double> coef = score_coefficients(a, N, N);

@@ -91,16 +91,16 @@ std::vector<std::array<double, 2>> score_points(const Analysis &a, const Switche
 
 ReportPca components(const Analysis &a, const Switches &sw) {
   ReportPca pca;
-  const int32_t *position = a.component_order.get();
+  const int32_t *position = a.components.order.get();
   for (uint32_t u = 0; u < a.m; ++u) {
-    const double root = a.eigenvalues[position[u]];
+    const double root = a.eigen.values[position[u]];
     pca.eigenvalues.push_back(root);
-    pca.explained_percent.push_back(100 * (root / a.eigen_total));
+    pca.explained_percent.push_back(100 * (root / a.eigen.total));
   }
   pca.loadings.assign(a.m, std::vector<double>(a.m));
   for (uint32_t i = 0; i < a.m; ++i)
     for (uint32_t u = 0; u < a.m; ++u)
-      pca.loadings[i][u] = a.loadings[uint64_t{i} * a.m + position[u]];
+      pca.loadings[i][u] = a.components.loadings[uint64_t{i} * a.m + position[u]];
   pca.scores = score_points(a, sw);
   pca.score_rows_total = a.n;
   return pca;

@@ -205,7 +205,7 @@ void finish_matrices(Analysis &a) {
 
 }  // namespace
 
-Extremes find_extremes(Analysis &a, Workers &w) {
+Extremes find_extremes(const Analysis &a, Workers &w) {
   const uint32_t n = a.n, m = a.m;
   Extremes e{std::vector<double>(m, DBL_MAX), std::vector<double>(m, -DBL_MAX)};
   if (n == 0) fatal("Too few variables\n");
@@ -218,10 +218,6 @@ Extremes find_extremes(Analysis &a, Workers &w) {
     std::copy(lo.begin(), lo.end(), e.min.begin() + first);
     std::copy(hi.begin(), hi.end(), e.max.begin() + first);
   });
-  for (uint32_t i = 0; i < m; ++i) {
-    a.stats[i].min = e.min[i];
-    a.stats[i].max = e.max[i];
-  }
   return e;
 }
 
@@ -232,6 +228,10 @@ Moments compute_moments(Analysis &a, const Extremes &extremes, Workers &w) {
   sum_columns(a, sum, sumsq, w);
   set_means(a, extremes, sum, sumsq, centre);
 
+  for (uint32_t i = 0; i < m; ++i) {
+    a.stats[i].min = extremes.min[i];
+    a.stats[i].max = extremes.max[i];
+  }
   DeviationSums dev(m);
   deviation_pass(a, centre, dev, w);
 

@@ -14,21 +14,20 @@ struct Extremes {
   std::vector<double> min, max;
 };
 
-// Scans the data for the extremes of the m variables and stores them in the
-// statistics records too. Ends the run with "Too few variables\n" when no
-// observation was loaded. The workers take parts of the variables.
-Extremes find_extremes(Analysis &a, Workers &w = serial_workers());
+// Scans the data for the extremes of the m variables. Ends the run with
+// "Too few variables\n" when no observation was loaded. The workers take
+// parts of the variables.
+Extremes find_extremes(const Analysis &a, Workers &w = serial_workers());
 
 // What the moments phase leaves besides the record's numbers: the variables
-// (0-based data columns) whose variance the zero-variance rule replaced.
-// Only compute_moments makes one, and the decomposition asks for it, so the
-// correlation matrix exists before it is decomposed.
+// (0-based data columns) whose variance the zero-variance rule replaced,
+// for the warning the driver prints.
 struct Moments {
   std::vector<uint32_t> constant;
 };
 
-// Fills mean, variance, standard deviation, skewness and curtosis of every
-// record, the covariance matrix (divisor n) and the correlation matrix with
+// Fills the extremes, mean, variance, standard deviation, skewness and
+// curtosis of every record, the covariance matrix (divisor n) and the correlation matrix with
 // its unit diagonal. The workers take parts of the variables (rows of the
 // triangle); every sum gets its terms in observation order regardless, so
 // the results are the same bits for every pool. REQUIRES: m >= 1.
