@@ -9,8 +9,12 @@
 #ifndef VANTOR_REVISION
 #define VANTOR_REVISION "0000000"
 #endif
+// The version number is the project's (CMakeLists.txt) and nowhere else.
+#ifndef VANTOR_VERSION
+#error "VANTOR_VERSION comes from the build"
+#endif
 
-#define VANTOR_VERSION_TAG "v2.28-0-g" VANTOR_REVISION
+#define VANTOR_VERSION_TAG "v" VANTOR_VERSION "-0-g" VANTOR_REVISION
 
 const char kBanner[] =
     "vantor Version " VANTOR_VERSION_TAG " " __DATE__ " " __TIME__ " by the vantor maintainers";
