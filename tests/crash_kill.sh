@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Results under kill: runs vantor with eleven result files on a table that
-# takes about a second, kills it with SIGKILL after a seeded random delay
+# takes under a second, kills it with SIGKILL after a seeded random delay
 # (50 trials), and checks every result name: absent or the old file as it
 # was before the trial, or complete (the bytes of an uninterrupted run).
 # A SIGKILLed run cannot clean up: its temporary (.<name>.vantor-tmp.<pid>.<n>)
@@ -23,7 +23,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 now() { date +%s.%N; }
 calc() { awk "BEGIN { print $* }"; }
 
-awk -v rows=200000 'BEGIN { srand(5); for (r = 0; r < rows; r++) { b = rand(); line = "";
+awk -v rows=150000 'BEGIN { srand(5); for (r = 0; r < rows; r++) { b = rand(); line = "";
   for (c = 0; c < 8; c++) line = line sprintf("%.4f ", b * c + rand()); print line } }' >data.txt
 reference() {
   rm -f ref/*
@@ -35,8 +35,8 @@ reference() {
 reference
 # A slow build (sanitizers) gets a shorter table, so that the trials stay
 # within about a minute.
-if [ "$(calc "$span > 1.5")" = 1 ]; then
-  rows=$(calc "int(200000 * 1.2 / $span)")
+if [ "$(calc "$span > 1.0")" = 1 ]; then
+  rows=$(calc "int(150000 * 0.8 / $span)")
   head -n "$rows" data.txt >short && mv short data.txt
   reference
 fi
