@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Results under kill: runs vantor with eleven result files on a table that
+# Results under kill: runs vantor with ten result files on a table that
 # takes under a second, kills it with SIGKILL after a seeded random delay
 # (50 trials), and checks every result name: absent or the old file as it
 # was before the trial, or complete (the bytes of an uninterrupted run).
