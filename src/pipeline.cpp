@@ -13,6 +13,7 @@
 #include <new>
 #include <string>
 
+#include "atomic_file.h"
 #include "components.h"
 #include "componentsout.h"
 #include "datasource.h"
@@ -98,6 +99,8 @@ bool process_or_skip(const char *name, const Switches &sw, RunState &run, const 
 
 int run_program(int argc, char **argv) {
   const std::time_t start = std::time(nullptr);
+  // Ctrl-C and kill remove the temporaries of unfinished results.
+  const SignalCleanup cleanup;
   // Blocks of a mebibyte and more are mapped for themselves and given back
   // when freed. Otherwise the allocator raises that threshold as such blocks
   // are freed and keeps the next ones in its heaps (one per thread), where
@@ -112,7 +115,10 @@ int run_program(int argc, char **argv) {
   const CommandLine cl = parse_switches(argc, argv);
   const Switches &sw = cl.switches;
   if (cl.first_file >= argc) usage(argv[0], sw.more);
-  Workers workers(settle_thread_count(sw.threads));
+  const uint32_t thread_count = settle_thread_count(sw.threads);
+  CleanupSignalsHeld held;  // the pool's threads start with them blocked
+  Workers workers(thread_count);
+  held.release();
   run.workers = &workers;
   run.scores_count = sw.scores;
   if (sw.report) run.arguments = argument_text(argc, argv);

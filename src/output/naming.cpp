@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "atomic_file.h"
 #include "messages.h"
 
 std::string name_stem(const std::string &data_file) {
@@ -69,9 +70,14 @@ OutputFile open_output(const OutputPlace &place, const char *ext) {
   const std::string name = output_name(place, ext);
   if (is_data_file(place, name))
     fatal("Output file %s would overwrite the data file.\a\n", name.c_str());
-  FILE *fp = std::fopen(name.c_str(), "w");
-  if (fp == nullptr) fatal("Can't create file: %s\a\n", name.c_str());
-  return OutputFile{fp, name};
+  const ResultStream s = open_result(name);
+  if (s.fp == nullptr) fatal("Can't create file: %s\a\n", name.c_str());
+  return OutputFile(s.fp, name, s.slot, s.failed);
+}
+
+OutputFile::~OutputFile() {
+  ResultStream s{fp, slot, failed};
+  abandon_result(s);
 }
 
 void announce_output(const OutputFile &out, const Console &con) {
@@ -79,8 +85,8 @@ void announce_output(const OutputFile &out, const Console &con) {
 }
 
 void close_output(OutputFile &out) {
-  bool failed = std::ferror(out.fp) != 0;
-  if (std::fclose(out.fp) != 0) failed = true;
+  ResultStream s{out.fp, out.slot, out.failed};
   out.fp = nullptr;
-  if (failed) fatal("Can't write file: %s\a\n", out.name.c_str());
+  out.slot = -1;
+  if (!finish_result(s, out.name)) fatal("Can't write file: %s\a\n", out.name.c_str());
 }

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "console.h"
 
@@ -32,21 +33,33 @@ std::string name_stem(const std::string &data_file);
 // The output name for extension `ext` (".mvd", ...): the stem plus `ext`.
 std::string output_name(const OutputPlace &place, const char *ext);
 
-// An open result file and its name.
+// An open result file and its name. A result dropped without close_output
+// (the run ended meanwhile) leaves its path as it was before the run when
+// it is written through a temporary (atomic_file.h).
 struct OutputFile {
+  OutputFile(FILE *fp, std::string name, int slot, bool failed)
+      : fp(fp), name(std::move(name)), slot(slot), failed(failed) {}
+  ~OutputFile();
+  OutputFile(const OutputFile &) = delete;
+  OutputFile &operator=(const OutputFile &) = delete;
   FILE *fp;
   std::string name;
+  int slot;     // the temporary's registry slot; -1 when written in place
+  bool failed;  // no room for the temporary: closing reports a failed write
 };
 
-// Opens the output for `ext` ("w"); "Can't create file: %s\a\n" on failure.
-// Refuses (fatal) to open the place's data file itself.
+// Opens the output for `ext` for writing, under a temporary name renamed
+// over it on closing where atomic_file.h allows, else in place ("w");
+// "Can't create file: %s\a\n" on failure. Refuses (fatal) to open the
+// place's data file itself.
 OutputFile open_output(const OutputPlace &place, const char *ext);
 
 // "Writing file: %s\n" with the name, unless quiet.
 void announce_output(const OutputFile &out, const Console &con);
 
-// Closes the file; a write or close failure ends the run with
-// "Can't write file: %s\a\n" rather than leave a cut-short file unreported.
+// Closes the file and puts it in place; a write, close or rename failure
+// ends the run with "Can't write file: %s\a\n" rather than leave a
+// cut-short file unreported (a temporary is removed, the old file kept).
 void close_output(OutputFile &out);
 
 // A variable's name as a label in a blank-separated file or table: every
