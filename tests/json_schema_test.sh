@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The JSON document against its published schema: real runs of the built
 # program (with and without -e, a hostile data-file name, --json=- through jq,
-# --json=- over two files as JSON Lines) checked by an independent validator. Exit 77 (skipped) without the tools.
+# --json=- over two files as JSON Lines) checked by an independent validator.
+# Exit 77 (skipped) without the tools.
 # Usage: json_schema_test.sh VANTOR SOURCE-DIR
 set -u
 vantor=$(readlink -f "$1")
