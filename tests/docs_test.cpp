@@ -1,7 +1,7 @@
 // The user documentation against the program: every switch the parser knows
-// must be documented in the man page and in the README, the man page must
-// render cleanly, and the README's quick start must be what the program does
-// with the bundled examples.
+// must be documented in the man page, the README and the --switches list,
+// the man page must render cleanly, and the README's quick start must be what
+// the program does with the bundled examples.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "options.h"
+#include "switchlist.h"
 
 namespace {
 
@@ -112,6 +113,15 @@ TEST(Documentation, EveryShortSwitchIsDocumented) {
     for (char letter : letters)
       EXPECT_TRUE(mentions_short(doc.text, letter)) << doc.name << " lacks -" << letter;
   }
+}
+
+// --switches lists every switch the parser knows, the extensions too.
+TEST(Documentation, SwitchListHoldsEverySwitch) {
+  const std::string list = switch_list_text();
+  for (const struct option *o = kLongOptions; o->name != nullptr; ++o)
+    EXPECT_TRUE(mentions_long(list, o->name)) << "--switches lacks --" << o->name;
+  for (char letter : documented_short_letters())
+    EXPECT_TRUE(mentions_short(list, letter)) << "--switches lacks -" << letter;
 }
 
 // The matchers must not be fooled by a switch that only appears inside

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The JSON document against its published schema: real runs of the built
-# program (with and without -e, a hostile data-file name, --json=- through jq)
-# checked by an independent validator. Exit 77 (skipped) without the tools.
+# program (with and without -e, a hostile data-file name, --json=- through jq,
+# --json=- over two files as JSON Lines) checked by an independent validator.
+# Exit 77 (skipped) without the tools.
 # Usage: json_schema_test.sh VANTOR SOURCE-DIR
 set -u
 vantor=$(readlink -f "$1")
@@ -31,6 +32,7 @@ check() {  # NAME EXPECTATION: a jq test the document must pass
 "$vantor" --quiet --no-log --json -e -f -h5 eigen.txt || fail=1
 "$vantor" --quiet --no-log --json "$odd" >/dev/null || fail=1
 "$vantor" --no-log --json=- -e eigen.txt >stdout.json 2>/dev/null || fail=1
+"$vantor" --no-log --json=- plain.txt eigen.txt >lines.jsonl 2>/dev/null || fail=1
 cp "${odd%.txt}.json" odd.json
 
 check plain.json '.components == null and .histogram.bins == 30'
@@ -39,7 +41,22 @@ check odd.json '.data_file | test("\ufffd") and test("\"q\" \\\\ \u0001")'
 check odd.json '.variables[1].constant == true'
 check stdout.json '.m == (.variables | length)'
 
-/usr/bin/python3 - "$src/doc/result.schema.json" plain.json eigen.json odd.json stdout.json <<'PY' || fail=1
+# Standard output of two files reads back line by line, one document a line,
+# each the same document as the indented .json file of the same run.
+/usr/bin/python3 - lines.jsonl plain.json <<'PY' || fail=1
+import json, sys
+with open(sys.argv[1], encoding="utf-8") as f:
+    lines = f.read().split("\n")
+with open(sys.argv[2], encoding="utf-8") as f:
+    indented = json.load(f)
+documents = [json.loads(line) for line in lines[:-1]]
+if lines[-1] != "" or [d["data_file"] for d in documents] != ["plain.txt", "eigen.txt"]:
+    sys.exit("FAIL: --json=- of two files is not two documents, one a line")
+if documents[0] != indented:
+    sys.exit("FAIL: the one-line document differs from the indented one")
+PY
+
+/usr/bin/python3 - "$src/doc/result.schema.json" plain.json eigen.json odd.json stdout.json lines.jsonl <<'PY' || fail=1
 import json, sys
 import jsonschema
 with open(sys.argv[1]) as f:
@@ -49,10 +66,10 @@ validator = jsonschema.Draft202012Validator(schema)
 bad = 0
 for name in sys.argv[2:]:
     with open(name, encoding="utf-8") as f:
-        document = json.load(f)
-    for error in validator.iter_errors(document):
+        documents = [json.loads(line) for line in f] if name.endswith(".jsonl") else [json.load(f)]
+    for error in (e for d in documents for e in validator.iter_errors(d)):
         bad += 1
         print(f"FAIL: {name}: {error.json_path}: {error.message}")
 sys.exit(1 if bad else 0)
 PY
-[ $fail = 0 ] && echo "json schema: 5 documents valid" || exit 1
+[ $fail = 0 ] && echo "json schema: 6 documents valid" || exit 1

@@ -79,7 +79,7 @@ TEST_F(JsonReadBack, EveryNumberIsWhatTheTextFilesShow) {
     EXPECT_EQ(mvd[i + 1][0], std::to_string(v["column"].get<int>()));
     Json values = Json::array();
     for (const char *key : {"mean", "variance", "standard_deviation", "minimum", "maximum",
-                            "skewness", "curtosis", "median", "lower_quartile", "upper_quartile"})
+                            "skewness", "kurtosis", "median", "lower_quartile", "upper_quartile"})
       values.push_back(v[key]);
     expect_shown(mvd[i + 1], 1, values, "%.4f", "mvd line " + std::to_string(i));
     EXPECT_EQ(v["constant"], i == 3);

@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "messages.h"
+#include "switchlist.h"
 
 // Every upper-case letter is declared like its lower-case twin.
 const char kShortOptions[] =
@@ -44,6 +45,7 @@ enum {
   kKeepGoing,
   kVersion,
   kNoLog,
+  kSwitches,
 };
 }  // namespace
 
@@ -87,6 +89,7 @@ const struct option kLongOptions[] = {
     {"keep-going", no_argument, nullptr, kKeepGoing},
     {"version", no_argument, nullptr, kVersion},
     {"no-log", no_argument, nullptr, kNoLog},
+    {"switches", no_argument, nullptr, kSwitches},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -209,6 +212,9 @@ CommandLine parse_switches(int argc, char **argv) {
         std::printf("vantor %s\n", kVersionTag);
         end_run(0);
       case kNoLog: sw.no_log = true; break;
+      case kSwitches:
+        std::fputs(switch_list_text().c_str(), stdout);
+        end_run(0);
       default: fatal("Unknown option");
     }
   }

@@ -28,5 +28,6 @@ struct CommandLine {
 
 // Parses every switch of argv with getopt_long (restarting its scan, so a
 // process may parse more than one command line). --version prints
-// "vantor <version tag>" on stdout and ends the run with status 0.
+// "vantor <version tag>" on stdout and ends the run with status 0; so does
+// --switches, after the list of every switch.
 CommandLine parse_switches(int argc, char **argv);

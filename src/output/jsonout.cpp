@@ -1,6 +1,6 @@
-// The JSON result document of one data file. Strings and the definitions go
-// through nlohmann's serializer for its escaping; the numbers, most of them
-// in the m x m matrices, are written straight into the output with to_chars.
+// The JSON result document of one data file, pretty-printed or on one line.
+// Strings and the definitions go through nlohmann's serializer for its
+// escaping; the numbers, most of them in the m x m matrices, go straight out.
 #include "jsonout.h"
 
 #include <algorithm>
@@ -25,9 +25,35 @@ constexpr size_t kFlushAt = size_t{1} << 16;
 struct Sink {
   FILE *fp;
   std::string buf;
+  bool one_line = false;  // JSON Lines: line breaks and indentation dropped
+  bool in_break = false;  // one_line: within a line break and its indentation
+  char last = 0;          // one_line: the last byte kept
 };
 
+// The document is laid out with line breaks for people; on one line they go
+// with the indentation after them, and a break after a comma becomes a blank
+// as between the members of a one-line object. A raw line end is never part
+// of a string (escaping writes "\n"), nor is a blank at the start of a line.
+void join_lines(Sink &s) {
+  size_t out = 0;
+  for (char ch : s.buf) {
+    if (ch == '\n') {
+      s.in_break = true;
+      if (s.last != ',') continue;
+      ch = ' ';
+    } else if (s.in_break && ch == ' ') {
+      continue;
+    } else {
+      s.in_break = false;
+    }
+    s.buf[out++] = ch;
+    s.last = ch;
+  }
+  s.buf.resize(out);
+}
+
 void flush(Sink &s) {
+  if (s.one_line) join_lines(s);
   std::fwrite(s.buf.data(), 1, s.buf.size(), s.fp);
   s.buf.clear();
 }
@@ -123,8 +149,8 @@ nlohmann::ordered_json definitions(bool pearson) {
               : "covariance / (sd_x * sd_y) with the n - 1 standard deviations, which is "
                 "(n - 1)/n times Pearson's r; the diagonal is exactly 1";
   d["skewness"] = "m3 / s^3 with m3 = sum of (x - mean)^3 / n and s from the n - 1 variance";
-  d["curtosis"] =
-      "excess curtosis m4 / s^4 - 3 with m4 = sum of (x - mean)^4 / n and s from the n - 1 "
+  d["kurtosis"] =
+      "excess kurtosis m4 / s^4 - 3 with m4 = sum of (x - mean)^4 / n and s from the n - 1 "
       "variance";
   d["quartiles"] =
       "linear interpolation in the sorted values a_0 ... a_(n-1) at the 0-based positions "
@@ -132,7 +158,7 @@ nlohmann::ordered_json definitions(bool pearson) {
       "Hyndman-Fan type 5";
   d["zero_variance"] =
       "a constant variable, or one whose variance is 0 or below, gets variance 0.0001 "
-      "(standard deviation 0.01), skewness 0 and curtosis -3, and constant is true";
+      "(standard deviation 0.01), skewness 0 and kurtosis -3, and constant is true";
   d["histogram"] =
       "bins equal bins of width w = (1.00001 * maximum - minimum) / (bins - 1) from the minimum, "
       "edges minimum + b * w; a value is counted in bin floor((x - minimum) / w), the nearest bin "
@@ -194,7 +220,7 @@ void put_variable(Sink &s, const Analysis &a, uint32_t i) {
   put_field(s, "minimum", v.min);
   put_field(s, "maximum", v.max);
   put_field(s, "skewness", v.skewness);
-  put_field(s, "curtosis", v.curtosis);
+  put_field(s, "kurtosis", v.curtosis);
   put_field(s, "median", v.median);
   put_field(s, "lower_quartile", v.lower_quartile);
   put_field(s, "upper_quartile", v.upper_quartile);
@@ -300,6 +326,7 @@ JsonContext json_context(const Analysis &a, const Switches &sw, uint32_t scores_
 
 void write_json_document(FILE *fp, const Analysis &a, const JsonContext &ctx) {
   Sink s{fp, {}};
+  s.one_line = ctx.one_line;
   s.buf.reserve(2 * kFlushAt);
   put_header(s, a);
   put_key(s, "  ", "definitions");
@@ -308,14 +335,16 @@ void write_json_document(FILE *fp, const Analysis &a, const JsonContext &ctx) {
   put_matrices(s, a);
   put_histogram(s, a);
   put_components(s, a, ctx);
-  put(s, "\n}\n");
+  put(s, "\n}");
   flush(s);
+  std::fputc('\n', fp);  // the one line end a one-line document keeps
 }
 
 void write_json(const Analysis &a, const Switches &sw, uint32_t scores_count, FILE *stream,
                 const Console &con) {
-  const JsonContext ctx = json_context(a, sw, scores_count);
+  JsonContext ctx = json_context(a, sw, scores_count);
   if (stream != nullptr) {
+    ctx.one_line = true;
     write_json_document(stream, a, ctx);
     if (std::fflush(stream) != 0 || std::ferror(stream) != 0)
       fatal("Can't write file: %s\a\n", "(standard output)");

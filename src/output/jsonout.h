@@ -15,6 +15,7 @@
 struct JsonContext {
   bool components = false;      // -e ran: the components section is filled
   bool pearson = false;         // the correlation matrix holds Pearson's r
+  bool one_line = false;        // the whole document on one line (JSON Lines)
   uint32_t score_limit = 0;     // N of ".fsc"
   uint32_t scores_written = 0;  // scores per observation in ".sco"
 };
@@ -23,11 +24,13 @@ struct JsonContext {
 // count after this file's eigen analysis.
 JsonContext json_context(const Analysis &a, const Switches &sw, uint32_t scores_count);
 
-// Writes the whole document, ending in a line end, to `fp`.
+// Writes the whole document, ending in a line end, to `fp`: indented over
+// many lines, or as one line when `ctx.one_line`.
 void write_json_document(FILE *fp, const Analysis &a, const JsonContext &ctx);
 
-// The document of one data file: to `stream` when one is given (--json=-),
-// else to ".json" beside the other results, announced like them. A failed
+// The document of one data file: as one line to `stream` when one is given
+// (--json=-, so that several files make JSON Lines), else pretty-printed to
+// ".json" beside the other results, announced like them. A failed
 // write ends the run with "Can't write file: %s\a\n".
 void write_json(const Analysis &a, const Switches &sw, uint32_t scores_count, FILE *stream,
                 const Console &con);
