@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "naming.h"
 
 // ---------------------------------------------------------------------------
 // Per-variable statistics.
@@ -84,7 +83,6 @@ struct Components {
 // One data file's analysis. Arrays are sized for `columns` (c) variables and
 // `capacity` rows when made; loading settles n and m (m <= c, n <= capacity).
 struct Analysis {
-  OutputPlace place;               // the data file and where its results go
   uint32_t columns = 0;            // c: values of the first data line
   uint32_t capacity = 0;           // R: rows the data matrix can hold
   uint32_t n = 0;                  // observations loaded

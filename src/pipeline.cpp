@@ -49,29 +49,33 @@ struct InputStream {
   }
 };
 
-void write_statistics_files(const Analysis &a, const Switches &sw, const Console &con) {
-  if (sw.stddev) write_std_file(a, con);
-  if (sw.mean) write_mvd_file(a, sw, con);
-  if (sw.correlation) write_cor_file(a, sw, con);
-  if (sw.covariance) write_cov_file(a, con);
-  if (sw.tetrad) write_inp_file(a, sw, con);
-  if (sw.oldtetrad) write_da1_file(a, con);
-  if (sw.histogram) write_his_file(a, con);
+void write_statistics_files(const Analysis &a, const OutputPlace &place, const Switches &sw,
+                            const Console &con) {
+  if (sw.stddev) write_std_file(a, place, con);
+  if (sw.mean) write_mvd_file(a, place, sw, con);
+  if (sw.correlation) write_cor_file(a, place, sw, con);
+  if (sw.covariance) write_cov_file(a, place, con);
+  if (sw.tetrad) write_inp_file(a, place, sw, con);
+  if (sw.oldtetrad) write_da1_file(a, place, con);
+  if (sw.histogram) write_his_file(a, place, con);
 }
 
-void eigen_analysis(Analysis &a, const Switches &sw, RunState &run, const Console &con) {
+void eigen_analysis(Analysis &a, const OutputPlace &place, const Switches &sw, RunState &run,
+                    const Console &con) {
   // The score limit and the section headers of the ".fsc" file follow -4.
   const uint32_t N = score_limit(a, sw.four != 0);
   compute_components(a);
-  write_eig_file(a, con);
-  if (sw.fsc_file) write_fsc_file(a, N, !sw.four, con);
+  write_eig_file(a, place, con);
+  if (sw.fsc_file) write_fsc_file(a, place, N, !sw.four, con);
   run.scores_count = adjusted_scores_count(run.scores_count, N, sw.allscores);
-  write_sco_file(a, N, run.scores_count, sw.scores_mean, con);
+  write_sco_file(a, place, N, run.scores_count, sw.scores_mean, con);
 }
 
 void process_data_file(const char *name, const Switches &sw, RunState &run, const Console &con) {
+  // The name check comes first: a refused name is never examined.
+  const OutputPlace place = output_place(name, sw.results_dir);
   Analysis a = load_data_file(name, sw, run, con);
-  analyse_and_write(a, sw, run, con);
+  analyse_and_write(a, place, sw, run, con);
 }
 
 // The words run() gives a failed allocation of the C++ heap.
@@ -155,7 +159,6 @@ RunState make_run_state(const Switches &sw) {
 
 Analysis load_data_file(const char *name, const Switches &sw, RunState &run,
                         const Console &con) {
-  OutputPlace place = output_place(name, sw.results_dir);
   const DataSource source = open_data_source(name);
   const RowRules rules = row_rules(sw);
 
@@ -172,7 +175,6 @@ Analysis load_data_file(const char *name, const Switches &sw, RunState &run,
 
   const WorkArraySettings settings{sw.bins, sw.debug != 0, usable_memory()};
   Analysis a = make_analysis(R, e.columns, settings, run.memory, con);
-  a.place = std::move(place);
   report_memory_need(run.memory, con);
   build_column_maps(a, sw, con);
   if (!con.quiet) say(con, "\nReads the file: %s\n", name);
@@ -206,17 +208,18 @@ void compute_components(Analysis &a) {
   a.components = order_components(a.eigen, a.m, std::move(a.components));
 }
 
-void analyse_and_write(Analysis &a, const Switches &sw, RunState &run, const Console &con) {
+void analyse_and_write(Analysis &a, const OutputPlace &place, const Switches &sw, RunState &run,
+                       const Console &con) {
   Workers &w = run.workers != nullptr ? *run.workers : serial_workers();
   compute_statistics(a, sw, con, w);
   if (!con.quiet) print_stats_table(a, con);
-  write_statistics_files(a, sw, con);
-  if (sw.eigenvalues) eigen_analysis(a, sw, run, con);
+  write_statistics_files(a, place, sw, con);
+  if (sw.eigenvalues) eigen_analysis(a, place, sw, run, con);
   if (sw.json != JsonTarget::none)
-    write_json(a, sw, run.scores_count,
+    write_json(a, place, sw, run.scores_count,
                sw.json == JsonTarget::standard_output ? stdout : nullptr, con);
   if (sw.report)
-    write_report_file(a, sw, ReportRun{run.arguments, report_date(std::time(nullptr))}, con);
+    write_report_file(a, place, sw, ReportRun{run.arguments, report_date(std::time(nullptr))}, con);
 }
 
 int run(int argc, char **argv) {

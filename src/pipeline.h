@@ -9,6 +9,7 @@
 
 #include "analysis.h"
 #include "console.h"
+#include "naming.h"
 #include "reader.h"
 #include "stats.h"
 #include "switches.h"
@@ -46,7 +47,8 @@ void compute_components(Analysis &a);
 
 // Everything after loading: statistics, the result files and, with -e, the
 // eigen analysis and its files.
-void analyse_and_write(Analysis &a, const Switches &sw, RunState &run, const Console &con);
+void analyse_and_write(Analysis &a, const OutputPlace &place, const Switches &sw, RunState &run,
+                       const Console &con);
 
 // One whole run of the program; returns the exit status. Fatal errors are
 // printed here as "\nError: ..." on the error stream.

@@ -84,7 +84,7 @@ TEST_F(ComponentsTest, EigFileOfTwoVariablesWithCorrelationHalf) {
   EXPECT_EQ(a.correlation[1][0], 0.5);
   con.quiet = false;
   testing::internal::CaptureStdout();
-  write_eig_file(a, con);
+  write_eig_file(a, place_, con);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "Writing file: " + path(".eig") + "\n");
   EXPECT_EQ(read(".eig"),
             "  75.000  25.000\n"
@@ -96,14 +96,14 @@ TEST_F(ComponentsTest, EigFileOfTwoVariablesWithCorrelationHalf) {
 TEST_F(ComponentsTest, EigFileOfOneVariableHasAFiniteReferenceValue) {
   set_roots({1.0});
   a.components = order_components(a.eigen, a.m, std::move(a.components));
-  write_eig_file(a, con);
+  write_eig_file(a, place_, con);
   EXPECT_EQ(read(".eig"), "  100.000\n 101.400\n 1.000 \n");
 }
 
 TEST_F(ComponentsTest, EigFileReferenceLineFallsEvenlyAndTiesKeepOrder) {
   set_roots({1.0, 1.0, 1.0});
   a.components = order_components(a.eigen, a.m, std::move(a.components));
-  write_eig_file(a, con);
+  write_eig_file(a, place_, con);
   EXPECT_EQ(read(".eig"),
             "  33.333  33.333  33.333\n"
             " 34.733  33.333  31.933\n"

@@ -82,7 +82,7 @@ TEST_F(HistogramTest, HisFileHoldsRelativeFrequenciesPerVariable) {
   count({{0, 1, 2, 3}, {7, 7, 7, 7}}, {0, 7}, {3, 7});
   con.quiet = false;
   testing::internal::CaptureStdout();
-  write_his_file(a, con);
+  write_his_file(a, place_, con);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "Writing file: " + path(".his") + "\n");
   EXPECT_EQ(read(".his"),
             "0.5000 0.2500 0.2500 0.0000 \n"

@@ -31,7 +31,6 @@ class OutputTest : public testing::Test {
     ASSERT_NE(mkdtemp(tmpl), nullptr);
     dir_ = tmpl;
     place_ = output_place((dir_ + "/data.txt").c_str());
-    a.place = place_;
     sw.quiet = 1;
   }
   void TearDown() override { std::filesystem::remove_all(dir_); }
@@ -41,7 +40,6 @@ class OutputTest : public testing::Test {
   // directory.
   void make(uint32_t rows, uint32_t c) {
     a = make_analysis(rows, c, WorkArraySettings{sw.bins, false}, tally, con);
-    a.place = place_;
     a.n = rows;
     a.m = c;
   }

@@ -23,7 +23,7 @@ class ReportDataTest : public OutputTest {
     std::ofstream(dir_ + "/data.txt") << text;
     RunState run = make_run_state(sw);
     a = load_data_file(place_.data_file.c_str(), sw, run, con);
-    analyse_and_write(a, sw, run, con);
+    analyse_and_write(a, place_, sw, run, con);
   }
 };
 
@@ -52,7 +52,7 @@ TEST_F(ReportDataTest, ScorePlotIsTheScoFileThinnedToEveryKthRow) {
     for (const int centre : {0, 1}) {
       sw.scores_mean = centre;
       run_on(table(n));
-      const ReportInput in = report_input(a, sw, ReportRun{});
+      const ReportInput in = report_input(a, place_, sw, ReportRun{});
       ASSERT_TRUE(in.pca.has_value());
       const ReportPca &pca = *in.pca;
       const uint32_t step = n > kReportScorePoints ? 3 : 1;
@@ -75,7 +75,7 @@ TEST_F(ReportDataTest, ScorePlotIsTheScoFileThinnedToEveryKthRow) {
 TEST_F(ReportDataTest, LabelsAreNamesElseFileColumns) {
   sw.inverse = 1;
   run_on("1 5 9\n2 4 7\n3 3 8\n");
-  ReportInput in = report_input(a, sw, ReportRun{});
+  ReportInput in = report_input(a, place_, sw, ReportRun{});
   ASSERT_EQ(in.variables.size(), 3u);
   EXPECT_EQ(in.variables[0].label, "3");
   EXPECT_EQ(in.variables[0].column, 3);
@@ -86,7 +86,7 @@ TEST_F(ReportDataTest, LabelsAreNamesElseFileColumns) {
   sw.inverse = 0;
   sw.names = 1;
   run_on("<script>alert(1)</script> b&c \"d\"\n1 5 9\n2 4 7\n3 3 8\n");
-  in = report_input(a, sw, ReportRun{"--names '<b>'", "2026-01-01"});
+  in = report_input(a, place_, sw, ReportRun{"--names '<b>'", "2026-01-01"});
   EXPECT_EQ(in.variables[0].label, "<script>alert(1)</script>");
   EXPECT_EQ(in.variables[1].label, "b&c");
   const std::string page = report_page(in);

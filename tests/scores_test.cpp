@@ -30,7 +30,7 @@ class ScoresTest : public EigenOutputTest {
   // driver carries it from file to file.
   void sco(uint32_t N) {
     count = adjusted_scores_count(count, N, sw.allscores != 0);
-    write_sco_file(a, N, count, sw.scores_mean != 0, con);
+    write_sco_file(a, place_, N, count, sw.scores_mean != 0, con);
   }
   uint32_t count = 3;
 };
@@ -87,7 +87,7 @@ TEST_F(ScoresTest, FscFileOfTheWorkedPair) {
   set_up_pair();
   con.quiet = false;
   testing::internal::CaptureStdout();
-  write_fsc_file(a, 2, true, con);
+  write_fsc_file(a, place_, 2, true, con);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "Writing file: " + path(".fsc") + "\n");
   const std::string fsc = read(".fsc");
   const std::vector<std::string> lines = lines_of(fsc);
@@ -136,7 +136,7 @@ TEST_F(ScoresTest, ScoFileOfTheWorkedPairWithCentring) {
 // components and drops the section headers: 3 + N lines.
 TEST_F(ScoresTest, FscFileBecomesAFourByFourBlockWithoutHeaders) {
   set_up_random(6, 20);
-  write_fsc_file(a, 4, false, con);
+  write_fsc_file(a, place_, 4, false, con);
   const std::vector<std::string> lines = lines_of(read(".fsc"));
   ASSERT_EQ(lines.size(), 7u);
   for (const std::string &line : lines) {
@@ -153,7 +153,7 @@ TEST_F(ScoresTest, FscFileBecomesAFourByFourBlockWithoutHeaders) {
 
 TEST_F(ScoresTest, FscFileOfThreeVariablesHasTenLines) {
   set_up_random(3, 10);
-  write_fsc_file(a, 3, true, con);
+  write_fsc_file(a, place_, 3, true, con);
   const std::vector<std::string> lines = lines_of(read(".fsc"));
   ASSERT_EQ(lines.size(), 10u);
   EXPECT_EQ(lines[0], "[FSC_SORTED]");

@@ -27,9 +27,7 @@ inline void load_columns(Analysis &a, const Columns &cols, const std::vector<int
   const uint32_t n = m ? cols[0].size() : 0;
   MemoryTally tally;
   const Console con{stdout, stderr, true};
-  OutputPlace place = a.place;
   a = make_analysis(n, m, WorkArraySettings{30, false}, tally, con);
-  a.place = place;
   a.n = n;
   a.m = m;
   for (uint32_t i = 0; i < m; ++i) {

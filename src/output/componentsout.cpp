@@ -23,12 +23,12 @@ void write_line(FILE *fp, const double *values, uint32_t count) {
 
 }  // namespace
 
-void write_eig_file(const Analysis &a, const Console &con) {
+void write_eig_file(const Analysis &a, const OutputPlace &place, const Console &con) {
   const uint32_t m = a.m;
   const double total = a.eigen.total;
   const double *root = a.eigen.values.get();
   const int32_t *position = a.components.order.get();
-  OutputFile out = open_output(a.place, ".eig");
+  OutputFile out = open_output(place, ".eig");
   announce_output(out, con);
   FILE *fp = out.fp;
 
@@ -58,9 +58,9 @@ void write_eig_file(const Analysis &a, const Console &con) {
   close_output(out);
 }
 
-void write_fsc_file(const Analysis &a, uint32_t N, bool section_headers, const Console &con) {
+void write_fsc_file(const Analysis &a, const OutputPlace &place, uint32_t N, bool section_headers, const Console &con) {
   N = std::min(N, a.m);
-  OutputFile out = open_output(a.place, ".fsc");
+  OutputFile out = open_output(place, ".fsc");
   announce_output(out, con);
   FILE *fp = out.fp;
   const double *root = a.eigen.values.get();
@@ -83,9 +83,9 @@ void write_fsc_file(const Analysis &a, uint32_t N, bool section_headers, const C
   close_output(out);
 }
 
-void write_sco_file(const Analysis &a, uint32_t N, uint32_t count, bool centre,
+void write_sco_file(const Analysis &a, const OutputPlace &place, uint32_t N, uint32_t count, bool centre,
                     const Console &con) {
-  OutputFile out = open_output(a.place, ".sco");
+  OutputFile out = open_output(place, ".sco");
   if (!con.quiet) say(con, "Writing file: %s %u scores\n", out.name.c_str(), count);
   // The count is at most N except when N is 0, where no component exists.
   const ScoreBasis basis = score_basis(a, N, count, centre);

@@ -6,8 +6,8 @@
 
 #include "naming.h"
 
-void write_his_file(const Analysis &a, const Console &con) {
-  OutputFile out = open_output(a.place, ".his");
+void write_his_file(const Analysis &a, const OutputPlace &place, const Console &con) {
+  OutputFile out = open_output(place, ".his");
   announce_output(out, con);
   const double rows = static_cast<double>(a.n);
   for (uint32_t k = 0; k < a.m; ++k) {

@@ -4,5 +4,6 @@
 
 #include "analysis.h"
 #include "console.h"
+#include "naming.h"
 
-void write_his_file(const Analysis &a, const Console &con);  // ".his"
+void write_his_file(const Analysis &a, const OutputPlace &place, const Console &con);  // ".his"

@@ -186,14 +186,14 @@ void put_definitions(Sink &s, bool pearson) {
   }
 }
 
-void put_header(Sink &s, const Analysis &a) {
+void put_header(Sink &s, const Analysis &a, const JsonContext &ctx) {
   put(s, "{");
   put_key(s, "  ", "program", true);
   put(s, "{\"name\": \"vantor\", \"version\": ");
   put(s, json_string(kVersionTag));
   put(s, "}");
   put_key(s, "  ", "data_file");
-  put(s, json_string(a.place.data_file));
+  put(s, json_string(ctx.data_file));
   put_key(s, "  ", "n");
   put_count(s, a.n);
   put_key(s, "  ", "m");
@@ -328,7 +328,7 @@ void write_json_document(FILE *fp, const Analysis &a, const JsonContext &ctx) {
   Sink s{fp, {}};
   s.one_line = ctx.one_line;
   s.buf.reserve(2 * kFlushAt);
-  put_header(s, a);
+  put_header(s, a, ctx);
   put_key(s, "  ", "definitions");
   put_definitions(s, ctx.pearson);
   put_variables(s, a);
@@ -340,9 +340,10 @@ void write_json_document(FILE *fp, const Analysis &a, const JsonContext &ctx) {
   std::fputc('\n', fp);  // the one line end a one-line document keeps
 }
 
-void write_json(const Analysis &a, const Switches &sw, uint32_t scores_count, FILE *stream,
+void write_json(const Analysis &a, const OutputPlace &place, const Switches &sw, uint32_t scores_count, FILE *stream,
                 const Console &con) {
   JsonContext ctx = json_context(a, sw, scores_count);
+  ctx.data_file = place.data_file;
   if (stream != nullptr) {
     ctx.one_line = true;
     write_json_document(stream, a, ctx);
@@ -350,7 +351,7 @@ void write_json(const Analysis &a, const Switches &sw, uint32_t scores_count, FI
       fatal("Can't write file: %s\a\n", "(standard output)");
     return;
   }
-  OutputFile out = open_output(a.place, ".json");
+  OutputFile out = open_output(place, ".json");
   announce_output(out, con);
   write_json_document(out.fp, a, ctx);
   close_output(out);

@@ -9,6 +9,7 @@
 
 #include "analysis.h"
 #include "console.h"
+#include "naming.h"
 #include "switches.h"
 
 // What the document tells besides the record.
@@ -18,6 +19,7 @@ struct JsonContext {
   bool one_line = false;        // the whole document on one line (JSON Lines)
   uint32_t score_limit = 0;     // N of ".fsc"
   uint32_t scores_written = 0;  // scores per observation in ".sco"
+  std::string data_file;        // as named on the command line; empty for standard input
 };
 
 // The context of a run with these switches; `scores_count` is the driver's
@@ -32,7 +34,7 @@ void write_json_document(FILE *fp, const Analysis &a, const JsonContext &ctx);
 // (--json=-, so that several files make JSON Lines), else pretty-printed to
 // ".json" beside the other results, announced like them. A failed
 // write ends the run with "Can't write file: %s\a\n".
-void write_json(const Analysis &a, const Switches &sw, uint32_t scores_count, FILE *stream,
+void write_json(const Analysis &a, const OutputPlace &place, const Switches &sw, uint32_t scores_count, FILE *stream,
                 const Console &con);
 
 // A string as a JSON string literal, quotes included. Bytes that are not

@@ -19,10 +19,10 @@ void write_variable_labels(FILE *fp, const Analysis &a, bool split, uint32_t per
   std::fputc('\n', fp);
 }
 
-void write_cor_file(const Analysis &a, const Switches &sw, const Console &con) {
+void write_cor_file(const Analysis &a, const OutputPlace &place, const Switches &sw, const Console &con) {
   const uint32_t m = a.m;
   const Table<double> &cc = a.correlation;
-  OutputFile out = open_output(a.place, ".cor");
+  OutputFile out = open_output(place, ".cor");
   announce_output(out, con);
   for (uint32_t i = 0; i < m; ++i) {
     for (uint32_t j = 0; j <= i; ++j) std::fprintf(out.fp, " %- .6f", shown(cc[j][i]));
@@ -37,8 +37,8 @@ void write_cor_file(const Analysis &a, const Switches &sw, const Console &con) {
 
 // The same three opening lines as the ".inp" file, then the lower triangle
 // of the covariances with divisor n.
-void write_cov_file(const Analysis &a, const Console &con) {
-  OutputFile out = open_output(a.place, ".cov");
+void write_cov_file(const Analysis &a, const OutputPlace &place, const Console &con) {
+  OutputFile out = open_output(place, ".cov");
   announce_output(out, con);
   std::fputs("/Covariance\n", out.fp);
   std::fprintf(out.fp, "%u\n", a.n);

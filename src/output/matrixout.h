@@ -6,6 +6,7 @@
 
 #include "analysis.h"
 #include "console.h"
+#include "naming.h"
 #include "switches.h"
 
 // "x<column> " for every variable, the data-file column numbers, or its
@@ -13,5 +14,5 @@
 // `split`, a line break after every `per_line` labels but the last.
 void write_variable_labels(FILE *fp, const Analysis &a, bool split, uint32_t per_line);
 
-void write_cor_file(const Analysis &a, const Switches &sw, const Console &con);  // ".cor"
-void write_cov_file(const Analysis &a, const Console &con);                      // ".cov"
+void write_cor_file(const Analysis &a, const OutputPlace &place, const Switches &sw, const Console &con);  // ".cor"
+void write_cov_file(const Analysis &a, const OutputPlace &place, const Console &con);                      // ".cov"

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "console.h"
+#include "naming.h"
 
 // Where one data file's results go: the data file (never overwritten) and the
 // stem every output name is made from.

@@ -128,9 +128,10 @@ std::string report_date(std::time_t now) {
   return std::string(text, std::strftime(text, sizeof text, "%Y-%m-%d", &parts));
 }
 
-ReportInput report_input(const Analysis &a, const Switches &sw, const ReportRun &run) {
+ReportInput report_input(const Analysis &a, const OutputPlace &place, const Switches &sw,
+                         const ReportRun &run) {
   ReportInput in;
-  in.data_file = a.place.data_file;
+  in.data_file = place.data_file;
   in.program_version = kVersionTag;
   in.date_text = run.date;
   in.switches_text = run.arguments;
@@ -145,10 +146,10 @@ ReportInput report_input(const Analysis &a, const Switches &sw, const ReportRun 
   return in;
 }
 
-void write_report_file(const Analysis &a, const Switches &sw, const ReportRun &run,
+void write_report_file(const Analysis &a, const OutputPlace &place, const Switches &sw, const ReportRun &run,
                        const Console &con) {
-  const ReportInput in = report_input(a, sw, run);
-  OutputFile out = open_output(a.place, ".html");
+  const ReportInput in = report_input(a, place, sw, run);
+  OutputFile out = open_output(place, ".html");
   announce_output(out, con);
   // A failed write leaves the stream's error flag set, which close_output
   // turns into the usual "Can't write file" error.

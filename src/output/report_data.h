@@ -8,6 +8,7 @@
 
 #include "analysis.h"
 #include "console.h"
+#include "naming.h"
 #include "report.h"
 #include "switches.h"
 
@@ -33,8 +34,9 @@ std::string report_date(std::time_t now);
 // analysis) are done. Labels are the names when the file has them, else
 // the data-file column numbers; the score plot uses the definition of
 // ".sco" under the same -4 and --scores-mean.
-ReportInput report_input(const Analysis &a, const Switches &sw, const ReportRun &run);
+ReportInput report_input(const Analysis &a, const OutputPlace &place, const Switches &sw,
+                         const ReportRun &run);
 
 // ".html", announced and protected like every result file.
-void write_report_file(const Analysis &a, const Switches &sw, const ReportRun &run,
+void write_report_file(const Analysis &a, const OutputPlace &place, const Switches &sw, const ReportRun &run,
                        const Console &con);

@@ -52,8 +52,8 @@ void print_stats_table(const Analysis &a, const Console &con) {
   }
 }
 
-void write_std_file(const Analysis &a, const Console &) {
-  OutputFile out = open_output(a.place, ".std");
+void write_std_file(const Analysis &a, const OutputPlace &place, const Console &) {
+  OutputFile out = open_output(place, ".std");
   for (uint32_t k = 0; k < a.n; ++k) {
     const double *x = a.data[k];
     for (uint32_t i = 0; i < a.m; ++i)
@@ -63,9 +63,9 @@ void write_std_file(const Analysis &a, const Console &) {
   close_output(out);
 }
 
-void write_mvd_file(const Analysis &a, const Switches &sw, const Console &con) {
+void write_mvd_file(const Analysis &a, const OutputPlace &place, const Switches &sw, const Console &con) {
   const uint32_t m = a.m;
-  OutputFile out = open_output(a.place, ".mvd");
+  OutputFile out = open_output(place, ".mvd");
   announce_output(out, con);
   std::fprintf(out.fp, "!%s", kMvdTitles);
   if (sw.quartiles) std::fputs(kMvdQuartileTitles, out.fp);

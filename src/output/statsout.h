@@ -5,6 +5,7 @@
 
 #include "analysis.h"
 #include "console.h"
+#include "naming.h"
 #include "stats.h"
 #include "switches.h"
 
@@ -16,5 +17,5 @@ void print_zero_variance_warning(const Moments &moments, const Console &con);
 // The statistics table (callers check quiet).
 void print_stats_table(const Analysis &a, const Console &con);
 
-void write_std_file(const Analysis &a, const Console &con);                     // ".std"
-void write_mvd_file(const Analysis &a, const Switches &sw, const Console &con);  // ".mvd"
+void write_std_file(const Analysis &a, const OutputPlace &place, const Console &con);                     // ".std"
+void write_mvd_file(const Analysis &a, const OutputPlace &place, const Switches &sw, const Console &con);  // ".mvd"

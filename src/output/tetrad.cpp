@@ -23,10 +23,10 @@ char label_digit(uint32_t i) { return static_cast<char>('0' + i % 10); }
 
 }  // namespace
 
-void write_inp_file(const Analysis &a, const Switches &sw, const Console &con) {
+void write_inp_file(const Analysis &a, const OutputPlace &place, const Switches &sw, const Console &con) {
   const uint32_t m = a.m;
   const Table<double> &cc = a.correlation;
-  OutputFile out = open_output(a.place, ".inp");
+  OutputFile out = open_output(place, ".inp");
   announce_output(out, con);
   const bool split = sw.split_file != 0;
   if (split) say(con, "Using split\n");
@@ -43,11 +43,11 @@ void write_inp_file(const Analysis &a, const Switches &sw, const Console &con) {
   close_output(out);
 }
 
-void write_da1_file(const Analysis &a, const Console &con) {
+void write_da1_file(const Analysis &a, const OutputPlace &place, const Console &con) {
   const uint32_t n = a.n, m = a.m;
   const Table<double> &cc = a.correlation;
   if (m > kOldTetradMaxVariables) fatal("Too many variables for old tetrad");
-  OutputFile out = open_output(a.place, ".da1");
+  OutputFile out = open_output(place, ".da1");
   announce_output(out, con);
   // The value count n * m reaches past 32 bits on large tables.
   std::fprintf(out.fp, "%llu\n", static_cast<unsigned long long>(n) * m);

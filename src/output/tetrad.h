@@ -4,11 +4,12 @@
 
 #include "analysis.h"
 #include "console.h"
+#include "naming.h"
 #include "switches.h"
 
 // ".inp": "/Covariance", n, the labels and the lower triangle; split into
 // shorter lines under --split-file (announced with "Using split").
-void write_inp_file(const Analysis &a, const Switches &sw, const Console &con);
+void write_inp_file(const Analysis &a, const OutputPlace &place, const Switches &sw, const Console &con);
 
 // ".da1": ends the run with "Too many variables for old tetrad" beyond 250.
-void write_da1_file(const Analysis &a, const Console &con);
+void write_da1_file(const Analysis &a, const OutputPlace &place, const Console &con);

@@ -12,7 +12,8 @@
 #            are skipped when E2E_NO_MEMORY_LIMIT is set, as in sanitizer
 #            builds, which reserve more address space than any such limit)
 #   expect/  status, stdout, stderr and every file the run must leave besides
-#            the inputs. In stdout and stderr the line "@BANNER@" stands for
+#            the inputs. In stdout and stderr "@USAGE@" stands for the whole
+#            usage text (usage.txt beside this script) and the line "@BANNER@" for
 #            the banner line and "@VERSION@" for the version tag elsewhere
 #            (as in a JSON document or the line of --version); in
 #            expect/logfile "@TIME@" stands for the timestamp. logfile is
@@ -38,10 +39,15 @@ tag=$(awk '{print $3}' <<<"$banner")
 version=$tag
 
 # Replace the banner line, the version tag and timestamps so that
-# expectations stay fixed.
+# expectations stay fixed. The usage text is pinned once, in usage.txt
+# beside this script: where a run prints it whole, "@USAGE@" stands for it.
+usage_text=$(dirname "$(readlink -f "${BASH_SOURCE[0]}")")/usage.txt
 normalise() {
   BANNER="$banner" VERSION="$version" \
-    perl -pe 's/^\Q$ENV{BANNER}\E$/\@BANNER\@/ or (length $ENV{VERSION} and s/\Q$ENV{VERSION}\E/\@VERSION\@/g)' "$1"
+    perl -pe 's/^\Q$ENV{BANNER}\E$/\@BANNER\@/ or (length $ENV{VERSION} and s/\Q$ENV{VERSION}\E/\@VERSION\@/g)' "$1" |
+    USAGE_FILE="$usage_text" perl -0777 -pe '
+      BEGIN { local $/; open my $u, "<", $ENV{USAGE_FILE} or die; $usage = <$u> }
+      s/\Q$usage\E/\@USAGE\@\n/g'
 }
 # A report names the program's version tag, which changes with every commit.
 normalise_file() {
