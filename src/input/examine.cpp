@@ -8,6 +8,7 @@
 #include "messages.h"
 #include "reader.h"
 #include "records.h"
+#include "row_accept.h"
 #include "splitload.h"
 
 uint32_t count_columns(const char *s) {
@@ -71,7 +72,7 @@ uint32_t count_data_lines(FILE *in, const GrowableLine &line, Workers &w, uint64
     });
     for (const uint64_t c : counts) count += c;
   }
-  if (count > kMaxRows) fatal("Too many data series: >%d\a\n", static_cast<int>(kMaxRows));
+  if (count > kMaxRows) too_many_rows(kMaxRows);
   return static_cast<uint32_t>(count);
 }
 

@@ -6,12 +6,11 @@
 #include <cstdio>
 
 #include "messages.h"
-#include "numparse.h"
 #include "progress.h"
 #include "reader.h"
 #include "records.h"
+#include "row_accept.h"
 #include "splitload.h"
-#include "splitrecords.h"
 
 namespace {
 
@@ -71,55 +70,20 @@ void build_column_maps(Analysis &a, const Switches &sw, const Console &con) {
     apply_sort_list(a, sw.sort_list.c_str(), con);
 }
 
-void load_data(FILE *in, Analysis &a, const Console &con, Workers &w, uint64_t min_part) {
-  const uint32_t c = a.columns;
-  const uint32_t R = a.capacity;
-  GrowableLine buff = loading_buffer(in);
-  if (load_data_split(in, a, buff, con, w, min_part)) return;
+namespace {
 
-  LineReader r;
-  reader_open(r, in);
-  Progress progress = progress_begin(in, con);
-  NumberScanner scanner;
-  uint32_t rows = 0;
-  uint32_t previous = 0;  // value count of the last accepted row, 0 for none
-  for (;;) {
-    const int64_t len = read_whole_data_line(r, buff, con);
-    if (len < 0) break;
-    progress_update(progress, in, con);
-    if (rows >= R) fatal("Too many data series: >%d\a\n", static_cast<int>(R));
-    const char *text = buff.bytes.get();
-    const RowScan scan =
-        convert_row(scanner, text, text + len, a.data[rows], a.file_to_variable.get(), c);
-    if (scan.more)
-      tell(con, "Line contains to many columns (>%u colums). Truncating row %u.\n", c, rows);
-    if (previous != 0 && scan.stored != previous) {
-      // A short last line without its line end is a cut-off write: dropped
-      // without a word. Anywhere else a short or long row is an error.
-      if (r.eof) break;
-      fatal("Wrong row length: Row %d\a\n", static_cast<int>(rows + 1));
-    }
-    ++rows;
-    previous = scan.stored;
-  }
-  if (!con.quiet) tell(con, "\r    \r");
-  a.n = rows;
-  a.m = previous;
-}
-
-void load_records(FILE *in, Analysis &a, const RowRules &rules, bool names_line, const Console &con,
-                  Workers &w, uint64_t min_part) {
-  const uint32_t c = a.columns;
-  const uint32_t R = a.capacity;
+// The one loading pass of every format: records in file order, each
+// converted into the next row's place and handed to the row-acceptance
+// rules. `plain`: white space under none of the record rules.
+void load_rows(FILE *in, Analysis &a, const RowRules &rules, bool names_line, bool plain,
+               const Console &con, Workers &w, uint64_t min_part) {
   GrowableLine buff = loading_buffer(in);
-  if (load_records_split(in, a, buff, rules, names_line, con, w, min_part)) return;
+  if (load_split(in, a, buff, rules, names_line, plain, con, w, min_part)) return;
   LineReader r;
   start_records(r, in, rules);
   Progress progress = progress_begin(in, con);
   RowScratch s;
-  uint32_t rows = 0;
-  uint64_t records = 0, left_out = 0;
-  uint64_t previous = 0;  // value count of the last row, 0 for none
+  RowAcceptor acc{con, a.columns, a.capacity, 0, nullptr, {}};
   bool skip_names = names_line;
   for (;;) {
     const int64_t len = read_record(r, buff, s, rules, con);
@@ -129,27 +93,24 @@ void load_records(FILE *in, Analysis &a, const RowRules &rules, bool names_line,
       skip_names = false;
       continue;
     }
-    if (rows >= R) fatal("Too many data series: >%d\a\n", static_cast<int>(R));
-    const RecordValues v = convert_record(s, buff.bytes.get(), len, a.data[rows],
-                                          a.file_to_variable.get(), c, rules, r.line_start);
-    if (!rules.csv && v.row.more)
-      tell(con, "Line contains to many columns (>%u colums). Truncating row %u.\n", c, rows);
-    if (previous != 0 && v.values != previous) {
-      if (r.eof) break;
-      fatal("Wrong row length: Row %lu\a\n", static_cast<unsigned long>(records + 1));
-    }
-    ++records;
-    previous = v.values;
-    if (v.row.missing) {
-      ++left_out;
-      continue;
-    }
-    ++rows;
+    const uint64_t slot = row_slot(acc);
+    const RecordFacts f =
+        convert_for_loading(s, plain, buff.bytes.get(), len, a.data[slot], a.file_to_variable.get(),
+                            a.columns, rules, r.line_start, r.eof);
+    if (accept_record(acc, f) == Verdict::end) break;
   }
-  if (!con.quiet) tell(con, "\r    \r");
-  a.n = rows;
-  a.m = static_cast<uint32_t>(previous < c ? previous : c);
-  a.rows_left_out = left_out;
+  finish_loading(acc, a);
+}
+
+}  // namespace
+
+void load_data(FILE *in, Analysis &a, const Console &con, Workers &w, uint64_t min_part) {
+  load_rows(in, a, RowRules{}, false, true, con, w, min_part);
+}
+
+void load_records(FILE *in, Analysis &a, const RowRules &rules, bool names_line, const Console &con,
+                  Workers &w, uint64_t min_part) {
+  load_rows(in, a, rules, names_line, false, con, w, min_part);
 }
 
 void set_names(Analysis &a, const std::vector<std::string> &file_names) {

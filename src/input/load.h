@@ -31,8 +31,8 @@ void load_data(FILE *in, Analysis &a, const Console &con, Workers &w = serial_wo
 // Loading under the rules of CSV, --names, --missing or --numbers-only: a
 // names line first when `names_line`, skipped; rows holding a missing value
 // are left out whole and counted in rows_left_out; a row whose value count
-// differs ends the run with "Wrong row length: Row %d\a\n" counting every
-// row read, left-out ones included. A regular file of at least two parts of
+// differs ends the run with the wrong-row-length error counting every row
+// read, left-out ones included. A regular file of at least two parts of
 // `min_part` bytes is loaded by the workers in parts, as load_data does.
 void load_records(FILE *in, Analysis &a, const RowRules &rules, bool names_line,
                   const Console &con, Workers &w = serial_workers(),

@@ -81,7 +81,7 @@ GrowableLine make_examination_buffer();
 GrowableLine make_line_buffer(int64_t capacity, const char *name);
 
 // Reads the next data line whole into the buffer. While a piece is cut
-// short it reports "Line to long (>%ld). Rereading.\n" with the capacity,
+// short it says the rereading message (say_rereading) with the capacity,
 // doubles the buffer and reads on. Returns the line's byte count, or -1
 // when there is no data line. A failed growth releases the buffer and ends
 // the run with "Not enough memory (%s, %d)".

@@ -75,3 +75,21 @@ RecordValues convert_record(RowScratch &s, const char *text, int64_t len, double
   }
   return v;
 }
+
+RecordFacts convert_for_loading(RowScratch &s, bool plain, const char *text, int64_t len,
+                                double *row, const int32_t *map, uint32_t room,
+                                const RowRules &rules, uint64_t line_number, bool cut_off) {
+  RecordFacts f;
+  f.cut_off = cut_off;
+  if (plain) {
+    const RowScan scan = convert_row(s.scanner, text, text + len, row, map, room);
+    f.values = scan.stored;
+    f.truncated = scan.more;
+    return f;
+  }
+  const RecordValues v = convert_record(s, text, len, row, map, room, rules, line_number);
+  f.values = v.values;
+  f.truncated = !rules.csv && v.row.more;
+  f.missing = v.row.missing;
+  return f;
+}

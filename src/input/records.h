@@ -7,6 +7,7 @@
 
 #include "console.h"
 #include "reader.h"
+#include "row_accept.h"
 #include "rows.h"
 
 // Starts reading the records of `in` from its start: in CSV mode a UTF-8
@@ -36,3 +37,11 @@ struct RecordValues {
 RecordValues convert_record(RowScratch &s, const char *text, int64_t len, double *row,
                             const int32_t *map, uint32_t room, const RowRules &rules,
                             uint64_t line_number);
+
+// A record as loading converts it, in the terms of the row-acceptance
+// rules: convert_record, or with `plain` (white space under none of the
+// record rules) the numbers convert_row finds. `cut_off`: the end of the
+// file came before the record's line end.
+RecordFacts convert_for_loading(RowScratch &s, bool plain, const char *text, int64_t len,
+                                double *row, const int32_t *map, uint32_t room,
+                                const RowRules &rules, uint64_t line_number, bool cut_off);

@@ -1,186 +1,192 @@
-// The plain white-space loading pass in parts. Row numbers come from a first
-// count of data lines per part; what the one-thread pass prints depends on
-// the line buffer as it grows through the file, so each part records only
-// the lines that could have made it grow, its truncated rows and its first
-// break of the row-length rule, and a serial replay decides the rest.
+// Loading in parts. A quick count of lines per part gives each part the file
+// line number it starts at and a first row no earlier record can need; each
+// part then reads its records with a range reader and converts them from
+// there under the row-acceptance rules, noting what the one-thread pass
+// would say; a replay in file order says it and closes the gaps that
+// left-out rows leave between the parts' rows.
 #include "splitload.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 #include <vector>
 
 #include "messages.h"
-#include "numparse.h"
 #include "progress.h"
+#include "records.h"
+#include "row_accept.h"
 
 namespace {
 
-constexpr size_t kBlock = size_t{1} << 20;
-
-// Reads the byte range [pos, end) of a file line by line with pread.
-struct PartReader {
-  int fd;
-  uint64_t pos, end;
-  std::vector<char> buf;
-  size_t lo = 0, hi = 0;
-};
-
-// The next line of the part: its bytes (with the line end when there is
-// one, followed by a NUL in the buffer) and whether it has a line end.
-// False at the end of the part; a read error ends the run.
-bool next_line(PartReader &r, char **text, size_t *len, bool *has_end) {
-  for (;;) {
-    char *from = r.buf.data() + r.lo;
-    char *nl = r.hi > r.lo ? static_cast<char *>(std::memchr(from, '\n', r.hi - r.lo)) : nullptr;
-    if (nl != nullptr || (r.pos >= r.end && r.hi > r.lo)) {
-      *len = nl != nullptr ? static_cast<size_t>(nl - from) + 1 : r.hi - r.lo;
-      *has_end = nl != nullptr;
-      *text = from;
-      r.lo += *len;
-      return true;
-    }
-    if (r.pos >= r.end) return false;
-    if (r.lo > 0) {
-      std::memmove(r.buf.data(), r.buf.data() + r.lo, r.hi - r.lo);
-      r.hi -= r.lo;
-      r.lo = 0;
-    }
-    // Room for a block and the NUL after the last line.
-    if (r.buf.size() - r.hi < kBlock + 1) r.buf.resize(r.hi + kBlock + 1);
-    const size_t want = static_cast<size_t>(std::min<uint64_t>(kBlock, r.end - r.pos));
-    const ssize_t got = pread(r.fd, r.buf.data() + r.hi, want, static_cast<off_t>(r.pos));
-    if (got <= 0) fatal("Can't read file\n");
-    r.hi += static_cast<size_t>(got);
-    r.pos += static_cast<uint64_t>(got);
-  }
-}
-
-bool is_comment(const char *text) {
-  return text[0] != '\0' && std::strchr(kCommentChars, text[0]) != nullptr;
-}
-
-// The start of the line that holds byte `at`, searched forward: the byte
-// after the first line end at or after at - 1.
+// The start of the line that holds byte `at`: the byte after the first line
+// end at or after at - 1.
 uint64_t line_start_after(int fd, uint64_t at, uint64_t size) {
   if (at == 0) return 0;
-  std::vector<char> buf(size_t{1} << 16);
-  uint64_t pos = at - 1;
-  while (pos < size) {
-    const ssize_t got = pread(fd, buf.data(), buf.size(), static_cast<off_t>(pos));
-    if (got <= 0) fatal("Can't read file\n");
-    const void *nl = std::memchr(buf.data(), '\n', static_cast<size_t>(got));
-    if (nl != nullptr)
-      return pos + static_cast<uint64_t>(static_cast<const char *>(nl) - buf.data()) + 1;
-    pos += static_cast<uint64_t>(got);
-  }
-  return size;
+  LineReader r;
+  reader_open_range(r, fd, at - 1, size, size_t{1} << 16);
+  return at - 1 + static_cast<uint64_t>(read_line_piece(r, nullptr, INT64_MAX));
 }
 
-// A line the growing buffer could have been too small for.
-struct LongLine {
-  uint32_t row;      // row number (from 0) in the file
-  uint64_t length;   // bytes, the line end included
-  bool has_end;
+// What the quick count finds in a part.
+struct LineCounts {
+  uint64_t newlines = 0;
+  uint64_t data_lines = 0;    // lines that are not comments
+  uint64_t filled_lines = 0;  // data lines holding more than blanks
 };
 
-// What a part leaves for the replay. Rows are numbered in the file.
-struct PartRecord {
-  uint64_t begin = 0, end = 0;  // bytes
-  uint32_t first_row = 0;       // number of its first data line
-  uint32_t lines = 0;           // data lines
-  std::vector<LongLine> long_lines;
-  std::vector<uint32_t> truncated;  // rows with one number more than room
-  uint32_t first_stored = 0;        // values of its first row
-  uint32_t last_stored = 0;         // values of its last row converted
-  bool broken = false;              // a row inside breaks the row-length rule
-  uint32_t broken_row = 0;
-  bool overflow = false;            // a row beyond the capacity R
-  uint32_t overflow_row = 0;
-  bool last_unended = false;        // its last data line has no line end
-};
-
-void count_part(int fd, PartRecord &p) {
-  PartReader r{fd, p.begin, p.end, {}};
-  char *text;
-  size_t len;
-  bool has_end;
-  uint32_t lines = 0;
-  while (next_line(r, &text, &len, &has_end)) {
-    const char saved = text[len];
-    text[len] = '\0';
-    if (!is_comment(text)) ++lines;
-    text[len] = saved;
-  }
-  p.lines = lines;
-}
-
-// Converts the part's data lines into their rows, stopping where the
-// one-thread pass could not have gone on: at a row beyond the capacity or
-// at the first break of the row-length rule inside the part.
-void convert_part(int fd, PartRecord &p, Analysis &a, int64_t first_capacity,
-                  ProgressFeed feed) {
-  PartReader r{fd, p.begin, p.end, {}};
-  NumberScanner scanner;
-  const uint32_t c = a.columns, R = a.capacity;
-  uint32_t row = p.first_row, previous = 0;
-  char *text;
-  size_t len;
-  bool has_end;
-  while (next_line(r, &text, &len, &has_end)) {
-    feed.line(len);
-    const char saved = text[len];
-    text[len] = '\0';
-    if (is_comment(text)) {
-      text[len] = saved;
+LineCounts count_lines(LineReader &r) {
+  LineCounts n;
+  bool at_start = true, comment = false, filled = false;
+  while (fill_window(r)) {
+    const char *from = r.window.get() + r.pos;
+    const char *stop = r.window.get() + r.end;
+    if (at_start) {
+      at_start = false;
+      filled = false;
+      comment = *from != '\0' && std::strchr(kCommentChars, *from) != nullptr;
+      if (!comment) ++n.data_lines;
+    }
+    const char *nl = static_cast<const char *>(std::memchr(from, '\n', r.end - r.pos));
+    if (!comment && !filled) filled = !is_blank_line(from, nl != nullptr ? nl : stop);
+    if (nl == nullptr) {
+      r.pos = r.end;
       continue;
     }
-    if (static_cast<int64_t>(len) >= first_capacity - 1)
-      p.long_lines.push_back(LongLine{row, len, has_end});
-    if (row >= R) {
-      p.overflow = true;
-      p.overflow_row = row;
-      return;
-    }
-    const RowScan scan =
-        convert_row(scanner, text, text + len, a.data[row], a.file_to_variable.get(), c);
-    text[len] = saved;
-    if (scan.more) p.truncated.push_back(row);
-    p.last_unended = !has_end;
-    if (row == p.first_row) p.first_stored = scan.stored;
-    if (row != p.first_row && previous != 0 && scan.stored != previous) {
-      p.broken = true;
-      p.broken_row = row;
-      p.last_stored = previous;  // what stays the value count if the row is dropped
-      return;
-    }
-    previous = scan.stored;
-    p.last_stored = scan.stored;
-    ++row;
+    ++n.newlines;
+    if (!comment && filled) ++n.filled_lines;
+    at_start = true;
+    r.pos = static_cast<size_t>(nl + 1 - r.window.get());
+  }
+  if (!at_start && !comment && filled) ++n.filled_lines;
+  return n;
+}
+
+// How the records are read and converted.
+struct Format {
+  const RowRules &rules;
+  bool names_line, plain;
+};
+
+// One part: where it lies and starts, then what its conversion noted.
+struct RecordPart {
+  uint64_t begin = 0, end = 0;
+  bool last = false;
+  LineCounts lines;
+  uint64_t line_base = 0;  // line ends before the part
+  uint64_t row_base = 0;   // its first row's place in the data matrix
+  bool holds_names = false;
+  bool refused = false;  // only a pass from the start can tell what comes next
+  PartNotes noted;
+};
+
+void open_part(LineReader &r, int fd, const RecordPart &p, const RowRules &rules) {
+  reader_open_range(r, fd, p.begin, p.end);
+  if (p.begin == 0) skip_byte_order_mark(r, rules);
+  r.newlines = p.line_base;
+}
+
+void count_part(int fd, RecordPart &p, const RowRules &rules) {
+  try {
+    LineReader r;
+    open_part(r, fd, p, rules);
+    p.lines = count_lines(r);
+  } catch (const RunEnd &) {
+    p.refused = true;
   }
 }
 
-// What the replay of the rereadings works on: the buffer grows as it would
-// have grown in the one-thread pass, failures and all.
-struct Replay {
-  GrowableLine &buff;
-  const Console &con;
-};
+bool spans_lines(const char *record, int64_t len) {
+  return std::memchr(record, '\n', static_cast<size_t>(len - 1)) != nullptr;
+}
 
-void replay_long_line(Replay &rp, const LongLine &l) {
-  // A piece holds capacity - 1 bytes; a line that the end of the file cuts
-  // off needs one byte more, as the end is only seen by a further read.
-  const auto fits = [&] {
-    const int64_t room = rp.buff.capacity - 1;
-    return l.has_end ? static_cast<int64_t>(l.length) <= room
-                     : static_cast<int64_t>(l.length) < room;
-  };
-  while (!fits()) {
-    message(rp.con, "Line to long (>%ld). Rereading.\n", static_cast<long>(rp.buff.capacity));
-    grow_line_buffer(rp.buff);
+// Reads the part's records and converts each into its row, stopping where
+// the one-thread pass could not go on (or might not).
+void convert_part(int fd, RecordPart &p, Analysis &a, const Format &f, int64_t first_capacity,
+                  ProgressFeed feed) {
+  LineReader r;
+  GrowableLine buff;
+  try {
+    open_part(r, fd, p, f.rules);
+    buff = make_line_buffer(first_capacity, "buff");
+  } catch (const RunEnd &) {
+    p.refused = true;
+    return;
   }
+  const Console silent{nullptr, nullptr, true};
+  RowAcceptor acc{silent, a.columns, a.capacity, p.row_base, &p.noted, {}};
+  RowScratch s;
+  for (bool names = p.holds_names;; names = false) {
+    const int64_t capacity = buff.capacity;
+    int64_t len = -1;
+    try {
+      len = read_record(r, buff, s, f.rules, silent);
+    } catch (const RunEnd &) {
+      p.refused = true;  // an open quote at the part's end, or a failed read
+      return;
+    }
+    if (buff.capacity != capacity) {
+      // The buffer grows without a word while a quoted field takes further
+      // lines, by the record's whole length: only a pass from the start can
+      // say what the one-thread pass said then.
+      if (len > 1 && s.split && spans_lines(buff.bytes.get(), len)) {
+        p.refused = true;
+        return;
+      }
+      note_growth(acc, buff.capacity);
+    }
+    if (len < 0) break;
+    feed.line(static_cast<uint64_t>(len));
+    if (names) continue;
+    const uint64_t slot = row_slot(acc);
+    if (slot == kNoRoom) {
+      p.refused = true;
+      return;
+    }
+    RecordFacts facts;
+    try {
+      facts = convert_for_loading(s, f.plain, buff.bytes.get(), len, a.data[slot],
+                                  a.file_to_variable.get(), a.columns, f.rules, r.line_start,
+                                  r.eof && p.last);
+    } catch (const RunEnd &) {
+      note_error(acc, std::current_exception());
+      break;
+    }
+    const Verdict v = accept_record(acc, facts);
+    if (v == Verdict::end || v == Verdict::broken) break;
+  }
+  p.noted.tally = acc.tally;
+}
+
+// Line numbers and first rows from the counts; false when a count failed.
+// A part's rows start after every record before it could have taken a row
+// (a record takes at least one filled line, in white space one data line),
+// the names line excepted, and so never beyond the capacity.
+bool place_parts(std::vector<RecordPart> &parts, const Format &f) {
+  uint64_t lines = 0, places = 0;
+  bool names_seen = !f.names_line;
+  for (RecordPart &p : parts) {
+    if (p.refused) return false;
+    p.line_base = lines;
+    p.row_base = places;
+    const uint64_t taking = f.rules.csv ? p.lines.filled_lines : p.lines.data_lines;
+    lines += p.lines.newlines;
+    places += taking;
+    if (!names_seen && taking > 0) {
+      p.holds_names = true;
+      names_seen = true;
+      --places;
+    }
+  }
+  return names_seen;
+}
+
+// Moves `count` rows from row `from` down to row `to` of the data matrix.
+void move_rows(Analysis &a, uint64_t from, uint64_t to, uint64_t count) {
+  if (from == to) return;
+  const size_t bytes = size_t{a.columns} * sizeof(double);
+  for (uint64_t k = 0; k < count; ++k) std::memcpy(a.data[to + k], a.data[from + k], bytes);
 }
 
 }  // namespace
@@ -195,8 +201,7 @@ std::vector<FilePart> split_at_lines(FILE *in, const Workers &w, uint64_t min_pa
   const uint64_t most = size / min_part;
   if (most < 2) return {};
   // A few parts per worker even out lines of unequal cost.
-  const uint32_t count =
-      static_cast<uint32_t>(std::min<uint64_t>(most, uint64_t{4} * w.count()));
+  const uint32_t count = static_cast<uint32_t>(std::min<uint64_t>(most, uint64_t{4} * w.count()));
   std::vector<FilePart> parts;
   uint64_t begin = 0;
   for (uint32_t k = 1; k <= count && begin < size; ++k) {
@@ -208,77 +213,37 @@ std::vector<FilePart> split_at_lines(FILE *in, const Workers &w, uint64_t min_pa
   return parts;
 }
 
-bool load_data_split(FILE *in, Analysis &a, GrowableLine &buff, const Console &con, Workers &w,
-                     uint64_t min_part) {
+bool load_split(FILE *in, Analysis &a, GrowableLine &buff, const RowRules &rules, bool names_line,
+                bool plain, const Console &con, Workers &w, uint64_t min_part) {
   const std::vector<FilePart> ranges = split_at_lines(in, w, min_part);
   if (ranges.empty()) return false;
+  const Format f{rules, names_line, plain};
   const int fd = fileno(in);
-  std::vector<PartRecord> parts(ranges.size());
+  std::vector<RecordPart> parts(ranges.size());
   for (size_t k = 0; k < ranges.size(); ++k) {
     parts[k].begin = ranges[k].begin;
     parts[k].end = ranges[k].end;
   }
+  parts.back().last = true;
   w.run(static_cast<uint32_t>(parts.size()),
-        [&](uint32_t k, uint32_t) { count_part(fd, parts[k]); });
-  uint64_t rows = 0;
-  for (PartRecord &p : parts) {
-    // Beyond the signed 32-bit row numbers the capacity check has already
-    // ended the run; the clamp only keeps the numbering defined.
-    p.first_row = static_cast<uint32_t>(std::min<uint64_t>(rows, UINT32_MAX));
-    rows += p.lines;
-  }
+        [&](uint32_t k, uint32_t) { count_part(fd, parts[k], rules); });
+  if (!place_parts(parts, f)) return false;
+
   const int64_t first_capacity = buff.capacity;
   SharedProgress progress{{}, progress_begin(in, con), con};
   w.run(static_cast<uint32_t>(parts.size()), [&](uint32_t k, uint32_t worker) {
-    convert_part(fd, parts[k], a, first_capacity, ProgressFeed{progress, worker == 0});
+    convert_part(fd, parts[k], a, f, first_capacity, ProgressFeed{progress, worker == 0});
   });
+  for (const RecordPart &p : parts)
+    if (p.refused) return false;
 
-  Replay rp{buff, con};
-  const uint32_t c = a.columns;
-  uint32_t accepted = 0, previous = 0;  // as the one-thread pass keeps them
-  const uint32_t last_row = rows > 0 ? static_cast<uint32_t>(rows - 1) : 0;
-  for (const PartRecord &p : parts) {
-    if (p.lines == 0) continue;
-    size_t l = 0, t = 0;
-    // Rows of this part the one-thread pass would have reached: up to the
-    // break inside, or the row beyond the capacity.
-    const uint32_t stop = p.overflow ? p.overflow_row
-                          : p.broken ? p.broken_row
-                                     : p.first_row + p.lines - 1;
-    for (uint32_t row = p.first_row;; ++row) {
-      // Only rows with something to say are visited one by one.
-      uint32_t next = stop;
-      if (l < p.long_lines.size()) next = std::min(next, p.long_lines[l].row);
-      if (t < p.truncated.size()) next = std::min(next, p.truncated[t]);
-      if (row == p.first_row) next = row;
-      row = std::max(row, next);
-      while (l < p.long_lines.size() && p.long_lines[l].row == row)
-        replay_long_line(rp, p.long_lines[l++]);
-      if (p.overflow && row == p.overflow_row)
-        fatal("Too many data series: >%d\a\n", static_cast<int>(a.capacity));
-      if (t < p.truncated.size() && p.truncated[t] == row) {
-        tell(con, "Line contains to many columns (>%u colums). Truncating row %u.\n", c, row);
-        ++t;
-      }
-      const bool at_first = row == p.first_row, at_break = p.broken && row == p.broken_row;
-      if ((at_first && previous != 0 && p.first_stored != previous) || at_break) {
-        // A short last line without its line end is a cut-off write:
-        // dropped without a word. Anywhere else it is an error.
-        if (row == last_row && parts.back().last_unended) {
-          if (!con.quiet) tell(con, "\r    \r");
-          a.n = row;
-          a.m = at_first ? previous : p.last_stored;
-          return true;
-        }
-        fatal("Wrong row length: Row %d\a\n", static_cast<int>(row + 1));
-      }
-      if (row == stop) break;
-    }
-    accepted = p.first_row + p.lines;
-    previous = p.last_stored;
+  RowAcceptor acc{con, a.columns, a.capacity, 0, nullptr, {}};
+  for (const RecordPart &p : parts) {
+    const uint64_t rows = acc.tally.rows;
+    const bool ended = replay_part(acc, buff, p.noted);
+    move_rows(a, p.row_base, rows, acc.tally.rows - rows);
+    if (ended) break;
   }
-  if (!con.quiet) tell(con, "\r    \r");
-  a.n = accepted;
-  a.m = previous;
+  finish_loading(acc, a);
   return true;
 }

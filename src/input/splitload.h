@@ -1,6 +1,6 @@
-// The plain white-space loading pass over parts of the file at once: each
-// part converts its lines straight into their rows, and a replay in file
-// order afterwards says what the one-thread pass would have said.
+// The loading pass over parts of the file at once, in every format: each
+// part converts its records straight into rows and notes what the
+// one-thread pass would say, and a replay in file order says it.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +10,7 @@
 #include "analysis.h"
 #include "console.h"
 #include "reader.h"
+#include "rows.h"
 #include "workers.h"
 
 // Parts smaller than this are not worth a thread of their own.
@@ -27,12 +28,15 @@ struct FilePart {
 // file. Reads with pread and leaves the stream as it was.
 std::vector<FilePart> split_at_lines(FILE *in, const Workers &w, uint64_t min_part);
 
-// Loads `in` (a regular file, positioned at its start) as load_data does,
-// with the line buffer `buff` as load_data made it, split into parts of at
-// least `min_part` bytes among the workers. Returns false, having read
-// nothing, when the file is not a regular file or too small to split; the
-// caller then loads it in one pass. Sets n and m, prints the rereading and
-// truncation messages and the first fatal error as the one-thread pass
-// does, in the same order and with the same bytes.
-bool load_data_split(FILE *in, Analysis &a, GrowableLine &buff, const Console &con, Workers &w,
-                     uint64_t min_part);
+// Loads `in` (a regular file at its start) as the one-pass loading does
+// (under `rules`, a names line first when `names_line`, plain white-space
+// rows when `plain`), with its line buffer `buff`, split into parts of at
+// least `min_part` bytes among the workers: the rows, n, m, the left-out
+// count and every message and first error of the one pass, in its order and
+// with its bytes. Returns false, having printed nothing and left the stream
+// and `buff` as they were, when the file cannot be split or when a part met
+// what only a pass from the start can tell: a quoted field open at a part's
+// end (it may run on into the next part), a read or memory failure, a row
+// beyond the capacity. The caller then loads it in one pass.
+bool load_split(FILE *in, Analysis &a, GrowableLine &buff, const RowRules &rules, bool names_line,
+                bool plain, const Console &con, Workers &w, uint64_t min_part);
