@@ -8,10 +8,10 @@
 #include <ctime>
 #include <vector>
 
-#include "../tests/jacobi_textbook.h"
+#include "support/jacobi_textbook.h"
 #include "cpu_time.h"
-#include "jacobi.h"
-#include "messages.h"
+#include "eigen/jacobi.h"
+#include "base/messages.h"
 #include "pipeline.h"
 
 namespace {

@@ -3,7 +3,7 @@
 // apart from the statistics.
 #include <cstdio>
 
-#include "messages.h"
+#include "base/messages.h"
 #include "pipeline.h"
 
 int main(int argc, char **argv) {

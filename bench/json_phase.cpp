@@ -8,9 +8,9 @@
 #include <nlohmann/json.hpp>
 
 #include "cpu_time.h"
-#include "jsonout.h"
+#include "output/jsonout.h"
 #include "pipeline.h"
-#include "scores.h"
+#include "eigen/scores.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "messages.h"
+#include "base/messages.h"
 #include "pipeline.h"
-#include "report_data.h"
+#include "output/report_data.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <random>
 
 #include "cpu_time.h"
-#include "orderstats.h"
-#include "stats.h"
-#include "workarrays.h"
+#include "stats/orderstats.h"
+#include "stats/stats.h"
+#include "record/workarrays.h"
 
 int main(int argc, char **argv) {
   if (argc < 3) {

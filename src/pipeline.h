@@ -7,14 +7,14 @@
 #include <cstdio>
 #include <string>
 
-#include "analysis.h"
-#include "console.h"
-#include "naming.h"
-#include "reader.h"
-#include "stats.h"
-#include "switches.h"
-#include "workers.h"
-#include "workarrays.h"
+#include "record/analysis.h"
+#include "base/console.h"
+#include "output/naming.h"
+#include "input/reader.h"
+#include "stats/stats.h"
+#include "cli/switches.h"
+#include "record/workers.h"
+#include "record/workarrays.h"
 
 // What lives for the whole run rather than one file.
 struct RunState {

@@ -1,6 +1,6 @@
 // Invocation log. The record is built whole in memory and appended with a
 // single write so that records of runs started at the same time never mix.
-#include "invlog.h"
+#include "cli/invlog.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,7 +1,7 @@
 // Switch parsing with getopt_long: the short option string, the long option
 // table, the word-value and number-value grammars and the immediate actions.
 // The settings land in one Switches record that the caller keeps.
-#include "options.h"
+#include "cli/options.h"
 
 #include <getopt.h>
 
@@ -12,8 +12,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "messages.h"
-#include "switchlist.h"
+#include "base/messages.h"
+#include "cli/switchlist.h"
 
 // Every upper-case letter is declared like its lower-case twin.
 const char kShortOptions[] =

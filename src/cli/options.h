@@ -4,7 +4,7 @@
 
 #include <getopt.h>
 
-#include "switches.h"
+#include "cli/switches.h"
 
 // The long switches in their fixed order, ended by an all-zero entry.
 extern const struct option kLongOptions[];

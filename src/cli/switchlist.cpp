@@ -1,7 +1,7 @@
 // The list of every switch that --switches prints. It is a table of the
 // written forms and their meanings, kept beside the option table; a test
 // holds every long name of kLongOptions to appearing here.
-#include "switchlist.h"
+#include "cli/switchlist.h"
 
 #include <algorithm>
 

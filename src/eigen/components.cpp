@@ -1,7 +1,7 @@
 // Principal components after the decomposition: the loadings and the order
 // of the components by decreasing eigenvalue. The decomposition is in
 // jacobi.cpp, the coefficients and scores in scores.cpp.
-#include "components.h"
+#include "eigen/components.h"
 
 #include <cmath>
 #include <utility>

@@ -2,7 +2,7 @@
 // of the components by decreasing eigenvalue.
 #pragma once
 
-#include "analysis.h"
+#include "record/analysis.h"
 
 // The loadings and the descending component order of the m eigenpairs,
 // returned in `storage`'s arrays.

@@ -2,14 +2,14 @@
 // method on a symmetric copy of it, and the eigenvalues collected from the
 // diagonal. Loadings, ordering and the files written from them are in
 // components.cpp.
-#include "jacobi.h"
+#include "eigen/jacobi.h"
 
 #include <cfloat>
 #include <cmath>
 #include <utility>
 #include <vector>
 
-#include "kernels.h"
+#include "stats/kernels.h"
 
 namespace {
 

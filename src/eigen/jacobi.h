@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "analysis.h"
+#include "record/analysis.h"
 
 // Cyclic threshold Jacobi: decomposes the symmetric m x m matrix `a` (row
 // pointers) in place, leaving the eigenvalues on its diagonal, and fills `v`

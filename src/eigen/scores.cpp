@@ -1,7 +1,7 @@
 // Factor-score coefficients and component scores, with the run-wide
 // adjustment of the scores count. The ".fsc" and ".sco" files that show
 // them are written in output/componentsout.cpp.
-#include "scores.h"
+#include "eigen/scores.h"
 
 #include <algorithm>
 

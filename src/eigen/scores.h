@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "analysis.h"
+#include "record/analysis.h"
 
 // The score limit N: the loaded variables, at most 4 under -4 when the data
 // file has more than 4 columns.

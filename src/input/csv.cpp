@@ -1,7 +1,7 @@
 // Splitting CSV records into fields and judging fields as numbers, missing
 // values or message text. Quoting follows the common comma-separated form:
 // "" inside a quoted field is one quote; line ends inside quotes are text.
-#include "csv.h"
+#include "input/csv.h"
 
 #include <cstring>
 

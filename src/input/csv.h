@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "numparse.h"
+#include "input/numparse.h"
 
 // One field of a record. `text` is its value: a view into the record, or
 // into the caller's scratch string when "" pairs had to be unescaped. `raw`

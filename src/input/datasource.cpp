@@ -1,7 +1,7 @@
 // Data sources: regular files are opened by name for every pass; standard
 // input and FIFOs, which can be read only once, are copied into a temporary
 // file first (so memory stays bounded whatever their size).
-#include "datasource.h"
+#include "input/datasource.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,8 +10,8 @@
 #include <cstring>
 #include <utility>
 
-#include "messages.h"
-#include "spool.h"
+#include "base/messages.h"
+#include "input/spool.h"
 
 DataSource::DataSource(DataSource &&other) noexcept
     : name(std::move(other.name)), spooled(std::exchange(other.spooled, -1)) {}

@@ -4,12 +4,12 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "examine.h"
-#include "messages.h"
-#include "reader.h"
-#include "records.h"
-#include "row_accept.h"
-#include "splitload.h"
+#include "input/examine.h"
+#include "base/messages.h"
+#include "input/reader.h"
+#include "input/records.h"
+#include "input/row_accept.h"
+#include "input/splitload.h"
 
 uint32_t count_columns(const char *s) {
   // Saturating: a count this large cannot be allocated for anyway, and the

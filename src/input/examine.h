@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "console.h"
-#include "reader.h"
-#include "rows.h"
-#include "splitload.h"
-#include "workers.h"
+#include "base/console.h"
+#include "input/reader.h"
+#include "input/rows.h"
+#include "input/splitload.h"
+#include "record/workers.h"
 
 // Count of numbers (as strtod reads them) at the start of `s`, saturating.
 uint32_t count_columns(const char *s);

@@ -1,16 +1,16 @@
 // The loading pass: the column maps from --inverse and --sort, then every
 // data line converted into a row of the data matrix under the row-length
 // rules. The examination has sized the matrix; the driver owns the stream.
-#include "load.h"
+#include "input/load.h"
 
 #include <cstdio>
 
-#include "messages.h"
-#include "progress.h"
-#include "reader.h"
-#include "records.h"
-#include "row_accept.h"
-#include "splitload.h"
+#include "base/messages.h"
+#include "input/progress.h"
+#include "input/reader.h"
+#include "input/records.h"
+#include "input/row_accept.h"
+#include "input/splitload.h"
 
 namespace {
 

@@ -5,12 +5,12 @@
 
 #include <cstdio>
 
-#include "analysis.h"
-#include "console.h"
-#include "rows.h"
-#include "splitload.h"
-#include "switches.h"
-#include "workers.h"
+#include "record/analysis.h"
+#include "base/console.h"
+#include "input/rows.h"
+#include "input/splitload.h"
+#include "cli/switches.h"
+#include "record/workers.h"
 
 // Fills the record's column maps for its c columns from --inverse or --sort
 // (the sort listing on the output stream unless quiet). A sort entry out of

@@ -1,7 +1,7 @@
 // Number conversion for the loading pass. Plain decimal numbers, nearly all
 // of any data file, are converted here; every other token goes to sscanf,
 // given a copy of just that token so that a very wide line stays linear.
-#include "numparse.h"
+#include "input/numparse.h"
 
 #include <charconv>
 #include <cstdio>

@@ -1,6 +1,6 @@
 // Load progress on a terminal. The end of loading writes "\r    \r", which
 // wipes the four characters of the last " NN%".
-#include "progress.h"
+#include "input/progress.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "console.h"
+#include "base/console.h"
 
 // The display's state for one loading pass.
 struct Progress {

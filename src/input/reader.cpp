@@ -1,7 +1,7 @@
 // The line reader: the read-ahead window over a data file, comment
 // skipping, fgets-style pieces and the doubling of a buffer while a line
 // does not fit.
-#include "reader.h"
+#include "input/reader.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,9 +10,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "memory.h"
-#include "messages.h"
-#include "row_accept.h"
+#include "record/memory.h"
+#include "base/messages.h"
+#include "input/row_accept.h"
 
 const char kCommentChars[] = "#;!";
 

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "analysis.h"
-#include "console.h"
+#include "record/analysis.h"
+#include "base/console.h"
 
 // The comment characters of data files: a line starting with one of them is
 // skipped whole.

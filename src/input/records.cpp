@@ -1,11 +1,11 @@
 // Records of either format. A CSV record that a quote keeps open takes the
 // following lines whole, comment characters included, as the quoted text
 // they are part of.
-#include "records.h"
+#include "input/records.h"
 
 #include <cstring>
 
-#include "messages.h"
+#include "base/messages.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 
 #include <cstdint>
 
-#include "console.h"
-#include "reader.h"
-#include "row_accept.h"
-#include "rows.h"
+#include "base/console.h"
+#include "input/reader.h"
+#include "input/row_accept.h"
+#include "input/rows.h"
 
 // Starts reading the records of `in` from its start: in CSV mode a UTF-8
 // byte order mark there is skipped, so that a comment line after it is

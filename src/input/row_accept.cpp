@@ -1,10 +1,10 @@
 // The row-acceptance rules and the loading messages, for serial loading and
 // for the replay of loading in parts alike.
-#include "row_accept.h"
+#include "input/row_accept.h"
 
 #include <algorithm>
 
-#include "messages.h"
+#include "base/messages.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <exception>
 #include <vector>
 
-#include "analysis.h"
-#include "console.h"
-#include "reader.h"
+#include "record/analysis.h"
+#include "base/console.h"
+#include "input/reader.h"
 
 // The rereading message (a "Message:" line): a line did not fit the buffer
 // of `capacity` bytes, which now doubles.

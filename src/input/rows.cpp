@@ -2,11 +2,11 @@
 // values, the word check of --numbers-only, CSV fields and names lines.
 // Numbers are converted by the same routine in every format, so the same
 // text gives the same bits.
-#include "rows.h"
+#include "input/rows.h"
 
 #include <cstring>
 
-#include "messages.h"
+#include "base/messages.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "csv.h"
-#include "numparse.h"
-#include "switches.h"
+#include "input/csv.h"
+#include "input/numparse.h"
+#include "cli/switches.h"
 
 // How the lines of a file are read, from the switches.
 struct RowRules {

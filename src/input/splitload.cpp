@@ -4,7 +4,7 @@
 // there under the row-acceptance rules, noting what the one-thread pass
 // would say; a replay in file order says it and closes the gaps that
 // left-out rows leave between the parts' rows.
-#include "splitload.h"
+#include "input/splitload.h"
 
 #include <sys/stat.h>
 
@@ -13,10 +13,10 @@
 #include <exception>
 #include <vector>
 
-#include "messages.h"
-#include "progress.h"
-#include "records.h"
-#include "row_accept.h"
+#include "base/messages.h"
+#include "input/progress.h"
+#include "input/records.h"
+#include "input/row_accept.h"
 
 namespace {
 

@@ -7,11 +7,11 @@
 #include <cstdio>
 #include <vector>
 
-#include "analysis.h"
-#include "console.h"
-#include "reader.h"
-#include "rows.h"
-#include "workers.h"
+#include "record/analysis.h"
+#include "base/console.h"
+#include "input/reader.h"
+#include "input/rows.h"
+#include "record/workers.h"
 
 // Parts smaller than this are not worth a thread of their own.
 constexpr uint64_t kMinPartBytes = uint64_t{1} << 16;

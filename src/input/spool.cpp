@@ -1,7 +1,7 @@
 // The spool file behind standard input and FIFOs: one pass of bounded
 // chunks from the input into an unlinked temporary file. A failed write
 // ends the copy; a silently shortened copy would give wrong statistics.
-#include "spool.h"
+#include "input/spool.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

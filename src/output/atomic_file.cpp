@@ -2,7 +2,7 @@
 // freed after the rename, so the signal handler, which only unlinks the
 // registered names, never leaves one behind and never removes a result.
 // No fsync: a killed run is covered, a system crash is the file system's.
-#include "atomic_file.h"
+#include "output/atomic_file.h"
 
 #include <fcntl.h>
 #include <limits.h>

@@ -1,14 +1,14 @@
 // The files of the principal components: ".eig" (explained shares, a
 // reference line, the loadings), ".fsc" (coefficients, eigenvalues,
 // standard deviations, means) and ".sco" (scores of every observation).
-#include "componentsout.h"
+#include "output/componentsout.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <vector>
 
-#include "naming.h"
-#include "scores.h"
+#include "output/naming.h"
+#include "eigen/scores.h"
 
 namespace {
 

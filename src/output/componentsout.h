@@ -5,9 +5,9 @@
 
 #include <cstdint>
 
-#include "analysis.h"
-#include "console.h"
-#include "naming.h"
+#include "record/analysis.h"
+#include "base/console.h"
+#include "output/naming.h"
 
 void write_eig_file(const Analysis &a, const OutputPlace &place, const Console &con);  // ".eig"
 

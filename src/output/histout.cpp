@@ -1,10 +1,10 @@
 // The histogram file ".his": each variable's bin counts over the number of
 // observations, "%.4f " each, one line a variable. No edges are written.
-#include "histout.h"
+#include "output/histout.h"
 
 #include <cstdio>
 
-#include "naming.h"
+#include "output/naming.h"
 
 void write_his_file(const Analysis &a, const OutputPlace &place, const Console &con) {
   OutputFile out = open_output(place, ".his");

@@ -2,8 +2,8 @@
 // frequencies, one line a variable. The counting is the statistics stage's.
 #pragma once
 
-#include "analysis.h"
-#include "console.h"
-#include "naming.h"
+#include "record/analysis.h"
+#include "base/console.h"
+#include "output/naming.h"
 
 void write_his_file(const Analysis &a, const OutputPlace &place, const Console &con);  // ".his"

@@ -1,6 +1,6 @@
 // Escaping for HTML text and attributes. The page is also parsed as XML, so
 // the rules are the stricter of the two: nothing XML 1.0 rejects gets out.
-#include "html_escape.h"
+#include "output/html_escape.h"
 
 #include <algorithm>
 #include <cstdint>

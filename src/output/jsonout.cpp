@@ -1,7 +1,7 @@
 // The JSON result document of one data file, pretty-printed or on one line.
 // Strings and the definitions go through nlohmann's serializer for its
 // escaping; the numbers, most of them in the m x m matrices, go straight out.
-#include "jsonout.h"
+#include "output/jsonout.h"
 
 #include <algorithm>
 #include <charconv>
@@ -11,10 +11,10 @@
 #include <string_view>
 #include <vector>
 
-#include "histogram.h"
-#include "messages.h"
-#include "naming.h"
-#include "scores.h"
+#include "stats/histogram.h"
+#include "base/messages.h"
+#include "output/naming.h"
+#include "eigen/scores.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 #include <cstdio>
 #include <string>
 
-#include "analysis.h"
-#include "console.h"
-#include "naming.h"
-#include "switches.h"
+#include "record/analysis.h"
+#include "base/console.h"
+#include "output/naming.h"
+#include "cli/switches.h"
 
 // What the document tells besides the record.
 struct JsonContext {

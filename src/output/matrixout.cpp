@@ -1,11 +1,11 @@
 // The correlation file ".cor" (lower triangle, optionally made square with
 // mirrored values or zeroes), the covariance file ".cov" and the label line
 // it shares with ".inp". The matrices are computed with the moments.
-#include "matrixout.h"
+#include "output/matrixout.h"
 
 #include <cstdio>
 
-#include "naming.h"
+#include "output/naming.h"
 
 void write_variable_labels(FILE *fp, const Analysis &a, bool split, uint32_t per_line) {
   for (uint32_t i = 0; i < a.m; ++i) {

@@ -4,10 +4,10 @@
 
 #include <cstdio>
 
-#include "analysis.h"
-#include "console.h"
-#include "naming.h"
-#include "switches.h"
+#include "record/analysis.h"
+#include "base/console.h"
+#include "output/naming.h"
+#include "cli/switches.h"
 
 // "x<column> " for every variable, the data-file column numbers, or its
 // name as a label when the file names its variables; with

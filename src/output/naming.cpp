@@ -1,7 +1,7 @@
 // Output names and output file creation. The name check refuses data files
 // whose names could collide with the ".cor"/".inp" results; the stem rule
 // looks for the extension only after the last path separator.
-#include "naming.h"
+#include "output/naming.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,8 +9,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "atomic_file.h"
-#include "messages.h"
+#include "output/atomic_file.h"
+#include "base/messages.h"
 
 std::string name_stem(const std::string &data_file) {
   for (size_t i = data_file.size(); i-- > 0;) {

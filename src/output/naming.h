@@ -7,8 +7,8 @@
 #include <string>
 #include <utility>
 
-#include "console.h"
-#include "naming.h"
+#include "base/console.h"
+#include "output/naming.h"
 
 // Where one data file's results go: the data file (never overwritten) and the
 // stem every output name is made from.

@@ -1,6 +1,6 @@
 // Round tick numbers. A step is chosen from 1, 2, 5 x 10^k so that the
 // count of ticks stays near the target whatever the data's scale.
-#include "nice_ticks.h"
+#include "output/nice_ticks.h"
 
 #include <cmath>
 

@@ -1,6 +1,6 @@
 // Number formatting for the report page. Every number goes through here so
 // that rounding happens once, where the number is shown.
-#include "number_text.h"
+#include "output/number_text.h"
 
 #include <algorithm>
 

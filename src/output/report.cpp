@@ -1,17 +1,17 @@
 // Assembly of the report page: style sheet, overview, alerts, variable
 // cards, correlation heat map and the principal components. The page is
 // built in one string and written at once.
-#include "report.h"
+#include "output/report.h"
 
 #include <algorithm>
 #include <cmath>
 #include <numeric>
 #include <span>
 
-#include "html_escape.h"
-#include "number_text.h"
-#include "report_alerts.h"
-#include "svg_charts.h"
+#include "output/html_escape.h"
+#include "output/number_text.h"
+#include "output/report_alerts.h"
+#include "output/svg_charts.h"
 
 namespace {
 

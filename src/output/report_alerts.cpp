@@ -1,6 +1,6 @@
 // Finding the report's alerts. Thresholds are the conventional ones: |r| of
 // 0.9, |skewness| of 2, extremes three interquartile ranges out.
-#include "report_alerts.h"
+#include "output/report_alerts.h"
 
 #include <algorithm>
 #include <cmath>

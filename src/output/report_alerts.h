@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "report.h"
+#include "output/report.h"
 
 enum class AlertKind { constant, correlated, skewed, outlying };
 

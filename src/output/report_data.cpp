@@ -1,17 +1,17 @@
 // The report of one data file: its input gathered from the record (labels,
 // statistics, histogram counts, correlations and the principal components
 // with a thinned score plot), the run's date and command line, and the file.
-#include "report_data.h"
+#include "output/report_data.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
-#include "histogram.h"
-#include "messages.h"
-#include "naming.h"
-#include "scores.h"
+#include "stats/histogram.h"
+#include "base/messages.h"
+#include "output/naming.h"
+#include "eigen/scores.h"
 
 namespace {
 

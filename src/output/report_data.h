@@ -6,11 +6,11 @@
 #include <ctime>
 #include <string>
 
-#include "analysis.h"
-#include "console.h"
-#include "naming.h"
-#include "report.h"
-#include "switches.h"
+#include "record/analysis.h"
+#include "base/console.h"
+#include "output/naming.h"
+#include "output/report.h"
+#include "cli/switches.h"
 
 // What the page shows about the run rather than the file.
 struct ReportRun {

@@ -1,12 +1,12 @@
 // The per-variable results as text: the zero-variance warning and the
 // statistics table on the console, the statistics file ".mvd" and the
 // standardized data file ".std". The numbers come from the statistics phases.
-#include "statsout.h"
+#include "output/statsout.h"
 
 #include <cmath>
 #include <cstdio>
 
-#include "naming.h"
+#include "output/naming.h"
 
 namespace {
 

@@ -3,11 +3,11 @@
 // standardized data file ".std".
 #pragma once
 
-#include "analysis.h"
-#include "console.h"
-#include "naming.h"
-#include "stats.h"
-#include "switches.h"
+#include "record/analysis.h"
+#include "base/console.h"
+#include "output/naming.h"
+#include "stats/stats.h"
+#include "cli/switches.h"
 
 // "\nWARNING! Variable(s)\a", the 1-based data columns the zero-variance rule
 // replaced, " has no Std.Dev. Modifies...\n"; nothing when there are none.

@@ -1,16 +1,16 @@
 // SVG chart drawing for the report. Charts append markup to one string;
 // shapes repeated per bin, cell or point are kept to a few short attributes
 // (a scaled group supplies the geometry) because a page may hold 10^5 of them.
-#include "svg_charts.h"
+#include "output/svg_charts.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <initializer_list>
 
-#include "html_escape.h"
-#include "nice_ticks.h"
-#include "number_text.h"
+#include "output/html_escape.h"
+#include "output/nice_ticks.h"
+#include "output/number_text.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
 // The correlation matrix as data for the TETRAD causal-modelling program:
 // the current format ".inp" and the old one ".da1". Both are written from the
 // correlation matrix with its unit diagonal.
-#include "tetrad.h"
+#include "output/tetrad.h"
 
 #include <cstdio>
 
-#include "matrixout.h"
-#include "messages.h"
-#include "naming.h"
+#include "output/matrixout.h"
+#include "base/messages.h"
+#include "output/naming.h"
 
 namespace {
 

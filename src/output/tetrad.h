@@ -2,10 +2,10 @@
 // the current format ".inp" and the old one ".da1".
 #pragma once
 
-#include "analysis.h"
-#include "console.h"
-#include "naming.h"
-#include "switches.h"
+#include "record/analysis.h"
+#include "base/console.h"
+#include "output/naming.h"
+#include "cli/switches.h"
 
 // ".inp": "/Covariance", n, the labels and the lower triangle; split into
 // shorter lines under --split-file (announced with "Using split").

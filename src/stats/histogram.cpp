@@ -2,15 +2,15 @@
 // 1.00001 times the maximum) and the bin edges every output shows. The
 // extremes come from the statistics group; the ".his" file is written in
 // output/histout.cpp.
-#include "histogram.h"
+#include "stats/histogram.h"
 
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <vector>
 
-#include "kernels.h"
-#include "workers.h"
+#include "stats/kernels.h"
+#include "record/workers.h"
 
 namespace {
 

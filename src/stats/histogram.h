@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "analysis.h"
-#include "console.h"
-#include "stats.h"
-#include "workers.h"
+#include "record/analysis.h"
+#include "base/console.h"
+#include "stats/stats.h"
+#include "record/workers.h"
 
 // Adds the observations of the m variables to the record's histogram, bins
 // placed by the extremes. Under `debug` every placement is traced (by one

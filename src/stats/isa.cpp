@@ -1,13 +1,13 @@
 // The run's choice of vector path: the processor's widest unless VANTOR_ISA
 // forces one. The choice is the one mutable global of the kernels, made once
 // (tests may set it, one path after another).
-#include "isa.h"
+#include "stats/isa.h"
 
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
 
-#include "messages.h"
+#include "base/messages.h"
 
 namespace {
 

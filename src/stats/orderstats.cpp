@@ -3,7 +3,7 @@
 // columns, read in place); a column whose values the sort comparison does
 // not order totally is sorted by the platform's qsort, whose order for it no
 // other sort repeats. Scratch memory is rationed among the workers.
-#include "orderstats.h"
+#include "stats/orderstats.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,8 +12,8 @@
 #include <mutex>
 #include <vector>
 
-#include "memory.h"
-#include "messages.h"
+#include "record/memory.h"
+#include "base/messages.h"
 
 namespace {
 

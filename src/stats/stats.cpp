@@ -1,15 +1,15 @@
 // Per-variable moments and the covariance and correlation matrices, computed
 // from the loaded data matrix. Nothing here prints: the variables the
 // zero-variance rule touched go back to the caller.
-#include "stats.h"
+#include "stats/stats.h"
 
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
 
-#include "kernels.h"
-#include "messages.h"
-#include "workers.h"
+#include "stats/kernels.h"
+#include "base/messages.h"
+#include "record/workers.h"
 
 // Every result is meant to be the same bits on every machine, which holds
 // only while each double operation rounds to double, not to a wider format.

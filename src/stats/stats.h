@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "analysis.h"
-#include "workers.h"
+#include "record/analysis.h"
+#include "record/workers.h"
 
 // Each variable's smallest and largest value, in data-column order.
 struct Extremes {

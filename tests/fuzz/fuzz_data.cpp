@@ -7,7 +7,7 @@
 #include <string>
 
 #include "fuzz_common.h"
-#include "messages.h"
+#include "base/messages.h"
 #include "pipeline.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "../load_steps.h"
-#include "messages.h"
+#include "support/load_steps.h"
+#include "base/messages.h"
 #include "pipeline.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {

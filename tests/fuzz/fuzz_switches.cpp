@@ -3,8 +3,8 @@
 #include <cstdio>
 
 #include "fuzz_common.h"
-#include "messages.h"
-#include "options.h"
+#include "base/messages.h"
+#include "cli/options.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   std::vector<std::string> args = split_arguments(data, size, 64);

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# The report as the program writes it, in a browser: runs the built vantor
+# with --report on two bundled examples, with and without the eigen
+# analysis, and hands each page to report_browser.sh with the counts its
+# data must give.
+#
+#   report_pages.sh VANTOR SOURCE_DIR
+#
+# Exit 0 when every page passes, 1 on a failure, 77 (skip) when Chromium
+# is not installed.
+set -u
+vantor=$(readlink -f "$1")
+source_dir=$(readlink -f "$2")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cp "$source_dir/examples/fish.txt" "$source_dir/examples/measurements.txt" "$work/"
+cd "$work" || exit 1
+
+# check ARGS... -- PAGE BARS CELLS POINTS
+check() {
+  local args=()
+  while [ "$1" != -- ]; do args+=("$1"); shift; done
+  shift
+  if ! "$vantor" --quiet --no-log "${args[@]}"; then
+    echo "FAIL: vantor ${args[*]}" >&2
+    exit 1
+  fi
+  bash "$source_dir/tests/output/report_browser.sh" "$@"
+  local status=$?
+  [ $status = 0 ] || exit $status
+}
+
+# fish: 40 rows of 7 variables, 30 bins each: 7 x 30 bars, a 7 x 7 heat map,
+# and with -e a 7 x 7 loadings map and 40 score points.
+check --report fish.txt -- fish.html 210 49 0
+# measurements: 12 rows of 5 variables, scores centred.
+check --report -e -n measurements.txt -- measurements.html 150 50 12
+echo "PASS: both pages"

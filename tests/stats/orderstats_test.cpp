@@ -1,0 +1,156 @@
+// Median and quartiles: the interpolation table, and the selection against a
+// full sort with the platform's qsort.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <random>
+
+#include "stats/orderstats.h"
+#include "support/stats_fixture.h"
+
+namespace {
+
+struct OrderStatsTest : testing::Test {
+  Analysis a;
+};
+
+int compare_ascending(const void *pa, const void *pb) {
+  const double d = *static_cast<const double *>(pa) - *static_cast<const double *>(pb);
+  return d < 0 ? -1 : d > 0 ? 1 : 0;
+}
+
+// The straightforward computation: qsort the whole column, then read the
+// interpolation positions.
+VariableStats sorted_reference(std::vector<double> a) {
+  std::qsort(a.data(), a.size(), sizeof(double), compare_ascending);
+  const size_t n = a.size(), q = n / 4, h = n / 2;
+  VariableStats s{};
+  if (n == 1) {
+    s.median = s.lower_quartile = s.upper_quartile = a[0];
+    return s;
+  }
+  s.median = n % 2 ? a[h] : (a[h - 1] + a[h]) / 2;
+  switch (n % 4) {
+    case 0:
+      s.lower_quartile = (a[q - 1] + a[q]) / 2, s.upper_quartile = (a[3 * q - 1] + a[3 * q]) / 2;
+      break;
+    case 1:
+      s.lower_quartile = 0.25 * a[q - 1] + 0.75 * a[q], s.upper_quartile = 0.75 * a[3 * q] + 0.25 * a[3 * q + 1];
+      break;
+    case 2:
+      s.lower_quartile = a[q], s.upper_quartile = a[3 * q + 1];
+      break;
+    default:
+      s.lower_quartile = 0.75 * a[q] + 0.25 * a[q + 1];
+      s.upper_quartile = 0.25 * a[3 * q + 1] + 0.75 * a[3 * q + 2];
+  }
+  return s;
+}
+
+}  // namespace
+
+TEST_F(OrderStatsTest, InterpolationFollowsTheRemainderOfNDividedByFour) {
+  const struct {
+    std::vector<double> values;
+    double median, lquart, uquart;
+  } cases[] = {
+      {{7}, 7, 7, 7},
+      {{2, 1}, 1.5, 1, 2},
+      {{3, 1, 2}, 2, 1.25, 2.75},
+      {{4, 3, 2, 1}, 2.5, 1.5, 3.5},
+      {{5, 1, 4, 2, 3}, 3, 1.75, 4.25},
+      {{6, 5, 4, 3, 2, 1}, 3.5, 2, 5},
+      {{1, 2, 3, 4, 5, 6, 7}, 4, 2.25, 5.75},
+      {{8, 1, 7, 2, 6, 3, 5, 4}, 4.5, 2.5, 6.5},
+  };
+  for (const auto &c : cases) {
+    load_columns(a, {c.values});
+    compute_order_stats(a);
+    EXPECT_EQ(a.stats[0].median, c.median) << c.values.size();
+    EXPECT_EQ(a.stats[0].lower_quartile, c.lquart) << c.values.size();
+    EXPECT_EQ(a.stats[0].upper_quartile, c.uquart) << c.values.size();
+  }
+}
+
+// Selection must give the values a full qsort gives, bit for bit: with ties,
+// with +0 and -0 together, with NaN and infinities, at every remainder of n.
+// Each table holds one column of every kind, so columns needing the full
+// sort sit beside ones that do not.
+TEST_F(OrderStatsTest, SelectionEqualsTheFullSortOnRandomColumns) {
+  std::mt19937_64 rng(4242);
+  const double inf = std::numeric_limits<double>::infinity();
+  const double specials[] = {0.0, -0.0, inf, -inf, std::nan("")};
+  enum { kPlain, kTies, kPlusZeros, kBothZeros, kInfinities, kNaN, kKinds };
+  for (int round = 0; round < 100; ++round) {
+    const uint32_t n = 1 + rng() % (round < 70 ? 40 : 3000);
+    Columns cols(kKinds, std::vector<double>(n));
+    for (int kind = 0; kind < kKinds; ++kind) {
+      for (auto &x : cols[kind]) {
+        const uint64_t r = rng();
+        x = kind == kTies ? static_cast<double>(r % 5)
+                          : std::ldexp(static_cast<double>(r >> 11), -50) - 4;
+        if (r % 7 == 0) {
+          if (kind == kPlusZeros) x = 0.0;
+          if (kind == kBothZeros) x = specials[r % 2];
+          if (kind == kInfinities) x = specials[2 + r % 2];
+          if (kind == kNaN) x = specials[r % 5];
+        }
+      }
+    }
+    load_columns(a, cols);
+    compute_order_stats(a);
+    for (int kind = 0; kind < kKinds; ++kind) {
+      const VariableStats want = sorted_reference(cols[kind]);
+      const VariableStats &got = a.stats[kind];
+      EXPECT_EQ(bits(got.median), bits(want.median)) << "round " << round << " kind " << kind;
+      EXPECT_EQ(bits(got.lower_quartile), bits(want.lower_quartile)) << "round " << round << " kind " << kind;
+      EXPECT_EQ(bits(got.upper_quartile), bits(want.upper_quartile)) << "round " << round << " kind " << kind;
+    }
+  }
+}
+
+// Long columns go through a sample and bands around the expected values;
+// sorted, tied and planted columns make the sample mislead, which must only
+// cost time.
+TEST_F(OrderStatsTest, LongColumnsEqualTheFullSortWhateverTheirShape) {
+  std::mt19937_64 rng(99);
+  for (uint32_t n : {65536u, 65537u, 73730u, 80003u, 2100001u}) {
+    Columns cols(6, std::vector<double>(n));
+    for (uint32_t k = 0; k < n; ++k) {
+      const uint64_t r = rng();
+      cols[0][k] = std::ldexp(static_cast<double>(r >> 11), -53);
+      cols[1][k] = k;
+      cols[2][k] = -static_cast<double>(k);
+      cols[3][k] = 1e6 + k;
+      cols[4][k] = static_cast<double>(r % 3);
+      cols[5][k] = k % 1000 == 0 ? (r % 2 ? 1e300 : -1e300) : cols[0][k];
+    }
+    // Small values exactly where the sample of evenly spaced ones looks (a
+    // 256th of the column, at least 8192).
+    const uint64_t sample = std::max<uint64_t>(n / 256, 8192);
+    for (uint64_t j = 0; j < sample; ++j) cols[3][j * n / sample] = j;
+    load_columns(a, cols);
+    compute_order_stats(a);
+    for (int i = 0; i < 6; ++i) {
+      const VariableStats want = sorted_reference(cols[i]);
+      EXPECT_EQ(bits(a.stats[i].median), bits(want.median)) << "n " << n << " column " << i;
+      EXPECT_EQ(bits(a.stats[i].lower_quartile), bits(want.lower_quartile)) << "n " << n << " column " << i;
+      EXPECT_EQ(bits(a.stats[i].upper_quartile), bits(want.upper_quartile)) << "n " << n << " column " << i;
+    }
+  }
+}
+
+TEST_F(OrderStatsTest, EveryColumnIsTakenAloneAndTheDataIsLeftInPlace) {
+  const Columns cols = {{9, 1, 5}, {-1, -3, -2}};
+  load_columns(a, cols);
+  compute_order_stats(a);
+  EXPECT_EQ(a.stats[0].median, 5.0);
+  EXPECT_EQ(a.stats[1].median, -2.0);
+  for (uint32_t k = 0; k < 3; ++k) {
+    EXPECT_EQ(a.data[k][0], cols[0][k]);
+    EXPECT_EQ(a.data[k][1], cols[1][k]);
+  }
+}
