@@ -145,7 +145,14 @@ void overview(const Page &p) {
   overview_row(p.out, "Switches", in.switches_text);
   overview_row(p.out, "Program version", in.program_version);
   overview_row(p.out, "Date", in.date_text);
-  p.out += "</dl></section>";
+  p.out += "</dl><p class=\"note\" id=\"definitions\">Definitions: ";
+  p.out += in.pearson ? "correlation: Pearson's r"
+                      : "correlation: the covariance over the n \u2212 1 standard deviations, "
+                        "(n \u2212 1)/n times Pearson's r (--pearson gives r)";
+  p.out += "; covariance: divisor n; variance: divisor n \u2212 1; skewness m3/s\u00b3 and "
+           "curtosis (excess) m4/s\u2074 \u2212 3, moments about the mean over n, s from the "
+           "n \u2212 1 variance; median and quartiles: linear interpolation at (n \u2212 1)/2, "
+           "(n \u2212 2)/4 and (3n \u2212 2)/4 (type 5).</p></section>";
 }
 
 void variable_alert(const Page &p, const Alert &a) {
@@ -154,6 +161,13 @@ void variable_alert(const Page &p, const Alert &a) {
   switch (a.kind) {
     case AlertKind::constant:
       p.out += " is constant: its variance is zero.";
+      break;
+    case AlertKind::non_finite:
+      p.out += " holds ";
+      append_grouped(p.out, static_cast<uint64_t>(a.value));
+      p.out += a.value == 1 ? " value that is not a finite number"
+                            : " values that are not finite numbers";
+      p.out += " (NaN or infinite): its moments are not numbers.";
       break;
     case AlertKind::skewed:
       p.out += " is strongly skewed (skewness ";
@@ -185,13 +199,27 @@ void pair_alert(const Page &p, const Alert &a) {
   p.out += ").</li>";
 }
 
+// Rows left out for a missing value: the count and the share of the rows read.
+void rows_left_out_alert(const Page &p) {
+  const uint64_t left = p.in.rows_left_out, read = p.in.rows + left;
+  p.out += "<li>";
+  append_grouped(p.out, left);
+  p.out += left == 1 ? " row was" : " rows were";
+  p.out += " left out for a missing value (";
+  append_shown(p.out, 100.0 * static_cast<double>(left) / static_cast<double>(read));
+  p.out += " % of the ";
+  append_grouped(p.out, read);
+  p.out += " rows read).</li>";
+}
+
 void alerts_section(const Page &p, const Alerts &alerts) {
   p.out += "<section id=\"alerts\"><h2>Alerts</h2>";
-  if (alerts.variables.empty() && alerts.pairs.empty()) {
+  if (alerts.variables.empty() && alerts.pairs.empty() && p.in.rows_left_out == 0) {
     p.out += "<p class=\"note\">Nothing stands out.</p></section>";
     return;
   }
   p.out += "<ul>";
+  if (p.in.rows_left_out > 0) rows_left_out_alert(p);
   for (const Alert &a : alerts.variables) variable_alert(p, a);
   const size_t listed = std::min(alerts.pairs.size(), kAlertPairs);
   for (size_t k = 0; k < listed; ++k) pair_alert(p, alerts.pairs[k]);
@@ -271,14 +299,25 @@ void card(const Page &p, size_t i, bool detailed) {
   text(p.out, shown);
   if (v.constant) p.out += "<span class=\"badge\">constant</span>";
   p.out += "</h3>";
+  // A constant variable shows what was measured: no variance, and no
+  // skewness or curtosis to speak of. The result files carry the
+  // zero-variance rule's stand-ins, which the card names.
+  ReportVariable measured = v;
+  if (v.constant) {
+    measured.variance = measured.stddev = 0;
+    measured.skewness = measured.curtosis = std::nan("");
+  }
   if (detailed) {
     p.out += "<p class=\"col\">column ";
     p.out += std::to_string(v.column);
     p.out += "</p>";
-    stat_table(p.out, v);
+    stat_table(p.out, measured);
   } else {
-    stat_line(p.out, v);
+    stat_line(p.out, measured);
   }
+  if (v.constant)
+    p.out += "<p class=\"note\">Constant: the result files show the zero-variance rule's "
+             "stand-ins (variance 0.0001, s.d. 0.01, skewness 0, curtosis \u22123).</p>";
   histogram_svg(p.out, v.bin_counts, v.bin_edges,
                 {v.mean, v.median, v.lower_quartile, v.upper_quartile}, detailed);
   p.out += "</article>";
@@ -448,6 +487,12 @@ void scores_plot(const Page &p, const ReportPca &pca) {
     append_grouped(p.out, shown);
     p.out += " observations.";
   }
+  p.out += pca.scores_centred
+               ? " Scores as in .sco: each value less its mean (-n) over its standard "
+                 "deviation, weighted by the score coefficients; centred on 0."
+               : " Scores as in .sco: each value over its standard deviation, not less its mean "
+                 "(-n centres them), weighted by the score coefficients; so the cloud is not "
+                 "centred on 0.";
   p.out += "</p>";
   scatter_svg(p.out, pca.scores, "component 1", "component 2");
 }

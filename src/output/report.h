@@ -15,6 +15,7 @@ struct ReportVariable {
   double mean = 0, variance = 0, stddev = 0, min = 0, max = 0, skewness = 0, curtosis = 0,
          median = 0, lower_quartile = 0, upper_quartile = 0;
   bool constant = false;             // the zero-variance rule replaced its variance
+  uint64_t non_finite = 0;           // values that are not finite numbers (NaN, +-inf)
   std::vector<int64_t> bin_counts;  // B counts
   std::vector<double> bin_edges;    // B + 1 edges by the counting rule; the last is not
                                     // finite for one bin (all values)
@@ -27,12 +28,14 @@ struct ReportPca {
   std::vector<std::vector<double>> loadings;      // [variable][component], descending order
   std::vector<std::array<double, 2>> scores;      // first two component scores, <= 5000 rows
   uint64_t score_rows_total = 0;                  // observations before subsampling
+  bool scores_centred = false;                    // --scores-mean: centred before scaling
 };
 
 struct ReportInput {
   std::string data_file, program_version, date_text, switches_text;
   uint64_t rows = 0, rows_left_out = 0;
   uint32_t bins = 0;
+  bool pearson = false;  // the correlation matrix holds Pearson's r
   std::vector<ReportVariable> variables;
   std::vector<double> correlation;  // m * m, row-major
   std::optional<ReportPca> pca;

@@ -14,6 +14,10 @@ constexpr double kFarRanges = 3;
 void variable_alerts(const ReportInput &in, Alerts &found) {
   for (size_t i = 0; i < in.variables.size(); ++i) {
     const ReportVariable &v = in.variables[i];
+    // A value that is not a finite number makes every moment of its
+    // variable meaningless; said before anything else about it.
+    if (v.non_finite > 0)
+      found.variables.push_back({AlertKind::non_finite, i, i, static_cast<double>(v.non_finite)});
     // A constant variable's moments say nothing more about it.
     if (v.constant) {
       found.variables.push_back({AlertKind::constant, i, i, v.variance});

@@ -7,11 +7,11 @@
 
 #include "output/report.h"
 
-enum class AlertKind { constant, correlated, skewed, outlying };
+enum class AlertKind { constant, correlated, skewed, outlying, non_finite };
 
 // `first` and `second` are 0-based positions in ReportInput::variables;
 // `second` is used by pairs only. `value` is r for a pair, the skewness for
-// a skewed variable.
+// a skewed variable, the count of values that are not finite numbers.
 struct Alert {
   AlertKind kind;
   size_t first, second;

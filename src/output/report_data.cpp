@@ -4,6 +4,7 @@
 #include "output/report_data.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -68,6 +69,7 @@ ReportVariable variable(const Analysis &a, uint32_t i) {
   v.bin_counts.resize(a.bins);
   for (uint32_t b = 0; b < a.bins; ++b) v.bin_counts[b] = a.histogram[b][i];
   v.bin_edges = histogram_edges(s.min, s.max, a.bins);
+  for (uint32_t r = 0; r < a.n; ++r) v.non_finite += std::isfinite(a.data[r][i]) ? 0 : 1;
   return v;
 }
 
@@ -103,6 +105,7 @@ ReportPca components(const Analysis &a, const Switches &sw) {
       pca.loadings[i][u] = a.components.loadings[uint64_t{i} * a.m + position[u]];
   pca.scores = score_points(a, sw);
   pca.score_rows_total = a.n;
+  pca.scores_centred = sw.scores_mean;
   return pca;
 }
 
@@ -138,6 +141,7 @@ ReportInput report_input(const Analysis &a, const OutputPlace &place, const Swit
   in.rows = a.n;
   in.rows_left_out = a.rows_left_out;
   in.bins = a.bins;
+  in.pearson = sw.pearson;
   for (uint32_t i = 0; i < a.m; ++i) in.variables.push_back(variable(a, i));
   in.correlation.resize(uint64_t{a.m} * a.m);
   for (uint32_t i = 0; i < a.m; ++i)

@@ -238,6 +238,11 @@ void histogram_svg(std::string &out, std::span<const int64_t> counts,
   for (int64_t c : counts) top = std::max(top, c);
   const double x0 = full ? kHistX0 : kCompactX0;
   if (full) {
+    // The axis ends at the first round tick at or above the tallest bar, so
+    // that every bar can be read against a tick above it.
+    const double step = std::max(1.0, nice_step(0, static_cast<double>(top), 3));
+    const double axis_top = std::ceil(static_cast<double>(top) / step) * step;
+    if (axis_top < 9e18) top = static_cast<int64_t>(axis_top);
     const Scale ys{0, static_cast<double>(top), kHistY1, kHistY0};
     std::vector<double> yticks;
     for (double t : nice_ticks(0, static_cast<double>(top), 3))

@@ -4,17 +4,19 @@
 # expected numbers of histogram bars, heat-map cells and score points, and
 # that a screenshot of it is not blank.
 #
-#   report_browser.sh FILE BARS CELLS POINTS
+#   report_browser.sh FILE BARS CELLS POINTS [TEXT...]
 #
+# Each TEXT must appear in the page as the browser parsed it.
 # Exit 0 on success, 1 on a failed check, 2 on wrong use, 77 (skip) when
 # Chromium is not installed.
 set -u
 
-if [ $# -ne 4 ]; then
-  echo "usage: $0 FILE BARS CELLS POINTS" >&2
+if [ $# -lt 4 ]; then
+  echo "usage: $0 FILE BARS CELLS POINTS [TEXT...]" >&2
   exit 2
 fi
 file=$1 want_bars=$2 want_cells=$3 want_points=$4
+shift 4
 if [ ! -r "$file" ]; then
   echo "FAIL: cannot read $file" >&2
   exit 1
@@ -72,6 +74,9 @@ echo "bars=$bars cells=$cells points=$points"
 [ "$bars" -eq "$want_bars" ] || fail "bars: $bars, expected $want_bars"
 [ "$cells" -eq "$want_cells" ] || fail "cells: $cells, expected $want_cells"
 [ "$points" -eq "$want_points" ] || fail "points: $points, expected $want_points"
+for want in "$@"; do
+  grep -qF -- "$want" "$work/dom.html" || fail "the page does not say: $want"
+done
 
 shot="$file.png"
 rm -f "$shot"

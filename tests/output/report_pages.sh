@@ -35,4 +35,10 @@ check() {
 check --report fish.txt -- fish.html 210 49 0
 # measurements: 12 rows of 5 variables, scores centred.
 check --report -e -n measurements.txt -- measurements.html 150 50 12
-echo "PASS: both pages"
+# What the page must own up to: a row left out for a missing value, a NaN
+# read as a value, a constant column shown as measured, the definitions.
+printf '1 2 5\n2 NA 5\n3 nan 5\n4 3 5\n5 1 5\n' >honest.txt
+check --report --missing=NA honest.txt -- honest.html 90 9 0 \
+  "1 row was left out for a missing value (20 % of the 5 rows read)" \
+  "holds 1 value that is not a finite number" "zero-variance rule's stand-ins" "Definitions: "
+echo "PASS: every page"

@@ -247,3 +247,17 @@ TEST(ReportCharts, ExtremeValuesStayInsideTheChart) {
   EXPECT_STREQ(diverging_class(INFINITY, INFINITY), "kn");
   EXPECT_STREQ(diverging_class(-INFINITY, 1), "k0");
 }
+
+// The count axis ends at the first round tick at or above the tallest bar.
+TEST(ReportCharts, CountAxisReachesPastTheTallestBar) {
+  const struct {
+    std::vector<int64_t> counts;
+    const char *top_label;
+  } cases[] = {{{13, 4}, ">15<"}, {{7}, ">8<"}, {{99, 1}, ">100<"}, {{3, 3}, ">3<"}};
+  for (const auto &c : cases) {
+    std::string svg;
+    const std::vector<double> edges = histogram_edges(0, 1, static_cast<uint32_t>(c.counts.size()));
+    histogram_svg(svg, c.counts, edges, {0.5, 0.5, 0.25, 0.75}, true);
+    EXPECT_NE(svg.find(c.top_label), std::string::npos) << c.top_label << "\n" << svg;
+  }
+}
