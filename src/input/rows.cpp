@@ -35,6 +35,10 @@ RowRules row_rules(const Switches &sw) {
   r.numbers_only = sw.numbers_only != 0;
   r.missing = sw.missing;
   r.empty_is_missing = r.csv;
+  // Separated files take the usual spellings of a missing value as such,
+  // besides the words given.
+  if (r.csv)
+    for (const char *w : kUsualMissingWords) r.missing.emplace_back(w);
   return r;
 }
 

@@ -21,6 +21,11 @@ struct RowRules {
   bool plain() const { return !csv && !numbers_only && missing.empty(); }
 };
 
+// The words that mark a missing value in a separated file without
+// --missing (an empty field is missing there too).
+inline constexpr const char *kUsualMissingWords[] = {"NA",   "N/A",  "NaN",  "nan",
+                                                     "NULL", "null", "#N/A"};
+
 RowRules row_rules(const Switches &sw);
 
 // Scratch of the row routines, kept from line to line.
