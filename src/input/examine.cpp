@@ -1,6 +1,7 @@
 // Examination of a data file before loading: the column count of its first
 // data line and the row capacity (the count of data lines). Opening and
 // closing the file is the driver's job.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 
@@ -88,12 +89,68 @@ uint32_t values_in_record(const GrowableLine &line, int64_t len, RowScratch &s,
       .stored;
 }
 
+// Looks at a record's fields for the columns still undecided (`open`
+// counts them); a decided column is a value or a skipped one.
+void classify_fields(RowScratch &s, const RowRules &rules, uint64_t line_number,
+                     Examination &e, std::vector<bool> &decided, uint32_t &open) {
+  const size_t count = std::min<size_t>(s.fields.size(), e.columns);
+  for (size_t i = 0; i < count; ++i) {
+    if (decided[i]) continue;
+    const CsvField &f = s.fields[i];
+    if (csv_field_is_missing(f, rules.missing, rules.empty_is_missing)) continue;
+    decided[i] = true;
+    --open;
+    double x = 0;
+    if (csv_field_number(s.scanner, f, &x)) continue;
+    if (rules.numbers_only)
+      not_a_number(line_number, static_cast<uint32_t>(i + 1), f.raw, f.raw_size);
+    e.uses[i] = FieldUse::skip;
+  }
+}
+
+// The uses of a CSV file's columns, from the current record (already split)
+// on: reads on from `r` with a silent buffer of its own while some column
+// has had missing values only.
+void classify_columns(LineReader &r, const GrowableLine &line, RowScratch &s,
+                      const RowRules &rules, Examination &e) {
+  e.uses.assign(e.columns, FieldUse::value);
+  e.empty.assign(e.columns, false);
+  std::vector<bool> decided(e.columns, false);
+  uint32_t open = e.columns;
+  if (e.names[0].empty()) {
+    e.uses[0] = FieldUse::label;
+    decided[0] = true;
+    --open;
+  }
+  classify_fields(s, rules, r.line_start, e, decided, open);
+  if (open > 0) {
+    GrowableLine more = make_line_buffer(line.capacity, "line");
+    const Console silent{nullptr, nullptr, true};
+    for (;;) {
+      const int64_t len = read_record(r, more, s, rules, silent);
+      if (len < 0) break;
+      split_fields(s, more.bytes.get(), more.bytes.get() + len);
+      classify_fields(s, rules, r.line_start, e, decided, open);
+      if (open == 0) break;
+    }
+  }
+  e.analysed = 0;
+  for (uint32_t i = 0; i < e.columns; ++i) {
+    if (!decided[i]) {
+      e.uses[i] = FieldUse::skip;
+      e.empty[i] = true;
+    }
+    e.analysed += e.uses[i] == FieldUse::value ? 1 : 0;
+  }
+}
+
 }  // namespace
 
 Examination examine_data(FILE *in, GrowableLine &line, const RowRules &rules, const Console &con) {
   Examination e;
   if (rules.plain() && !rules.names) {
     e.columns = examine_first_line(in, line, con);
+    e.analysed = e.columns;
     return e;
   }
   LineReader r;
@@ -114,5 +171,7 @@ Examination examine_data(FILE *in, GrowableLine &line, const RowRules &rules, co
   if (e.columns == 0) fatal("Too few variables\n");
   if (e.has_names && e.names.size() != e.columns)
     fatal("Names line holds %zu names, rows hold %u values\n", e.names.size(), e.columns);
+  e.analysed = e.columns;
+  if (rules.csv && e.has_names) classify_columns(r, line, s, rules, e);
   return e;
 }

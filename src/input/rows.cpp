@@ -8,12 +8,12 @@
 
 #include "messages.h"
 
-namespace {
-
-[[noreturn]] void not_a_number(uint64_t line_number, uint32_t field, const char *p, size_t len) {
+void not_a_number(uint64_t line_number, uint32_t field, const char *p, size_t len) {
   fatal("Not a number in line %lu, field %u: \"%s\"\n", static_cast<unsigned long>(line_number),
         field, shown_field(p, len).c_str());
 }
+
+namespace {
 
 bool is_missing_word(const char *p, size_t len, const std::vector<std::string> &words) {
   for (const std::string &w : words)
@@ -98,6 +98,13 @@ RowValues convert_csv_text(RowScratch &s, const char *line, const char *end, dou
     while (a < b && (*a == ' ' || *a == '\t')) ++a;
     while (b > a && (b[-1] == ' ' || b[-1] == '\t')) --b;
     const size_t size = static_cast<size_t>(b - a);
+    const FieldUse use = rules.use(field - 1);
+    if (use != FieldUse::value) {
+      if (use == FieldUse::label) s.label.assign(a, size);
+      p = comma;
+      if (comma == end) break;
+      continue;
+    }
     const bool missing =
         size == 0 ? rules.empty_is_missing : is_missing_word(a, size, rules.missing);
     double x = 0;
@@ -127,6 +134,11 @@ RowValues convert_csv_fields(RowScratch &s, double *row, const int32_t *map, uin
   uint32_t field = 0;
   for (const CsvField &f : s.fields) {
     ++field;
+    const FieldUse use = rules.use(field - 1);
+    if (use != FieldUse::value) {
+      if (use == FieldUse::label) s.label.assign(f.text, f.size);
+      continue;
+    }
     double x = 0;
     const bool missing = csv_field_is_missing(f, rules.missing, rules.empty_is_missing);
     if (!missing && !csv_field_number(s.scanner, f, &x))

@@ -11,6 +11,10 @@
 #include "numparse.h"
 #include "switches.h"
 
+// What a field of a separated file is used for: a value of the analysis,
+// left out (a text or empty column), or the row's label.
+enum class FieldUse : uint8_t { value, skip, label };
+
 // How the lines of a file are read, from the switches.
 struct RowRules {
   bool csv = false;
@@ -18,6 +22,8 @@ struct RowRules {
   bool numbers_only = false;          // a word among the numbers is an error
   std::vector<std::string> missing;   // words that mark a missing value
   bool empty_is_missing = false;      // CSV: an empty field is missing
+  std::vector<FieldUse> uses;         // CSV: per file column; beyond it, values
+  FieldUse use(uint32_t field) const { return field < uses.size() ? uses[field] : FieldUse::value; }
   bool plain() const { return !csv && !numbers_only && missing.empty(); }
 };
 
@@ -35,6 +41,7 @@ struct RowScratch {
   std::string unescaped;
   CsvScan scan;
   bool split = false;  // `fields` holds the current CSV record
+  std::string label;   // the label field of the last converted record
 };
 
 // Splits the current CSV record [line, end) into s.fields unless that was
@@ -47,6 +54,9 @@ struct RowValues {
   bool more = false;     // a value followed the room-th
   bool missing = false;  // a missing-value marker was among them
 };
+
+// Ends the run with "Not a number in line %lu, field %u: \"%s\"\n".
+[[noreturn]] void not_a_number(uint64_t line_number, uint32_t field, const char *p, size_t len);
 
 // The values of a white-space line under --missing or --numbers-only (the
 // plain case is convert_row). A token that is a missing word takes a value's

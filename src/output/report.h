@@ -27,12 +27,14 @@ struct ReportPca {
   std::vector<std::vector<double>> loadings;      // [variable][component], descending order
   std::vector<std::array<double, 2>> scores;      // first two component scores, <= 5000 rows
   uint64_t score_rows_total = 0;                  // observations before subsampling
+  std::vector<std::string> score_labels;          // the plotted rows' labels, when the file has them
 };
 
 struct ReportInput {
   std::string data_file, program_version, date_text, switches_text;
   uint64_t rows = 0, rows_left_out = 0;
   uint32_t bins = 0;
+  std::string skipped_text;  // the columns left out ("4 name (text), ..."); empty for none
   std::vector<ReportVariable> variables;
   std::vector<double> correlation;  // m * m, row-major
   std::optional<ReportPca> pca;
