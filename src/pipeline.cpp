@@ -169,7 +169,7 @@ Analysis load_data_file(const char *name, const Switches &sw, RunState &run,
   in.close();
   in.fp = open_data_pass(source);
   Workers &w = run.workers != nullptr ? *run.workers : serial_workers();
-  const uint32_t R = count_data_lines(in.fp, run.line, w);
+  const uint32_t R = count_data_lines(in.fp, run.line, w, kMinPartBytes, rules.comments());
   in.close();
   in.fp = open_data_pass(source);
 

@@ -25,6 +25,8 @@ CASES = [
     ("r_write_csv.csv", ["--csv"], ",", False),
     ("pandas_index.csv", ["--csv"], ",", False),
     ("iris_like.csv", ["--csv"], ",", False),
+    ("r_write_table_tab.tsv", ["--separator=tab", "--names"], "\t", False),
+    ("r_write_csv2.csv", ["--separator=;", "--comma-decimals", "--names"], ";", True),
 ]
 
 

@@ -51,24 +51,27 @@ constexpr uint64_t kMaxRows = INT32_MAX;
 // start counts exactly what one pass counts over those lines.
 uint64_t count_pieces(LineReader &r, int64_t capacity, uint64_t most) {
   uint64_t count = 0;
-  while (count <= most && read_data_line(r, nullptr, capacity, kCommentChars) >= 0) ++count;
+  while (count <= most && read_data_line(r, nullptr, capacity, r.comments) >= 0) ++count;
   return count;
 }
 
 }  // namespace
 
-uint32_t count_data_lines(FILE *in, const GrowableLine &line, Workers &w, uint64_t min_part) {
+uint32_t count_data_lines(FILE *in, const GrowableLine &line, Workers &w, uint64_t min_part,
+                          const char *comments) {
   uint64_t count = 0;
   const std::vector<FilePart> parts = split_at_lines(in, w, min_part);
   if (parts.empty()) {
     LineReader r;
     reader_open(r, in);
+    r.comments = comments;
     count = count_pieces(r, line.capacity, kMaxRows);
   } else {
     std::vector<uint64_t> counts(parts.size());
     w.run(static_cast<uint32_t>(parts.size()), [&](uint32_t k, uint32_t) {
       LineReader r;
       reader_open_range(r, fileno(in), parts[k].begin, parts[k].end);
+      r.comments = comments;
       counts[k] = count_pieces(r, line.capacity, kMaxRows);
     });
     for (const uint64_t c : counts) count += c;
@@ -101,7 +104,7 @@ void classify_fields(RowScratch &s, const RowRules &rules, uint64_t line_number,
     decided[i] = true;
     --open;
     double x = 0;
-    if (csv_field_number(s.scanner, f, &x)) continue;
+    if (csv_field_number(s.scanner, f, &x, rules.comma_decimals)) continue;
     if (rules.numbers_only)
       not_a_number(line_number, static_cast<uint32_t>(i + 1), f.raw, f.raw_size);
     e.uses[i] = FieldUse::skip;
@@ -129,7 +132,7 @@ void classify_columns(LineReader &r, const GrowableLine &line, RowScratch &s,
     for (;;) {
       const int64_t len = read_record(r, more, s, rules, silent);
       if (len < 0) break;
-      split_fields(s, more.bytes.get(), more.bytes.get() + len);
+      split_fields(s, more.bytes.get(), more.bytes.get() + len, rules.sep);
       classify_fields(s, rules, r.line_start, e, decided, open);
       if (open == 0) break;
     }
@@ -158,14 +161,14 @@ Examination examine_data(FILE *in, GrowableLine &line, const RowRules &rules, co
   RowScratch s;
   int64_t len = read_record(r, line, s, rules, con);
   if (len < 0) fatal("Can't read file");
-  if (rules.csv) split_fields(s, line.bytes.get(), line.bytes.get() + len);
+  if (rules.csv) split_fields(s, line.bytes.get(), line.bytes.get() + len, rules.sep);
   if (rules.names || csv_fields_are_names(s, rules)) {
     e.has_names = true;
     const char *text = line.bytes.get();
     e.names = names_of_line(s, rules, text, text + len);
     len = read_record(r, line, s, rules, con);
     if (len < 0) fatal("Too few variables\n");
-    if (rules.csv) split_fields(s, line.bytes.get(), line.bytes.get() + len);
+    if (rules.csv) split_fields(s, line.bytes.get(), line.bytes.get() + len, rules.sep);
   }
   e.columns = values_in_record(line, len, s, rules, r.line_start);
   if (e.columns == 0) fatal("Too few variables\n");

@@ -58,5 +58,7 @@ Examination examine_data(FILE *in, GrowableLine &line, const RowRules &rules, co
 // many data series: >%d\a\n" beyond INT32_MAX. A regular file at its start
 // that split_at_lines splits is counted by the workers in parts, with the
 // same count; the stream is then left unread.
+// Lines starting with a byte of `comments` are comment lines.
 uint32_t count_data_lines(FILE *in, const GrowableLine &line, Workers &w = serial_workers(),
-                          uint64_t min_part = kMinPartBytes);
+                          uint64_t min_part = kMinPartBytes,
+                          const char *comments = kCommentChars);

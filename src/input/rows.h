@@ -9,6 +9,7 @@
 
 #include "csv.h"
 #include "numparse.h"
+#include "reader.h"
 #include "switches.h"
 
 // What a field of a separated file is used for: a value of the analysis,
@@ -22,9 +23,12 @@ struct RowRules {
   bool numbers_only = false;          // a word among the numbers is an error
   std::vector<std::string> missing;   // words that mark a missing value
   bool empty_is_missing = false;      // CSV: an empty field is missing
+  char sep = ',';                     // CSV: the field separator
+  bool comma_decimals = false;        // a comma is the decimal point
   std::vector<FieldUse> uses;         // CSV: per file column; beyond it, values
   FieldUse use(uint32_t field) const { return field < uses.size() ? uses[field] : FieldUse::value; }
-  bool plain() const { return !csv && !numbers_only && missing.empty(); }
+  bool plain() const { return !csv && !numbers_only && missing.empty() && !comma_decimals; }
+  const char *comments() const;  // the comment characters: never the separator
 };
 
 // The words that mark a missing value in a separated file without
@@ -46,7 +50,7 @@ struct RowScratch {
 
 // Splits the current CSV record [line, end) into s.fields unless that was
 // done already.
-void split_fields(RowScratch &s, const char *line, const char *end);
+void split_fields(RowScratch &s, const char *line, const char *end, char sep = ',');
 
 // A row as converted: like RowScan, and whether it held a missing value.
 struct RowValues {

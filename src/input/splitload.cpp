@@ -46,7 +46,7 @@ LineCounts count_lines(LineReader &r) {
     if (at_start) {
       at_start = false;
       filled = false;
-      comment = *from != '\0' && std::strchr(kCommentChars, *from) != nullptr;
+      comment = *from != '\0' && std::strchr(r.comments, *from) != nullptr;
       if (!comment) ++n.data_lines;
     }
     const char *nl = static_cast<const char *>(std::memchr(from, '\n', r.end - r.pos));
@@ -84,6 +84,7 @@ struct RecordPart {
 
 void open_part(LineReader &r, int fd, const RecordPart &p, const RowRules &rules) {
   reader_open_range(r, fd, p.begin, p.end);
+  r.comments = rules.comments();
   if (p.begin == 0) skip_byte_order_mark(r, rules);
   r.newlines = p.line_base;
 }
