@@ -160,7 +160,7 @@ RunState make_run_state(const Switches &sw) {
 Analysis load_data_file(const char *name, const Switches &sw, RunState &run,
                         const Console &con) {
   const DataSource source = open_data_source(name);
-  const RowRules rules = row_rules(sw);
+  RowRules rules = row_rules(sw);
 
   InputStream in;
   in.fp = open_data_pass(source);
@@ -169,12 +169,16 @@ Analysis load_data_file(const char *name, const Switches &sw, RunState &run,
   in.close();
   in.fp = open_data_pass(source);
   Workers &w = run.workers != nullptr ? *run.workers : serial_workers();
-  const uint32_t R = count_data_lines(in.fp, run.line, w);
+  const uint32_t R = count_data_lines(in.fp, run.line, w, kMinPartBytes, rules.comments());
   in.close();
   in.fp = open_data_pass(source);
 
   const WorkArraySettings settings{sw.bins, sw.debug != 0, usable_memory()};
-  Analysis a = make_analysis(R, e.columns, settings, run.memory, con);
+  rules.uses = e.uses;
+  std::vector<SkippedColumn> skipped = skipped_columns(e, con);
+  Analysis a = make_analysis(R, e.analysed, settings, run.memory, con);
+  a.skipped = std::move(skipped);
+  if (!e.uses.empty() && e.uses[0] == FieldUse::label) a.labels.assign(a.capacity, std::string());
   report_memory_need(run.memory, con);
   build_column_maps(a, sw, con);
   if (!con.quiet) say(con, "\nReads the file: %s\n", name);
@@ -182,6 +186,7 @@ Analysis load_data_file(const char *name, const Switches &sw, RunState &run,
     load_data(in.fp, a, con, w);
   } else {
     load_records(in.fp, a, rules, e.has_names, con, w);
+    if (!e.uses.empty()) restore_file_columns(a, e.uses);
     if (e.has_names) set_names(a, e.names);
     if (a.rows_left_out > 0)
       say(con, "Left out %lu rows with missing values\n",

@@ -46,6 +46,8 @@ enum {
   kVersion,
   kNoLog,
   kSwitches,
+  kSeparator,
+  kCommaDecimals,
 };
 }  // namespace
 
@@ -90,6 +92,8 @@ const struct option kLongOptions[] = {
     {"version", no_argument, nullptr, kVersion},
     {"no-log", no_argument, nullptr, kNoLog},
     {"switches", no_argument, nullptr, kSwitches},
+    {"separator", required_argument, nullptr, kSeparator},
+    {"comma-decimals", no_argument, nullptr, kCommaDecimals},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -119,6 +123,18 @@ JsonTarget json_target(const char *value) {
   if (value == nullptr) return JsonTarget::file;
   if (std::strcmp(value, "-") == 0) return JsonTarget::standard_output;
   fatal("Need - or nothing as argument to option %s (%s)\n", "--json", value);
+}
+
+// --separator=C: "tab" or "\t" for a tab, else one byte that is not the
+// quote, a line end or a digit.
+char separator_byte(const char *value) {
+  if (std::strcmp(value, "tab") == 0 || std::strcmp(value, "\\t") == 0) return '\t';
+  const auto b = static_cast<unsigned char>(value[0]);
+  const bool one = b != 0 && value[1] == '\0';
+  if (one && b != '"' && b != '\n' && b != '\r' && !std::isdigit(b)) return static_cast<char>(b);
+  fatal("Need tab, \\t or one byte other than a quote, a line end or a digit as argument to "
+        "option %s (%s)\n",
+        "--separator", value);
 }
 
 }  // namespace
@@ -212,11 +228,15 @@ CommandLine parse_switches(int argc, char **argv) {
         std::printf("vantor %s\n", kVersionTag);
         end_run(0);
       case kNoLog: sw.no_log = true; break;
+      case kSeparator: sw.separator = separator_byte(optarg); break;
+      case kCommaDecimals: sw.comma_decimals = true; break;
       case kSwitches:
         std::fputs(switch_list_text().c_str(), stdout);
         end_run(0);
       default: fatal("Unknown option");
     }
   }
+  if (sw.comma_decimals && (sw.separator == ',' || (sw.csv && sw.separator == 0)))
+    fatal("--comma-decimals cannot be used with the comma as separator\n");
   return CommandLine{sw, optind};
 }

@@ -52,4 +52,6 @@ struct Switches {
   bool numbers_only = false;           // --numbers-only: a word in a row is an error
   bool keep_going = false;             // --keep-going: a failed file does not end the run
   bool no_log = false;                 // --no-log: no invocation record
+  char separator = 0;                  // --separator=C: fields separated by C; 0 for none
+  bool comma_decimals = false;         // --comma-decimals: "3,14" is 3.14
 };

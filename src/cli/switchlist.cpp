@@ -44,6 +44,8 @@ const SwitchLine kSwitchLines[] = {
     {"--names", "the first data line holds the variable names"},
     {"--missing=WORD", "a field equal to WORD is missing (repeatable)"},
     {"--numbers-only", "a word among the numbers is an error"},
+    {"--separator=C", "fields separated by C (tab or \\t for a tab), CSV quoting"},
+    {"--comma-decimals", "a decimal comma in every number (3,14)"},
     {"Run and console:", nullptr},
     {"--results-dir=DIR", "write the result files into DIR"},
     {"--threads=N", "use up to N threads, 1 to 1024"},

@@ -13,11 +13,12 @@ constexpr char kHex[] = "0123456789abcdef";
 // Where the quote tracking stands within the current field.
 enum TrackState : uint8_t { kFieldStart = 0, kUnquoted, kQuoted, kAfterQuote };
 
-inline bool is_blank(char ch) { return ch == ' ' || ch == '\t'; }
+// Blanks around a field; a tab is none when it separates the fields.
+inline bool is_blank(char ch, char sep) { return (ch == ' ' || ch == '\t') && ch != sep; }
 
 // Moves the quote tracking over [p + scan.offset, end). A quote that is the
 // last byte of the range closes its field: nothing follows it to pair with.
-void track_quotes(const char *p, const char *end, CsvScan &scan) {
+void track_quotes(const char *p, const char *end, char sep, CsvScan &scan) {
   const char *q = p + scan.offset;
   uint8_t st = scan.state;
   for (; q < end; ++q) {
@@ -29,11 +30,11 @@ void track_quotes(const char *p, const char *end, CsvScan &scan) {
         continue;
       }
       st = kAfterQuote;
-    } else if (ch == ',') {
+    } else if (ch == sep) {
       st = kFieldStart;
     } else if (st == kFieldStart && ch == '"') {
       st = kQuoted;
-    } else if (st == kFieldStart && !is_blank(ch)) {
+    } else if (st == kFieldStart && !is_blank(ch, sep)) {
       st = kUnquoted;
     }
   }
@@ -48,27 +49,27 @@ const char *record_end(const char *p, const char *end) {
   return end;
 }
 
-const char *skip_blanks(const char *q, const char *end) {
-  while (q < end && is_blank(*q)) ++q;
+const char *skip_blanks(const char *q, const char *end, char sep) {
+  while (q < end && is_blank(*q, sep)) ++q;
   return q;
 }
 
-const char *trim_blanks_back(const char *from, const char *q) {
-  while (q > from && is_blank(q[-1])) --q;
+const char *trim_blanks_back(const char *from, const char *q, char sep) {
+  while (q > from && is_blank(q[-1], sep)) --q;
   return q;
 }
 
-const char *next_comma(const char *q, const char *end) {
+const char *next_comma(const char *q, const char *end, char sep) {
   if (q >= end) return end;
-  const void *c = std::memchr(q, ',', static_cast<size_t>(end - q));
+  const void *c = std::memchr(q, sep, static_cast<size_t>(end - q));
   return c ? static_cast<const char *>(c) : end;
 }
 
 // An unquoted field starting at its first non-blank `q`; returns the byte
 // after it (a comma or the record end).
-const char *unquoted_field(const char *q, const char *end, CsvField &f) {
-  const char *stop = next_comma(q, end);
-  const char *last = trim_blanks_back(q, stop);
+const char *unquoted_field(const char *q, const char *end, char sep, CsvField &f) {
+  const char *stop = next_comma(q, end, sep);
+  const char *last = trim_blanks_back(q, stop, sep);
   f = CsvField{q, static_cast<size_t>(last - q), q, static_cast<size_t>(last - q), false};
   return stop;
 }
@@ -105,33 +106,33 @@ void quoted_value(const char *open, const char *end, std::string &scratch, CsvFi
 }
 
 // A quoted field opening at `open`; returns the byte after it.
-const char *quoted_field(const char *open, const char *end, std::string &scratch,
+const char *quoted_field(const char *open, const char *end, char sep, std::string &scratch,
                          CsvField &f) {
   const char *close = nullptr;
   quoted_value(open, end, scratch, f, &close);
   const char *after = close < end ? close + 1 : end;
-  const char *q = skip_blanks(after, end);
-  if (q == end || *q == ',') {
+  const char *q = skip_blanks(after, end, sep);
+  if (q == end || *q == sep) {
     f.raw = open;
     f.raw_size = static_cast<size_t>(after - open);
     f.malformed = false;
     return q;
   }
-  const char *stop = next_comma(q, end);
-  const char *last = trim_blanks_back(q, stop);
+  const char *stop = next_comma(q, end, sep);
+  const char *last = trim_blanks_back(q, stop, sep);
   f = CsvField{open, static_cast<size_t>(last - open), open, static_cast<size_t>(last - open),
                true};
   return stop;
 }
 
-void split_complete(const char *p, const char *end, std::vector<CsvField> &fields,
+void split_complete(const char *p, const char *end, char sep, std::vector<CsvField> &fields,
                     std::string &scratch) {
   const char *q = p;
   for (;;) {
     CsvField f{};
-    q = skip_blanks(q, end);
-    q = (q < end && *q == '"') ? quoted_field(q, end, scratch, f)
-                               : unquoted_field(q, end, f);
+    q = skip_blanks(q, end, sep);
+    q = (q < end && *q == '"') ? quoted_field(q, end, sep, scratch, f)
+                               : unquoted_field(q, end, sep, f);
     fields.push_back(f);
     if (q == end) return;
     ++q;  // the comma
@@ -139,11 +140,11 @@ void split_complete(const char *p, const char *end, std::vector<CsvField> &field
 }
 
 // A record without quotes: fields between commas, blanks around them trimmed.
-void split_unquoted(const char *p, const char *end, std::vector<CsvField> &fields) {
+void split_unquoted(const char *p, const char *end, char sep, std::vector<CsvField> &fields) {
   const char *q = p;
   for (;;) {
     CsvField f{};
-    q = unquoted_field(skip_blanks(q, end), end, f);
+    q = unquoted_field(skip_blanks(q, end, sep), end, sep, f);
     fields.push_back(f);
     if (q == end) return;
     ++q;  // the comma
@@ -153,32 +154,34 @@ void split_unquoted(const char *p, const char *end, std::vector<CsvField> &field
 }  // namespace
 
 CsvSplit split_csv_record(const char *p, const char *end, CsvScan &scan,
-                          std::vector<CsvField> &fields, std::string &scratch) {
+                          std::vector<CsvField> &fields, std::string &scratch, char sep) {
   fields.clear();
   // Most records hold no quote at all: nothing to track, nothing to
   // unescape, and memchr finds that far faster than the byte walk.
   const size_t size = end > p ? static_cast<size_t>(end - p) : 0;
   if (scan.offset == 0 && std::memchr(p, '"', size) == nullptr) {
-    split_unquoted(p, record_end(p, end), fields);
+    split_unquoted(p, record_end(p, end), sep, fields);
     return CsvSplit::ok;
   }
-  track_quotes(p, end, scan);
+  track_quotes(p, end, sep, scan);
   if (scan.state == kQuoted) return CsvSplit::needs_more_input;
   scan = CsvScan{};
   // Unescaped values are never longer than the record, so with this much
   // room reserved the appends below never move the views already taken.
   scratch.clear();
   scratch.reserve(static_cast<size_t>(end - p));
-  split_complete(p, record_end(p, end), fields, scratch);
+  split_complete(p, record_end(p, end), sep, fields, scratch);
   return CsvSplit::ok;
 }
 
-bool csv_field_number(NumberScanner &s, const CsvField &f, double *out) {
+bool csv_field_number(NumberScanner &s, const CsvField &f, double *out, bool comma_decimals) {
   if (f.malformed) return false;
   const char *end = f.text + f.size;
   const char *next = nullptr;
   double x = 0;
-  if (!scan_number(s, f.text, end, &x, &next)) return false;
+  const bool read = comma_decimals ? scan_comma_number(s, f.text, end, &x, &next)
+                                   : scan_number(s, f.text, end, &x, &next);
+  if (!read) return false;
   while (next < end && is_c_space(*next)) ++next;
   if (next != end) return false;
   *out = x;

@@ -32,7 +32,7 @@ struct CsvScan {
   uint8_t state = 0;  // where in a field the tracking stopped
 };
 
-// Splits the record [p, end) at commas into `fields`. The record may end in
+// Splits the record [p, end) at commas (or at `sep`) into `fields`. The record may end in
 // "\n" or "\r\n", which the last field does not include. Blanks (space, tab)
 // around a field are dropped, also around a quoted one. A quote opens a
 // quoted field only as its first non-blank character; anywhere else in an
@@ -44,12 +44,14 @@ struct CsvScan {
 // calls again with the longer range (which may have moved) and the same
 // `scan`. Views into `scratch` stay valid until the next call.
 CsvSplit split_csv_record(const char *p, const char *end, CsvScan &scan,
-                          std::vector<CsvField> &fields, std::string &scratch);
+                          std::vector<CsvField> &fields, std::string &scratch, char sep = ',');
 
 // True when the value of `f` is one number as scan_number converts it, with
 // nothing but white space around it, so that CSV and white-space input give
 // the same bits for the same text. Empty and malformed fields are not numbers.
-bool csv_field_number(NumberScanner &s, const CsvField &f, double *out);
+// With `comma_decimals` a comma in the value is its decimal point.
+bool csv_field_number(NumberScanner &s, const CsvField &f, double *out,
+                      bool comma_decimals = false);
 
 // True when the value of `f` is one of `missing_words`, or empty while
 // `empty_is_missing` is set.

@@ -1,6 +1,7 @@
 // Examination of a data file before loading: the column count of its first
 // data line and the row capacity (the count of data lines). Opening and
 // closing the file is the driver's job.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 
@@ -50,24 +51,27 @@ constexpr uint64_t kMaxRows = INT32_MAX;
 // start counts exactly what one pass counts over those lines.
 uint64_t count_pieces(LineReader &r, int64_t capacity, uint64_t most) {
   uint64_t count = 0;
-  while (count <= most && read_data_line(r, nullptr, capacity, kCommentChars) >= 0) ++count;
+  while (count <= most && read_data_line(r, nullptr, capacity, r.comments) >= 0) ++count;
   return count;
 }
 
 }  // namespace
 
-uint32_t count_data_lines(FILE *in, const GrowableLine &line, Workers &w, uint64_t min_part) {
+uint32_t count_data_lines(FILE *in, const GrowableLine &line, Workers &w, uint64_t min_part,
+                          const char *comments) {
   uint64_t count = 0;
   const std::vector<FilePart> parts = split_at_lines(in, w, min_part);
   if (parts.empty()) {
     LineReader r;
     reader_open(r, in);
+    r.comments = comments;
     count = count_pieces(r, line.capacity, kMaxRows);
   } else {
     std::vector<uint64_t> counts(parts.size());
     w.run(static_cast<uint32_t>(parts.size()), [&](uint32_t k, uint32_t) {
       LineReader r;
       reader_open_range(r, fileno(in), parts[k].begin, parts[k].end);
+      r.comments = comments;
       counts[k] = count_pieces(r, line.capacity, kMaxRows);
     });
     for (const uint64_t c : counts) count += c;
@@ -88,12 +92,68 @@ uint32_t values_in_record(const GrowableLine &line, int64_t len, RowScratch &s,
       .stored;
 }
 
+// Looks at a record's fields for the columns still undecided (`open`
+// counts them); a decided column is a value or a skipped one.
+void classify_fields(RowScratch &s, const RowRules &rules, uint64_t line_number,
+                     Examination &e, std::vector<bool> &decided, uint32_t &open) {
+  const size_t count = std::min<size_t>(s.fields.size(), e.columns);
+  for (size_t i = 0; i < count; ++i) {
+    if (decided[i]) continue;
+    const CsvField &f = s.fields[i];
+    if (csv_field_is_missing(f, rules.missing, rules.empty_is_missing)) continue;
+    decided[i] = true;
+    --open;
+    double x = 0;
+    if (csv_field_number(s.scanner, f, &x, rules.comma_decimals)) continue;
+    if (rules.numbers_only)
+      not_a_number(line_number, static_cast<uint32_t>(i + 1), f.raw, f.raw_size);
+    e.uses[i] = FieldUse::skip;
+  }
+}
+
+// The uses of a CSV file's columns, from the current record (already split)
+// on: reads on from `r` with a silent buffer of its own while some column
+// has had missing values only.
+void classify_columns(LineReader &r, const GrowableLine &line, RowScratch &s,
+                      const RowRules &rules, Examination &e) {
+  e.uses.assign(e.columns, FieldUse::value);
+  e.empty.assign(e.columns, false);
+  std::vector<bool> decided(e.columns, false);
+  uint32_t open = e.columns;
+  if (e.names[0].empty()) {
+    e.uses[0] = FieldUse::label;
+    decided[0] = true;
+    --open;
+  }
+  classify_fields(s, rules, r.line_start, e, decided, open);
+  if (open > 0) {
+    GrowableLine more = make_line_buffer(line.capacity, "line");
+    const Console silent{nullptr, nullptr, true};
+    for (;;) {
+      const int64_t len = read_record(r, more, s, rules, silent);
+      if (len < 0) break;
+      split_fields(s, more.bytes.get(), more.bytes.get() + len, rules.sep);
+      classify_fields(s, rules, r.line_start, e, decided, open);
+      if (open == 0) break;
+    }
+  }
+  e.analysed = 0;
+  for (uint32_t i = 0; i < e.columns; ++i) {
+    if (!decided[i]) {
+      e.uses[i] = FieldUse::skip;
+      e.empty[i] = true;
+    }
+    e.analysed += e.uses[i] == FieldUse::value ? 1 : 0;
+  }
+}
+
 }  // namespace
 
 Examination examine_data(FILE *in, GrowableLine &line, const RowRules &rules, const Console &con) {
   Examination e;
   if (rules.plain() && !rules.names) {
     e.columns = examine_first_line(in, line, con);
+    e.analysed = e.columns;
     return e;
   }
   LineReader r;
@@ -101,18 +161,20 @@ Examination examine_data(FILE *in, GrowableLine &line, const RowRules &rules, co
   RowScratch s;
   int64_t len = read_record(r, line, s, rules, con);
   if (len < 0) fatal("Can't read file");
-  if (rules.csv) split_fields(s, line.bytes.get(), line.bytes.get() + len);
+  if (rules.csv) split_fields(s, line.bytes.get(), line.bytes.get() + len, rules.sep);
   if (rules.names || csv_fields_are_names(s, rules)) {
     e.has_names = true;
     const char *text = line.bytes.get();
     e.names = names_of_line(s, rules, text, text + len);
     len = read_record(r, line, s, rules, con);
     if (len < 0) fatal("Too few variables\n");
-    if (rules.csv) split_fields(s, line.bytes.get(), line.bytes.get() + len);
+    if (rules.csv) split_fields(s, line.bytes.get(), line.bytes.get() + len, rules.sep);
   }
   e.columns = values_in_record(line, len, s, rules, r.line_start);
   if (e.columns == 0) fatal("Too few variables\n");
   if (e.has_names && e.names.size() != e.columns)
     fatal("Names line holds %zu names, rows hold %u values\n", e.names.size(), e.columns);
+  e.analysed = e.columns;
+  if (rules.csv && e.has_names) classify_columns(r, line, s, rules, e);
   return e;
 }

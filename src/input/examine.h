@@ -29,6 +29,11 @@ struct Examination {
   uint32_t columns = 0;
   bool has_names = false;
   std::vector<std::string> names;
+  // A CSV file with names: what each column is for (empty: all values), and
+  // the count of value columns, which the analysis takes.
+  std::vector<FieldUse> uses;
+  std::vector<bool> empty;  // per column: it holds no value at all (skipped)
+  uint32_t analysed = 0;
 };
 
 // The examination under the file's rules. Plain white-space files go
@@ -38,6 +43,13 @@ struct Examination {
 // is neither a number nor missing is the names line. A names line whose
 // count differs from the row length ends the run with "Names line holds %u
 // names, rows hold %u values\n".
+//
+// A CSV file with names has its columns sorted out too: a first column with
+// an empty name holds row labels; a column whose first non-missing value is
+// not a number holds text, and one without any value is empty: both are
+// skipped (under --numbers-only a text column ends the run with "Not a
+// number"). The records after the first are read only while a column is
+// still undecided, with a buffer of their own and without a word.
 Examination examine_data(FILE *in, GrowableLine &line, const RowRules &rules, const Console &con);
 
 // The row capacity: the number of data lines, read with pieces of the
@@ -46,5 +58,7 @@ Examination examine_data(FILE *in, GrowableLine &line, const RowRules &rules, co
 // many data series: >%d\a\n" beyond INT32_MAX. A regular file at its start
 // that split_at_lines splits is counted by the workers in parts, with the
 // same count; the stream is then left unread.
+// Lines starting with a byte of `comments` are comment lines.
 uint32_t count_data_lines(FILE *in, const GrowableLine &line, Workers &w = serial_workers(),
-                          uint64_t min_part = kMinPartBytes);
+                          uint64_t min_part = kMinPartBytes,
+                          const char *comments = kCommentChars);

@@ -97,6 +97,7 @@ void load_rows(FILE *in, Analysis &a, const RowRules &rules, bool names_line, bo
     const RecordFacts f =
         convert_for_loading(s, plain, buff.bytes.get(), len, a.data[slot], a.file_to_variable.get(),
                             a.columns, rules, r.line_start, r.eof);
+    if (!a.labels.empty()) a.labels[slot] = s.label;
     if (accept_record(acc, f) == Verdict::end) break;
   }
   finish_loading(acc, a);
@@ -118,5 +119,28 @@ void set_names(Analysis &a, const std::vector<std::string> &file_names) {
   for (uint32_t k = 0; k < a.m; ++k) {
     const size_t column = static_cast<size_t>(a.variable_to_file[k]);
     if (column < file_names.size()) a.names[k] = file_names[column];
+  }
+}
+
+std::vector<SkippedColumn> skipped_columns(const Examination &e, const Console &con) {
+  std::vector<SkippedColumn> out;
+  for (uint32_t i = 0; i < e.uses.size(); ++i) {
+    if (e.uses[i] != FieldUse::skip) continue;
+    out.push_back(SkippedColumn{i + 1, e.names[i], e.empty[i]});
+    const std::string &name = e.names[i];
+    say(con, e.empty[i] ? "Skipped empty column %u (%s)\n" : "Skipped text column %u (%s)\n",
+        i + 1, shown_field(name.data(), name.size()).c_str());
+  }
+  if (e.analysed == 0) fatal("Too few variables\n");
+  return out;
+}
+
+void restore_file_columns(Analysis &a, const std::vector<FieldUse> &uses) {
+  std::vector<int32_t> column;  // value index -> data-file column
+  for (uint32_t i = 0; i < uses.size(); ++i)
+    if (uses[i] == FieldUse::value) column.push_back(static_cast<int32_t>(i));
+  for (uint32_t k = 0; k < a.columns; ++k) {
+    const auto v = static_cast<size_t>(a.variable_to_file[k]);
+    if (v < column.size()) a.variable_to_file[k] = column[v];
   }
 }

@@ -7,6 +7,7 @@
 
 #include "record/analysis.h"
 #include "base/console.h"
+#include "input/examine.h"
 #include "input/rows.h"
 #include "input/splitload.h"
 #include "cli/switches.h"
@@ -37,6 +38,17 @@ void load_data(FILE *in, Analysis &a, const Console &con, Workers &w = serial_wo
 void load_records(FILE *in, Analysis &a, const RowRules &rules, bool names_line,
                   const Console &con, Workers &w = serial_workers(),
                   uint64_t min_part = kMinPartBytes);
+
+// The columns examination left out, each said on the output stream, also
+// under --quiet ("Skipped text column %u (%s)\n", "Skipped empty column %u
+// (%s)\n"). Ends the run with "Too few variables\n" when no value column
+// is left.
+std::vector<SkippedColumn> skipped_columns(const Examination &e, const Console &con);
+
+// After loading a file whose columns examination sorted out: the variables'
+// data-file columns in variable_to_file, so that every output numbers a
+// variable by its column in the file.
+void restore_file_columns(Analysis &a, const std::vector<FieldUse> &uses);
 
 // The record's names from the names line (file-column order), following
 // the column maps.

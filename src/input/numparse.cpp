@@ -116,3 +116,18 @@ RowScan convert_row(NumberScanner &s, const char *line, const char *end, double 
   }
   return out;
 }
+
+bool scan_comma_number(NumberScanner &s, const char *p, const char *end, double *value,
+                       const char **next) {
+  while (p < end && is_c_space(*p)) ++p;
+  const char *stop = p;
+  while (stop < end && !is_c_space(*stop)) ++stop;
+  s.commas.assign(p, stop);
+  for (char &ch : s.commas)
+    if (ch == ',') ch = '.';
+  const char *text = s.commas.data();
+  const char *after = nullptr;
+  if (!scan_number(s, text, text + s.commas.size(), value, &after)) return false;
+  *next = p + (after - text);
+  return true;
+}

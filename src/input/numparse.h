@@ -10,7 +10,13 @@
 // one loading pass.
 struct NumberScanner {
   std::string token;
+  std::string commas;  // a token with its decimal comma made a point
 };
+
+// scan_number for numbers written with a decimal comma: the item at `p`
+// (up to white space or `end`) is read with its commas taken as points.
+bool scan_comma_number(NumberScanner &s, const char *p, const char *end, double *value,
+                       const char **next);
 
 // True for the white space that strtod and sscanf skip in the C locale.
 inline bool is_c_space(char ch) {

@@ -161,7 +161,7 @@ void grow_line_buffer(GrowableLine &b) {
 }
 
 int64_t read_whole_data_line(LineReader &r, GrowableLine &b, const Console &con) {
-  int64_t len = read_data_line(r, b.bytes.get(), b.capacity, kCommentChars);
+  int64_t len = read_data_line(r, b.bytes.get(), b.capacity, r.comments);
   if (len < 0) return -1;
   while (!line_is_whole(r, b.bytes.get(), len)) {
     say_rereading(con, b.capacity);

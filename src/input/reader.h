@@ -30,6 +30,7 @@ struct LineReader {
   bool eof = false;  // a read has hit the end of the file (or a read error)
   uint64_t newlines = 0;    // line ends read so far
   uint64_t line_start = 0;  // file line number (from 1) of the last data line begun
+  const char *comments = kCommentChars;  // what read_whole_data_line takes for comment marks
 };
 
 // Starts reading `in` at its current position with a window of

@@ -25,6 +25,7 @@ int64_t append_line(LineReader &r, GrowableLine &line, int64_t len) {
 
 void start_records(LineReader &r, FILE *in, const RowRules &rules) {
   reader_open(r, in);
+  r.comments = rules.comments();
   skip_byte_order_mark(r, rules);
 }
 
@@ -50,7 +51,8 @@ int64_t read_record(LineReader &r, GrowableLine &line, RowScratch &s, const RowR
     s.scan = CsvScan{};
     for (;;) {
       text = line.bytes.get();
-      if (split_csv_record(text, text + len, s.scan, s.fields, s.unescaped) == CsvSplit::ok)
+      if (split_csv_record(text, text + len, s.scan, s.fields, s.unescaped, rules.sep) ==
+          CsvSplit::ok)
         return len;
       const int64_t longer = append_line(r, line, len);
       if (longer == len)

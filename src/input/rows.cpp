@@ -8,12 +8,12 @@
 
 #include "base/messages.h"
 
-namespace {
-
-[[noreturn]] void not_a_number(uint64_t line_number, uint32_t field, const char *p, size_t len) {
+void not_a_number(uint64_t line_number, uint32_t field, const char *p, size_t len) {
   fatal("Not a number in line %lu, field %u: \"%s\"\n", static_cast<unsigned long>(line_number),
         field, shown_field(p, len).c_str());
 }
+
+namespace {
 
 bool is_missing_word(const char *p, size_t len, const std::vector<std::string> &words) {
   for (const std::string &w : words)
@@ -30,13 +30,34 @@ const char *token_end(const char *p, const char *end) {
 
 RowRules row_rules(const Switches &sw) {
   RowRules r;
-  r.csv = sw.csv != 0;
+  r.csv = sw.csv || sw.separator != 0;
+  r.sep = sw.separator != 0 ? sw.separator : ',';
+  r.comma_decimals = sw.comma_decimals;
   r.names = sw.names != 0;
   r.numbers_only = sw.numbers_only != 0;
   r.missing = sw.missing;
   r.empty_is_missing = r.csv;
+  // Separated files take the usual spellings of a missing value as such,
+  // besides the words given.
+  if (r.csv)
+    for (const char *w : kUsualMissingWords) r.missing.emplace_back(w);
   return r;
 }
+
+const char *RowRules::comments() const {
+  if (!csv || std::strchr(kCommentChars, sep) == nullptr) return kCommentChars;
+  return sep == '#' ? ";!" : sep == ';' ? "#!" : "#;";
+}
+
+namespace {
+
+bool scan_value(RowScratch &s, const RowRules &rules, const char *p, const char *end, double *x,
+                const char **next) {
+  return rules.comma_decimals ? scan_comma_number(s.scanner, p, end, x, next)
+                              : scan_number(s.scanner, p, end, x, next);
+}
+
+}  // namespace
 
 RowValues scan_blank_row(RowScratch &s, const char *line, const char *end, double *row,
                          const int32_t *map, uint32_t room, const RowRules &rules,
@@ -52,7 +73,7 @@ RowValues scan_blank_row(RowScratch &s, const char *line, const char *end, doubl
     const bool missing = is_missing_word(p, static_cast<size_t>(stop - p), rules.missing);
     double x = 0;
     const char *next = nullptr;
-    if (!missing && !scan_number(s.scanner, p, end, &x, &next)) {
+    if (!missing && !scan_value(s, rules, p, end, &x, &next)) {
       if (rules.numbers_only) not_a_number(line_number, field, p, static_cast<size_t>(stop - p));
       break;
     }
@@ -72,10 +93,10 @@ RowValues scan_blank_row(RowScratch &s, const char *line, const char *end, doubl
   return out;
 }
 
-void split_fields(RowScratch &s, const char *line, const char *end) {
+void split_fields(RowScratch &s, const char *line, const char *end, char sep) {
   if (s.split) return;
   CsvScan scan;
-  split_csv_record(line, end, scan, s.fields, s.unescaped);
+  split_csv_record(line, end, scan, s.fields, s.unescaped, sep);
   s.split = true;
 }
 
@@ -88,18 +109,26 @@ RowValues convert_csv_text(RowScratch &s, const char *line, const char *end, dou
   uint32_t field = 0;
   for (const char *p = line;; ++p) {
     ++field;
-    const void *hit = std::memchr(p, ',', static_cast<size_t>(end - p));
+    const void *hit = std::memchr(p, rules.sep, static_cast<size_t>(end - p));
     const char *comma = hit != nullptr ? static_cast<const char *>(hit) : end;
     const char *a = p, *b = comma;
     while (a < b && (*a == ' ' || *a == '\t')) ++a;
     while (b > a && (b[-1] == ' ' || b[-1] == '\t')) --b;
     const size_t size = static_cast<size_t>(b - a);
+    const FieldUse use = rules.use(field - 1);
+    if (use != FieldUse::value) {
+      if (use == FieldUse::label) s.label.assign(a, size);
+      p = comma;
+      if (comma == end) break;
+      continue;
+    }
     const bool missing =
         size == 0 ? rules.empty_is_missing : is_missing_word(a, size, rules.missing);
     double x = 0;
     if (!missing) {
       const char *next = nullptr;
-      if (size == 0 || !scan_number(s.scanner, a, b, &x, &next)) not_a_number(line_number, field, a, size);
+      if (size == 0 || !scan_value(s, rules, a, b, &x, &next))
+        not_a_number(line_number, field, a, size);
       while (next < b && is_c_space(*next)) ++next;
       if (next != b) not_a_number(line_number, field, a, size);
     }
@@ -123,9 +152,14 @@ RowValues convert_csv_fields(RowScratch &s, double *row, const int32_t *map, uin
   uint32_t field = 0;
   for (const CsvField &f : s.fields) {
     ++field;
+    const FieldUse use = rules.use(field - 1);
+    if (use != FieldUse::value) {
+      if (use == FieldUse::label) s.label.assign(f.text, f.size);
+      continue;
+    }
     double x = 0;
     const bool missing = csv_field_is_missing(f, rules.missing, rules.empty_is_missing);
-    if (!missing && !csv_field_number(s.scanner, f, &x))
+    if (!missing && !csv_field_number(s.scanner, f, &x, rules.comma_decimals))
       not_a_number(line_number, field, f.raw, f.raw_size);
     if (out.stored == room) {
       out.more = true;
@@ -142,7 +176,7 @@ bool csv_fields_are_names(RowScratch &s, const RowRules &rules) {
   for (const CsvField &f : s.fields) {
     double x = 0;
     if (!csv_field_is_missing(f, rules.missing, rules.empty_is_missing) &&
-        !csv_field_number(s.scanner, f, &x))
+        !csv_field_number(s.scanner, f, &x, rules.comma_decimals))
       return true;
   }
   return false;

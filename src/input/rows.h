@@ -9,7 +9,12 @@
 
 #include "input/csv.h"
 #include "input/numparse.h"
+#include "input/reader.h"
 #include "cli/switches.h"
+
+// What a field of a separated file is used for: a value of the analysis,
+// left out (a text or empty column), or the row's label.
+enum class FieldUse : uint8_t { value, skip, label };
 
 // How the lines of a file are read, from the switches.
 struct RowRules {
@@ -18,8 +23,18 @@ struct RowRules {
   bool numbers_only = false;          // a word among the numbers is an error
   std::vector<std::string> missing;   // words that mark a missing value
   bool empty_is_missing = false;      // CSV: an empty field is missing
-  bool plain() const { return !csv && !numbers_only && missing.empty(); }
+  char sep = ',';                     // CSV: the field separator
+  bool comma_decimals = false;        // a comma is the decimal point
+  std::vector<FieldUse> uses;         // CSV: per file column; beyond it, values
+  FieldUse use(uint32_t field) const { return field < uses.size() ? uses[field] : FieldUse::value; }
+  bool plain() const { return !csv && !numbers_only && missing.empty() && !comma_decimals; }
+  const char *comments() const;  // the comment characters: never the separator
 };
+
+// The words that mark a missing value in a separated file without
+// --missing (an empty field is missing there too).
+inline constexpr const char *kUsualMissingWords[] = {"NA",   "N/A",  "NaN",  "nan",
+                                                     "NULL", "null", "#N/A"};
 
 RowRules row_rules(const Switches &sw);
 
@@ -30,11 +45,12 @@ struct RowScratch {
   std::string unescaped;
   CsvScan scan;
   bool split = false;  // `fields` holds the current CSV record
+  std::string label;   // the label field of the last converted record
 };
 
 // Splits the current CSV record [line, end) into s.fields unless that was
 // done already.
-void split_fields(RowScratch &s, const char *line, const char *end);
+void split_fields(RowScratch &s, const char *line, const char *end, char sep = ',');
 
 // A row as converted: like RowScan, and whether it held a missing value.
 struct RowValues {
@@ -42,6 +58,9 @@ struct RowValues {
   bool more = false;     // a value followed the room-th
   bool missing = false;  // a missing-value marker was among them
 };
+
+// Ends the run with "Not a number in line %lu, field %u: \"%s\"\n".
+[[noreturn]] void not_a_number(uint64_t line_number, uint32_t field, const char *p, size_t len);
 
 // The values of a white-space line under --missing or --numbers-only (the
 // plain case is convert_row). A token that is a missing word takes a value's

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <utility>
 #include <vector>
 
 #include "base/messages.h"
@@ -45,7 +46,7 @@ LineCounts count_lines(LineReader &r) {
     if (at_start) {
       at_start = false;
       filled = false;
-      comment = *from != '\0' && std::strchr(kCommentChars, *from) != nullptr;
+      comment = *from != '\0' && std::strchr(r.comments, *from) != nullptr;
       if (!comment) ++n.data_lines;
     }
     const char *nl = static_cast<const char *>(std::memchr(from, '\n', r.end - r.pos));
@@ -83,6 +84,7 @@ struct RecordPart {
 
 void open_part(LineReader &r, int fd, const RecordPart &p, const RowRules &rules) {
   reader_open_range(r, fd, p.begin, p.end);
+  r.comments = rules.comments();
   if (p.begin == 0) skip_byte_order_mark(r, rules);
   r.newlines = p.line_base;
 }
@@ -153,6 +155,7 @@ void convert_part(int fd, RecordPart &p, Analysis &a, const Format &f, int64_t f
       note_error(acc, std::current_exception());
       break;
     }
+    if (!a.labels.empty()) a.labels[slot] = s.label;
     const Verdict v = accept_record(acc, facts);
     if (v == Verdict::end || v == Verdict::broken) break;
   }
@@ -187,6 +190,8 @@ void move_rows(Analysis &a, uint64_t from, uint64_t to, uint64_t count) {
   if (from == to) return;
   const size_t bytes = size_t{a.columns} * sizeof(double);
   for (uint64_t k = 0; k < count; ++k) std::memcpy(a.data[to + k], a.data[from + k], bytes);
+  if (a.labels.empty()) return;
+  for (uint64_t k = 0; k < count; ++k) a.labels[to + k] = std::move(a.labels[from + k]);
 }
 
 }  // namespace

@@ -186,6 +186,33 @@ void put_definitions(Sink &s, bool pearson) {
   }
 }
 
+// The columns left out and the rows' labels, present only when the file
+// has them: the columns as {"column", "name", "kind"}, the labels of the n
+// observations in their order.
+void put_skipped_and_labels(Sink &s, const Analysis &a) {
+  if (!a.skipped.empty()) {
+    put_key(s, "  ", "skipped_columns");
+    put(s, "[");
+    for (size_t k = 0; k < a.skipped.size(); ++k) {
+      const SkippedColumn &c = a.skipped[k];
+      put(s, k == 0 ? "\n    {\"column\": " : ",\n    {\"column\": ");
+      put_count(s, c.column);
+      put(s, ", \"name\": ");
+      put(s, json_string(c.name));
+      put(s, c.empty ? ", \"kind\": \"empty\"}" : ", \"kind\": \"text\"}");
+    }
+    put(s, "\n  ]");
+  }
+  if (a.labels.empty()) return;
+  put_key(s, "  ", "row_labels");
+  put(s, "[");
+  for (uint32_t r = 0; r < a.n; ++r) {
+    put(s, r == 0 ? "" : ", ");
+    put(s, json_string(a.labels[r]));
+  }
+  put(s, "]");
+}
+
 void put_header(Sink &s, const Analysis &a, const JsonContext &ctx) {
   put(s, "{");
   put_key(s, "  ", "program", true);
@@ -200,6 +227,7 @@ void put_header(Sink &s, const Analysis &a, const JsonContext &ctx) {
   put_count(s, a.m);
   put_key(s, "  ", "rows_left_out");
   put_count(s, a.rows_left_out);
+  put_skipped_and_labels(s, a);
 }
 
 std::string variable_name(const Analysis &a, uint32_t i) {

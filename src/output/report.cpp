@@ -141,6 +141,7 @@ void overview(const Page &p) {
   overview_row(p.out, "Rows", rows);
   overview_row(p.out, "Variables", vars);
   overview_row(p.out, "Rows left out", left);
+  if (!in.skipped_text.empty()) overview_row(p.out, "Columns left out", in.skipped_text);
   overview_row(p.out, "Histogram bins", bins);
   overview_row(p.out, "Switches", in.switches_text);
   overview_row(p.out, "Program version", in.program_version);
@@ -494,7 +495,7 @@ void scores_plot(const Page &p, const ReportPca &pca) {
                  "(-n centres them), weighted by the score coefficients; so the cloud is not "
                  "centred on 0.";
   p.out += "</p>";
-  scatter_svg(p.out, pca.scores, "component 1", "component 2");
+  scatter_svg(p.out, pca.scores, "component 1", "component 2", pca.score_labels);
 }
 
 void pca_section(const Page &p) {

@@ -29,6 +29,7 @@ struct ReportPca {
   std::vector<std::array<double, 2>> scores;      // first two component scores, <= 5000 rows
   uint64_t score_rows_total = 0;                  // observations before subsampling
   bool scores_centred = false;                    // --scores-mean: centred before scaling
+  std::vector<std::string> score_labels;          // the plotted rows' labels, when the file has them
 };
 
 struct ReportInput {
@@ -36,6 +37,7 @@ struct ReportInput {
   uint64_t rows = 0, rows_left_out = 0;
   uint32_t bins = 0;
   bool pearson = false;  // the correlation matrix holds Pearson's r
+  std::string skipped_text;  // the columns left out ("4 name (text), ..."); empty for none
   std::vector<ReportVariable> variables;
   std::vector<double> correlation;  // m * m, row-major
   std::optional<ReportPca> pca;

@@ -91,6 +91,15 @@ std::vector<std::array<double, 2>> score_points(const Analysis &a, const Switche
   return points;
 }
 
+// The labels of the rows score_points plots, when the file has labels.
+std::vector<std::string> score_labels(const Analysis &a, size_t points) {
+  std::vector<std::string> labels;
+  if (a.labels.empty() || points == 0) return labels;
+  const uint32_t step = (a.n + kReportScorePoints - 1) / kReportScorePoints;
+  for (uint32_t r = 0; r < a.n && labels.size() < points; r += step) labels.push_back(a.labels[r]);
+  return labels;
+}
+
 ReportPca components(const Analysis &a, const Switches &sw) {
   ReportPca pca;
   const int32_t *position = a.components.order.get();
@@ -106,6 +115,7 @@ ReportPca components(const Analysis &a, const Switches &sw) {
   pca.scores = score_points(a, sw);
   pca.score_rows_total = a.n;
   pca.scores_centred = sw.scores_mean;
+  pca.score_labels = score_labels(a, pca.scores.size());
   return pca;
 }
 
@@ -140,6 +150,10 @@ ReportInput report_input(const Analysis &a, const OutputPlace &place, const Swit
   in.switches_text = run.arguments;
   in.rows = a.n;
   in.rows_left_out = a.rows_left_out;
+  for (const SkippedColumn &c : a.skipped) {
+    if (!in.skipped_text.empty()) in.skipped_text += ", ";
+    in.skipped_text += std::to_string(c.column) + " " + c.name + (c.empty ? " (empty)" : " (text)");
+  }
   in.bins = a.bins;
   in.pearson = sw.pearson;
   for (uint32_t i = 0; i < a.m; ++i) in.variables.push_back(variable(a, i));

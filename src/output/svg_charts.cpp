@@ -571,14 +571,16 @@ double pixel(double v, double lo, double hi) {
 }  // namespace
 
 void scatter_svg(std::string &out, std::span<const std::array<double, 2>> points,
-                 const std::string &x_name, const std::string &y_name) {
+                 const std::string &x_name, const std::string &y_name,
+                 std::span<const std::string> labels) {
   open_svg(out, "scatter", kScatW, kScatH, "Scatter plot");
   const auto xr = padded_range(points, 0), yr = padded_range(points, 1);
   const Scale xs{xr[0], xr[1], kScatX0, kScatX1}, ys{yr[0], yr[1], kScatY1, kScatY0};
   y_axis(out, ys, nice_ticks(yr[0], yr[1], 5), kScatX0, kScatX1, "yt");
   x_axis(out, xs, nice_ticks(xr[0], xr[1], 6), kScatY1);
   out += "<g class=\"pts\">";
-  for (const auto &p : points) {
+  for (size_t k = 0; k < points.size(); ++k) {
+    const auto &p = points[k];
     if (!std::isfinite(p[0]) || !std::isfinite(p[1])) continue;
     out += "<circle class=\"pt\"";
     // Whole units: a unit is about a pixel, finer than the dots themselves.
@@ -589,7 +591,13 @@ void scatter_svg(std::string &out, std::span<const std::array<double, 2>> points
     out += "\" cy=\"";
     append_count(out, static_cast<uint64_t>(y));
     out += '"';
-    out += " r=\"2\"/>";
+    if (k >= labels.size()) {
+      out += " r=\"2\"/>";
+      continue;
+    }
+    out += " r=\"2\"><title>";
+    append_html_text(out, labels[k]);
+    out += "</title></circle>";
   }
   out += "</g><text class=\"an\" x=\"326\" y=\"424\">";
   append_html_text(out, x_name);

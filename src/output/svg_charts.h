@@ -42,9 +42,12 @@ void color_legend_svg(std::string &out, double limit);
 void scree_svg(std::string &out, std::span<const double> eigenvalues,
                std::span<const double> explained_percent);
 
-// One <circle class="pt"> per point, axes scaled to the points.
+// One <circle class="pt"> per point, axes scaled to the points; with
+// `labels` (one per point) each circle holds its label as a <title>, the
+// tooltip a browser shows.
 void scatter_svg(std::string &out, std::span<const std::array<double, 2>> points,
-                 const std::string &x_name, const std::string &y_name);
+                 const std::string &x_name, const std::string &y_name,
+                 std::span<const std::string> labels = {});
 
 // The colour class (k0 .. k10, or kn for NaN) of value v on the scale from
 // -limit to +limit; the page's CSS gives each class its fill.

@@ -79,6 +79,13 @@ struct Components {
   CArray<int32_t> order;    // decomposition index of the u-th largest eigenvalue
 };
 
+// A column of the data file left out of the analysis: text, or no value.
+struct SkippedColumn {
+  uint32_t column = 0;  // 1-based data-file column
+  std::string name;
+  bool empty = false;  // no value at all (else a text column)
+};
+
 // ---------------------------------------------------------------------------
 // One data file's analysis. Arrays are sized for `columns` (c) variables and
 // `capacity` rows when made; loading settles n and m (m <= c, n <= capacity).
@@ -90,6 +97,8 @@ struct Analysis {
   uint32_t bins = 0;               // B: histogram bins
   uint64_t rows_left_out = 0;      // rows dropped for a missing value
   std::vector<std::string> names;  // per variable (data order) when the file names them
+  std::vector<std::string> labels;      // per row when the file has a label column
+  std::vector<SkippedColumn> skipped;   // columns left out, in file order
 
   CArray<VariableStats> stats;       // one record per variable (c)
   Components components;             // its loadings block is the decomposition's scratch first

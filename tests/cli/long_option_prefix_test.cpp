@@ -60,7 +60,8 @@ const std::vector<LongEntry> kExtensionLongOptions = {
     {"threads", required_argument, "", 106}, {"pearson", no_argument, "", 107},
     {"numbers-only", no_argument, "", 108},  {"keep-going", no_argument, "", 109},
     {"version", no_argument, "", 110},       {"no-log", no_argument, "", 111},
-    {"switches", no_argument, "", 112},
+    {"switches", no_argument, "", 112},      {"separator", required_argument, "", 113},
+    {"comma-decimals", no_argument, "", 114},
 };
 
 const char kAmbiguous[] = "(ambiguous)";

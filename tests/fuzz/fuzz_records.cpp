@@ -1,8 +1,10 @@
 // Fuzz target: arbitrary bytes as a data file read under the rules of CSV,
-// --names, --missing and --numbers-only. The first byte picks the rules
-// (bit 0 CSV, bit 1 names, bit 2 the missing word "NA", bit 3 numbers
-// only); the rest is the file, taken through examination, loading and every
-// statistic without writing result files. With bit 4 set the file is
+// --names, --missing, --numbers-only, --separator and --comma-decimals. The
+// first byte picks the rules (bit 0 CSV, bit 1 names, bit 2 the missing word
+// "NA", bit 3 numbers only; without bit 4, bit 5 a separator, bit 6 tab
+// rather than ';', bit 7 decimal commas); the rest is the file, taken
+// through examination, loading and every statistic without writing result
+// files. With bit 4 set the file is
 // instead loaded in one pass and in parts of a few bytes by two workers,
 // and any difference in rows, counts, messages or error is a finding.
 #include <malloc.h>
@@ -42,6 +44,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   sw.names = (rules >> 1) & 1;
   if (rules & 4) sw.missing = {"NA"};
   sw.numbers_only = (rules >> 3) & 1;
+  // Without the split comparison its bits pick the separators too.
+  if (!(rules & 16)) {
+    if (rules & 32) sw.separator = (rules & 64) ? '\t' : ';';
+    sw.comma_decimals = (rules & 128) && (sw.separator != 0 || !sw.csv);
+  }
   if (rules & 16) {
     static Workers pair(2);
     const uint64_t min_part = 1 + (rules >> 5);
