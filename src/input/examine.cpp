@@ -151,6 +151,7 @@ void classify_columns(LineReader &r, const GrowableLine &line, RowScratch &s,
 
 Examination examine_data(FILE *in, GrowableLine &line, const RowRules &rules, const Console &con) {
   Examination e;
+  line.silent = rules.csv;  // for this file's examination and count passes
   if (rules.plain() && !rules.names) {
     e.columns = examine_first_line(in, line, con);
     e.analysed = e.columns;

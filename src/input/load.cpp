@@ -78,6 +78,7 @@ namespace {
 void load_rows(FILE *in, Analysis &a, const RowRules &rules, bool names_line, bool plain,
                const Console &con, Workers &w, uint64_t min_part) {
   GrowableLine buff = loading_buffer(in);
+  buff.silent = rules.csv;
   if (load_split(in, a, buff, rules, names_line, plain, con, w, min_part)) return;
   LineReader r;
   start_records(r, in, rules);

@@ -164,7 +164,7 @@ int64_t read_whole_data_line(LineReader &r, GrowableLine &b, const Console &con)
   int64_t len = read_data_line(r, b.bytes.get(), b.capacity, r.comments);
   if (len < 0) return -1;
   while (!line_is_whole(r, b.bytes.get(), len)) {
-    say_rereading(con, b.capacity);
+    if (!b.silent) say_rereading(con, b.capacity);
     grow_line_buffer(b);
     // Reading on from where the cut piece ended yields the same bytes, the
     // same end-of-file indicator and the same buffer contents as going back

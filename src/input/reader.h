@@ -71,6 +71,9 @@ struct GrowableLine {
   CArray<char> bytes;
   int64_t capacity = 0;
   const char *name = "";
+  // Grows without the rereading message: CSV and separated files are read
+  // by records of any length, with no fixed line buffer to overflow.
+  bool silent = false;
 };
 
 // The examination buffer: 40960 bytes at start-up, grown by doubling while a

@@ -99,7 +99,7 @@ bool replay_part(RowAcceptor &acc, GrowableLine &buff, const PartNotes &part) {
     switch (n.kind) {
       case LoadNote::growth:
         while (static_cast<uint64_t>(buff.capacity) < n.number) {
-          say_rereading(acc.con, buff.capacity);
+          if (!buff.silent) say_rereading(acc.con, buff.capacity);
           grow_line_buffer(buff);
         }
         break;
