@@ -286,8 +286,8 @@ struct RankSearch {
 };
 
 // A prefix a pass serves, (key & mask) == want, which `size` keys share:
-// counted by the digit (key >> shift) & digit, or gathered into `values`
-// (room for `size`).
+// counted by the digit (key >> shift) & digit, with the least and greatest
+// of its keys, or gathered into `values` (room for `size`).
 struct Slot {
   uint64_t mask, want, digit;
   uint32_t shift, width;
@@ -295,6 +295,7 @@ struct Slot {
   uint32_t *counts;
   double *values;
   size_t stored;
+  uint64_t least, greatest;
 };
 
 struct RadixColumn {
@@ -318,7 +319,7 @@ void make_slots(RadixColumn &c, RankSearch::State state) {
       const uint32_t width = std::min(s.bits == 0 ? kFirstDigit : kDigit, 64 - s.bits);
       const uint32_t shift = 64 - s.bits - width;
       c.slots.push_back(Slot{mask, s.prefix, (uint64_t{1} << width) - 1, shift, width, s.count,
-                             nullptr, nullptr, 0});
+                             nullptr, nullptr, 0, ~uint64_t{0}, 0});
     }
     s.slot = static_cast<uint32_t>(c.slots.size() - 1);
   }
@@ -328,10 +329,16 @@ void count_chunk(Slot &s, const double *x, size_t len) {
   const uint64_t mask = s.mask, want = s.want, digit = s.digit;
   const uint32_t shift = s.shift;
   uint32_t *counts = s.counts;
+  uint64_t least = s.least, greatest = s.greatest;
   for (size_t k = 0; k < len; ++k) {
     const uint64_t key = order_key(x[k]);
-    if ((key & mask) == want) ++counts[(key >> shift) & digit];
+    if ((key & mask) != want) continue;
+    ++counts[(key >> shift) & digit];
+    least = std::min(least, key);
+    greatest = std::max(greatest, key);
   }
+  s.least = least;
+  s.greatest = greatest;
 }
 
 // Gathered buckets hold few of the values, so the branch that stores one is
@@ -380,13 +387,19 @@ void radix_pass(const Analysis &a, uint32_t i0, std::vector<RadixColumn> &cols, 
 }
 
 // Moves every counted search into its digit's bucket: one walk over each
-// slot's counts serves its searches, whose ranks ascend.
+// slot's counts serves its searches, whose ranks ascend. A slot of one key
+// (ties) is the value of all its searches at once.
 void settle_counts(RadixColumn &c, uint64_t cap) {
   for (uint32_t slot = 0; slot < c.slots.size(); ++slot) {
     const Slot &s = c.slots[slot];
     uint64_t below = 0, b = 0;
     for (RankSearch &t : c.at) {
       if (t.state != RankSearch::kCount || t.slot != slot) continue;
+      if (s.least == s.greatest) {
+        t.state = RankSearch::kFound;
+        t.value = key_value(s.least);
+        continue;
+      }
       while (below + s.counts[b] <= t.rank) below += s.counts[b++];
       t.prefix = s.want | b << s.shift;
       t.bits += s.width;
