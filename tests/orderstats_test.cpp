@@ -175,3 +175,38 @@ TEST_F(OrderStatsTest, EveryColumnIsTakenAloneAndTheDataIsLeftInPlace) {
     EXPECT_EQ(a.data[k][1], cols[1][k]);
   }
 }
+
+// Around a quartile or the median sits a block of distinct values sharing
+// their top 16 bits, as many as a 64th of the column (the most a bucket may
+// hold to be gathered) or one more or less, while the other positions lie
+// in fuller buckets: positions of a column are gathered and counted again
+// in the same passes. 20 columns make two groups of a pass.
+TEST_F(OrderStatsTest, BucketsAtTheGatherLimitEqualTheFullSort) {
+  for (uint32_t n : {65536u, 65539u, 131074u}) {
+    Columns cols;
+    for (uint32_t i = 0; i < 20; ++i) {
+      const uint64_t block = n / 64 + (i % 3) - 1;
+      const uint64_t centre = ((i / 3) % 3 + 1) * uint64_t{n} / 4;  // a quartile or the median
+      const uint64_t first = centre - block / 2 - i % 2;
+      std::vector<double> c(n);
+      for (uint64_t k = 0; k < n; ++k) {
+        if (k < first)
+          c[k] = -1e6 - static_cast<double>(k);
+        else if (k < first + block)
+          c[k] = std::ldexp(1.0 + std::ldexp(static_cast<double>(k - first), -30), 4);
+        else
+          c[k] = 1e6 + static_cast<double>(k);
+      }
+      std::reverse(c.begin() + static_cast<std::ptrdiff_t>(first), c.end());
+      cols.push_back(c);
+    }
+    load_columns(a, cols);
+    compute_order_stats(a);
+    for (uint32_t i = 0; i < 20; ++i) {
+      const VariableStats want = sorted_reference(cols[i]);
+      EXPECT_EQ(bits(a.stats[i].median), bits(want.median)) << "n " << n << " column " << i;
+      EXPECT_EQ(bits(a.stats[i].lower_quartile), bits(want.lower_quartile)) << n << " " << i;
+      EXPECT_EQ(bits(a.stats[i].upper_quartile), bits(want.upper_quartile)) << n << " " << i;
+    }
+  }
+}
