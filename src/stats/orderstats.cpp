@@ -28,9 +28,9 @@ int compare_ascending(const void *pa, const void *pb) {
   return 0;
 }
 
-// Columns one pass over the data serves: the matrix is stored by rows, so a
-// pass over it for a single column would fetch whole cache lines for one
-// value.
+// Columns one copying pass over the data serves: the matrix is stored by
+// rows, so a pass over it for a single column would fetch whole cache lines
+// for one value.
 constexpr uint32_t kColumnsPerPass = 4;
 
 // Whether the sort comparison is a total order on a column: no NaN, and not
@@ -233,13 +233,6 @@ void short_group(OrderJob &job, uint32_t i0, uint32_t count) {
     finish_copied_column(job, i0 + g, buf.get() + g * n, order[g]);
 }
 
-// A column of the data matrix read in place.
-struct ColumnView {
-  const Analysis &a;
-  uint32_t i;
-  double operator[](size_t k) const { return a.data[k][i]; }
-};
-
 // Long columns: a radix selection over keys that order the doubles as the
 // comparison does (order_key). Each round counts, in one pass over the rows,
 // the next digit of the keys that share a position's settled prefix, and
@@ -305,8 +298,12 @@ struct RadixColumn {
 };
 
 // A bucket of at most this many values is gathered rather than counted
-// again: a 64th of the column.
-uint64_t gather_cap(uint64_t n) { return std::max<uint64_t>(n / 64, kChunkRows); }
+// again: a 64th of the column, and less in groups of more than ten columns,
+// so that a group's buckets (six a column at most) never hold more than a
+// column's copy would.
+uint64_t gather_cap(uint64_t n, uint64_t columns) {
+  return std::max<uint64_t>(std::min(n / 64, n / (6 * columns)), kChunkRows);
+}
 
 // The slots of one pass for the searches in `state`, one per distinct
 // prefix; the searches are ascending, so equal prefixes are neighbours.
@@ -428,7 +425,7 @@ void count_rounds(OrderJob &job, uint32_t i0, std::vector<RadixColumn> &cols) {
   const size_t per_column = std::max<size_t>(size_t{1} << kFirstDigit, job.idx.size() << kDigit);
   ScratchHold hold(job.ration, cols.size() * per_column * sizeof(uint32_t));
   std::vector<uint32_t> counts(cols.size() * per_column);
-  const uint64_t cap = gather_cap(job.a.n);
+  const uint64_t cap = gather_cap(job.a.n, cols.size());
   for (bool first = true; first || any_in(cols, RankSearch::kCount); first = false) {
     for (size_t g = 0; g < cols.size(); ++g) {
       RadixColumn &c = cols[g];
