@@ -4,6 +4,7 @@
 // components.cpp.
 #include "eigen/jacobi.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <utility>
@@ -41,17 +42,57 @@ void rotate_span(double *rj, double *ri, uint32_t lo, uint32_t hi, Rotation r) {
   kernels().rotate(rj, ri, lo, hi, r.s, r.c);
 }
 
+// A rotation of the eigenvector rows j and i not yet applied.
+struct PendingRotation {
+  uint32_t j, i;
+  Rotation r;
+};
+
+// The eigenvectors are kept transposed (vt[i] is eigenvector i), and no
+// rotation reads them, so their rotations wait in a list and are applied a
+// block of elements at a time: every element still sees the same rotations
+// in the same order, while the block of all m rows stays in the core's
+// cache instead of each rotation streaming two whole rows through it. The
+// list holds at most kPendingMax rotations (24 bytes each).
+constexpr size_t kPendingMax = 16384;
+constexpr uint64_t kVectorBlockBytes = 512 * 1024;  // m rows of a block
+
+struct PendingRotations {
+  std::vector<PendingRotation> list;
+  uint32_t block = 0;  // elements of a row per block: a multiple of 8, or m
+};
+
+PendingRotations make_pending(uint32_t m) {
+  PendingRotations p;
+  p.list.reserve(kPendingMax);
+  const uint64_t fit = kVectorBlockBytes / sizeof(double) / (m == 0 ? 1 : m) / 8 * 8;
+  p.block = static_cast<uint32_t>(std::clamp<uint64_t>(fit, 8, m < 8 ? 8 : m));
+  return p;
+}
+
+void apply_pending(double *const *vt, uint32_t m, PendingRotations &p) {
+  for (uint64_t k0 = 0; k0 < m; k0 += p.block) {
+    const uint32_t lo = static_cast<uint32_t>(k0);
+    const uint32_t hi = m - lo < p.block ? m : lo + p.block;
+    for (const PendingRotation &q : p.list) rotate_span(vt[q.j], vt[q.i], lo, hi, q.r);
+  }
+  p.list.clear();
+}
+
+void defer_vector_rotation(double *const *vt, uint32_t m, PendingRotations &p, uint32_t j,
+                           uint32_t i, Rotation r) {
+  p.list.push_back(PendingRotation{j, i, r});
+  if (p.list.size() == kPendingMax) apply_pending(vt, m, p);
+}
+
 // One rotation of the pair (j, i), j < i, on rows j and i only. The textbook
 // form updates columns j and i and then copies them into rows j and i; with
 // the matrix symmetric, rows and columns hold the same values, so updating
-// the rows forms the same products and sums over contiguous memory. The
-// eigenvectors are kept transposed (vt[i] is eigenvector i) for the same
-// reason. Restoring the columns is left to sweep().
-void rotate_pair(double *const *a, double *const *vt, uint32_t m, uint32_t j, uint32_t i,
-                 Rotation r) {
+// the rows forms the same products and sums over contiguous memory.
+// Restoring the columns is left to sweep().
+void rotate_pair(double *const *a, uint32_t m, uint32_t j, uint32_t i, Rotation r) {
   double *rj = a[j];
   double *ri = a[i];
-  rotate_span(vt[j], vt[i], 0, m, r);
   rotate_span(rj, ri, 0, j, r);
   rotate_span(rj, ri, j + 1, i, r);
   rotate_span(rj, ri, i + 1, m, r);
@@ -111,7 +152,8 @@ void settle_pass(double *const *a, uint32_t m, uint32_t i, const std::vector<uin
 // ones of row j that are behind), and the columns are restored once at the
 // end of the pass.
 uint64_t sweep(double *const *a, double *const *vt, uint32_t m, double t,
-               std::vector<uint32_t> &done, std::vector<int64_t> &order) {
+               std::vector<uint32_t> &done, std::vector<int64_t> &order,
+               PendingRotations &pending) {
   uint64_t rotations = 0;
   for (uint32_t i = 1; i < m; ++i) {
     const double *ri = a[i];
@@ -121,7 +163,9 @@ uint64_t sweep(double *const *a, double *const *vt, uint32_t m, double t,
       if (std::fabs(x) < t) continue;
       double *rj = a[j];
       for (uint32_t p : done) rj[p] = a[p][j];
-      rotate_pair(a, vt, m, j, i, rotation_for(x, rj[j], ri[i]));
+      const Rotation r = rotation_for(x, rj[j], ri[i]);
+      defer_vector_rotation(vt, m, pending, j, i, r);
+      rotate_pair(a, m, j, i, r);
       order[j] = static_cast<int64_t>(done.size());
       done.push_back(j);
     }
@@ -180,13 +224,14 @@ JacobiCounts jacobi_decompose(double *const *a, double *const *v, uint32_t m) {
   std::vector<uint32_t> done;
   done.reserve(m);
   std::vector<int64_t> order(m, -1);
+  PendingRotations pending = make_pending(m);
   double t = g;
   do {
     t = t / m;
     uint64_t step_sweeps = 0;
     uint64_t made = 0;
     do {
-      made = sweep(a, v, m, t, done, order);
+      made = sweep(a, v, m, t, done, order, pending);
       counts.rotations += made;
       ++counts.sweeps;
       ++step_sweeps;
@@ -194,6 +239,7 @@ JacobiCounts jacobi_decompose(double *const *a, double *const *v, uint32_t m) {
     if (made != 0) break;
   } while (t > f);
 
+  apply_pending(v, m, pending);
   transpose_in_place(v, m);
   return counts;
 }

@@ -1,14 +1,16 @@
 // Median and quartiles of every variable. Only the few sorted positions the
-// interpolation reads are found, by selection (through a sample for long
-// columns, read in place); a column whose values the sort comparison does
-// not order totally is sorted by the platform's qsort, whose order for it no
-// other sort repeats. Scratch memory is rationed among the workers.
+// interpolation reads are found, by selection in a copy of short columns and
+// by a radix selection over the bits of long ones, read in place; a column
+// whose values the sort comparison does not order totally is sorted by the
+// platform's qsort, whose order for it no other sort repeats. Scratch memory
+// is rationed among the workers.
 #include "stats/orderstats.h"
 
 #include <algorithm>
 #include <cmath>
 #include <condition_variable>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <vector>
 
@@ -26,9 +28,9 @@ int compare_ascending(const void *pa, const void *pb) {
   return 0;
 }
 
-// Columns one pass over the data serves: the matrix is stored by rows, so a
-// pass over it for a single column would fetch whole cache lines for one
-// value.
+// Columns one copying pass over the data serves: the matrix is stored by
+// rows, so a pass over it for a single column would fetch whole cache lines
+// for one value.
 constexpr uint32_t kColumnsPerPass = 4;
 
 // Whether the sort comparison is a total order on a column: no NaN, and not
@@ -62,53 +64,6 @@ void select_positions(double *a, size_t lo, size_t hi, const size_t *idx, size_t
   std::nth_element(a + lo, a + p, a + hi);
   select_positions(a, lo, p, idx, mid);
   select_positions(a, p + 1, hi, idx + mid + 1, count - mid - 1);
-}
-
-// Long columns find their positions through a sorted sample of evenly spaced
-// values: one pass counts the values below a narrow band around each
-// position's expected value and gathers those inside it, and only the bands
-// are then partitioned. Rank arguments need a total order, which the callers
-// guarantee (no NaN, not both zeros).
-constexpr size_t kBandMinRows = 65536;
-
-// The sample grows with the column, a 256th of it from 8,192 up to
-// 131,072 values: the bands together hold about 18 n / sqrt(sample) values,
-// a fifth of a column of two million and a twentieth from 34 million on.
-size_t sample_size(size_t n) { return std::clamp<size_t>(n / 256, 8192, 131072); }
-
-constexpr size_t kBandChunk = 1024;
-
-struct Band {
-  double lo, hi;       // values lo <= x <= hi are gathered
-  size_t first, last;  // the positions idx[first..last] it serves
-  size_t below = 0;    // values smaller than lo
-  double *values = nullptr;
-  size_t count = 0;
-};
-
-// Bands around the expected sample rank of every position, six standard
-// deviations of that rank wide on each side; bands that meet are merged.
-template <class Column>
-std::vector<Band> make_bands(const Column &a, size_t n, const std::vector<size_t> &idx) {
-  const size_t size = sample_size(n);
-  std::vector<double> sample(size);
-  for (size_t j = 0; j < size; ++j) sample[j] = a[j * n / size];
-  std::sort(sample.begin(), sample.end());
-  const double margin = 3 * std::sqrt(static_cast<double>(size));
-  std::vector<Band> bands;
-  for (size_t t = 0; t < idx.size(); ++t) {
-    const double r = static_cast<double>(idx[t]) * size / static_cast<double>(n);
-    const double lo_rank = std::floor(r - margin), hi_rank = std::ceil(r + margin);
-    const double lo = lo_rank < 0 ? -INFINITY : sample[static_cast<size_t>(lo_rank)];
-    const double hi = hi_rank >= size ? INFINITY : sample[static_cast<size_t>(hi_rank)];
-    if (!bands.empty() && lo <= bands.back().hi) {
-      bands.back().hi = hi;
-      bands.back().last = t;
-    } else {
-      bands.push_back(Band{lo, hi, t, t});
-    }
-  }
-  return bands;
 }
 
 // Where a quartile is read in the sorted column: the mean of two
@@ -278,94 +233,249 @@ void short_group(OrderJob &job, uint32_t i0, uint32_t count) {
     finish_copied_column(job, i0 + g, buf.get() + g * n, order[g]);
 }
 
-// A column of the data matrix read in place.
-struct ColumnView {
-  const Analysis &a;
-  uint32_t i;
-  double operator[](size_t k) const { return a.data[k][i]; }
-};
+// Long columns: a radix selection over keys that order the doubles as the
+// comparison does (order_key). Each round counts, in one pass over the rows,
+// the next digit of the keys that share a position's settled prefix, and
+// narrows the position to its digit's bucket; a bucket small enough is then
+// gathered in a last pass and selected in, and a key settled to its last bit
+// is the value itself. Nothing is copied but the gathered buckets. Rank
+// arguments need the total order, which the first pass checks.
+constexpr size_t kRadixMinRows = 65536;
+// Columns one pass serves, and the digits: the first digit's counts take
+// 256 KiB a column (4 MiB for the group), a later one's 16 KiB a position.
+constexpr uint32_t kRadixColumns = 16;
+constexpr uint32_t kFirstDigit = 16, kDigit = 12;
+constexpr size_t kChunkRows = 1024;
+constexpr size_t kMaxPositions = 6;  // what needed_positions() returns at most
+constexpr uint64_t kSignBit = uint64_t{1} << 63;
 
-// One long column of a group: its bands, whether the comparison orders it
-// totally, and the band values once gathered.
-struct LongColumn {
-  std::vector<Band> bands;
-  ColumnOrder order;
-  bool banded = false;  // every position lies in a band of bounded size
-  std::vector<double> values;
-};
-
-// One band's values of a chunk into its count (and, when `gather`, into
-// its storage), without branches on the values.
-void scan_band(Band &b, const double *x, size_t len, bool gather) {
-  const double lo = b.lo, hi = b.hi;
-  size_t below = b.below, count = b.count;
-  if (gather) {
-    double *out = b.values;
-    for (size_t k = 0; k < len; ++k) {
-      below += x[k] < lo;
-      out[count] = x[k];
-      count += (x[k] >= lo) & (x[k] <= hi);
-    }
-  } else {
-    for (size_t k = 0; k < len; ++k) {
-      below += x[k] < lo;
-      count += (x[k] >= lo) & (x[k] <= hi);
-    }
-  }
-  b.below = below;
-  b.count = count;
+// Sign bit set for positive values, every bit inverted for negative ones:
+// the unsigned keys then ascend as the values do, -0 just below +0 (a column
+// the radix path takes never holds both) and the infinities at the ends.
+uint64_t order_key(double x) {
+  uint64_t u;
+  std::memcpy(&u, &x, sizeof u);
+  return u & kSignBit ? ~u : u | kSignBit;
 }
 
-// One pass over the rows for the columns of a group, a chunk of rows at a
-// time copied out so that every band scans contiguous values. The first
-// pass counts (and checks the order), the second gathers into storage.
-void scan_group(const Analysis &a, uint32_t i0, std::vector<LongColumn> &cols, bool gather) {
+double key_value(uint64_t key) {
+  const uint64_t u = key & kSignBit ? key & ~kSignBit : ~key;
+  double x;
+  std::memcpy(&x, &u, sizeof x);
+  return x;
+}
+
+uint64_t prefix_mask(uint32_t bits) { return bits == 0 ? 0 : ~uint64_t{0} << (64 - bits); }
+
+// Where the search for one sorted position stands: the keys with its top
+// `bits` settled hold it at `rank` among their `count`.
+struct RankSearch {
+  enum State { kCount, kGather, kFound } state = kCount;
+  uint64_t prefix = 0;
+  uint32_t bits = 0;
+  uint64_t rank = 0, count = 0;
+  uint32_t slot = 0;  // its prefix among the column's slots of the pass
+  double value = 0;
+};
+
+// A prefix a pass serves, (key & mask) == want, which `size` keys share:
+// counted by the digit (key >> shift) & digit, with the least and greatest
+// of its keys, or gathered into `values` (room for `size`).
+struct Slot {
+  uint64_t mask, want, digit;
+  uint32_t shift, width;
+  uint64_t size;
+  uint32_t *counts;
+  double *values;
+  size_t stored;
+  uint64_t least, greatest;
+};
+
+struct RadixColumn {
+  ColumnOrder order;
+  std::vector<RankSearch> at;  // one per position of OrderJob::idx
+  std::vector<Slot> slots;
+};
+
+// A bucket of at most this many values is gathered rather than counted
+// again: a 64th of the column, and less in groups of more than ten columns,
+// so that a group's buckets (six a column at most) never hold more than a
+// column's copy would.
+uint64_t gather_cap(uint64_t n, uint64_t columns) {
+  return std::max<uint64_t>(std::min(n / 64, n / (6 * columns)), kChunkRows);
+}
+
+// The slots of one pass for the searches in `state`, one per distinct
+// prefix; the searches are ascending, so equal prefixes are neighbours.
+void make_slots(RadixColumn &c, RankSearch::State state) {
+  c.slots.clear();
+  for (RankSearch &s : c.at) {
+    if (s.state != state) continue;
+    const uint64_t mask = prefix_mask(s.bits);
+    if (c.slots.empty() || c.slots.back().want != s.prefix || c.slots.back().mask != mask) {
+      const uint32_t width = std::min(s.bits == 0 ? kFirstDigit : kDigit, 64 - s.bits);
+      const uint32_t shift = 64 - s.bits - width;
+      c.slots.push_back(Slot{mask, s.prefix, (uint64_t{1} << width) - 1, shift, width, s.count,
+                             nullptr, nullptr, 0, ~uint64_t{0}, 0});
+    }
+    s.slot = static_cast<uint32_t>(c.slots.size() - 1);
+  }
+}
+
+void count_chunk(Slot &s, const double *x, size_t len) {
+  const uint64_t mask = s.mask, want = s.want, digit = s.digit;
+  const uint32_t shift = s.shift;
+  uint32_t *counts = s.counts;
+  uint64_t least = s.least, greatest = s.greatest;
+  for (size_t k = 0; k < len; ++k) {
+    const uint64_t key = order_key(x[k]);
+    if ((key & mask) != want) continue;
+    ++counts[(key >> shift) & digit];
+    least = std::min(least, key);
+    greatest = std::max(greatest, key);
+  }
+  s.least = least;
+  s.greatest = greatest;
+}
+
+// Gathered buckets hold few of the values, so the branch that stores one is
+// rarely taken, and each key is formed once for all the slots.
+// The slots' prefixes are copied out so that the stores cannot be taken to
+// change them; a column has a slot per position at most.
+void gather_chunk(std::vector<Slot> &slots, const double *x, size_t len) {
+  uint64_t mask[kMaxPositions], want[kMaxPositions];
+  const size_t count = slots.size();
+  for (size_t j = 0; j < count; ++j) {
+    mask[j] = slots[j].mask;
+    want[j] = slots[j].want;
+  }
+  for (size_t k = 0; k < len; ++k) {
+    const uint64_t key = order_key(x[k]);
+    for (size_t j = 0; j < count; ++j)
+      if ((key & mask[j]) == want[j]) slots[j].values[slots[j].stored++] = x[k];
+  }
+}
+
+// One pass over the rows for the slots of a group's columns, a chunk of rows
+// at a time copied out so that every slot reads contiguous values. The first
+// pass also checks the order of each column.
+void radix_pass(const Analysis &a, uint32_t i0, std::vector<RadixColumn> &cols, bool first,
+                bool gather) {
   const size_t n = a.n;
   const uint32_t count = static_cast<uint32_t>(cols.size());
-  std::vector<double> chunk(static_cast<size_t>(count) * kBandChunk);
-  for (LongColumn &c : cols)
-    for (Band &b : c.bands) b.below = b.count = 0;
-  for (size_t k0 = 0; k0 < n; k0 += kBandChunk) {
-    const size_t len = std::min(n, k0 + kBandChunk) - k0;
+  std::vector<double> chunk(static_cast<size_t>(count) * kChunkRows);
+  for (size_t k0 = 0; k0 < n; k0 += kChunkRows) {
+    const size_t len = std::min(n, k0 + kChunkRows) - k0;
     for (size_t k = 0; k < len; ++k) {
       const double *x = a.data[k0 + k] + i0;
-      for (uint32_t g = 0; g < count; ++g) chunk[g * kBandChunk + k] = x[g];
+      for (uint32_t g = 0; g < count; ++g) chunk[g * kChunkRows + k] = x[g];
     }
     for (uint32_t g = 0; g < count; ++g) {
-      LongColumn &c = cols[g];
-      const double *x = chunk.data() + g * kBandChunk;
-      if (!gather)
+      RadixColumn &c = cols[g];
+      const double *x = chunk.data() + g * kChunkRows;
+      if (first)
         for (size_t k = 0; k < len; ++k) c.order.see(x[k]);
-      if (gather && !c.banded) continue;
-      for (Band &b : c.bands) scan_band(b, x, len, gather);
+      if (gather)
+        gather_chunk(c.slots, x, len);
+      else
+        for (Slot &s : c.slots) count_chunk(s, x, len);
     }
   }
 }
 
-// Whether the counted bands hold every position and stay within the size a
-// band is allowed (a larger one means a skewed sample; the full copy is
-// then cheaper to select in). Rank arguments need the total order.
-bool bands_hold_positions(const LongColumn &c, const std::vector<size_t> &idx, size_t n) {
-  if (!c.order.total()) return false;
-  const size_t cap = n / 5 + kBandChunk;
-  for (const Band &b : c.bands) {
-    if (b.count > cap) return false;
-    for (size_t t = b.first; t <= b.last; ++t)
-      if (idx[t] < b.below || idx[t] - b.below >= b.count) return false;
+// Moves every counted search into its digit's bucket: one walk over each
+// slot's counts serves its searches, whose ranks ascend. A slot of one key
+// (ties) is the value of all its searches at once.
+void settle_counts(RadixColumn &c, uint64_t cap) {
+  for (uint32_t slot = 0; slot < c.slots.size(); ++slot) {
+    const Slot &s = c.slots[slot];
+    uint64_t below = 0, b = 0;
+    for (RankSearch &t : c.at) {
+      if (t.state != RankSearch::kCount || t.slot != slot) continue;
+      if (s.least == s.greatest) {
+        t.state = RankSearch::kFound;
+        t.value = key_value(s.least);
+        continue;
+      }
+      while (below + s.counts[b] <= t.rank) below += s.counts[b++];
+      t.prefix = s.want | b << s.shift;
+      t.bits += s.width;
+      t.rank -= below;
+      t.count = s.counts[b];
+      if (t.bits == 64) {
+        t.state = RankSearch::kFound;
+        t.value = key_value(t.prefix);
+      } else if (t.count <= cap) {
+        t.state = RankSearch::kGather;
+      }
+    }
   }
-  return true;
 }
 
-// The sorted values at the positions idx, from the gathered bands.
-std::vector<double> select_in_bands(LongColumn &c, const std::vector<size_t> &idx) {
-  std::vector<double> at(idx.size());
-  for (const Band &b : c.bands) {
-    std::vector<size_t> local;
-    for (size_t t = b.first; t <= b.last; ++t) local.push_back(idx[t] - b.below);
-    select_positions(b.values, 0, b.count, local.data(), local.size());
-    for (size_t t = b.first; t <= b.last; ++t) at[t] = b.values[idx[t] - b.below];
+bool any_in(const std::vector<RadixColumn> &cols, RankSearch::State state) {
+  for (const RadixColumn &c : cols)
+    for (const RankSearch &s : c.at)
+      if (c.order.total() && s.state == state) return true;
+  return false;
+}
+
+// Counting rounds until every position is found or in a bucket to gather;
+// each round settles at least one more digit, so there are at most five.
+void count_rounds(OrderJob &job, uint32_t i0, std::vector<RadixColumn> &cols) {
+  const size_t per_column = std::max<size_t>(size_t{1} << kFirstDigit, job.idx.size() << kDigit);
+  ScratchHold hold(job.ration, cols.size() * per_column * sizeof(uint32_t));
+  std::vector<uint32_t> counts(cols.size() * per_column);
+  const uint64_t cap = gather_cap(job.a.n, cols.size());
+  for (bool first = true; first || any_in(cols, RankSearch::kCount); first = false) {
+    for (size_t g = 0; g < cols.size(); ++g) {
+      RadixColumn &c = cols[g];
+      c.slots.clear();
+      if (!c.order.total()) continue;
+      make_slots(c, RankSearch::kCount);
+      uint32_t *base = counts.data() + g * per_column;
+      std::fill(base, base + per_column, 0);
+      for (Slot &s : c.slots) {
+        s.counts = base;
+        base += s.digit + 1;
+      }
+    }
+    radix_pass(job.a, i0, cols, first, false);
+    for (RadixColumn &c : cols)
+      if (c.order.total()) settle_counts(c, cap);
   }
-  return at;
+}
+
+// The last pass: the buckets still holding a position are gathered, into
+// storage of exactly what they hold, and selected in.
+void gather_buckets(OrderJob &job, uint32_t i0, std::vector<RadixColumn> &cols) {
+  size_t held = 0;
+  for (RadixColumn &c : cols) {
+    c.slots.clear();
+    if (!c.order.total()) continue;
+    make_slots(c, RankSearch::kGather);
+    for (const Slot &b : c.slots) held += b.size;
+  }
+  if (held == 0) return;
+  ScratchHold hold(job.ration, held * sizeof(double));
+  std::vector<double> values(held);
+  double *next = values.data();
+  for (RadixColumn &c : cols)
+    for (Slot &b : c.slots) {
+      b.values = next;
+      next += b.size;
+    }
+  radix_pass(job.a, i0, cols, false, true);
+  for (RadixColumn &c : cols) {
+    for (uint32_t slot = 0; slot < c.slots.size(); ++slot) {
+      std::vector<size_t> local;
+      for (const RankSearch &s : c.at)
+        if (s.state == RankSearch::kGather && s.slot == slot) local.push_back(s.rank);
+      Slot &b = c.slots[slot];
+      select_positions(b.values, 0, b.stored, local.data(), local.size());
+    }
+    for (RankSearch &s : c.at)
+      if (s.state == RankSearch::kGather) s.value = c.slots[s.slot].values[s.rank];
+  }
 }
 
 // The sorted column seen through the few positions that were selected.
@@ -377,47 +487,31 @@ struct SelectedPositions {
   }
 };
 
-// Long columns: no copy of a whole column unless its bands fail. The bands
-// come from a sample, are counted in one pass and gathered in a second, so
-// their storage is exactly what they hold.
+// Long columns of a group: radix selection where the comparison orders the
+// column totally, a full sort of a copy otherwise.
 void long_group(OrderJob &job, uint32_t i0, uint32_t count) {
   const Analysis &a = job.a;
   const size_t n = a.n;
-  std::vector<LongColumn> cols(count);
-  for (uint32_t g = 0; g < count; ++g)
-    cols[g].bands = make_bands(ColumnView{a, i0 + g}, n, job.idx);
-  scan_group(a, i0, cols, false);
-  size_t held = 0;
-  for (LongColumn &c : cols) {
-    c.banded = bands_hold_positions(c, job.idx, n);
-    if (c.banded)
-      for (const Band &b : c.bands) held += b.count + 1;
+  std::vector<RadixColumn> cols(count);
+  for (RadixColumn &c : cols) {
+    c.at.resize(job.idx.size());
+    for (size_t t = 0; t < job.idx.size(); ++t) {
+      c.at[t].rank = job.idx[t];
+      c.at[t].count = n;
+    }
   }
-  {
-    ScratchHold hold(job.ration, held * sizeof(double));
-    for (LongColumn &c : cols) {
-      if (!c.banded) continue;
-      size_t total = 0;
-      for (const Band &b : c.bands) total += b.count + 1;
-      c.values.resize(total);
-      size_t offset = 0;
-      for (Band &b : c.bands) {
-        b.values = c.values.data() + offset;
-        offset += b.count + 1;
-      }
-    }
-    scan_group(a, i0, cols, true);
-    for (uint32_t g = 0; g < count; ++g) {
-      if (!cols[g].banded) continue;
-      const std::vector<double> at = select_in_bands(cols[g], job.idx);
-      set_order_stats(job.a.stats[i0 + g], SelectedPositions{job.idx, at}, n);
-      std::vector<double>().swap(cols[g].values);
-    }
+  count_rounds(job, i0, cols);
+  gather_buckets(job, i0, cols);
+  std::vector<double> at(job.idx.size());
+  for (uint32_t g = 0; g < count; ++g) {
+    if (!cols[g].order.total()) continue;
+    for (size_t t = 0; t < at.size(); ++t) at[t] = cols[g].at[t].value;
+    set_order_stats(job.a.stats[i0 + g], SelectedPositions{job.idx, at}, n);
   }
   for (uint32_t g = 0; g < count; ++g) {
-    if (cols[g].banded) continue;
+    if (cols[g].order.total()) continue;
     // qsort sorts through a merge buffer as large as the column.
-    ScratchHold hold(job.ration, n * sizeof(double) * (cols[g].order.total() ? 1 : 2));
+    ScratchHold hold(job.ration, n * sizeof(double) * 2);
     CArray<double> column = sort_buffer(n);
     ColumnOrder order;
     copy_columns(a, i0 + g, 1, column.get(), &order);
@@ -432,11 +526,13 @@ void compute_order_stats(Analysis &a, Workers &w) {
   if (n == 0 || m == 0) return;
   OrderJob job{a, n >= 2 ? needed_positions(n) : std::vector<size_t>{0},
                ScratchRation(scratch_limit(a))};
-  const std::vector<uint32_t> b = group_bounds(m, kColumnsPerPass, w.count());
+  const bool radix = n >= kRadixMinRows;
+  const std::vector<uint32_t> b =
+      group_bounds(m, radix ? kRadixColumns : kColumnsPerPass, w.count());
   w.run(static_cast<uint32_t>(b.size() - 1), [&](uint32_t group, uint32_t) {
     const uint32_t i0 = b[group];
     const uint32_t count = b[group + 1] - i0;
-    if (n < kBandMinRows)
+    if (!radix)
       short_group(job, i0, count);
     else
       long_group(job, i0, count);

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <limits>
 #include <random>
+#include <string>
 
 #include "stats/orderstats.h"
 #include "support/stats_fixture.h"
@@ -85,7 +86,7 @@ TEST_F(OrderStatsTest, SelectionEqualsTheFullSortOnRandomColumns) {
   const double specials[] = {0.0, -0.0, inf, -inf, std::nan("")};
   enum { kPlain, kTies, kPlusZeros, kBothZeros, kInfinities, kNaN, kKinds };
   for (int round = 0; round < 100; ++round) {
-    const uint32_t n = 1 + rng() % (round < 70 ? 40 : 3000);
+    const uint32_t n = round < 5 ? round + 1 : 1 + rng() % (round < 70 ? 40 : 3000);
     Columns cols(kKinds, std::vector<double>(n));
     for (int kind = 0; kind < kKinds; ++kind) {
       for (auto &x : cols[kind]) {
@@ -112,33 +113,53 @@ TEST_F(OrderStatsTest, SelectionEqualsTheFullSortOnRandomColumns) {
   }
 }
 
-// Long columns go through a sample and bands around the expected values;
-// sorted, tied and planted columns make the sample mislead, which must only
-// cost time.
+// Long columns go through a radix selection over the bits of the values:
+// a bucket too full to gather is counted again digit by digit, down to
+// single keys for ties and for values a last bit apart; columns that hold
+// NaN or both zeros take the full sort beside them. The same table runs on
+// one worker and on three, which share the scratch.
 TEST_F(OrderStatsTest, LongColumnsEqualTheFullSortWhateverTheirShape) {
   std::mt19937_64 rng(99);
-  for (uint32_t n : {65536u, 65537u, 73730u, 80003u, 2100001u}) {
-    Columns cols(6, std::vector<double>(n));
+  const double inf = std::numeric_limits<double>::infinity();
+  Workers three(3);
+  for (uint32_t n : {65536u, 65537u, 73730u, 80003u, 1048579u}) {
+    Columns cols(14, std::vector<double>(n));
     for (uint32_t k = 0; k < n; ++k) {
       const uint64_t r = rng();
+      const double sign = r >> 63 ? -1.0 : 1.0;
       cols[0][k] = std::ldexp(static_cast<double>(r >> 11), -53);
       cols[1][k] = k;
       cols[2][k] = -static_cast<double>(k);
       cols[3][k] = 1e6 + k;
       cols[4][k] = static_cast<double>(r % 3);
       cols[5][k] = k % 1000 == 0 ? (r % 2 ? 1e300 : -1e300) : cols[0][k];
+      cols[6][k] = -2.5;
+      cols[7][k] = sign * std::ldexp(static_cast<double>((r >> 12) | 1), -1074);  // subnormal
+      cols[8][k] = r % 7 == 0 ? sign * inf : sign * cols[0][k];
+      cols[9][k] = r % 2 ? 1.0 : std::nextafter(1.0, 2.0);
+      cols[10][k] = -static_cast<double>(r % 5);  // -0 among negatives
+      cols[11][k] = r % 5 == 0 ? std::nan("") : cols[8][k];
+      cols[12][k] = r % 5 == 0 ? sign * 0.0 : cols[8][k];
+      cols[13][k] = std::ldexp(1.0 + static_cast<double>(r % 64), -1022) * sign;  // narrow
     }
     // Small values exactly where the sample of evenly spaced ones looks (a
     // 256th of the column, at least 8192).
     const uint64_t sample = std::max<uint64_t>(n / 256, 8192);
     for (uint64_t j = 0; j < sample; ++j) cols[3][j * n / sample] = j;
     load_columns(a, cols);
-    compute_order_stats(a);
-    for (int i = 0; i < 6; ++i) {
-      const VariableStats want = sorted_reference(cols[i]);
-      EXPECT_EQ(bits(a.stats[i].median), bits(want.median)) << "n " << n << " column " << i;
-      EXPECT_EQ(bits(a.stats[i].lower_quartile), bits(want.lower_quartile)) << "n " << n << " column " << i;
-      EXPECT_EQ(bits(a.stats[i].upper_quartile), bits(want.upper_quartile)) << "n " << n << " column " << i;
+    std::vector<VariableStats> want;
+    for (const auto &c : cols) want.push_back(sorted_reference(c));
+    for (Workers *w : {&serial_workers(), &three}) {
+      for (uint32_t i = 0; i < a.m; ++i) a.stats[i] = VariableStats{};
+      compute_order_stats(a, *w);
+      for (uint32_t i = 0; i < a.m; ++i) {
+        const std::string where = "n " + std::to_string(n) + " column " + std::to_string(i) +
+                                  " workers " + std::to_string(w->count());
+        EXPECT_EQ(bits(a.stats[i].median), bits(want[i].median)) << where;
+        EXPECT_EQ(bits(a.stats[i].lower_quartile), bits(want[i].lower_quartile)) << where;
+        EXPECT_EQ(bits(a.stats[i].upper_quartile), bits(want[i].upper_quartile)) << where;
+      }
+      if (n > 100000) break;  // the largest column once
     }
   }
 }
@@ -152,5 +173,40 @@ TEST_F(OrderStatsTest, EveryColumnIsTakenAloneAndTheDataIsLeftInPlace) {
   for (uint32_t k = 0; k < 3; ++k) {
     EXPECT_EQ(a.data[k][0], cols[0][k]);
     EXPECT_EQ(a.data[k][1], cols[1][k]);
+  }
+}
+
+// Around a quartile or the median sits a block of distinct values sharing
+// their top 16 bits, as many as a 64th of the column (the most a bucket may
+// hold to be gathered) or one more or less, while the other positions lie
+// in fuller buckets: positions of a column are gathered and counted again
+// in the same passes. 20 columns make two groups of a pass.
+TEST_F(OrderStatsTest, BucketsAtTheGatherLimitEqualTheFullSort) {
+  for (uint32_t n : {65536u, 65539u, 131074u}) {
+    Columns cols;
+    for (uint32_t i = 0; i < 20; ++i) {
+      const uint64_t block = n / 64 + (i % 3) - 1;
+      const uint64_t centre = ((i / 3) % 3 + 1) * uint64_t{n} / 4;  // a quartile or the median
+      const uint64_t first = centre - block / 2 - i % 2;
+      std::vector<double> c(n);
+      for (uint64_t k = 0; k < n; ++k) {
+        if (k < first)
+          c[k] = -1e6 - static_cast<double>(k);
+        else if (k < first + block)
+          c[k] = std::ldexp(1.0 + std::ldexp(static_cast<double>(k - first), -30), 4);
+        else
+          c[k] = 1e6 + static_cast<double>(k);
+      }
+      std::reverse(c.begin() + static_cast<std::ptrdiff_t>(first), c.end());
+      cols.push_back(c);
+    }
+    load_columns(a, cols);
+    compute_order_stats(a);
+    for (uint32_t i = 0; i < 20; ++i) {
+      const VariableStats want = sorted_reference(cols[i]);
+      EXPECT_EQ(bits(a.stats[i].median), bits(want.median)) << "n " << n << " column " << i;
+      EXPECT_EQ(bits(a.stats[i].lower_quartile), bits(want.lower_quartile)) << n << " " << i;
+      EXPECT_EQ(bits(a.stats[i].upper_quartile), bits(want.upper_quartile)) << n << " " << i;
+    }
   }
 }
