@@ -24,7 +24,8 @@ out=${1:-$(mktemp -d "${TMPDIR:-/tmp}/vantor-examples.XXXXXX")}
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
 [ "$out" != "$examples" ] || { echo "run.sh: choose an output directory other than examples/" >&2; exit 1; }
-cp "$examples"/measurements.txt "$examples"/weather.txt "$examples"/fish.txt "$out"/
+cp "$examples"/measurements.txt "$examples"/weather.txt "$examples"/fish.txt \
+  "$examples"/plots_r.csv "$examples"/plots.tsv "$examples"/plots_csv2.csv "$out"/
 cd "$out"
 
 run() {
@@ -40,6 +41,12 @@ run -c -v -h10 -e -f -n --quartiles measurements.txt
 run -v -s "3 1 2" weather.txt
 # Principal components of seven correlated fish measurements, four scores.
 run --quiet -c --square -e4 -f -n fish.txt
+# One plot survey as three exports, read as written: R's write.csv (row
+# labels, a text column, NA), a tab-separated file with empty cells, and R's
+# write.csv2 (semicolons, decimal commas) with two columns chosen.
+run --csv --json --report plots_r.csv
+run --separator=tab plots.tsv
+run --separator=';' --comma-decimals --columns=pH,height plots_csv2.csv
 
 echo
 echo "Results in $out:"

@@ -181,6 +181,7 @@ Analysis load_data_file(const char *name, const Switches &sw, RunState &run,
   if (!e.uses.empty() && e.uses[0] == FieldUse::label) a.labels.assign(a.capacity, std::string());
   report_memory_need(run.memory, con);
   build_column_maps(a, sw, con);
+  if (!e.order.empty()) order_chosen_columns(a, e.uses, e.order);
   if (!con.quiet) say(con, "\nReads the file: %s\n", name);
   if (rules.plain() && !e.has_names) {
     load_data(in.fp, a, con, w);

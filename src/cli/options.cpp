@@ -48,6 +48,8 @@ enum {
   kSwitches,
   kSeparator,
   kCommaDecimals,
+  kColumns,
+  kSkipColumns,
 };
 }  // namespace
 
@@ -94,6 +96,8 @@ const struct option kLongOptions[] = {
     {"switches", no_argument, nullptr, kSwitches},
     {"separator", required_argument, nullptr, kSeparator},
     {"comma-decimals", no_argument, nullptr, kCommaDecimals},
+    {"columns", required_argument, nullptr, kColumns},
+    {"skip-columns", required_argument, nullptr, kSkipColumns},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -135,6 +139,24 @@ char separator_byte(const char *value) {
   fatal("Need tab, \\t or one byte other than a quote, a line end or a digit as argument to "
         "option %s (%s)\n",
         "--separator", value);
+}
+
+// --columns and --skip-columns: one of them, the last LIST given.
+void pick_columns(Switches &sw, ColumnPick pick, const char *list) {
+  if (sw.pick != ColumnPick::all && sw.pick != pick)
+    fatal("--columns cannot be used with --skip-columns\n");
+  sw.pick = pick;
+  sw.pick_list = list;
+}
+
+// The order of --columns is the variable order: -s and -i would contradict
+// it. Columns are chosen in separated files only.
+void check_column_pick(const Switches &sw) {
+  if (sw.pick == ColumnPick::all) return;
+  const char *name = sw.pick == ColumnPick::listed ? "--columns" : "--skip-columns";
+  if (sw.pick == ColumnPick::listed && sw.sort) fatal("--columns cannot be used with -s\n");
+  if (sw.pick == ColumnPick::listed && sw.inverse) fatal("--columns cannot be used with -i\n");
+  if (!sw.csv && sw.separator == 0) fatal("%s needs --csv or --separator\n", name);
 }
 
 }  // namespace
@@ -230,6 +252,8 @@ CommandLine parse_switches(int argc, char **argv) {
       case kNoLog: sw.no_log = true; break;
       case kSeparator: sw.separator = separator_byte(optarg); break;
       case kCommaDecimals: sw.comma_decimals = true; break;
+      case kColumns: pick_columns(sw, ColumnPick::listed, optarg); break;
+      case kSkipColumns: pick_columns(sw, ColumnPick::unlisted, optarg); break;
       case kSwitches:
         std::fputs(switch_list_text().c_str(), stdout);
         end_run(0);
@@ -238,5 +262,6 @@ CommandLine parse_switches(int argc, char **argv) {
   }
   if (sw.comma_decimals && (sw.separator == ',' || (sw.csv && sw.separator == 0)))
     fatal("--comma-decimals cannot be used with the comma as separator\n");
+  check_column_pick(sw);
   return CommandLine{sw, optind};
 }

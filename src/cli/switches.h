@@ -6,6 +6,11 @@
 #include <string>
 #include <vector>
 
+// Which columns of a separated file the analysis takes: all, only the
+// listed ones in the listed order (--columns), or all but the listed ones
+// (--skip-columns).
+enum class ColumnPick { all, listed, unlisted };
+
 // Where --json sends the document.
 enum class JsonTarget { none, file, standard_output };
 
@@ -54,4 +59,6 @@ struct Switches {
   bool no_log = false;                 // --no-log: no invocation record
   char separator = 0;                  // --separator=C: fields separated by C; 0 for none
   bool comma_decimals = false;         // --comma-decimals: "3,14" is 3.14
+  ColumnPick pick = ColumnPick::all;   // --columns=LIST, --skip-columns=LIST
+  std::string pick_list;               // the LIST of the last of them
 };

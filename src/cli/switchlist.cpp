@@ -46,6 +46,8 @@ const SwitchLine kSwitchLines[] = {
     {"--numbers-only", "a word among the numbers is an error"},
     {"--separator=C", "fields separated by C (tab or \\t for a tab), CSV quoting"},
     {"--comma-decimals", "a decimal comma in every number (3,14)"},
+    {"--columns=LIST", "analyse only these columns, in this order (names, 2-5)"},
+    {"--skip-columns=LIST", "leave these columns out (names, numbers, ranges)"},
     {"Run and console:", nullptr},
     {"--results-dir=DIR", "write the result files into DIR"},
     {"--threads=N", "use up to N threads, 1 to 1024"},

@@ -7,6 +7,7 @@
 
 #include "input/examine.h"
 #include "base/messages.h"
+#include "input/columns.h"
 #include "input/reader.h"
 #include "input/records.h"
 #include "input/row_accept.h"
@@ -113,17 +114,22 @@ void classify_fields(RowScratch &s, const RowRules &rules, uint64_t line_number,
 
 // The uses of a CSV file's columns, from the current record (already split)
 // on: reads on from `r` with a silent buffer of its own while some column
-// has had missing values only.
+// has had missing values only. Columns already left out are not looked at.
 void classify_columns(LineReader &r, const GrowableLine &line, RowScratch &s,
                       const RowRules &rules, Examination &e) {
-  e.uses.assign(e.columns, FieldUse::value);
-  e.empty.assign(e.columns, false);
   std::vector<bool> decided(e.columns, false);
   uint32_t open = e.columns;
-  if (e.names[0].empty()) {
+  for (uint32_t i = 0; i < e.columns; ++i) {
+    if (e.uses[i] == FieldUse::value) continue;
+    decided[i] = true;
+    --open;
+  }
+  // The row labels stay even when --columns does not list their column;
+  // --skip-columns may leave them out.
+  if (e.names[0].empty() && !(rules.pick == ColumnPick::unlisted && decided[0])) {
+    if (!decided[0]) --open;
     e.uses[0] = FieldUse::label;
     decided[0] = true;
-    --open;
   }
   classify_fields(s, rules, r.line_start, e, decided, open);
   if (open > 0) {
@@ -137,14 +143,54 @@ void classify_columns(LineReader &r, const GrowableLine &line, RowScratch &s,
       if (open == 0) break;
     }
   }
-  e.analysed = 0;
   for (uint32_t i = 0; i < e.columns; ++i) {
     if (!decided[i]) {
       e.uses[i] = FieldUse::skip;
       e.empty[i] = true;
     }
-    e.analysed += e.uses[i] == FieldUse::value ? 1 : 0;
   }
+}
+
+// The columns --columns or --skip-columns leave out, marked before the
+// others are looked at; the order of --columns is kept.
+void pick_columns(const RowRules &rules, Examination &e) {
+  e.uses.assign(e.columns, FieldUse::value);
+  e.empty.assign(e.columns, false);
+  if (rules.pick == ColumnPick::all) return;
+  const bool listed = rules.pick == ColumnPick::listed;
+  const std::vector<uint32_t> named = listed_columns(
+      rules.pick_list, e.names, e.columns, listed ? "--columns" : "--skip-columns", listed);
+  if (!listed) {
+    for (const uint32_t c : named) e.uses[c] = FieldUse::unchosen;
+    return;
+  }
+  e.uses.assign(e.columns, FieldUse::unchosen);
+  for (const uint32_t c : named) e.uses[c] = FieldUse::value;
+  e.order = named;
+}
+
+// Every column --columns lists must hold numbers.
+void check_chosen_columns(const Examination &e) {
+  for (const uint32_t c : e.order) {
+    if (e.uses[c] == FieldUse::value) continue;
+    const std::string name = c < e.names.size() ? e.names[c] : std::string();
+    const std::string shown = shown_field(name.data(), name.size());
+    const char *what = e.uses[c] == FieldUse::label ? "row labels"
+                       : e.empty[c]                 ? "no values"
+                                                    : "text";
+    fatal("--columns: column %u (%s) holds %s\n", c + 1, shown.c_str(), what);
+  }
+}
+
+// The uses of a CSV file's columns: those left out by a list, the label
+// column and the text and empty ones of a file with names.
+void sort_out_columns(LineReader &r, const GrowableLine &line, RowScratch &s,
+                      const RowRules &rules, Examination &e) {
+  pick_columns(rules, e);
+  if (e.has_names) classify_columns(r, line, s, rules, e);
+  check_chosen_columns(e);
+  e.analysed = 0;
+  for (const FieldUse use : e.uses) e.analysed += use == FieldUse::value ? 1 : 0;
 }
 
 }  // namespace
@@ -176,6 +222,7 @@ Examination examine_data(FILE *in, GrowableLine &line, const RowRules &rules, co
   if (e.has_names && e.names.size() != e.columns)
     fatal("Names line holds %zu names, rows hold %u values\n", e.names.size(), e.columns);
   e.analysed = e.columns;
-  if (rules.csv && e.has_names) classify_columns(r, line, s, rules, e);
+  if (rules.csv && (e.has_names || rules.pick != ColumnPick::all))
+    sort_out_columns(r, line, s, rules, e);
   return e;
 }

@@ -33,6 +33,7 @@ struct Examination {
   // the count of value columns, which the analysis takes.
   std::vector<FieldUse> uses;
   std::vector<bool> empty;  // per column: it holds no value at all (skipped)
+  std::vector<uint32_t> order;  // --columns: the chosen file columns in order
   uint32_t analysed = 0;
 };
 
@@ -50,6 +51,10 @@ struct Examination {
 // skipped (under --numbers-only a text column ends the run with "Not a
 // number"). The records after the first are read only while a column is
 // still undecided, with a buffer of their own and without a word.
+//
+// --columns and --skip-columns mark the columns they leave out before that,
+// so that only the chosen ones are looked at; a column chosen by --columns
+// that holds labels, text or nothing ends the run naming it.
 Examination examine_data(FILE *in, GrowableLine &line, const RowRules &rules, const Console &con);
 
 // The row capacity: the number of data lines, read with pieces of the

@@ -145,3 +145,17 @@ void restore_file_columns(Analysis &a, const std::vector<FieldUse> &uses) {
     if (v < column.size()) a.variable_to_file[k] = column[v];
   }
 }
+
+void order_chosen_columns(Analysis &a, const std::vector<FieldUse> &uses,
+                          const std::vector<uint32_t> &order) {
+  std::vector<int32_t> value_index(uses.size(), -1);  // data-file column -> value index
+  int32_t next = 0;
+  for (size_t i = 0; i < uses.size(); ++i)
+    if (uses[i] == FieldUse::value) value_index[i] = next++;
+  for (uint32_t k = 0; k < order.size() && k < a.columns; ++k) {
+    const int32_t v = value_index[order[k]];
+    if (v < 0) continue;
+    a.file_to_variable[static_cast<size_t>(v)] = static_cast<int32_t>(k);
+    a.variable_to_file[k] = v;
+  }
+}

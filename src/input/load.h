@@ -50,6 +50,12 @@ std::vector<SkippedColumn> skipped_columns(const Examination &e, const Console &
 // variable by its column in the file.
 void restore_file_columns(Analysis &a, const std::vector<FieldUse> &uses);
 
+// The variable order that --columns gives (the file columns of
+// `order`), set on the identity maps of a file whose value columns `uses`
+// tells, before loading.
+void order_chosen_columns(Analysis &a, const std::vector<FieldUse> &uses,
+                          const std::vector<uint32_t> &order);
+
 // The record's names from the names line (file-column order), following
 // the column maps.
 void set_names(Analysis &a, const std::vector<std::string> &file_names);

@@ -37,6 +37,8 @@ RowRules row_rules(const Switches &sw) {
   r.numbers_only = sw.numbers_only != 0;
   r.missing = sw.missing;
   r.empty_is_missing = r.csv;
+  r.pick = sw.pick;
+  r.pick_list = sw.pick_list;
   // Separated files take the usual spellings of a missing value as such,
   // besides the words given.
   if (r.csv)

@@ -13,8 +13,9 @@
 #include "cli/switches.h"
 
 // What a field of a separated file is used for: a value of the analysis,
-// left out (a text or empty column), or the row's label.
-enum class FieldUse : uint8_t { value, skip, label };
+// skipped (a text or empty column), the row's label, or left out by
+// --columns or --skip-columns.
+enum class FieldUse : uint8_t { value, skip, label, unchosen };
 
 // How the lines of a file are read, from the switches.
 struct RowRules {
@@ -26,6 +27,8 @@ struct RowRules {
   char sep = ',';                     // CSV: the field separator
   bool comma_decimals = false;        // a comma is the decimal point
   std::vector<FieldUse> uses;         // CSV: per file column; beyond it, values
+  ColumnPick pick = ColumnPick::all;  // CSV: the columns chosen by a list
+  std::string pick_list;
   FieldUse use(uint32_t field) const { return field < uses.size() ? uses[field] : FieldUse::value; }
   bool plain() const { return !csv && !numbers_only && missing.empty() && !comma_decimals; }
   const char *comments() const;  // the comment characters: never the separator

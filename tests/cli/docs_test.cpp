@@ -248,6 +248,9 @@ TEST(Documentation, BundledExamplesRunWithTheirDocumentedSwitches) {
        {"mvd", "cor", "cov", "inp", "his", "eig", "fsc", "sco"}},
       {"weather.txt", "-v -s \"3 1 2\"", {"mvd", "cov", "inp"}},
       {"fish.txt", "--quiet -c --square -e4 -f -n", {"mvd", "cor", "inp", "eig", "fsc", "sco"}},
+      {"plots_r.csv", "--csv --json --report", {"mvd", "inp", "json", "html"}},
+      {"plots.tsv", "--separator=tab", {"mvd", "inp"}},
+      {"plots_csv2.csv", "--separator=';' --comma-decimals --columns=pH,height", {"mvd", "inp"}},
   };
   for (const Case &c : cases) {
     ScratchDir dir;

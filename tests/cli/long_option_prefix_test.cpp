@@ -61,7 +61,8 @@ const std::vector<LongEntry> kExtensionLongOptions = {
     {"numbers-only", no_argument, "", 108},  {"keep-going", no_argument, "", 109},
     {"version", no_argument, "", 110},       {"no-log", no_argument, "", 111},
     {"switches", no_argument, "", 112},      {"separator", required_argument, "", 113},
-    {"comma-decimals", no_argument, "", 114},
+    {"comma-decimals", no_argument, "", 114}, {"columns", required_argument, "", 115},
+    {"skip-columns", required_argument, "", 116},
 };
 
 const char kAmbiguous[] = "(ambiguous)";
