@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Makes sure the build tools are present: g++, cmake, make, GoogleTest and
 # nlohmann's JSON header, groff for the man-page check, jq and Python's
-# jsonschema for the JSON document test, and Chromium for the report's
-# browser test.
+# jsonschema for the JSON document test, pandas for the conventions test,
+# and Chromium for the report's browser test.
 # Installs what is missing with apt-get when run as root; otherwise says
 # exactly what to install (a missing Chromium only skips its test).
 set -eu
@@ -17,6 +17,7 @@ command -v groff >/dev/null 2>&1 || need+=(groff-base)
 [ -f /usr/include/nlohmann/json.hpp ] || need+=(nlohmann-json3-dev)
 command -v jq >/dev/null 2>&1 || need+=(jq)
 /usr/bin/python3 -c 'import jsonschema' >/dev/null 2>&1 || need+=(python3-jsonschema)
+/usr/bin/python3 -c 'import pandas' >/dev/null 2>&1 || need+=(python3-pandas)
 if [ ! -x /usr/bin/chromium ]; then
   if [ "$(id -u)" = 0 ]; then
     need+=(chromium)

@@ -31,6 +31,7 @@
 #include "output/naming.h"
 #include "cli/options.h"
 #include "stats/orderstats.h"
+#include "stats/pairwise.h"
 #include "output/report_data.h"
 #include "eigen/scores.h"
 #include "stats/stats.h"
@@ -60,11 +61,22 @@ void write_statistics_files(const Analysis &a, const OutputPlace &place, const S
   if (sw.histogram) write_his_file(a, place, con);
 }
 
+// A pairwise matrix need not be positive semi-definite; its negative
+// eigenvalues are shown as computed, and said here.
+void warn_indefinite(const Analysis &a, const Console &con) {
+  uint32_t negative = 0;
+  for (uint32_t i = 0; i < a.m; ++i) negative += a.eigen.values[i] < 0 ? 1 : 0;
+  if (negative > 0)
+    say(con, "\nWARNING! The pairwise correlation matrix is not positive semi-definite: "
+             "%u negative eigenvalue(s)\n", negative);
+}
+
 void eigen_analysis(Analysis &a, const OutputPlace &place, const Switches &sw, RunState &run,
                     const Console &con) {
   // The score limit and the section headers of the ".fsc" file follow -4.
   const uint32_t N = score_limit(a, sw.four != 0);
   compute_components(a);
+  if (a.pairwise) warn_indefinite(a, con);
   write_eig_file(a, place, con);
   if (sw.fsc_file) write_fsc_file(a, place, N, !sw.four, con);
   run.scores_count = adjusted_scores_count(run.scores_count, N, sw.allscores);
@@ -189,21 +201,38 @@ Analysis load_data_file(const char *name, const Switches &sw, RunState &run,
     load_records(in.fp, a, rules, e.has_names, con, w);
     if (!e.uses.empty()) restore_file_columns(a, e.uses);
     if (e.has_names) set_names(a, e.names);
-    if (a.rows_left_out > 0)
+    if (a.rows_left_out > 0 && !rules.keep_missing)
       say(con, "Left out %lu rows with missing values\n",
           static_cast<unsigned long>(a.rows_left_out));
   }
   return a;
 }
 
+namespace {
+
+// Pairwise deletion: every statistic over the values it has, then the row
+// files' rows cut down to the complete ones.
+void compute_pairwise_statistics(Analysis &a, const Switches &sw, const Console &con, Workers &w) {
+  if (a.n == 0 || a.m == 0) fatal("Too few variables\n");
+  if (!con.quiet) say(con, "Found %u columns %u rows\n", a.m, a.n);
+  const Moments moments = compute_pairwise(a, sw.conventional, w);
+  print_zero_variance_warning(moments, sw.conventional, con);
+  keep_complete_rows(a);
+}
+
+}  // namespace
+
 void compute_statistics(Analysis &a, const Switches &sw, const Console &con, Workers &w) {
+  a.conventional = sw.conventional;
+  if (sw.use == MissingUse::pairwise) return compute_pairwise_statistics(a, sw, con, w);
   const Extremes extremes = find_extremes(a, w);
   count_histogram(a, extremes, sw.debug != 0, con, w);
   if (a.m == 0) fatal("Too few variables\n");
   if (!con.quiet) say(con, "Found %u columns %u rows\n", a.m, a.n);
   const Moments moments = compute_moments(a, extremes, w);
   if (sw.pearson) make_pearson_correlation(a);
-  print_zero_variance_warning(moments, con);
+  if (sw.conventional) use_sample_divisor(a);
+  print_zero_variance_warning(moments, sw.conventional, con);
   compute_order_stats(a, w);
 }
 
@@ -219,6 +248,9 @@ void analyse_and_write(Analysis &a, const OutputPlace &place, const Switches &sw
   Workers &w = run.workers != nullptr ? *run.workers : serial_workers();
   compute_statistics(a, sw, con, w);
   if (!con.quiet) print_stats_table(a, con);
+  if (!con.quiet && a.pairwise && a.rows_left_out > 0)
+    say(con, "%lu rows with missing values are left out of the row files\n",
+        static_cast<unsigned long>(a.rows_left_out));
   write_statistics_files(a, place, sw, con);
   if (sw.eigenvalues) eigen_analysis(a, place, sw, run, con);
   if (sw.json != JsonTarget::none)

@@ -50,6 +50,8 @@ enum {
   kCommaDecimals,
   kColumns,
   kSkipColumns,
+  kConventional,
+  kUse,
 };
 }  // namespace
 
@@ -98,6 +100,8 @@ const struct option kLongOptions[] = {
     {"comma-decimals", no_argument, nullptr, kCommaDecimals},
     {"columns", required_argument, nullptr, kColumns},
     {"skip-columns", required_argument, nullptr, kSkipColumns},
+    {"conventional", no_argument, nullptr, kConventional},
+    {"use", required_argument, nullptr, kUse},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -139,6 +143,13 @@ char separator_byte(const char *value) {
   fatal("Need tab, \\t or one byte other than a quote, a line end or a digit as argument to "
         "option %s (%s)\n",
         "--separator", value);
+}
+
+// --use=complete or --use=pairwise.
+MissingUse missing_use(const char *value) {
+  if (std::strcmp(value, "complete") == 0) return MissingUse::complete;
+  if (std::strcmp(value, "pairwise") == 0) return MissingUse::pairwise;
+  fatal("Need complete or pairwise as argument to option %s (%s)\n", "--use", value);
 }
 
 // --columns and --skip-columns: one of them, the last LIST given.
@@ -254,6 +265,13 @@ CommandLine parse_switches(int argc, char **argv) {
       case kCommaDecimals: sw.comma_decimals = true; break;
       case kColumns: pick_columns(sw, ColumnPick::listed, optarg); break;
       case kSkipColumns: pick_columns(sw, ColumnPick::unlisted, optarg); break;
+      case kConventional:
+        // Pearson's r is one of the conventions; the others are read from
+        // this switch where they apply.
+        sw.conventional = true;
+        sw.pearson = true;
+        break;
+      case kUse: sw.use = missing_use(optarg); break;
       case kSwitches:
         std::fputs(switch_list_text().c_str(), stdout);
         end_run(0);

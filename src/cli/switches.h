@@ -14,6 +14,10 @@ enum class ColumnPick { all, listed, unlisted };
 // Where --json sends the document.
 enum class JsonTarget { none, file, standard_output };
 
+// How a missing value is handled: the row left out whole (listwise), or
+// each statistic taken over the values present (--use=pairwise).
+enum class MissingUse { complete, pairwise };
+
 // The upper triangle of ".cor": left out, zeros (--zsquare), or the mirror
 // of the lower one (--square).
 enum class UpperTriangle { none, zeros, mirror };
@@ -61,4 +65,6 @@ struct Switches {
   bool comma_decimals = false;         // --comma-decimals: "3,14" is 3.14
   ColumnPick pick = ColumnPick::all;   // --columns=LIST, --skip-columns=LIST
   std::string pick_list;               // the LIST of the last of them
+  bool conventional = false;           // --conventional: the statistics packages' definitions
+  MissingUse use = MissingUse::complete;  // --use=complete|pairwise
 };

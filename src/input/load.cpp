@@ -85,6 +85,7 @@ void load_rows(FILE *in, Analysis &a, const RowRules &rules, bool names_line, bo
   Progress progress = progress_begin(in, con);
   RowScratch s;
   RowAcceptor acc{con, a.columns, a.capacity, 0, nullptr, {}};
+  acc.keep_missing = rules.keep_missing;
   bool skip_names = names_line;
   for (;;) {
     const int64_t len = read_record(r, buff, s, rules, con);

@@ -66,6 +66,7 @@ RecordValues convert_record(RowScratch &s, const char *text, int64_t len, double
                             const int32_t *map, uint32_t room, const RowRules &rules,
                             uint64_t line_number) {
   RecordValues v;
+  s.missing_at.clear();
   if (rules.csv && !s.split) {
     v.row = convert_csv_text(s, text, text + len, row, map, room, rules, line_number, &v.values);
   } else if (rules.csv) {
@@ -93,5 +94,6 @@ RecordFacts convert_for_loading(RowScratch &s, bool plain, const char *text, int
   f.values = v.values;
   f.truncated = !rules.csv && v.row.more;
   f.missing = v.row.missing;
+  if (f.missing) f.missing_at = &s.missing_at;
   return f;
 }

@@ -23,6 +23,13 @@ void say_truncated(const Console &con, uint32_t columns, uint64_t row) {
   fatal(kRowLengthText, static_cast<unsigned long long>(record_number));
 }
 
+void count_missing(RowTally &t, const RecordFacts &f, uint32_t columns) {
+  if (f.missing_at == nullptr) return;
+  if (t.missing_cells.size() < columns) t.missing_cells.resize(columns, 0);
+  for (uint32_t column : *f.missing_at)
+    if (column < columns) ++t.missing_cells[column];
+}
+
 void note(RowAcceptor &acc, LoadNote::Kind kind, uint64_t number) {
   acc.part->notes.push_back(LoadNote{kind, number, {}});
 }
@@ -33,6 +40,10 @@ RowTally merged(const RowTally &before, const RowTally &part) {
   t.records = before.records + part.records;
   t.left_out = before.left_out + part.left_out;
   t.previous = part.records > 0 ? part.previous : before.previous;
+  t.missing_cells = before.missing_cells;
+  if (t.missing_cells.size() < part.missing_cells.size())
+    t.missing_cells.resize(part.missing_cells.size(), 0);
+  for (size_t i = 0; i < part.missing_cells.size(); ++i) t.missing_cells[i] += part.missing_cells[i];
   return t;
 }
 
@@ -55,6 +66,7 @@ Verdict accept_record(RowAcceptor &acc, const RecordFacts &f) {
   RowTally &t = acc.tally;
   if (acc.part != nullptr && t.records == 0) {
     acc.part->notes.push_back(LoadNote{LoadNote::first, 0, f});
+    acc.part->notes.back().facts.missing_at = nullptr;
   } else {
     if (f.truncated) {
       if (acc.part != nullptr)
@@ -76,9 +88,10 @@ Verdict accept_record(RowAcceptor &acc, const RecordFacts &f) {
   }
   ++t.records;
   t.previous = f.values;
+  count_missing(t, f, acc.columns);
   if (f.missing) {
     ++t.left_out;
-    return Verdict::leave_out;
+    if (!acc.keep_missing) return Verdict::leave_out;
   }
   ++t.rows;
   return Verdict::keep;
@@ -127,4 +140,6 @@ void finish_loading(const RowAcceptor &acc, Analysis &a) {
   a.n = static_cast<uint32_t>(acc.tally.rows);
   a.m = static_cast<uint32_t>(std::min<uint64_t>(acc.tally.previous, a.columns));
   a.rows_left_out = acc.tally.left_out;
+  a.missing_cells = acc.tally.missing_cells;
+  a.missing_cells.resize(a.m, 0);
 }

@@ -25,6 +25,9 @@ struct RecordFacts {
   bool truncated = false;  // a white-space row with a number more than the room
   bool missing = false;    // it holds a missing value: left out whole, counted
   bool cut_off = false;    // the end of the file came before its line end
+  // The data columns of its missing values; read while the record is
+  // accepted, never kept (a part's note of its first record holds none).
+  const std::vector<uint32_t> *missing_at = nullptr;
 };
 
 // The records accepted so far.
@@ -33,12 +36,13 @@ struct RowTally {
   uint64_t records = 0;   // accepted records, left-out ones included
   uint64_t left_out = 0;  // records left out for a missing value
   uint64_t previous = 0;  // value count of the last accepted record, 0 for none
+  std::vector<uint64_t> missing_cells;  // per data column: missing values of the accepted records
 };
 
 // What became of a record.
 enum class Verdict {
   keep,       // a row of the data matrix
-  leave_out,  // counted, not kept
+  leave_out,  // counted, not kept (a row with a missing value, listwise)
   end,        // a short or long last line without its line end: dropped, loading ends
   broken,     // (a part only) it breaks the row-length rule; the part stops
 };
@@ -69,6 +73,7 @@ struct RowAcceptor {
   uint64_t base = 0;      // a part's first row in the data matrix
   PartNotes *part = nullptr;
   RowTally tally;
+  bool keep_missing = false;  // a record with a missing value is a row all the same
 };
 
 // Returned by row_slot in a part for a row beyond the capacity.
@@ -96,5 +101,6 @@ void note_error(RowAcceptor &acc, std::exception_ptr error);
 bool replay_part(RowAcceptor &acc, GrowableLine &buff, const PartNotes &part);
 
 // Ends the pass: the "\r    \r" eraser unless quiet, and n, m and the
-// left-out count of the record (m: the last value count, at most the room).
+// left-out count of the record (m: the last value count, at most the room),
+// and the missing values counted per variable.
 void finish_loading(const RowAcceptor &acc, Analysis &a);

@@ -34,14 +34,15 @@ RowRules row_rules(const Switches &sw) {
   r.sep = sw.separator != 0 ? sw.separator : ',';
   r.comma_decimals = sw.comma_decimals;
   r.names = sw.names != 0;
-  r.numbers_only = sw.numbers_only != 0;
+  r.numbers_only = sw.numbers_only || sw.conventional;
   r.missing = sw.missing;
   r.empty_is_missing = r.csv;
+  r.keep_missing = sw.use == MissingUse::pairwise;
   r.pick = sw.pick;
   r.pick_list = sw.pick_list;
   // Separated files take the usual spellings of a missing value as such,
-  // besides the words given.
-  if (r.csv)
+  // besides the words given; under --conventional white-space files too.
+  if (r.csv || sw.conventional)
     for (const char *w : kUsualMissingWords) r.missing.emplace_back(w);
   return r;
 }
@@ -85,7 +86,8 @@ RowValues scan_blank_row(RowScratch &s, const char *line, const char *end, doubl
       out.more = true;
       break;
     }
-    if (row != nullptr) row[map[out.stored]] = x;
+    if (row != nullptr) row[map[out.stored]] = missing ? kMissingValue : x;
+    if (missing && row != nullptr) s.missing_at.push_back(static_cast<uint32_t>(map[out.stored]));
     out.missing |= missing;
     ++out.stored;
     // A number followed by more text in its token ("1.5abc") ends there,
@@ -137,7 +139,8 @@ RowValues convert_csv_text(RowScratch &s, const char *line, const char *end, dou
     if (out.stored == room) {
       out.more = true;
     } else {
-      row[map[out.stored]] = x;
+      row[map[out.stored]] = missing ? kMissingValue : x;
+      if (missing) s.missing_at.push_back(static_cast<uint32_t>(map[out.stored]));
       out.missing |= missing;
       ++out.stored;
     }
@@ -167,7 +170,8 @@ RowValues convert_csv_fields(RowScratch &s, double *row, const int32_t *map, uin
       out.more = true;
       continue;
     }
-    row[map[out.stored]] = x;
+    row[map[out.stored]] = missing ? kMissingValue : x;
+    if (missing) s.missing_at.push_back(static_cast<uint32_t>(map[out.stored]));
     out.missing |= missing;
     ++out.stored;
   }

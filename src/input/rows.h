@@ -26,6 +26,7 @@ struct RowRules {
   bool empty_is_missing = false;      // CSV: an empty field is missing
   char sep = ',';                     // CSV: the field separator
   bool comma_decimals = false;        // a comma is the decimal point
+  bool keep_missing = false;          // rows with a missing value stay (--use=pairwise)
   std::vector<FieldUse> uses;         // CSV: per file column; beyond it, values
   ColumnPick pick = ColumnPick::all;  // CSV: the columns chosen by a list
   std::string pick_list;
@@ -49,11 +50,16 @@ struct RowScratch {
   CsvScan scan;
   bool split = false;  // `fields` holds the current CSV record
   std::string label;   // the label field of the last converted record
+  std::vector<uint32_t> missing_at;  // data columns of the last record's missing values
 };
 
 // Splits the current CSV record [line, end) into s.fields unless that was
 // done already.
 void split_fields(RowScratch &s, const char *line, const char *end, char sep = ',');
+
+// What a missing value is stored as: not a number, so that a row kept with
+// one (--use=pairwise) cannot pass it off as a value.
+inline constexpr double kMissingValue = __builtin_nan("");
 
 // A row as converted: like RowScan, and whether it held a missing value.
 struct RowValues {

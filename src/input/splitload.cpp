@@ -118,6 +118,7 @@ void convert_part(int fd, RecordPart &p, Analysis &a, const Format &f, int64_t f
   }
   const Console silent{nullptr, nullptr, true};
   RowAcceptor acc{silent, a.columns, a.capacity, p.row_base, &p.noted, {}};
+  acc.keep_missing = f.rules.keep_missing;
   RowScratch s;
   for (bool names = p.holds_names;; names = false) {
     const int64_t capacity = buff.capacity;
@@ -243,6 +244,7 @@ bool load_split(FILE *in, Analysis &a, GrowableLine &buff, const RowRules &rules
     if (p.refused) return false;
 
   RowAcceptor acc{con, a.columns, a.capacity, 0, nullptr, {}};
+  acc.keep_missing = rules.keep_missing;
   for (const RecordPart &p : parts) {
     const uint64_t rows = acc.tally.rows;
     const bool ended = replay_part(acc, buff, p.noted);

@@ -140,14 +140,23 @@ void put_matrix(Sink &s, std::string_view indent, uint32_t rows, uint32_t cols, 
   put(s, "]");
 }
 
-nlohmann::ordered_json definitions(bool pearson) {
+nlohmann::ordered_json definitions(bool pearson, const Analysis &a) {
   nlohmann::ordered_json d;
+  d["missing_values"] =
+      a.pairwise ? "pairwise: each variable's statistics over its own values (count), each "
+                   "covariance and correlation over the rows where both values are present (n "
+                   "is that pair's count); rows with a missing value are left out of the row "
+                   "files and counted in rows_left_out; a value that is not a number is missing"
+                 : "listwise: a row with a missing value is left out whole and counted in "
+                   "rows_left_out; missing counts each variable's missing values";
   d["variance"] = "sum of (x - mean)^2 / (n - 1); standard_deviation is its square root";
-  d["covariance"] = "sum of (x - mean_x) * (y - mean_y) / n";
+  d["covariance"] = a.conventional ? "sum of (x - mean_x) * (y - mean_y) / (n - 1)"
+                                   : "sum of (x - mean_x) * (y - mean_y) / n";
   d["correlation"] =
-      pearson ? "Pearson's r; the diagonal is exactly 1"
-              : "covariance / (sd_x * sd_y) with the n - 1 standard deviations, which is "
-                "(n - 1)/n times Pearson's r; the diagonal is exactly 1";
+      a.pairwise ? "Pearson's r of each pair over its common rows; the diagonal is exactly 1"
+      : pearson  ? "Pearson's r; the diagonal is exactly 1"
+                 : "covariance / (sd_x * sd_y) with the n - 1 standard deviations, which is "
+                   "(n - 1)/n times Pearson's r; the diagonal is exactly 1";
   d["skewness"] = "m3 / s^3 with m3 = sum of (x - mean)^3 / n and s from the n - 1 variance";
   d["kurtosis"] =
       "excess kurtosis m4 / s^4 - 3 with m4 = sum of (x - mean)^4 / n and s from the n - 1 "
@@ -157,8 +166,12 @@ nlohmann::ordered_json definitions(bool pearson) {
       "(n - 2)/4 (lower quartile), (n - 1)/2 (median) and (3n - 2)/4 (upper quartile): "
       "Hyndman-Fan type 5";
   d["zero_variance"] =
-      "a constant variable, or one whose variance is 0 or below, gets variance 0.0001 "
-      "(standard deviation 0.01), skewness 0 and kurtosis -3, and constant is true";
+      a.conventional
+          ? "a constant variable, or one whose variance is 0 or below, is shown as measured: "
+            "variance and standard_deviation 0, skewness and kurtosis null, and constant is "
+            "true; its correlations are 0"
+          : "a constant variable, or one whose variance is 0 or below, gets variance 0.0001 "
+            "(standard deviation 0.01), skewness 0 and kurtosis -3, and constant is true";
   d["histogram"] =
       "bins equal bins of width w = (1.00001 * maximum - minimum) / (bins - 1) from the minimum, "
       "edges minimum + b * w; a value is counted in bin floor((x - minimum) / w), the nearest bin "
@@ -175,9 +188,9 @@ nlohmann::ordered_json definitions(bool pearson) {
 }
 
 // The definitions indented as a member of the top-level object.
-void put_definitions(Sink &s, bool pearson) {
+void put_definitions(Sink &s, bool pearson, const Analysis &a) {
   const std::string text =
-      definitions(pearson).dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+      definitions(pearson, a).dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
   for (char ch : text) {
     if (ch == '\n')
       put(s, "\n  ");
@@ -235,13 +248,15 @@ std::string variable_name(const Analysis &a, uint32_t i) {
 }
 
 void put_variable(Sink &s, const Analysis &a, uint32_t i) {
-  const VariableStats &v = a.stats[i];
+  const VariableStats v = shown_stats(a, i);
   put(s, "{\"column\": ");
   put_count(s, static_cast<uint64_t>(a.variable_to_file[i]) + 1);
   put(s, ", \"name\": ");
   put(s, variable_name(a, i));
   put(s, ", \"count\": ");
-  put_count(s, a.n);
+  put_count(s, values_used(a, i));
+  put(s, ", \"missing\": ");
+  put_count(s, values_missing(a, i));
   put_field(s, "mean", v.mean);
   put_field(s, "variance", v.variance);
   put_field(s, "standard_deviation", v.stddev);
@@ -358,7 +373,7 @@ void write_json_document(FILE *fp, const Analysis &a, const JsonContext &ctx) {
   s.buf.reserve(2 * kFlushAt);
   put_header(s, a, ctx);
   put_key(s, "  ", "definitions");
-  put_definitions(s, ctx.pearson);
+  put_definitions(s, ctx.pearson, a);
   put_variables(s, a);
   put_matrices(s, a);
   put_histogram(s, a);

@@ -36,12 +36,13 @@ void write_cor_file(const Analysis &a, const OutputPlace &place, const Switches 
 }
 
 // The same three opening lines as the ".inp" file, then the lower triangle
-// of the covariances with divisor n.
+// of the covariances: divisor n, or n - 1 under --conventional, where n is
+// the pair's count of common rows under --use=pairwise.
 void write_cov_file(const Analysis &a, const OutputPlace &place, const Console &con) {
   OutputFile out = open_output(place, ".cov");
   announce_output(out, con);
   std::fputs("/Covariance\n", out.fp);
-  std::fprintf(out.fp, "%u\n", a.n);
+  std::fprintf(out.fp, "%llu\n", static_cast<unsigned long long>(stated_sample_size(a)));
   write_variable_labels(out.fp, a, false, 0);
   for (uint32_t i = 0; i < a.m; ++i) {
     for (uint32_t j = 0; j <= i; ++j) std::fprintf(out.fp, "%- .6f ", shown(a.covariance[j][i]));

@@ -147,10 +147,13 @@ void overview(const Page &p) {
   overview_row(p.out, "Program version", in.program_version);
   overview_row(p.out, "Date", in.date_text);
   p.out += "</dl><p class=\"note\" id=\"definitions\">Definitions: ";
-  p.out += in.pearson ? "correlation: Pearson's r"
-                      : "correlation: the covariance over the n \u2212 1 standard deviations, "
-                        "(n \u2212 1)/n times Pearson's r (--pearson gives r)";
-  p.out += "; covariance: divisor n; variance: divisor n \u2212 1; skewness m3/s\u00b3 and "
+  p.out += in.pairwise  ? "missing values: pairwise, each statistic over the values present "
+                          "and each correlation (Pearson's r) over its pair's common rows; "
+           : in.pearson ? "correlation: Pearson's r; "
+                        : "correlation: the covariance over the n \u2212 1 standard deviations, "
+                          "(n \u2212 1)/n times Pearson's r (--pearson gives r); ";
+  p.out += in.conventional ? "covariance: divisor n \u2212 1" : "covariance: divisor n";
+  p.out += "; variance: divisor n \u2212 1; skewness m3/s\u00b3 and "
            "curtosis (excess) m4/s\u2074 \u2212 3, moments about the mean over n, s from the "
            "n \u2212 1 variance; median and quartiles: linear interpolation at (n \u2212 1)/2, "
            "(n \u2212 2)/4 and (3n \u2212 2)/4 (type 5).</p></section>";
@@ -206,7 +209,8 @@ void rows_left_out_alert(const Page &p) {
   p.out += "<li>";
   append_grouped(p.out, left);
   p.out += left == 1 ? " row was" : " rows were";
-  p.out += " left out for a missing value (";
+  p.out += p.in.pairwise ? " left out of the row files for a missing value (" :
+                           " left out for a missing value (";
   append_shown(p.out, 100.0 * static_cast<double>(left) / static_cast<double>(read));
   p.out += " % of the ";
   append_grouped(p.out, read);
@@ -260,6 +264,10 @@ void stat_line(std::string &out, const ReportVariable &v) {
                              {"Q3", v.upper_quartile}, {"max", v.max}};
   out += "<p class=\"st\">column ";
   out += std::to_string(v.column);
+  out += ", values ";
+  append_grouped(out, v.count);
+  out += ", missing ";
+  append_grouped(out, v.missing);
   for (const NamedStat &c : cells) {
     out += ", ";
     out += c.name;
@@ -311,12 +319,19 @@ void card(const Page &p, size_t i, bool detailed) {
   if (detailed) {
     p.out += "<p class=\"col\">column ";
     p.out += std::to_string(v.column);
-    p.out += "</p>";
+    p.out += ", ";
+    append_grouped(p.out, v.count);
+    p.out += " values, ";
+    append_grouped(p.out, v.missing);
+    p.out += " missing</p>";
     stat_table(p.out, measured);
   } else {
     stat_line(p.out, measured);
   }
-  if (v.constant)
+  if (v.constant && p.in.conventional)
+    p.out += "<p class=\"note\">Constant: shown as measured in every output; its "
+             "correlations are 0.</p>";
+  else if (v.constant)
     p.out += "<p class=\"note\">Constant: the result files show the zero-variance rule's "
              "stand-ins (variance 0.0001, s.d. 0.01, skewness 0, curtosis \u22123).</p>";
   histogram_svg(p.out, v.bin_counts, v.bin_edges,

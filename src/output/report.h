@@ -15,6 +15,7 @@ struct ReportVariable {
   double mean = 0, variance = 0, stddev = 0, min = 0, max = 0, skewness = 0, curtosis = 0,
          median = 0, lower_quartile = 0, upper_quartile = 0;
   bool constant = false;             // the zero-variance rule replaced its variance
+  uint64_t count = 0, missing = 0;   // values used, values missing in the file
   uint64_t non_finite = 0;           // values that are not finite numbers (NaN, +-inf)
   std::vector<int64_t> bin_counts;  // B counts
   std::vector<double> bin_edges;    // B + 1 edges by the counting rule; the last is not
@@ -37,6 +38,8 @@ struct ReportInput {
   uint64_t rows = 0, rows_left_out = 0;
   uint32_t bins = 0;
   bool pearson = false;  // the correlation matrix holds Pearson's r
+  bool conventional = false;  // --conventional: divisor n - 1, constants shown as measured
+  bool pairwise = false;      // --use=pairwise: rows_left_out were left out of the row files only
   std::string skipped_text;  // the columns left out ("4 name (text), ..."); empty for none
   std::vector<ReportVariable> variables;
   std::vector<double> correlation;  // m * m, row-major

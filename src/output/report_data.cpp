@@ -66,6 +66,8 @@ ReportVariable variable(const Analysis &a, uint32_t i) {
   v.lower_quartile = s.lower_quartile;
   v.upper_quartile = s.upper_quartile;
   v.constant = s.constant;
+  v.count = values_used(a, i);
+  v.missing = values_missing(a, i);
   v.bin_counts.resize(a.bins);
   for (uint32_t b = 0; b < a.bins; ++b) v.bin_counts[b] = a.histogram[b][i];
   v.bin_edges = histogram_edges(s.min, s.max, a.bins);
@@ -156,6 +158,8 @@ ReportInput report_input(const Analysis &a, const OutputPlace &place, const Swit
   }
   in.bins = a.bins;
   in.pearson = sw.pearson;
+  in.conventional = a.conventional;
+  in.pairwise = a.pairwise;
   for (uint32_t i = 0; i < a.m; ++i) in.variables.push_back(variable(a, i));
   in.correlation.resize(uint64_t{a.m} * a.m);
   for (uint32_t i = 0; i < a.m; ++i)

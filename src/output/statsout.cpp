@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <string>
 
 #include "output/naming.h"
 
@@ -26,28 +27,44 @@ constexpr char kMvdField[] = "%-9.4f ";
 constexpr char kMvdLastField[] = "%-9.4f";
 constexpr char kTableField[] = "%-9.4g ";
 
+// --conventional and --use=pairwise add each variable's count of values
+// used and count missing at the end of the table's and ".mvd"'s lines.
+bool shows_counts(const Analysis &a) { return a.conventional || a.pairwise; }
+constexpr char kCountTitles[] = "  N         Missing";
+
+std::string counts_text(const Analysis &a, uint32_t i) {
+  char text[64];
+  std::snprintf(text, sizeof text, "  %-9llu %llu", static_cast<unsigned long long>(values_used(a, i)),
+                static_cast<unsigned long long>(values_missing(a, i)));
+  return text;
+}
+
 }  // namespace
 
-void print_zero_variance_warning(const Moments &moments, const Console &con) {
+void print_zero_variance_warning(const Moments &moments, bool measured, const Console &con) {
   if (moments.constant.empty()) return;
   say(con, "\nWARNING! Variable(s)\a");
   for (uint32_t i : moments.constant) say(con, " %d", static_cast<int>(i + 1));
-  say(con, " has no Std.Dev. Modifies...\n");
+  if (measured)
+    say(con, " has no Std.Dev. Shown as measured; correlated 0 with every other variable\n");
+  else
+    say(con, " has no Std.Dev. Modifies...\n");
 }
 
 void print_stats_table(const Analysis &a, const Console &con) {
   const uint32_t m = a.m;
   const int w = label_width(m);
-  say(con, "%*s Mean      Variance  Std.Dev.  Min       Max       Skewness  Curtosis Median%s\n",
-      w, "No", a.names.empty() ? "" : "   Name");
+  say(con, "%*s Mean      Variance  Std.Dev.  Min       Max       Skewness  Curtosis Median%s%s\n",
+      w, "No", a.names.empty() ? "" : "   Name", shows_counts(a) ? kCountTitles : "");
   for (uint32_t i = 0; i < m; ++i) {
-    const VariableStats &s = a.stats[i];
+    const VariableStats s = shown_stats(a, i);
     say(con, "%-*d ", w, label(a, i));
     for (double x : {s.mean, s.variance, s.stddev, s.min, s.max, s.skewness})
       say(con, kTableField, shown(x));
     say(con, "%-8.4g ", shown(s.curtosis));
     say(con, "%-8.4g", shown(s.median));
     if (!a.names.empty()) say(con, " %s", name_label(a.names[i], label(a, i)).c_str());
+    if (shows_counts(a)) say(con, "%s", counts_text(a, i).c_str());
     say(con, "\n");
   }
 }
@@ -70,9 +87,10 @@ void write_mvd_file(const Analysis &a, const OutputPlace &place, const Switches 
   std::fprintf(out.fp, "!%s", kMvdTitles);
   if (sw.quartiles) std::fputs(kMvdQuartileTitles, out.fp);
   if (!a.names.empty()) std::fputs("  Name", out.fp);
+  if (shows_counts(a)) std::fputs(kCountTitles, out.fp);
   std::fputc('\n', out.fp);
   for (uint32_t i = 0; i < m; ++i) {
-    const VariableStats &s = a.stats[i];
+    const VariableStats s = shown_stats(a, i);
     std::fprintf(out.fp, "%-9d ", label(a, i));
     for (double x : {s.mean, s.variance, s.stddev, s.min, s.max, s.skewness, s.curtosis})
       std::fprintf(out.fp, kMvdField, shown(x));
@@ -82,6 +100,7 @@ void write_mvd_file(const Analysis &a, const OutputPlace &place, const Switches 
       std::fprintf(out.fp, kMvdLastField, shown(s.upper_quartile));
     }
     if (!a.names.empty()) std::fprintf(out.fp, " %s", name_label(a.names[i], label(a, i)).c_str());
+    if (shows_counts(a)) std::fputs(counts_text(a, i).c_str(), out.fp);
     std::fputc('\n', out.fp);
   }
   close_output(out);

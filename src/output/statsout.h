@@ -12,7 +12,9 @@
 // "\nWARNING! Variable(s)\a", the 1-based data columns the zero-variance rule
 // replaced, " has no Std.Dev. Modifies...\n"; nothing when there are none.
 // Shown even under --quiet.
-void print_zero_variance_warning(const Moments &moments, const Console &con);
+// Under `measured` (--conventional) the line says the variables are shown
+// as measured instead of that they were modified.
+void print_zero_variance_warning(const Moments &moments, bool measured, const Console &con);
 
 // The statistics table (callers check quiet).
 void print_stats_table(const Analysis &a, const Console &con);

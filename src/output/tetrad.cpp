@@ -31,7 +31,7 @@ void write_inp_file(const Analysis &a, const OutputPlace &place, const Switches 
   const bool split = sw.split_file != 0;
   if (split) say(con, "Using split\n");
   std::fputs("/Covariance\n", out.fp);
-  std::fprintf(out.fp, "%u\n", a.n);
+  std::fprintf(out.fp, "%llu\n", static_cast<unsigned long long>(stated_sample_size(a)));
   write_variable_labels(out.fp, a, split, kSplitLabels);
   for (uint32_t i = 0; i < m; ++i) {
     for (uint32_t j = 0; j <= i; ++j) {

@@ -95,7 +95,16 @@ struct Analysis {
   uint32_t n = 0;                  // observations loaded
   uint32_t m = 0;                  // variables loaded
   uint32_t bins = 0;               // B: histogram bins
-  uint64_t rows_left_out = 0;      // rows dropped for a missing value
+  uint64_t rows_left_out = 0;      // rows dropped for a missing value (pairwise: kept
+                                   // for the statistics, left out of the row files)
+  std::vector<uint64_t> missing_cells;  // per variable: its missing values in the file
+  // --use=pairwise: each variable's count of values used, and the smallest
+  // count of rows any pair has in common. Empty and 0 when rows are left
+  // out whole and every statistic uses the n rows.
+  std::vector<uint64_t> used;
+  uint64_t smallest_pair = 0;
+  bool pairwise = false;
+  bool conventional = false;  // --conventional: constants shown as measured, counts in the table
   std::vector<std::string> names;  // per variable (data order) when the file names them
   std::vector<std::string> labels;      // per row when the file has a label column
   std::vector<SkippedColumn> skipped;   // columns left out, in file order
@@ -110,3 +119,17 @@ struct Analysis {
   Table<double> covariance;          // c x c, divisor n
   RowBlock<double> data;             // R rows of c values
 };
+
+// The values a variable's statistics were taken over.
+inline uint64_t values_used(const Analysis &a, uint32_t i) {
+  return a.used.empty() ? a.n : a.used[i];
+}
+
+// The missing values a variable had in the file, 0 when none were counted.
+inline uint64_t values_missing(const Analysis &a, uint32_t i) {
+  return i < a.missing_cells.size() ? a.missing_cells[i] : 0;
+}
+
+// The one sample size of the files that state one: n, or the smallest pair
+// count under pairwise deletion.
+inline uint64_t stated_sample_size(const Analysis &a) { return a.pairwise ? a.smallest_pair : a.n; }

@@ -262,3 +262,23 @@ void make_pearson_correlation(Analysis &a) {
     }
   }
 }
+
+double sample_covariance(double covariance, uint64_t count) {
+  return covariance * static_cast<double>(count) / static_cast<double>(count - 1);
+}
+
+void use_sample_divisor(Analysis &a) {
+  for (uint32_t i = 0; i < a.m; ++i)
+    for (uint32_t j = 0; j < a.m; ++j) a.covariance[i][j] = sample_covariance(a.covariance[i][j], a.n);
+}
+
+VariableStats shown_stats(const Analysis &a, uint32_t i) {
+  VariableStats s = a.stats[i];
+  if (a.conventional && s.constant) {
+    s.variance = 0;
+    s.stddev = 0;
+    s.skewness = std::nan("");
+    s.curtosis = std::nan("");
+  }
+  return s;
+}

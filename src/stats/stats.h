@@ -38,3 +38,16 @@ Moments compute_moments(Analysis &a, const Extremes &extremes, Workers &w = seri
 // variable under the zero-variance rule correlates 0 with every other.
 // REQUIRES: compute_moments has filled the record.
 void make_pearson_correlation(Analysis &a);
+
+// A covariance with divisor `count` brought to divisor count - 1: c * count
+// / (count - 1), not a number for one observation.
+double sample_covariance(double covariance, uint64_t count);
+
+// Brings the whole covariance matrix to divisor n - 1 (--conventional).
+void use_sample_divisor(Analysis &a);
+
+// What the table, ".mvd", JSON and report show of variable i: its record,
+// or under --conventional a constant variable as measured (variance and
+// standard deviation 0, skewness and curtosis not a number) where the
+// record keeps the zero-variance rule's stand-ins for the later phases.
+VariableStats shown_stats(const Analysis &a, uint32_t i);

@@ -1,0 +1,134 @@
+// Pairwise deletion: every variable and every pair of variables analysed as
+// the small table of the rows it has values in, by the same phases as the
+// whole table. Simple rather than fast: each pair reads the data once more.
+#include "stats/pairwise.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "base/console.h"
+#include "record/workarrays.h"
+#include "stats/histogram.h"
+#include "stats/orderstats.h"
+
+namespace {
+
+constexpr double kNotANumber = std::numeric_limits<double>::quiet_NaN();
+
+bool all_present(const double *row, const uint32_t *vars, uint32_t count) {
+  for (uint32_t c = 0; c < count; ++c)
+    if (std::isnan(row[vars[c]])) return false;
+  return true;
+}
+
+// The table of the listed variables over the rows where all of them have a
+// value, with its statistics arrays, made without a word.
+Analysis gather(const Analysis &a, const uint32_t *vars, uint32_t count, uint32_t bins) {
+  uint32_t rows = 0;
+  for (uint32_t k = 0; k < a.n; ++k) rows += all_present(a.data[k], vars, count) ? 1 : 0;
+  MemoryTally tally;
+  const Console quiet{nullptr, nullptr, true};
+  Analysis t = make_analysis(rows, count, WorkArraySettings{bins, false}, tally, quiet);
+  for (uint32_t k = 0, r = 0; k < a.n; ++k) {
+    const double *from = a.data[k];
+    if (!all_present(from, vars, count)) continue;
+    for (uint32_t c = 0; c < count; ++c) t.data[r][c] = from[vars[c]];
+    ++r;
+  }
+  t.n = rows;
+  t.m = count;
+  return t;
+}
+
+VariableStats no_values() {
+  const double x = kNotANumber;
+  return VariableStats{x, x, x, x, x, x, x, x, x, x, false};
+}
+
+// Variable i over its present values: its record, histogram column and
+// covariance diagonal. True when the zero-variance rule took it.
+bool analyse_variable(Analysis &a, uint32_t i, bool sample_divisor) {
+  Analysis t = gather(a, &i, 1, a.bins);
+  a.used[i] = t.n;
+  a.missing_cells[i] = a.n - t.n;
+  if (t.n == 0) {
+    a.stats[i] = no_values();
+    a.covariance[i][i] = kNotANumber;
+    return false;
+  }
+  const Console quiet{nullptr, nullptr, true};
+  const Extremes extremes = find_extremes(t);
+  count_histogram(t, extremes, false, quiet);
+  const Moments moments = compute_moments(t, extremes);
+  compute_order_stats(t);
+  a.stats[i] = t.stats[0];
+  for (uint32_t b = 0; b < a.bins; ++b) a.histogram[b][i] = t.histogram[b][0];
+  const double c = t.covariance[0][0];
+  a.covariance[i][i] = sample_divisor ? sample_covariance(c, t.n) : c;
+  return !moments.constant.empty();
+}
+
+// The pair i < j over their common rows: covariance and Pearson's r, both
+// not a number without a common row. Returns the count of those rows.
+uint64_t analyse_pair(Analysis &a, uint32_t i, uint32_t j, bool sample_divisor) {
+  const uint32_t vars[] = {i, j};
+  Analysis t = gather(a, vars, 2, 1);
+  double c = kNotANumber, r = kNotANumber;
+  if (t.n > 0) {
+    compute_moments(t, find_extremes(t));
+    make_pearson_correlation(t);
+    c = sample_divisor ? sample_covariance(t.covariance[0][1], t.n) : t.covariance[0][1];
+    r = t.correlation[0][1];
+  }
+  a.covariance[i][j] = a.covariance[j][i] = c;
+  a.correlation[i][j] = a.correlation[j][i] = r;
+  return t.n;
+}
+
+}  // namespace
+
+Moments compute_pairwise(Analysis &a, bool sample_divisor, Workers &w) {
+  const uint32_t m = a.m;
+  a.pairwise = true;
+  a.used.assign(m, 0);
+  a.missing_cells.assign(m, 0);
+  std::vector<char> constant(m, 0);
+  const uint32_t parts = w.count();
+  w.run(parts, [&](uint32_t part, uint32_t) {
+    for (uint32_t i = part; i < m; i += parts) constant[i] = analyse_variable(a, i, sample_divisor);
+  });
+  for (uint32_t i = 0; i < m; ++i) a.correlation[i][i] = 1.0;
+
+  // Part p takes every parts-th pair of the triangle, row by row.
+  std::vector<uint64_t> smallest(parts, UINT64_MAX);
+  w.run(parts, [&](uint32_t part, uint32_t) {
+    uint64_t k = 0;
+    for (uint32_t i = 0; i < m; ++i)
+      for (uint32_t j = i + 1; j < m; ++j, ++k)
+        if (k % parts == part)
+          smallest[part] = std::min(smallest[part], analyse_pair(a, i, j, sample_divisor));
+  });
+  a.smallest_pair = m == 1 ? a.used[0] : *std::min_element(smallest.begin(), smallest.end());
+
+  Moments moments;
+  for (uint32_t i = 0; i < m; ++i)
+    if (constant[i]) moments.constant.push_back(i);
+  return moments;
+}
+
+void keep_complete_rows(Analysis &a) {
+  std::vector<uint32_t> all(a.m);
+  for (uint32_t i = 0; i < a.m; ++i) all[i] = i;
+  uint32_t kept = 0;
+  for (uint32_t k = 0; k < a.n; ++k) {
+    if (!all_present(a.data[k], all.data(), a.m)) continue;
+    if (kept != k) {
+      std::copy(a.data[k], a.data[k] + a.m, a.data[kept]);
+      if (!a.labels.empty()) a.labels[kept] = std::move(a.labels[k]);
+    }
+    ++kept;
+  }
+  a.rows_left_out = a.n - kept;
+  a.n = kept;
+}
