@@ -17,6 +17,7 @@
 #include "eigen/components.h"
 #include "output/componentsout.h"
 #include "input/datasource.h"
+#include "input/columns.h"
 #include "input/examine.h"
 #include "stats/histogram.h"
 #include "output/histout.h"
@@ -25,6 +26,7 @@
 #include "eigen/jacobi.h"
 #include "output/jsonout.h"
 #include "input/load.h"
+#include "record/groups.h"
 #include "record/memlimit.h"
 #include "output/matrixout.h"
 #include "base/messages.h"
@@ -83,11 +85,85 @@ void eigen_analysis(Analysis &a, const OutputPlace &place, const Switches &sw, R
   write_sco_file(a, place, N, run.scores_count, sw.scores_mean, con);
 }
 
+// Statistics, table, result files and eigen analysis of one table: all but
+// the documents, which hold a data file's groups too.
+void analyse_and_write_files(Analysis &a, const OutputPlace &place, const Switches &sw,
+                             RunState &run, const Console &con) {
+  Workers &w = run.workers != nullptr ? *run.workers : serial_workers();
+  compute_statistics(a, sw, con, w);
+  if (!con.quiet) print_stats_table(a, con);
+  if (!con.quiet && a.pairwise && a.rows_left_out > 0)
+    say(con, "%lu rows with missing values are left out of the row files\n",
+        static_cast<unsigned long>(a.rows_left_out));
+  write_statistics_files(a, place, sw, con);
+  if (sw.eigenvalues) eigen_analysis(a, place, sw, run, con);
+}
+
+void write_documents(const Analysis &a, const OutputPlace &place, const Switches &sw,
+                     const RunState &run, const Console &con,
+                     const std::vector<GroupResult> *groups = nullptr) {
+  if (sw.json != JsonTarget::none)
+    write_json(a, place, sw, run.scores_count,
+               sw.json == JsonTarget::standard_output ? stdout : nullptr, con, groups);
+  if (sw.report)
+    write_report_file(a, place, sw, ReportRun{run.arguments, report_date(std::time(nullptr))}, con,
+                      groups);
+}
+
+// --by: the whole table is analysed as without --by, then each group as a
+// table of its rows under names that carry its value; the documents hold
+// them all. A group's table is copied from the loaded rows when its turn
+// comes and its rows are let go once it is analysed, so the run holds the
+// data once and one group more; only pairwise deletion, whose whole-table
+// phase reorders the rows, copies every group first.
+void analyse_by_groups(Analysis &a, const OutputPlace &place, const Switches &sw, RunState &run,
+                       const Console &con) {
+  const GroupIndex index = index_groups(a, sw.group_limit);
+  const std::vector<std::string> parts = group_file_parts(a.group_column, index.values);
+  const WorkArraySettings settings{sw.bins, false, usable_memory()};
+  const Console quiet{con.out, con.err, true};
+  const bool copy_first = sw.use == MissingUse::pairwise;
+  std::vector<GroupResult> groups(index.values.size());
+  for (size_t k = 0; k < groups.size(); ++k) {
+    groups[k].value = index.values[k];
+    groups[k].file_part = parts[k];
+    if (copy_first) groups[k].analysis = group_table(a, index.rows[k], settings, run.memory, quiet);
+  }
+  analyse_and_write_files(a, place, sw, run, con);
+  if (!con.quiet)
+    say(con, "\nGroups by %s: %zu, rows without a group value: %llu\n", a.group_column.c_str(),
+        groups.size(), static_cast<unsigned long long>(index.without));
+  for (size_t k = 0; k < groups.size(); ++k) {
+    GroupResult &g = groups[k];
+    if (!copy_first) g.analysis = group_table(a, index.rows[k], settings, run.memory, quiet);
+    if (!con.quiet)
+      say(con, "\nGroup %s=%s: %u rows\n", a.group_column.c_str(), g.value.c_str(), g.analysis.n);
+    analyse_and_write_files(g.analysis, OutputPlace{place.data_file, place.stem + "." + g.file_part},
+                            sw, run, con);
+    g.analysis.data.block.reset();
+  }
+  write_documents(a, place, sw, run, con, &groups);
+}
+
 void process_data_file(const char *name, const Switches &sw, RunState &run, const Console &con) {
   // The name check comes first: a refused name is never examined.
   const OutputPlace place = output_place(name, sw.results_dir);
   Analysis a = load_data_file(name, sw, run, con);
-  analyse_and_write(a, place, sw, run, con);
+  if (a.groups.empty())
+    analyse_and_write(a, place, sw, run, con);
+  else
+    analyse_by_groups(a, place, sw, run, con);
+}
+
+// --by in a white-space file, whose loader reads numbers only: the group
+// column is loaded as a variable and then becomes the rows' group values.
+void take_white_space_groups(Analysis &a, const std::string &column, const Examination &e) {
+  const std::vector<uint32_t> named = listed_columns(column, e.names, e.columns, "--by", true);
+  if (named.size() != 1) fatal("--by names one column (%s)\n", column.c_str());
+  const uint32_t c = named[0];
+  if (!take_number_groups(a, c)) fatal("--by: column %u holds no values\n", c + 1);
+  const bool has_name = c < e.names.size() && !e.names[c].empty();
+  a.group_column = has_name ? e.names[c] : std::to_string(c + 1);
 }
 
 // The words run() gives a failed allocation of the C++ heap.
@@ -191,6 +267,11 @@ Analysis load_data_file(const char *name, const Switches &sw, RunState &run,
   Analysis a = make_analysis(R, e.analysed, settings, run.memory, con);
   a.skipped = std::move(skipped);
   if (!e.uses.empty() && e.uses[0] == FieldUse::label) a.labels.assign(a.capacity, std::string());
+  if (e.group != UINT32_MAX) {
+    a.groups.assign(a.capacity, std::string());
+    const bool named = e.group < e.names.size() && !e.names[e.group].empty();
+    a.group_column = named ? e.names[e.group] : std::to_string(e.group + 1);
+  }
   report_memory_need(run.memory, con);
   build_column_maps(a, sw, con);
   if (!e.order.empty()) order_chosen_columns(a, e.uses, e.order);
@@ -205,6 +286,7 @@ Analysis load_data_file(const char *name, const Switches &sw, RunState &run,
       say(con, "Left out %lu rows with missing values\n",
           static_cast<unsigned long>(a.rows_left_out));
   }
+  if (!sw.by.empty() && !rules.csv) take_white_space_groups(a, sw.by, e);
   return a;
 }
 
@@ -245,19 +327,8 @@ void compute_components(Analysis &a) {
 
 void analyse_and_write(Analysis &a, const OutputPlace &place, const Switches &sw, RunState &run,
                        const Console &con) {
-  Workers &w = run.workers != nullptr ? *run.workers : serial_workers();
-  compute_statistics(a, sw, con, w);
-  if (!con.quiet) print_stats_table(a, con);
-  if (!con.quiet && a.pairwise && a.rows_left_out > 0)
-    say(con, "%lu rows with missing values are left out of the row files\n",
-        static_cast<unsigned long>(a.rows_left_out));
-  write_statistics_files(a, place, sw, con);
-  if (sw.eigenvalues) eigen_analysis(a, place, sw, run, con);
-  if (sw.json != JsonTarget::none)
-    write_json(a, place, sw, run.scores_count,
-               sw.json == JsonTarget::standard_output ? stdout : nullptr, con);
-  if (sw.report)
-    write_report_file(a, place, sw, ReportRun{run.arguments, report_date(std::time(nullptr))}, con);
+  analyse_and_write_files(a, place, sw, run, con);
+  write_documents(a, place, sw, run, con);
 }
 
 int run(int argc, char **argv) {

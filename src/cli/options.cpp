@@ -52,6 +52,8 @@ enum {
   kSkipColumns,
   kConventional,
   kUse,
+  kBy,
+  kGroupLimit,
 };
 }  // namespace
 
@@ -102,6 +104,8 @@ const struct option kLongOptions[] = {
     {"skip-columns", required_argument, nullptr, kSkipColumns},
     {"conventional", no_argument, nullptr, kConventional},
     {"use", required_argument, nullptr, kUse},
+    {"by", required_argument, nullptr, kBy},
+    {"group-limit", required_argument, nullptr, kGroupLimit},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -143,6 +147,16 @@ char separator_byte(const char *value) {
   fatal("Need tab, \\t or one byte other than a quote, a line end or a digit as argument to "
         "option %s (%s)\n",
         "--separator", value);
+}
+
+// --group-limit=N: a count from 1 to 1,000,000.
+uint32_t group_limit(const char *value) {
+  char *end = nullptr;
+  errno = 0;
+  const long n = std::strtol(value, &end, 10);
+  if (errno != 0 || end == value || *end != '\0' || n < 1 || n > 1000000)
+    fatal("Need a numeric argument to option %s (%s)\n", "--group-limit", value);
+  return static_cast<uint32_t>(n);
 }
 
 // --use=complete or --use=pairwise.
@@ -272,6 +286,8 @@ CommandLine parse_switches(int argc, char **argv) {
         sw.pearson = true;
         break;
       case kUse: sw.use = missing_use(optarg); break;
+      case kBy: sw.by = optarg; break;
+      case kGroupLimit: sw.group_limit = group_limit(optarg); break;
       case kSwitches:
         std::fputs(switch_list_text().c_str(), stdout);
         end_run(0);

@@ -67,4 +67,6 @@ struct Switches {
   std::string pick_list;               // the LIST of the last of them
   bool conventional = false;           // --conventional: the statistics packages' definitions
   MissingUse use = MissingUse::complete;  // --use=complete|pairwise
+  std::string by;                      // --by=COLUMN: analyse each group of rows too
+  uint32_t group_limit = 1000;         // --group-limit=N: most groups --by may make
 };

@@ -50,6 +50,8 @@ const SwitchLine kSwitchLines[] = {
     {"--columns=LIST", "analyse only these columns, in this order (names, 2-5)"},
     {"--skip-columns=LIST", "leave these columns out (names, numbers, ranges)"},
     {"--use=pairwise", "each statistic over the values present (default complete rows)"},
+    {"--by=COLUMN", "analyse each group of rows with one value in COLUMN too"},
+    {"--group-limit=N", "most groups --by may make (default 1000)"},
     {"Run and console:", nullptr},
     {"--results-dir=DIR", "write the result files into DIR"},
     {"--threads=N", "use up to N threads, 1 to 1024"},

@@ -126,7 +126,8 @@ void classify_columns(LineReader &r, const GrowableLine &line, RowScratch &s,
   }
   // The row labels stay even when --columns does not list their column;
   // --skip-columns may leave them out.
-  if (e.names[0].empty() && !(rules.pick == ColumnPick::unlisted && decided[0])) {
+  if (e.names[0].empty() && e.group != 0 &&
+      !(rules.pick == ColumnPick::unlisted && decided[0])) {
     if (!decided[0]) --open;
     e.uses[0] = FieldUse::label;
     decided[0] = true;
@@ -182,11 +183,26 @@ void check_chosen_columns(const Examination &e) {
   }
 }
 
+// The group column of --by: one column, by name or number, not one that
+// --columns makes a variable.
+void mark_group_column(const RowRules &rules, Examination &e) {
+  if (rules.group_column.empty()) return;
+  const std::vector<uint32_t> named =
+      listed_columns(rules.group_column, e.names, e.columns, "--by", true);
+  if (named.size() != 1) fatal("--by names one column (%s)\n", rules.group_column.c_str());
+  const uint32_t c = named[0];
+  if (rules.pick == ColumnPick::listed && e.uses[c] == FieldUse::value)
+    fatal("--by: column %u is among --columns\n", c + 1);
+  e.uses[c] = FieldUse::group;
+  e.group = c;
+}
+
 // The uses of a CSV file's columns: those left out by a list, the label
 // column and the text and empty ones of a file with names.
 void sort_out_columns(LineReader &r, const GrowableLine &line, RowScratch &s,
                       const RowRules &rules, Examination &e) {
   pick_columns(rules, e);
+  mark_group_column(rules, e);
   if (e.has_names) classify_columns(r, line, s, rules, e);
   check_chosen_columns(e);
   e.analysed = 0;
@@ -222,7 +238,7 @@ Examination examine_data(FILE *in, GrowableLine &line, const RowRules &rules, co
   if (e.has_names && e.names.size() != e.columns)
     fatal("Names line holds %zu names, rows hold %u values\n", e.names.size(), e.columns);
   e.analysed = e.columns;
-  if (rules.csv && (e.has_names || rules.pick != ColumnPick::all))
+  if (rules.csv && (e.has_names || rules.pick != ColumnPick::all || !rules.group_column.empty()))
     sort_out_columns(r, line, s, rules, e);
   return e;
 }

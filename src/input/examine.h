@@ -35,6 +35,7 @@ struct Examination {
   std::vector<bool> empty;  // per column: it holds no value at all (skipped)
   std::vector<uint32_t> order;  // --columns: the chosen file columns in order
   uint32_t analysed = 0;
+  uint32_t group = UINT32_MAX;  // --by: the group column (0-based), UINT32_MAX for none
 };
 
 // The examination under the file's rules. Plain white-space files go
@@ -54,7 +55,8 @@ struct Examination {
 //
 // --columns and --skip-columns mark the columns they leave out before that,
 // so that only the chosen ones are looked at; a column chosen by --columns
-// that holds labels, text or nothing ends the run naming it.
+// that holds labels, text or nothing ends the run naming it. The column of
+// --by is the group column, never a variable; --columns may not list it.
 Examination examine_data(FILE *in, GrowableLine &line, const RowRules &rules, const Console &con);
 
 // The row capacity: the number of data lines, read with pieces of the

@@ -100,6 +100,7 @@ void load_rows(FILE *in, Analysis &a, const RowRules &rules, bool names_line, bo
         convert_for_loading(s, plain, buff.bytes.get(), len, a.data[slot], a.file_to_variable.get(),
                             a.columns, rules, r.line_start, r.eof);
     if (!a.labels.empty()) a.labels[slot] = s.label;
+    if (!a.groups.empty()) a.groups[slot] = s.group;
     if (accept_record(acc, f) == Verdict::end) break;
   }
   finish_loading(acc, a);

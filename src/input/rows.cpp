@@ -40,6 +40,7 @@ RowRules row_rules(const Switches &sw) {
   r.keep_missing = sw.use == MissingUse::pairwise;
   r.pick = sw.pick;
   r.pick_list = sw.pick_list;
+  r.group_column = sw.by;
   // Separated files take the usual spellings of a missing value as such,
   // besides the words given; under --conventional white-space files too.
   if (r.csv || sw.conventional)
@@ -53,6 +54,16 @@ const char *RowRules::comments() const {
 }
 
 namespace {
+
+// A group value as written; a missing one (empty or a missing word) is kept
+// as the empty text, which no group has.
+void keep_group(RowScratch &s, const RowRules &rules, const char *p, size_t len,
+                bool missing = false) {
+  if (missing || len == 0 || is_missing_word(p, len, rules.missing))
+    s.group.clear();
+  else
+    s.group.assign(p, len);
+}
 
 bool scan_value(RowScratch &s, const RowRules &rules, const char *p, const char *end, double *x,
                 const char **next) {
@@ -122,6 +133,7 @@ RowValues convert_csv_text(RowScratch &s, const char *line, const char *end, dou
     const FieldUse use = rules.use(field - 1);
     if (use != FieldUse::value) {
       if (use == FieldUse::label) s.label.assign(a, size);
+      if (use == FieldUse::group) keep_group(s, rules, a, size);
       p = comma;
       if (comma == end) break;
       continue;
@@ -160,6 +172,8 @@ RowValues convert_csv_fields(RowScratch &s, double *row, const int32_t *map, uin
     const FieldUse use = rules.use(field - 1);
     if (use != FieldUse::value) {
       if (use == FieldUse::label) s.label.assign(f.text, f.size);
+      if (use == FieldUse::group)
+        keep_group(s, rules, f.text, f.size, csv_field_is_missing(f, rules.missing, true));
       continue;
     }
     double x = 0;

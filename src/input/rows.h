@@ -14,8 +14,8 @@
 
 // What a field of a separated file is used for: a value of the analysis,
 // skipped (a text or empty column), the row's label, or left out by
-// --columns or --skip-columns.
-enum class FieldUse : uint8_t { value, skip, label, unchosen };
+// --columns or --skip-columns, or the group column of --by.
+enum class FieldUse : uint8_t { value, skip, label, unchosen, group };
 
 // How the lines of a file are read, from the switches.
 struct RowRules {
@@ -30,6 +30,7 @@ struct RowRules {
   std::vector<FieldUse> uses;         // CSV: per file column; beyond it, values
   ColumnPick pick = ColumnPick::all;  // CSV: the columns chosen by a list
   std::string pick_list;
+  std::string group_column;           // --by: the group column's name or number
   FieldUse use(uint32_t field) const { return field < uses.size() ? uses[field] : FieldUse::value; }
   bool plain() const { return !csv && !numbers_only && missing.empty() && !comma_decimals; }
   const char *comments() const;  // the comment characters: never the separator
@@ -50,6 +51,7 @@ struct RowScratch {
   CsvScan scan;
   bool split = false;  // `fields` holds the current CSV record
   std::string label;   // the label field of the last converted record
+  std::string group;   // the group field of the last converted record; empty when missing
   std::vector<uint32_t> missing_at;  // data columns of the last record's missing values
 };
 

@@ -157,6 +157,7 @@ void convert_part(int fd, RecordPart &p, Analysis &a, const Format &f, int64_t f
       break;
     }
     if (!a.labels.empty()) a.labels[slot] = s.label;
+    if (!a.groups.empty()) a.groups[slot] = s.group;
     const Verdict v = accept_record(acc, facts);
     if (v == Verdict::end || v == Verdict::broken) break;
   }
@@ -191,6 +192,8 @@ void move_rows(Analysis &a, uint64_t from, uint64_t to, uint64_t count) {
   if (from == to) return;
   const size_t bytes = size_t{a.columns} * sizeof(double);
   for (uint64_t k = 0; k < count; ++k) std::memcpy(a.data[to + k], a.data[from + k], bytes);
+  if (!a.groups.empty())
+    for (uint64_t k = 0; k < count; ++k) a.groups[to + k] = std::move(a.groups[from + k]);
   if (a.labels.empty()) return;
   for (uint64_t k = 0; k < count; ++k) a.labels[to + k] = std::move(a.labels[from + k]);
 }

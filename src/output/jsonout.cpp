@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <nlohmann/json.hpp>
 #include <string_view>
 #include <vector>
@@ -344,6 +346,44 @@ void put_components(Sink &s, const Analysis &a, const JsonContext &ctx) {
   put(s, "\n  }");
 }
 
+// --by's groups, each entry on one line with its whole document.
+void put_groups(Sink &s, const JsonContext &ctx) {
+  if (ctx.groups.empty()) return;
+  put_key(s, "  ", "groups");
+  put(s, "[");
+  for (size_t k = 0; k < ctx.groups.size(); ++k) {
+    const JsonContext::Group &g = ctx.groups[k];
+    put(s, k == 0 ? "\n    {\"value\": " : ",\n    {\"value\": ");
+    put(s, json_string(g.value));
+    put(s, ", \"file_part\": ");
+    put(s, json_string(g.file_part));
+    put(s, ", \"rows\": ");
+    put_count(s, g.rows);
+    put(s, ", \"analysis\": ");
+    put(s, g.document);
+    put(s, "}");
+  }
+  put(s, "\n  ]");
+}
+
+// A group's document on one line, without its line end.
+std::string group_document(const Analysis &a, const Switches &sw, uint32_t scores_count,
+                           const std::string &data_file) {
+  JsonContext ctx = json_context(a, sw, scores_count);
+  ctx.data_file = data_file;
+  ctx.one_line = true;
+  char *text = nullptr;
+  size_t size = 0;
+  FILE *mem = open_memstream(&text, &size);
+  if (mem == nullptr) throw std::bad_alloc();
+  write_json_document(mem, a, ctx);
+  std::fclose(mem);
+  std::string document(text, size);
+  std::free(text);
+  if (!document.empty() && document.back() == '\n') document.pop_back();
+  return document;
+}
+
 }  // namespace
 
 std::string json_string(const std::string &text) {
@@ -378,15 +418,21 @@ void write_json_document(FILE *fp, const Analysis &a, const JsonContext &ctx) {
   put_matrices(s, a);
   put_histogram(s, a);
   put_components(s, a, ctx);
+  put_groups(s, ctx);
   put(s, "\n}");
   flush(s);
   std::fputc('\n', fp);  // the one line end a one-line document keeps
 }
 
 void write_json(const Analysis &a, const OutputPlace &place, const Switches &sw, uint32_t scores_count, FILE *stream,
-                const Console &con) {
+                const Console &con, const std::vector<GroupResult> *groups) {
   JsonContext ctx = json_context(a, sw, scores_count);
   ctx.data_file = place.data_file;
+  if (groups != nullptr)
+    for (const GroupResult &g : *groups)
+      ctx.groups.push_back({g.value, g.file_part,
+                            group_document(g.analysis, sw, scores_count, place.data_file),
+                            g.analysis.n});
   if (stream != nullptr) {
     ctx.one_line = true;
     write_json_document(stream, a, ctx);

@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "record/analysis.h"
+#include "record/groups.h"
 #include "base/console.h"
 #include "output/naming.h"
 #include "cli/switches.h"
@@ -20,6 +22,13 @@ struct JsonContext {
   uint32_t score_limit = 0;     // N of ".fsc"
   uint32_t scores_written = 0;  // scores per observation in ".sco"
   std::string data_file;        // as named on the command line; empty for standard input
+  // --by: each group's value, file-name part, row count and whole document
+  // on one line, written as the "groups" array.
+  struct Group {
+    std::string value, file_part, document;
+    uint64_t rows = 0;
+  };
+  std::vector<Group> groups;
 };
 
 // The context of a run with these switches; `scores_count` is the driver's
@@ -35,7 +44,7 @@ void write_json_document(FILE *fp, const Analysis &a, const JsonContext &ctx);
 // ".json" beside the other results, announced like them. A failed
 // write ends the run with "Can't write file: %s\a\n".
 void write_json(const Analysis &a, const OutputPlace &place, const Switches &sw, uint32_t scores_count, FILE *stream,
-                const Console &con);
+                const Console &con, const std::vector<GroupResult> *groups = nullptr);
 
 // A string as a JSON string literal, quotes included. Bytes that are not
 // valid UTF-8 become U+FFFD; control characters are escaped.

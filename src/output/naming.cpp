@@ -6,8 +6,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <set>
 
 #include "output/atomic_file.h"
 #include "base/messages.h"
@@ -89,4 +91,31 @@ void close_output(OutputFile &out) {
   out.fp = nullptr;
   out.slot = -1;
   if (!finish_result(s, out.name)) fatal("Can't write file: %s\a\n", out.name.c_str());
+}
+
+namespace {
+
+std::string file_safe(const std::string &text) {
+  std::string safe = text.substr(0, 64);
+  for (char &ch : safe) {
+    const auto u = static_cast<unsigned char>(ch);
+    const bool kept = std::isalnum(u) != 0 || ch == '.' || ch == '_' || ch == '+' || ch == '-';
+    if (!kept || u >= 0x80) ch = '_';
+  }
+  return safe;
+}
+
+}  // namespace
+
+std::vector<std::string> group_file_parts(const std::string &column,
+                                          const std::vector<std::string> &values) {
+  std::vector<std::string> parts;
+  std::set<std::string> taken;
+  for (const std::string &value : values) {
+    const std::string base = file_safe(column) + "=" + file_safe(value);
+    std::string part = base;
+    for (uint32_t k = 2; !taken.insert(part).second; ++k) part = base + "~" + std::to_string(k);
+    parts.push_back(part);
+  }
+  return parts;
 }

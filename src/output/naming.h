@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "base/console.h"
 #include "output/naming.h"
@@ -30,6 +31,13 @@ void check_results_dir(const std::string &dir);
 // The stem of `data_file`: the name without its extension, where a point
 // counts only after the last separator ('\\', '/', ':') and not in front.
 std::string name_stem(const std::string &data_file);
+
+// The parts the result names of --by's groups carry after the stem, one per
+// value: "<column>=<value>", each byte other than a letter, a digit or one of
+// "._+-" made '_' and each side cut at 64 bytes; a part that an earlier one
+// already took gets "~2", "~3", ... appended.
+std::vector<std::string> group_file_parts(const std::string &column,
+                                          const std::vector<std::string> &values);
 
 // The output name for extension `ext` (".mvd", ...): the stem plus `ext`.
 std::string output_name(const OutputPlace &place, const char *ext);

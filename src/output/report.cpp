@@ -11,6 +11,7 @@
 #include "output/html_escape.h"
 #include "output/number_text.h"
 #include "output/report_alerts.h"
+#include "output/report_groups.h"
 #include "output/svg_charts.h"
 
 namespace {
@@ -116,6 +117,7 @@ void head(const Page &p) {
   p.out += "</title><style>";
   p.out += kStyle;
   p.out += diverging_css();
+  if (!p.in.groups.empty()) p.out += group_style();
   p.out += "</style></head><body><main><h1>Statistics of ";
   text(p.out, p.in.data_file);
   p.out += "</h1>";
@@ -510,7 +512,9 @@ void scores_plot(const Page &p, const ReportPca &pca) {
                  "(-n centres them), weighted by the score coefficients; so the cloud is not "
                  "centred on 0.";
   p.out += "</p>";
-  scatter_svg(p.out, pca.scores, "component 1", "component 2", pca.score_labels);
+  if (!pca.score_groups.empty()) group_key(p.out, p.in);
+  scatter_svg(p.out, pca.scores, "component 1", "component 2", pca.score_labels,
+              pca.score_groups);
 }
 
 void pca_section(const Page &p) {
@@ -548,6 +552,7 @@ std::string report_page(const ReportInput &in) {
   overview(p);
   alerts_section(p, alerts);
   variables_section(p);
+  groups_section(out, in);
   correlation_section(p, alerts);
   pca_section(p);
   out += "<p class=\"note\">Written by vantor ";

@@ -31,6 +31,15 @@ struct ReportPca {
   uint64_t score_rows_total = 0;                  // observations before subsampling
   bool scores_centred = false;                    // --scores-mean: centred before scaling
   std::vector<std::string> score_labels;          // the plotted rows' labels, when the file has them
+  std::vector<int32_t> score_groups;              // --by: each plotted row's group, -1 for none
+};
+
+// One group of --by: its value, rows and each variable's figures, in the
+// order of the variables.
+struct ReportGroup {
+  std::string value;
+  uint64_t rows = 0;
+  std::vector<double> means, stddevs, medians, mins, maxs, lower_quartiles, upper_quartiles;
 };
 
 struct ReportInput {
@@ -44,6 +53,8 @@ struct ReportInput {
   std::vector<ReportVariable> variables;
   std::vector<double> correlation;  // m * m, row-major
   std::optional<ReportPca> pca;
+  std::string group_column;         // --by: the group column; empty without groups
+  std::vector<ReportGroup> groups;  // in order of first appearance
 };
 
 // The whole page. Cards are anchored as id="var-N", N the 1-based position

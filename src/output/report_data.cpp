@@ -4,6 +4,7 @@
 #include "output/report_data.h"
 
 #include <algorithm>
+#include <unordered_map>
 #include <cmath>
 #include <cerrno>
 #include <cstdlib>
@@ -168,9 +169,52 @@ ReportInput report_input(const Analysis &a, const OutputPlace &place, const Swit
   return in;
 }
 
-void write_report_file(const Analysis &a, const OutputPlace &place, const Switches &sw, const ReportRun &run,
-                       const Console &con) {
-  const ReportInput in = report_input(a, place, sw, run);
+namespace {
+
+// The group of each row the score plot shows, by the groups' order.
+std::vector<int32_t> score_groups(const Analysis &a, const std::vector<GroupResult> &groups,
+                                  size_t points) {
+  std::vector<int32_t> index;
+  if (a.groups.empty() || points == 0) return index;
+  std::unordered_map<std::string, int32_t> number;
+  for (size_t k = 0; k < groups.size(); ++k) number.emplace(groups[k].value, static_cast<int32_t>(k));
+  const uint32_t step = (a.n + kReportScorePoints - 1) / kReportScorePoints;
+  for (uint32_t r = 0; r < a.n && index.size() < points; r += step) {
+    const auto at = number.find(a.groups[r]);
+    index.push_back(at == number.end() ? -1 : at->second);
+  }
+  return index;
+}
+
+// The groups' figures the comparison shows, and the score plot's colours.
+void add_groups(ReportInput &in, const Analysis &a, const std::vector<GroupResult> &groups) {
+  in.group_column = a.group_column;
+  if (in.pca) in.pca->score_groups = score_groups(a, groups, in.pca->scores.size());
+  for (const GroupResult &g : groups) {
+    ReportGroup r;
+    r.value = g.value;
+    r.rows = g.analysis.n;
+    for (uint32_t i = 0; i < g.analysis.m; ++i) {
+      const VariableStats s = shown_stats(g.analysis, i);
+      r.means.push_back(s.mean);
+      r.stddevs.push_back(s.stddev);
+      r.medians.push_back(s.median);
+      r.mins.push_back(s.min);
+      r.maxs.push_back(s.max);
+      r.lower_quartiles.push_back(s.lower_quartile);
+      r.upper_quartiles.push_back(s.upper_quartile);
+    }
+    in.groups.push_back(std::move(r));
+  }
+}
+
+}  // namespace
+
+void write_report_file(const Analysis &a, const OutputPlace &place, const Switches &sw,
+                       const ReportRun &run, const Console &con,
+                       const std::vector<GroupResult> *groups) {
+  ReportInput in = report_input(a, place, sw, run);
+  if (groups != nullptr) add_groups(in, a, *groups);
   OutputFile out = open_output(place, ".html");
   announce_output(out, con);
   // A failed write leaves the stream's error flag set, which close_output

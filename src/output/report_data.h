@@ -7,6 +7,7 @@
 #include <string>
 
 #include "record/analysis.h"
+#include "record/groups.h"
 #include "base/console.h"
 #include "output/naming.h"
 #include "output/report.h"
@@ -38,5 +39,6 @@ ReportInput report_input(const Analysis &a, const OutputPlace &place, const Swit
                          const ReportRun &run);
 
 // ".html", announced and protected like every result file.
-void write_report_file(const Analysis &a, const OutputPlace &place, const Switches &sw, const ReportRun &run,
-                       const Console &con);
+void write_report_file(const Analysis &a, const OutputPlace &place, const Switches &sw,
+                       const ReportRun &run, const Console &con,
+                       const std::vector<GroupResult> *groups = nullptr);

@@ -572,7 +572,7 @@ double pixel(double v, double lo, double hi) {
 
 void scatter_svg(std::string &out, std::span<const std::array<double, 2>> points,
                  const std::string &x_name, const std::string &y_name,
-                 std::span<const std::string> labels) {
+                 std::span<const std::string> labels, std::span<const int32_t> groups) {
   open_svg(out, "scatter", kScatW, kScatH, "Scatter plot");
   const auto xr = padded_range(points, 0), yr = padded_range(points, 1);
   const Scale xs{xr[0], xr[1], kScatX0, kScatX1}, ys{yr[0], yr[1], kScatY1, kScatY0};
@@ -582,7 +582,12 @@ void scatter_svg(std::string &out, std::span<const std::array<double, 2>> points
   for (size_t k = 0; k < points.size(); ++k) {
     const auto &p = points[k];
     if (!std::isfinite(p[0]) || !std::isfinite(p[1])) continue;
-    out += "<circle class=\"pt\"";
+    out += "<circle class=\"pt";
+    if (k < groups.size() && groups[k] >= 0) {
+      out += " g";
+      append_count(out, static_cast<uint64_t>(groups[k] % 8));
+    }
+    out += '"';
     // Whole units: a unit is about a pixel, finer than the dots themselves.
     const double x = pixel(xs.at(p[0]), kScatX0, kScatX1);
     const double y = pixel(ys.at(p[1]), kScatY0, kScatY1);

@@ -44,10 +44,11 @@ void scree_svg(std::string &out, std::span<const double> eigenvalues,
 
 // One <circle class="pt"> per point, axes scaled to the points; with
 // `labels` (one per point) each circle holds its label as a <title>, the
-// tooltip a browser shows.
+// tooltip a browser shows; with `groups` (one per point, -1 for none) a
+// point of group g also has the class "g<g mod 8>", which colours it.
 void scatter_svg(std::string &out, std::span<const std::array<double, 2>> points,
                  const std::string &x_name, const std::string &y_name,
-                 std::span<const std::string> labels = {});
+                 std::span<const std::string> labels = {}, std::span<const int32_t> groups = {});
 
 // The colour class (k0 .. k10, or kn for NaN) of value v on the scale from
 // -limit to +limit; the page's CSS gives each class its fill.

@@ -107,6 +107,8 @@ struct Analysis {
   bool conventional = false;  // --conventional: constants shown as measured, counts in the table
   std::vector<std::string> names;  // per variable (data order) when the file names them
   std::vector<std::string> labels;      // per row when the file has a label column
+  std::vector<std::string> groups;      // per row under --by: its group value, empty for none
+  std::string group_column;             // under --by: the group column's name, or its number
   std::vector<SkippedColumn> skipped;   // columns left out, in file order
 
   CArray<VariableStats> stats;       // one record per variable (c)

@@ -7,6 +7,10 @@
 // files. With bit 4 set the file is
 // instead loaded in one pass and in parts of a few bytes by two workers,
 // and any difference in rows, counts, messages or error is a finding.
+// The input's length picks the rest, so that mutations reach every mix:
+// odd lengths keep rows with missing values (--use=pairwise), lengths that
+// are multiples of three take --conventional, and separated files of a
+// length that is a multiple of five leave column 2 out (--skip-columns=2).
 #include <malloc.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -48,6 +52,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (!(rules & 16)) {
     if (rules & 32) sw.separator = (rules & 64) ? '\t' : ';';
     sw.comma_decimals = (rules & 128) && (sw.separator != 0 || !sw.csv);
+  }
+  if (size % 2 == 1) sw.use = MissingUse::pairwise;
+  if (size % 3 == 0) {
+    sw.conventional = true;
+    sw.pearson = true;
+  }
+  if (size % 5 == 0 && (sw.csv || sw.separator != 0)) {
+    sw.pick = ColumnPick::unlisted;
+    sw.pick_list.assign(1, '2');  // not "= \"2\"", which g++ 12 warns about wrongly
   }
   if (rules & 16) {
     static Workers pair(2);

@@ -3,20 +3,23 @@
 write.csv, write.csv2, write.table with tabs and na="", pandas' to_csv with
 its index, an iris-like file with a text column) is run through vantor with
 --json=-, and its counts, labels, skipped columns, means and variances are
-checked against figures computed here independently: the file read with
-Python's csv module, the usual missing words and the label and text columns
-decided by hand-written rules, and the statistics module's mean and
-variance (n - 1) over the rows left after listwise deletion.
+checked against what pandas makes of the same file:
+  df = pd.read_csv(path, sep=delimiter, decimal=comma, na_values=MISSING,
+                   keep_default_na=False, float_precision="round_trip")
+  kept = df[value_columns].dropna(); kept.mean(); kept.var()
+(R: colMeans(na.omit(x)), apply(na.omit(x), 2, var)). The label column (an
+empty first name) and the text and empty columns are those pandas reads as
+the index, as object columns and as columns without a value.
 
 Usage: exports_test.py VANTOR SOURCE-DIR"""
-import csv
 import json
 import math
 import os
-import statistics
 import subprocess
 import sys
 import tempfile
+
+import pandas as pd
 
 MISSING = {"", "NA", "N/A", "NaN", "nan", "NULL", "null", "#N/A"}
 
@@ -30,38 +33,30 @@ CASES = [
 ]
 
 
-def number(text, comma):
-    if comma:
-        text = text.replace(",", ".")
-    try:
-        return float(text)
-    except ValueError:
-        return None
-
-
 def expected(path, delimiter, comma):
-    with open(path, newline="") as f:
-        rows = [r for r in csv.reader(f, delimiter=delimiter)]
-    names, data = rows[0], rows[1:]
-    label = names[0] == ""
+    df = pd.read_csv(path, sep=delimiter, decimal="," if comma else ".",
+                     na_values=sorted(MISSING), keep_default_na=False, float_precision="round_trip")
+    names = [str(c) for c in df.columns]
+    label = names[0].startswith("Unnamed: 0")
     kinds = []
-    for j, _ in enumerate(names):
+    for j, col in enumerate(df.columns):
         if j == 0 and label:
             kinds.append("label")
-            continue
-        first = next((r[j] for r in data if r[j].strip() not in MISSING), None)
-        kinds.append("empty" if first is None else "value" if number(first, comma) is not None else "text")
-    values = [j for j, k in enumerate(kinds) if k == "value"]
-    kept = [r for r in data if all(r[j].strip() not in MISSING for j in values)]
+        elif df[col].isna().all():
+            kinds.append("empty")
+        else:
+            kinds.append("value" if pd.api.types.is_numeric_dtype(df[col]) else "text")
+    values = [df.columns[j] for j, k in enumerate(kinds) if k == "value"]
+    kept = df.dropna(subset=values)
+    shown = ["" if label and j == 0 else n for j, n in enumerate(names)]
     return {
         "n": len(kept),
-        "rows_left_out": len(data) - len(kept),
-        "labels": [r[0] for r in kept] if label else None,
-        "skipped": [{"column": j + 1, "name": names[j], "kind": k}
+        "rows_left_out": len(df) - len(kept),
+        "labels": [str(v) for v in kept.iloc[:, 0]] if label else None,
+        "skipped": [{"column": j + 1, "name": shown[j], "kind": k}
                     for j, k in enumerate(kinds) if k in ("text", "empty")],
-        "variables": [(j + 1, names[j],
-                       statistics.mean(number(r[j], comma) for r in kept),
-                       statistics.variance(number(r[j], comma) for r in kept)) for j in values],
+        "variables": [(j + 1, names[j], kept[df.columns[j]].mean(), kept[df.columns[j]].var())
+                      for j, k in enumerate(kinds) if k == "value"],
     }
 
 

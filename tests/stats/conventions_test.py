@@ -1,11 +1,13 @@
 #!/usr/bin/python3
-"""--conventional and --use=pairwise against pandas and numpy, on tables shaped
-like R's USArrests (50 states x 4, row names) and airquality (153 x 6 with NA
-in two columns), generated here with a fixed seed.
+"""--conventional, --use=pairwise and --by against pandas and numpy, on tables
+shaped like R's USArrests (50 states x 4, row names), airquality (153 x 6
+with NA in two columns), iris (150 x 4 and a text Species) and mtcars (by
+its numeric cyl), generated here with a fixed seed.
 
 The figures compared are what these R commands give on such a table:
   cov(x); cor(x); prcomp(x, scale. = TRUE)           (--conventional)
   cor(x, use = "pairwise.complete.obs")              (--use=pairwise)
+  aggregate(. ~ Species, iris, mean); by(iris, iris$Species, ...)   (--by)
 and pandas' describe(), cov() and corr(), which is what is run here.
 
 Usage: conventions_test.py VANTOR"""
@@ -119,6 +121,30 @@ def check_pairwise(f, vantor, tmp, rng):
     f.near("listwise mean", field(doc, "mean"), complete.mean())
 
 
+def check_groups(f, vantor, tmp, rng):
+    species = np.repeat(["setosa", "versicolor", "virginica"], 50)
+    base = np.repeat([5.0, 5.9, 6.6], 50) + 0.4 * rng.normal(size=150)
+    iris = pd.DataFrame({"Sepal.Length": np.round(base, 1),
+                         "Sepal.Width": np.round(3 + 0.3 * rng.normal(size=150), 1),
+                         "Petal.Length": np.round(base - 3.5 + 0.3 * rng.normal(size=150), 1),
+                         "Species": species})
+    iris.loc[[3, 77], "Species"] = np.nan  # rows in no group
+    mtcars = pd.DataFrame({"mpg": np.round(30 - 2 * rng.normal(size=32) ** 2, 1),
+                           "cyl": rng.choice([4, 6, 8], 32), "hp": rng.integers(50, 300, 32)})
+    for name, df, by in (("iris", iris, "Species"), ("mtcars", mtcars, "cyl")):
+        path = os.path.join(tmp, name + ".csv")
+        df.to_csv(path, float_format=repr, na_rep="NA", index=False)
+        doc = run(vantor, path, f"--by={by}")
+        grouped = df.dropna(subset=[by]).groupby(by, sort=False)
+        values = [str(v) for v in grouped.groups]
+        f.equal(f"{name} groups", [g["value"] for g in doc["groups"]], values)
+        for g, (_, part) in zip(doc["groups"], grouped):
+            part = part.drop(columns=by)
+            f.equal(f"{name} {g['value']} rows", g["rows"], len(part))
+            f.near(f"{name} {g['value']} mean", field(g["analysis"], "mean"), part.mean())
+            f.near(f"{name} {g['value']} variance", field(g["analysis"], "variance"), part.var())
+
+
 def main():
     vantor = os.path.abspath(sys.argv[1])
     rng = np.random.default_rng(1973)
@@ -126,6 +152,7 @@ def main():
     with tempfile.TemporaryDirectory() as tmp:
         check_conventional(f, vantor, tmp, rng)
         check_pairwise(f, vantor, tmp, rng)
+        check_groups(f, vantor, tmp, rng)
     for fault in f:
         print("FAIL:", fault)
     print(f"conventions: {len(f)} faults")

@@ -20,6 +20,7 @@ struct Loaded {
   uint32_t n = 0, m = 0;
   uint64_t left_out = 0;
   std::vector<uint64_t> bits;
+  std::vector<uint64_t> missing;  // per variable
   bool operator==(const Loaded &) const = default;
 };
 
@@ -57,6 +58,7 @@ inline Loaded load_steps(FILE *in, const RowRules &rules, Workers &w, uint64_t m
     o.n = a.n;
     o.m = a.m;
     o.left_out = a.rows_left_out;
+    o.missing = a.missing_cells;
     for (uint32_t k = 0; k < a.n; ++k)
       for (uint32_t j = 0; j < a.m; ++j) {
         uint64_t b;

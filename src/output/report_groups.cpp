@@ -1,0 +1,195 @@
+// The group comparison of the report: one box plot per variable with a box
+// per group (whiskers at the extremes, box at the quartiles, a line at the
+// median and a dot at the mean), then the table of the groups' figures.
+#include "output/report_groups.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "output/html_escape.h"
+#include "output/nice_ticks.h"
+#include "output/number_text.h"
+
+namespace {
+
+// The colours of groups 0 to 7 (then again from 0) in the score plot.
+const char *const kGroupColours[] = {"#1b9e77", "#d95f02", "#7570b3", "#e7298a",
+                                     "#66a61e", "#e6ab02", "#a6761d", "#666"};
+
+}  // namespace
+
+std::string group_style() {
+  std::string css =
+      ".boxes{max-width:720px}.bx{fill:#d1e5f0;stroke:#2166ac}.wh{stroke:#2166ac}"
+      ".bmd{stroke:#b2182b;stroke-width:2px}.bmn{fill:#b2182b}"
+      ".gl text{text-anchor:end;dominant-baseline:middle}";
+  for (size_t k = 0; k < std::size(kGroupColours); ++k) {
+    css += ".pt.g";
+    append_count(css, k);
+    css += "{fill-opacity:.7;fill:";
+    css += kGroupColours[k];
+    css += '}';
+  }
+  return css;
+}
+
+void group_key(std::string &out, const ReportInput &in) {
+  out += "<p class=\"key note\">";
+  for (size_t k = 0; k < in.groups.size(); ++k) {
+    out += "<span><i style=\"border-color:";
+    out += kGroupColours[k % 8];
+    out += "\"></i>";
+    append_html_text(out, in.groups[k].value);
+    out += "</span>";
+  }
+  out += "</p>";
+}
+
+namespace {
+
+constexpr double kLeft = 150, kRight = 580, kRow = 24, kTop = 8;
+constexpr size_t kLabelChars = 22;
+
+struct Scale {
+  double lo, hi;
+  double at(double v) const { return hi > lo ? kLeft + (v - lo) / (hi - lo) * (kRight - kLeft) : (kLeft + kRight) / 2; }
+};
+
+Scale variable_scale(const ReportInput &in, size_t i) {
+  double lo = INFINITY, hi = -INFINITY;
+  for (const ReportGroup &g : in.groups) {
+    if (std::isfinite(g.mins[i])) lo = std::min(lo, g.mins[i]);
+    if (std::isfinite(g.maxs[i])) hi = std::max(hi, g.maxs[i]);
+  }
+  if (!(lo <= hi)) lo = hi = 0;
+  return Scale{lo, hi};
+}
+
+void line(std::string &out, const char *cls, double x1, double y1, double x2, double y2) {
+  out += "<path class=\"";
+  out += cls;
+  out += "\" d=\"M";
+  append_coord(out, x1);
+  out += ' ';
+  append_coord(out, y1);
+  out += 'L';
+  append_coord(out, x2);
+  out += ' ';
+  append_coord(out, y2);
+  out += "\"/>";
+}
+
+void group_box(std::string &out, const ReportGroup &g, size_t i, const Scale &s, double y) {
+  const double mid = y + kRow / 2;
+  out += "<g><title>";
+  append_html_text(out, g.value);
+  out += ": min ";
+  append_shown(out, g.mins[i]);
+  out += ", lower q. ";
+  append_shown(out, g.lower_quartiles[i]);
+  out += ", median ";
+  append_shown(out, g.medians[i]);
+  out += ", upper q. ";
+  append_shown(out, g.upper_quartiles[i]);
+  out += ", max ";
+  append_shown(out, g.maxs[i]);
+  out += ", mean ";
+  append_shown(out, g.means[i]);
+  out += "</title>";
+  if (std::isfinite(g.mins[i]) && std::isfinite(g.maxs[i])) {
+    line(out, "wh", s.at(g.mins[i]), mid, s.at(g.maxs[i]), mid);
+    const double q1 = s.at(g.lower_quartiles[i]), q3 = s.at(g.upper_quartiles[i]);
+    out += "<rect class=\"bx\" x=\"";
+    append_coord(out, std::min(q1, q3));
+    out += "\" y=\"";
+    append_coord(out, y + 5);
+    out += "\" width=\"";
+    append_coord(out, std::fabs(q3 - q1));
+    out += "\" height=\"";
+    append_coord(out, kRow - 10);
+    out += "\"/>";
+    line(out, "bmd", s.at(g.medians[i]), y + 4, s.at(g.medians[i]), y + kRow - 4);
+    out += "<circle class=\"bmn\" cx=\"";
+    append_coord(out, s.at(g.means[i]));
+    out += "\" cy=\"";
+    append_coord(out, mid);
+    out += "\" r=\"3\"/>";
+  }
+  out += "</g>";
+}
+
+void box_plot(std::string &out, const ReportInput &in, size_t i) {
+  const Scale s = variable_scale(in, i);
+  const double height = kTop + kRow * static_cast<double>(in.groups.size()) + 24;
+  out += "<h3>";
+  append_html_text(out, in.variables[i].label);
+  out += "</h3><svg class=\"boxes\" viewBox=\"0 0 600 ";
+  append_coord(out, height);
+  out += "\" role=\"img\" aria-label=\"Box plots by group\"><g class=\"gl\" font-size=\"11\">";
+  for (size_t k = 0; k < in.groups.size(); ++k) {
+    out += "<text x=\"";
+    append_coord(out, kLeft - 6);
+    out += "\" y=\"";
+    append_coord(out, kTop + kRow * static_cast<double>(k) + kRow / 2);
+    out += "\">";
+    append_html_text(out, shortened_label(in.groups[k].value, kLabelChars));
+    out += "</text>";
+  }
+  out += "</g>";
+  for (size_t k = 0; k < in.groups.size(); ++k)
+    group_box(out, in.groups[k], i, s, kTop + kRow * static_cast<double>(k));
+  const double axis = height - 20;
+  line(out, "axis", kLeft, axis, kRight, axis);
+  out += "<g class=\"xt\">";
+  for (double t : nice_ticks(s.lo, s.hi, 6)) {
+    out += "<text x=\"";
+    append_coord(out, s.at(t));
+    out += "\" y=\"";
+    append_coord(out, axis + 14);
+    out += "\">";
+    append_shown(out, t);
+    out += "</text>";
+  }
+  out += "</g></svg>";
+}
+
+void figures_table(std::string &out, const ReportInput &in) {
+  out += "<p class=\"note\">Mean \u00b1 standard deviation, median in brackets; the number of "
+         "rows under each group.</p><table class=\"st grp\"><tr><th></th>";
+  for (const ReportGroup &g : in.groups) {
+    out += "<th>";
+    append_html_text(out, g.value);
+    out += " (";
+    append_grouped(out, g.rows);
+    out += ")</th>";
+  }
+  out += "</tr>";
+  for (size_t i = 0; i < in.variables.size(); ++i) {
+    out += "<tr><th>";
+    append_html_text(out, in.variables[i].label);
+    out += "</th>";
+    for (const ReportGroup &g : in.groups) {
+      out += "<td>";
+      append_shown(out, g.means[i]);
+      out += " \u00b1 ";
+      append_shown(out, g.stddevs[i]);
+      out += " (";
+      append_shown(out, g.medians[i]);
+      out += ")</td>";
+    }
+    out += "</tr>";
+  }
+  out += "</table>";
+}
+
+}  // namespace
+
+void groups_section(std::string &out, const ReportInput &in) {
+  if (in.groups.empty()) return;
+  out += "<section id=\"groups\"><h2>Groups by ";
+  append_html_text(out, in.group_column);
+  out += "</h2>";
+  figures_table(out, in);
+  for (size_t i = 0; i < in.variables.size(); ++i) box_plot(out, in, i);
+  out += "</section>";
+}

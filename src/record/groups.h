@@ -1,0 +1,44 @@
+// The groups of --by: the rows of each group value in order of first
+// appearance, each group's own table made from the loaded rows, and the
+// record a group's results are kept in until the file's documents are written.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "base/console.h"
+#include "record/analysis.h"
+#include "record/workarrays.h"
+
+// The group values in order of first appearance and the rows of each.
+struct GroupIndex {
+  std::vector<std::string> values;
+  std::vector<std::vector<uint32_t>> rows;
+  uint64_t without = 0;  // rows whose group value is missing
+};
+
+// Indexes the record's n rows by their group value. Ends the run before any
+// analysis when there are more than `limit` values, naming the column and
+// the count.
+GroupIndex index_groups(const Analysis &a, uint32_t limit);
+
+// Makes the variable read from data-file column `file_column` (0-based) of
+// a white-space file the rows' group values: each value as its shortest
+// decimal text ("4", "6.5"), none for a value that is not a number. The
+// variable leaves the record (its values, name and counts). False when no
+// variable comes from that column.
+bool take_number_groups(Analysis &a, uint32_t file_column);
+
+// A table of the listed rows of `a` with its names, labels, column maps and
+// skipped columns, its arrays made as a data file's are.
+Analysis group_table(const Analysis &a, const std::vector<uint32_t> &rows,
+                     const WorkArraySettings &settings, MemoryTally &tally, const Console &con);
+
+// One group's results: its value, the part its file names carry and its
+// analysed table.
+struct GroupResult {
+  std::string value;
+  std::string file_part;
+  Analysis analysis;
+};
