@@ -4,7 +4,6 @@
 #include "output/report_data.h"
 
 #include <algorithm>
-#include <unordered_map>
 #include <cmath>
 #include <cerrno>
 #include <cstdlib>
@@ -171,25 +170,20 @@ ReportInput report_input(const Analysis &a, const OutputPlace &place, const Swit
 
 namespace {
 
-// The group of each row the score plot shows, by the groups' order.
-std::vector<int32_t> score_groups(const Analysis &a, const std::vector<GroupResult> &groups,
-                                  size_t points) {
+// The group of each row the score plot shows.
+std::vector<int32_t> score_groups(const Analysis &a, size_t points) {
   std::vector<int32_t> index;
-  if (a.groups.empty() || points == 0) return index;
-  std::unordered_map<std::string, int32_t> number;
-  for (size_t k = 0; k < groups.size(); ++k) number.emplace(groups[k].value, static_cast<int32_t>(k));
+  if (a.group_of_row.empty() || points == 0) return index;
   const uint32_t step = (a.n + kReportScorePoints - 1) / kReportScorePoints;
-  for (uint32_t r = 0; r < a.n && index.size() < points; r += step) {
-    const auto at = number.find(a.groups[r]);
-    index.push_back(at == number.end() ? -1 : at->second);
-  }
+  for (uint32_t r = 0; r < a.n && index.size() < points; r += step)
+    index.push_back(a.group_of_row[r]);
   return index;
 }
 
 // The groups' figures the comparison shows, and the score plot's colours.
 void add_groups(ReportInput &in, const Analysis &a, const std::vector<GroupResult> &groups) {
   in.group_column = a.group_column;
-  if (in.pca) in.pca->score_groups = score_groups(a, groups, in.pca->scores.size());
+  if (in.pca) in.pca->score_groups = score_groups(a, in.pca->scores.size());
   for (const GroupResult &g : groups) {
     ReportGroup r;
     r.value = g.value;

@@ -108,6 +108,9 @@ struct Analysis {
   std::vector<std::string> names;  // per variable (data order) when the file names them
   std::vector<std::string> labels;      // per row when the file has a label column
   std::vector<std::string> groups;      // per row under --by: its group value, empty for none
+  // Once the groups are indexed, the values give way to each row's group
+  // number in order of first appearance (-1 for none), a tenth of the room.
+  std::vector<int32_t> group_of_row;
   std::string group_column;             // under --by: the group column's name, or its number
   std::vector<SkippedColumn> skipped;   // columns left out, in file order
 

@@ -9,9 +9,10 @@
 
 #include "base/messages.h"
 
-GroupIndex index_groups(const Analysis &a, uint32_t limit) {
+GroupIndex index_groups(Analysis &a, uint32_t limit) {
   GroupIndex g;
   std::unordered_map<std::string, uint32_t> seen;
+  a.group_of_row.assign(a.n, -1);
   for (uint32_t k = 0; k < a.n; ++k) {
     const std::string &value = a.groups[k];
     if (value.empty()) {
@@ -23,11 +24,14 @@ GroupIndex index_groups(const Analysis &a, uint32_t limit) {
       g.values.push_back(value);
       g.rows.emplace_back();
     }
-    if (g.values.size() <= limit) g.rows[at->second].push_back(k);
+    if (g.values.size() > limit) continue;
+    g.rows[at->second].push_back(k);
+    a.group_of_row[k] = static_cast<int32_t>(at->second);
   }
   if (g.values.size() > limit)
     fatal("--by: column %s holds %zu distinct values, more than %u (--group-limit=N)\n",
           a.group_column.c_str(), g.values.size(), limit);
+  std::vector<std::string>().swap(a.groups);
   return g;
 }
 

@@ -18,10 +18,11 @@ struct GroupIndex {
   uint64_t without = 0;  // rows whose group value is missing
 };
 
-// Indexes the record's n rows by their group value. Ends the run before any
+// Indexes the record's n rows by their group value and replaces the values
+// by the rows' group numbers (group_of_row). Ends the run before any
 // analysis when there are more than `limit` values, naming the column and
 // the count.
-GroupIndex index_groups(const Analysis &a, uint32_t limit);
+GroupIndex index_groups(Analysis &a, uint32_t limit);
 
 // Makes the variable read from data-file column `file_column` (0-based) of
 // a white-space file the rows' group values: each value as its shortest

@@ -126,7 +126,7 @@ void keep_complete_rows(Analysis &a) {
     if (kept != k) {
       std::copy(a.data[k], a.data[k] + a.m, a.data[kept]);
       if (!a.labels.empty()) a.labels[kept] = std::move(a.labels[k]);
-      if (!a.groups.empty()) a.groups[kept] = std::move(a.groups[k]);
+      if (!a.group_of_row.empty()) a.group_of_row[kept] = a.group_of_row[k];
     }
     ++kept;
   }
