@@ -12,7 +12,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build-bench
 data=$root/bench/data
 runs=${RUNS:-3}
-SECTIONS=(input input_wide csv report)
+SECTIONS=(input input_wide csv separators report)
 
 build() {
   cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVANTOR_BENCH=ON -DBUILD_TESTING=OFF >/dev/null
@@ -116,6 +116,32 @@ section_csv() {
   awk -v t="$best_s" -v b="$base_s" -v kb="$peak_kb" -v r=$rows -v c=$cols 'BEGIN {
     m = r * c * 8 / 1048576
     printf "  stdin ratio %.2f (goal <= 1.15); peak %.1f MiB, bound %.1f MiB\n", t / b, kb / 1024, 1.2 * m + 16 }'
+}
+
+# Separator files against white space, on one thread and two: the tall
+# table as TSV with names, and as semicolon text with decimal commas.
+section_separators() {
+  local txt tsv csv2 rows=1000000 cols=20 base_s
+  txt=$(gen table_1000000x20.txt "$build/gendata" $rows $cols 1)
+  tsv=$(gen table_1000000x20.tsv awk 'BEGIN { OFS = "\t" }
+    NR == 1 { h = "v1"; for (i = 2; i <= 20; i++) h = h "\tv" i; print h }
+    { $1 = $1; print }' "$txt")
+  csv2=$(gen table_1000000x20_csv2.csv awk 'BEGIN { OFS = ";" }
+    NR == 1 { h = "v1"; for (i = 2; i <= 20; i++) h = h ";v" i; print h }
+    { $1 = $1; gsub(/\./, ","); print }' "$txt")
+  cat "$txt" "$tsv" "$csv2" >/dev/null
+  for threads in 1 2; do
+    measure "$build/vantor" --threads=$threads --quiet --no-log -m- -t- "$txt"
+    base_s=$best_s
+    report "white space, $threads thread(s)"
+    measure "$build/vantor" --threads=$threads --separator=tab --quiet --no-log -m- -t- "$tsv"
+    report "TSV with names, $threads thread(s)"
+    awk -v t="$best_s" -v b="$base_s" 'BEGIN { printf "  TSV ratio %.2f\n", t / b }'
+    measure "$build/vantor" --threads=$threads --separator=";" --comma-decimals --quiet --no-log \
+      -m- -t- "$csv2"
+    report "semicolons and decimal commas, $threads thread(s)"
+    awk -v t="$best_s" -v b="$base_s" 'BEGIN { printf "  ratio %.2f\n", t / b }'
+  done
 }
 
 # What --report costs: the whole default run of the tall table with and

@@ -22,23 +22,35 @@ bool all_present(const double *row, const uint32_t *vars, uint32_t count) {
   return true;
 }
 
-// The table of the listed variables over the rows where all of them have a
-// value, with its statistics arrays, made without a word.
-Analysis gather(const Analysis &a, const uint32_t *vars, uint32_t count, uint32_t bins) {
-  uint32_t rows = 0;
-  for (uint32_t k = 0; k < a.n; ++k) rows += all_present(a.data[k], vars, count) ? 1 : 0;
+// A worker's small tables, made once with room for every row and used for
+// variable after variable and pair after pair: made per pair, their arrays
+// would cost more than the sums.
+struct Scratch {
+  Analysis one, two;
+};
+
+Scratch make_scratch(uint32_t rows, uint32_t bins) {
   MemoryTally tally;
   const Console quiet{nullptr, nullptr, true};
-  Analysis t = make_analysis(rows, count, WorkArraySettings{bins, false}, tally, quiet);
-  for (uint32_t k = 0, r = 0; k < a.n; ++k) {
+  const WorkArraySettings settings{bins, false};
+  return Scratch{make_analysis(rows, 1, settings, tally, quiet),
+                 make_analysis(rows, 2, settings, tally, quiet)};
+}
+
+// Fills table t with the listed variables over the rows where all of them
+// have a value. Every phase run on it afterwards sets what it reads, but
+// for the histogram, which adds to its counts and is cleared here.
+void gather(const Analysis &a, const uint32_t *vars, uint32_t count, Analysis &t) {
+  uint32_t r = 0;
+  for (uint32_t k = 0; k < a.n; ++k) {
     const double *from = a.data[k];
     if (!all_present(from, vars, count)) continue;
     for (uint32_t c = 0; c < count; ++c) t.data[r][c] = from[vars[c]];
     ++r;
   }
-  t.n = rows;
+  t.n = r;
   t.m = count;
-  return t;
+  std::fill_n(t.histogram.block.get(), uint64_t{t.bins} * count, 0);
 }
 
 VariableStats no_values() {
@@ -48,8 +60,8 @@ VariableStats no_values() {
 
 // Variable i over its present values: its record, histogram column and
 // covariance diagonal. True when the zero-variance rule took it.
-bool analyse_variable(Analysis &a, uint32_t i, bool sample_divisor) {
-  Analysis t = gather(a, &i, 1, a.bins);
+bool analyse_variable(Analysis &a, uint32_t i, bool sample_divisor, Analysis &t) {
+  gather(a, &i, 1, t);
   a.used[i] = t.n;
   a.missing_cells[i] = a.n - t.n;
   if (t.n == 0) {
@@ -71,9 +83,9 @@ bool analyse_variable(Analysis &a, uint32_t i, bool sample_divisor) {
 
 // The pair i < j over their common rows: covariance and Pearson's r, both
 // not a number without a common row. Returns the count of those rows.
-uint64_t analyse_pair(Analysis &a, uint32_t i, uint32_t j, bool sample_divisor) {
+uint64_t analyse_pair(Analysis &a, uint32_t i, uint32_t j, bool sample_divisor, Analysis &t) {
   const uint32_t vars[] = {i, j};
-  Analysis t = gather(a, vars, 2, 1);
+  gather(a, vars, 2, t);
   double c = kNotANumber, r = kNotANumber;
   if (t.n > 0) {
     compute_moments(t, find_extremes(t));
@@ -96,18 +108,21 @@ Moments compute_pairwise(Analysis &a, bool sample_divisor, Workers &w) {
   std::vector<char> constant(m, 0);
   const uint32_t parts = w.count();
   w.run(parts, [&](uint32_t part, uint32_t) {
-    for (uint32_t i = part; i < m; i += parts) constant[i] = analyse_variable(a, i, sample_divisor);
+    Scratch s = make_scratch(a.n, a.bins);
+    for (uint32_t i = part; i < m; i += parts)
+      constant[i] = analyse_variable(a, i, sample_divisor, s.one);
   });
   for (uint32_t i = 0; i < m; ++i) a.correlation[i][i] = 1.0;
 
   // Part p takes every parts-th pair of the triangle, row by row.
   std::vector<uint64_t> smallest(parts, UINT64_MAX);
   w.run(parts, [&](uint32_t part, uint32_t) {
+    Scratch s = make_scratch(m > 1 ? a.n : 0, a.bins);
     uint64_t k = 0;
     for (uint32_t i = 0; i < m; ++i)
       for (uint32_t j = i + 1; j < m; ++j, ++k)
         if (k % parts == part)
-          smallest[part] = std::min(smallest[part], analyse_pair(a, i, j, sample_divisor));
+          smallest[part] = std::min(smallest[part], analyse_pair(a, i, j, sample_divisor, s.two));
   });
   a.smallest_pair = m == 1 ? a.used[0] : *std::min_element(smallest.begin(), smallest.end());
 
