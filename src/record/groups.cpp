@@ -59,8 +59,14 @@ bool take_number_groups(Analysis &a, uint32_t file_column) {
 }
 
 Analysis group_table(const Analysis &a, const std::vector<uint32_t> &rows,
-                     const WorkArraySettings &settings, MemoryTally &tally, const Console &con) {
-  Analysis t = make_analysis(static_cast<uint32_t>(rows.size()), a.columns, settings, tally, con);
+                     const WorkArraySettings &settings, MemoryTally &tally, const Console &con,
+                     CArray<double> rows_block) {
+  const auto count = static_cast<uint32_t>(rows.size());
+  Analysis t = make_analysis(rows_block ? 0 : count, a.columns, settings, tally, con);
+  if (rows_block) {
+    t.data.block = std::move(rows_block);
+    t.capacity = count;
+  }
   t.n = static_cast<uint32_t>(rows.size());
   t.m = a.m;
   for (uint32_t k = 0; k < t.n; ++k) std::copy(a.data[rows[k]], a.data[rows[k]] + a.columns, t.data[k]);

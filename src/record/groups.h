@@ -32,9 +32,13 @@ GroupIndex index_groups(Analysis &a, uint32_t limit);
 bool take_number_groups(Analysis &a, uint32_t file_column);
 
 // A table of the listed rows of `a` with its names, labels, column maps and
-// skipped columns, its arrays made as a data file's are.
+// skipped columns, its arrays made as a data file's are. Given `rows_block`
+// (room for at least rows.size() rows of a.columns values), the table takes
+// that block for its rows instead of a new one: groups analysed one after
+// another can share one block, touched once.
 Analysis group_table(const Analysis &a, const std::vector<uint32_t> &rows,
-                     const WorkArraySettings &settings, MemoryTally &tally, const Console &con);
+                     const WorkArraySettings &settings, MemoryTally &tally, const Console &con,
+                     CArray<double> rows_block = nullptr);
 
 // One group's results: its value, the part its file names carry and its
 // analysed table.
