@@ -60,16 +60,20 @@ void write_statistics_files(const Analysis &a, const OutputPlace &place, const S
   if (sw.histogram) write_his_file(a, place, con);
 }
 
-void eigen_analysis(Analysis &a, const OutputPlace &place, const Switches &sw, RunState &run,
-                    const Console &con) {
+// The files of the components, computed before.
+void write_component_files(const Analysis &a, const OutputPlace &place, const Switches &sw,
+                           RunState &run, const Console &con) {
   // The score limit and the section headers of the ".fsc" file follow -4.
   const uint32_t N = score_limit(a, sw.four != 0);
-  compute_components(a);
   write_eig_file(a, place, con);
   if (sw.fsc_file) write_fsc_file(a, place, N, !sw.four, con);
   run.scores_count = adjusted_scores_count(run.scores_count, N, sw.allscores);
   write_sco_file(a, place, N, run.scores_count, sw.scores_mean, con);
 }
+
+// The files after the statistics files: components, JSON, report.
+void write_later_results(const Analysis &a, const OutputPlace &place, const Switches &sw,
+                         RunState &run, const Console &con);
 
 void process_data_file(const char *name, const Switches &sw, RunState &run, const Console &con) {
   // The name check comes first: a refused name is never examined.
@@ -220,13 +224,29 @@ void analyse_and_write(Analysis &a, const OutputPlace &place, const Switches &sw
   compute_statistics(a, sw, con, w);
   if (!con.quiet) print_stats_table(a, con);
   write_statistics_files(a, place, sw, con);
-  if (sw.eigenvalues) eigen_analysis(a, place, sw, run, con);
+  if (sw.eigenvalues) compute_components(a);
+  write_later_results(a, place, sw, run, con);
+}
+
+void write_results(const Analysis &a, const OutputPlace &place, const Switches &sw,
+                   RunState &run, const Console &con) {
+  write_statistics_files(a, place, sw, con);
+  write_later_results(a, place, sw, run, con);
+}
+
+namespace {
+
+void write_later_results(const Analysis &a, const OutputPlace &place, const Switches &sw,
+                         RunState &run, const Console &con) {
+  if (sw.eigenvalues) write_component_files(a, place, sw, run, con);
   if (sw.json != JsonTarget::none)
     write_json(a, place, sw, run.scores_count,
                sw.json == JsonTarget::standard_output ? stdout : nullptr, con);
   if (sw.report)
     write_report_file(a, place, sw, ReportRun{run.arguments, report_date(std::time(nullptr))}, con);
 }
+
+}  // namespace
 
 int run(int argc, char **argv) {
   try {
