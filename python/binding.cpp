@@ -22,11 +22,14 @@
 #include "output/jsonout.h"
 #include "output/report.h"
 #include "output/report_data.h"
+#include "output/statsout.h"
 #include "pipeline.h"
 #include "record/memlimit.h"
 #include "record/workers.h"
 #include "stats/histogram.h"
 #include "stats/isa.h"
+#include "stats/orderstats.h"
+#include "stats/summary.h"
 
 namespace py = pybind11;
 
@@ -42,6 +45,7 @@ struct Handle {
   std::string log;        // what the run said on its console
   py::object keep;
   bool borrowed = false;
+  bool no_rows = false;   // made from the parts of a table: no data matrix
   Handle() = default;
   Handle(const Handle &) = delete;
   ~Handle() {
@@ -230,6 +234,15 @@ std::unique_ptr<Handle> analyse_array(py::array_t<double> array,
   return h;
 }
 
+// The component scores and the standardized data read the rows, which a
+// table in parts does not hold in one place.
+void need_rows(const Handle &h, bool needed, const char *what) {
+  if (h.no_rows && needed)
+    throw py::value_error(std::string(what) +
+                          " needs the rows, which stay in the parts of the table: analyse with "
+                          "components=0, or use vantor.analyse on the rows");
+}
+
 uint32_t scores_written(const Handle &h) {
   if (!h.sw.eigenvalues) return h.sw.scores;
   return adjusted_scores_count(h.sw.scores, score_limit(h.a, h.sw.four), h.sw.allscores);
@@ -248,6 +261,7 @@ OutputPlace place_in(const Handle &h, const std::string &directory, const std::s
 }
 
 std::string to_html(const Handle &h, const std::string &name) {
+  need_rows(h, h.sw.eigenvalues, "The page's score plot");
   const ReportRun run{h.arguments, report_date(std::time(nullptr))};
   return report_page(report_input(h.a, place_in(h, "", name), h.sw, run));
 }
@@ -255,6 +269,7 @@ std::string to_html(const Handle &h, const std::string &name) {
 // The result files of the command line with the same switches, named
 // DIRECTORY/NAME.ext; returns the lines the run would print for them.
 std::string write_files(const Handle &h, const std::string &directory, const std::string &name) {
+  need_rows(h, h.sw.eigenvalues || h.sw.stddev, "Writing \".sco\" or \".std\"");
   MemoryText text;
   try {
     const Console con{text.fp, text.fp, false};
@@ -331,6 +346,7 @@ py::array_t<double> coefficients(const Handle &h) {
 // The first `count` scores of every observation as ".sco" has them.
 py::array_t<double> scores(const Handle &h, uint32_t count) {
   need_components(h);
+  need_rows(h, true, "The component scores");
   const uint32_t N = score_limit(h.a, h.sw.four);
   if (count == 0 || count > N) throw py::value_error("The score count must be 1 to " + std::to_string(N));
   const ScoreBasis basis = score_basis(h.a, N, count, h.sw.scores_mean);
@@ -338,6 +354,154 @@ py::array_t<double> scores(const Handle &h, uint32_t count) {
   double *o = out.mutable_data();
   for (uint32_t r = 0; r < h.a.n; ++r) observation_scores(basis, h.a.data[r], o + size_t{r} * count);
   return out;
+}
+
+// ---------------------------------------------------------------------------
+// A table in parts (vantor.dask): each part's summary and histogram counts,
+// merged summaries, and the record finished from what the parts gave.
+
+using Rows = py::array_t<double, py::array::c_style | py::array::forcecast>;
+
+// The rows of a part, C-ordered, without missing values (the caller has
+// left those rows out). REQUIRES nothing: checks its shape.
+void check_part(const Rows &x) {
+  if (x.ndim() != 2) throw py::value_error("A part must be a 2-D array of rows and variables");
+  if (x.shape(1) == 0 || x.shape(1) >= INT32_MAX / 2) throw py::value_error("Too few variables");
+}
+
+// A summary as a flat vector: m, n, then min, max, mean, M2, M3, M4 (m
+// each) and the m x m co-moments; it pickles as an array between workers.
+py::array_t<double> flat_summary(const Summary &s) {
+  const size_t m = s.m;
+  py::array_t<double> out(2 + 6 * m + m * m);
+  double *o = out.mutable_data();
+  o[0] = s.m;
+  o[1] = static_cast<double>(s.n);
+  size_t k = 2;
+  for (const std::vector<double> *v : {&s.min, &s.max, &s.mean, &s.m2, &s.m3, &s.m4, &s.comoment})
+    for (double x : *v) o[k++] = x;
+  return out;
+}
+
+Summary read_summary(const py::array_t<double, py::array::c_style | py::array::forcecast> &f) {
+  if (f.ndim() != 1 || f.size() < 2) throw py::value_error("Not a summary");
+  const double *p = f.data();
+  const double md = p[0];
+  if (!(md >= 1 && md < 65536) || md != std::floor(md)) throw py::value_error("Not a summary");
+  const size_t m = static_cast<size_t>(md);
+  if (static_cast<size_t>(f.size()) != 2 + 6 * m + m * m) throw py::value_error("Not a summary");
+  Summary s = empty_summary(static_cast<uint32_t>(m));
+  s.n = static_cast<uint64_t>(p[1]);
+  size_t k = 2;
+  for (std::vector<double> *v : {&s.min, &s.max, &s.mean, &s.m2, &s.m3, &s.m4, &s.comoment})
+    for (double &x : *v) x = p[k++];
+  return s;
+}
+
+py::array_t<double> summarise_part(const Rows &x) {
+  check_part(x);
+  Summary s;
+  {
+    py::gil_scoped_release free;
+    s = summarise_rows(x.data(), static_cast<uint64_t>(x.shape(0)),
+                       static_cast<uint32_t>(x.shape(1)), static_cast<uint64_t>(x.shape(1)));
+  }
+  return flat_summary(s);
+}
+
+py::array_t<double> merge_parts(const py::array_t<double> &a, const py::array_t<double> &b) {
+  const Summary sa = read_summary(a), sb = read_summary(b);
+  if (sa.m != sb.m) throw py::value_error("Summaries of different variables");
+  return flat_summary(merge_summaries(sa, sb));
+}
+
+// A record of m variables without rows of its own, for finishing a table in
+// parts or counting one part's histogram over the part's rows (borrowed).
+Analysis part_record(uint32_t m, uint32_t bins, const Console &con) {
+  MemoryTally tally;
+  Analysis a = make_analysis(0, m, WorkArraySettings{bins, false, usable_memory()}, tally, con);
+  a.m = m;
+  return a;
+}
+
+// The histogram counts (B x m) of a part's rows with the bins placed by the
+// whole table's extremes, as count_histogram places them.
+py::array_t<int64_t> histogram_part(const Rows &x, const std::vector<double> &min,
+                                    const std::vector<double> &max, uint32_t bins) {
+  check_part(x);
+  const uint32_t m = static_cast<uint32_t>(x.shape(1));
+  if (min.size() != m || max.size() != m || bins == 0) throw py::value_error("Bad histogram bounds");
+  if (x.shape(0) >= INT32_MAX) throw py::value_error("Too many rows in one part");
+  const Console con{nullptr, nullptr, true};
+  Analysis a = part_record(m, bins, con);
+  struct Borrow {
+    Analysis &a;
+    ~Borrow() { (void)a.data.block.release(); }
+  } borrow{a};
+  a.data.block.reset(const_cast<double *>(x.data()));
+  a.n = static_cast<uint32_t>(x.shape(0));
+  if (a.n > 0) {
+    py::gil_scoped_release free;
+    count_histogram(a, Extremes{min, max}, false, con);
+  }
+  py::array_t<int64_t> out({size_t{bins}, size_t{m}});
+  auto o = out.mutable_unchecked<2>();
+  for (uint32_t b = 0; b < bins; ++b)
+    for (uint32_t j = 0; j < m; ++j) o(b, j) = a.histogram[b][j];
+  return out;
+}
+
+// The record of a table in parts from its merged summary, its histogram
+// counts and, per variable, the sorted values at order_positions(n).
+std::unique_ptr<Handle> finish_parts(const py::array_t<double> &summary,
+                                     const py::array_t<int64_t, py::array::c_style | py::array::forcecast> &counts,
+                                     const std::vector<std::vector<double>> &order_values,
+                                     const std::vector<std::string> &names,
+                                     const std::vector<int32_t> &columns,
+                                     const std::vector<std::pair<uint32_t, std::string>> &skipped,
+                                     const std::vector<std::string> &args,
+                                     const std::string &data_file, uint64_t rows_left_out) {
+  const Summary s = read_summary(summary);
+  const uint32_t m = s.m;
+  if (s.n == 0) throw py::value_error("Too few variables");
+  if (s.n >= INT32_MAX) throw py::value_error("Too many rows for one analysis");
+  if (names.size() != m || columns.size() != m || order_values.size() != m)
+    throw py::value_error("One name, column and order list per variable are needed");
+  auto h = std::make_unique<Handle>();
+  h->sw = parse(args);
+  h->data_file = data_file;
+  h->arguments = join_arguments(args, data_file);
+  h->no_rows = true;
+  if (counts.ndim() != 2 || counts.shape(0) != h->sw.bins || counts.shape(1) != m)
+    throw py::value_error("Histogram counts of the wrong shape");
+  const std::vector<uint64_t> positions = order_positions(s.n);
+  for (const std::vector<double> &v : order_values)
+    if (v.size() != positions.size()) throw py::value_error("Order values of the wrong count");
+  const auto c = counts.unchecked<2>();
+  MemoryText text;
+  compute([&] {
+    const Console con{text.fp, text.fp, true};
+    h->a = part_record(m, h->sw.bins, con);
+    Analysis &a = h->a;
+    build_column_maps(a, h->sw, con);
+    for (uint32_t j = 0; j < m; ++j) a.variable_to_file[j] = columns[j];
+    for (const auto &[column, name] : skipped) a.skipped.push_back(SkippedColumn{column, name, false});
+    for (const std::string &name : names)
+      if (!name.empty()) a.names = names;
+    a.rows_left_out = rows_left_out;
+    if (rows_left_out > 0)
+      say(con, "Left out %lu rows with missing values\n", static_cast<unsigned long>(rows_left_out));
+    const Moments moments = finish_summary(s, a);
+    if (h->sw.pearson) make_pearson_correlation(a);
+    print_zero_variance_warning(moments, con);
+    for (uint32_t b = 0; b < h->sw.bins; ++b)
+      for (uint32_t j = 0; j < m; ++j)
+        a.histogram[b][j] = static_cast<int32_t>(std::min<int64_t>(c(b, j), INT32_MAX));
+    for (uint32_t j = 0; j < m; ++j) order_stats_at(a.stats[j], s.n, positions, order_values[j]);
+    if (h->sw.eigenvalues) compute_components(a);
+  });
+  h->log = text.take();
+  return h;
 }
 
 }  // namespace
@@ -374,6 +538,14 @@ PYBIND11_MODULE(_vantor, mod) {
       .def("to_json", &to_json)
       .def("to_html", &to_html)
       .def("write", &write_files);
+  mod.def("summarise", &summarise_part, py::arg("rows"));
+  mod.def("merge", &merge_parts, py::arg("a"), py::arg("b"));
+  mod.def("histogram", &histogram_part, py::arg("rows"), py::arg("min"), py::arg("max"),
+          py::arg("bins"));
+  mod.def("order_positions", &order_positions, py::arg("n"));
+  mod.def("finish", &finish_parts, py::arg("summary"), py::arg("counts"), py::arg("order_values"),
+          py::arg("names"), py::arg("columns"), py::arg("skipped"), py::arg("switches"),
+          py::arg("data_file"), py::arg("rows_left_out"));
   mod.def("analyse_file", &analyse_file, py::arg("path"), py::arg("switches"));
   mod.def("analyse_array", &analyse_array, py::arg("array"), py::arg("names"), py::arg("columns"),
           py::arg("skipped"), py::arg("switches"), py::arg("data_file"));

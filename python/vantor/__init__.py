@@ -7,6 +7,8 @@ NumPy arrays, pandas DataFrames and data files, computed by the same library.
     result.write("out")          # the command line's result files
 
 The numbers are those of `vantor -e3` on the same data, bit for bit.
+vantor.dask.analyse does the same on a Dask DataFrame or Array, partition
+by partition on the workers (import vantor.dask).
 """
 
 from .frame import analyse

@@ -14,7 +14,8 @@ if ! "$python" -c 'import pytest, numpy, pandas' 2>/dev/null; then
   exit 77
 fi
 here=$(cd "$(dirname "$0")" && pwd)
-export PYTHONPATH="$pydir${PYTHONPATH:+:$PYTHONPATH}" VANTOR_BINARY="$vantor"
+# The test directory too: Dask workers import the test modules by name.
+export PYTHONPATH="$pydir:$here${PYTHONPATH:+:$PYTHONPATH}" VANTOR_BINARY="$vantor"
 export VANTOR_SOURCE_DIR="$(cd "$here/../.." && pwd)"
 export SOURCE_DATE_EPOCH=1767225600 LC_ALL=C TZ=UTC
 work=$(mktemp -d)
