@@ -46,16 +46,29 @@ def _left_out(part):
     return int(numpy.isnan(x).any(axis=1).sum())
 
 
-def _keys(column):
-    """Unsigned keys in the order of the values (-0 before +0)."""
-    b = numpy.ascontiguousarray(column).view(numpy.uint64)
-    return numpy.where(b >> numpy.uint64(63), ~b, b | numpy.uint64(1 << 63))
+_TOP = numpy.uint64(1 << 63)
+
+
+def _keys(x):
+    """Unsigned keys in the order of the values (-0 before +0), of a whole
+    C-ordered block at once: the sign bit set for a positive value, every
+    bit flipped for a negative one."""
+    b = x.view(numpy.uint64)
+    flip = numpy.uint64(0) - (b >> numpy.uint64(63))  # all ones where negative
+    flip |= _TOP
+    return b ^ flip
 
 
 def _value(key):
     k = numpy.uint64(key)
-    b = k & ~numpy.uint64(1 << 63) if k >> numpy.uint64(63) else ~k
+    b = k & ~_TOP if k & _TOP else ~k
     return float(numpy.array([b], dtype=numpy.uint64).view(numpy.float64)[0])
+
+
+def _in_bucket(keys, known, prefix):
+    if not known:
+        return keys
+    return keys[(keys >> numpy.uint64(64 - known)) == numpy.uint64(prefix)]
 
 
 def _count_pass(part, lo, hi, bins, searches):
@@ -64,26 +77,22 @@ def _count_pass(part, lo, hi, bins, searches):
     the keys with that prefix."""
     x = _rows(part)
     counts = _vantor.histogram(x, lo, hi, bins) if bins else None
-    return counts, [_digit_counts(x[:, j], known, prefix) for j, known, prefix in searches]
-
-
-def _digit_counts(column, known, prefix):
-    keys = _keys(column)
-    if known:
-        keys = keys[(keys >> numpy.uint64(64 - known)) == numpy.uint64(prefix)]
-    width = min(DIGIT_BITS, 64 - known)
-    digit = (keys >> numpy.uint64(64 - known - width)) & numpy.uint64((1 << width) - 1)
-    return numpy.bincount(digit.astype(numpy.int64), minlength=1 << width)
+    keys = _keys(x)
+    out = []
+    for j, known, prefix in searches:
+        k = _in_bucket(keys[:, j], known, prefix)
+        width = min(DIGIT_BITS, 64 - known)
+        digit = (k >> numpy.uint64(64 - known - width)) & numpy.uint64((1 << width) - 1)
+        out.append(numpy.bincount(digit.astype(numpy.intp), minlength=1 << width))
+    return counts, out
 
 
 def _gather(part, searches):
     """The values of each search's bucket in the partition."""
     x = _rows(part)
-    out = []
-    for j, known, prefix in searches:
-        keys = _keys(x[:, j])
-        out.append(x[:, j][(keys >> numpy.uint64(64 - known)) == numpy.uint64(prefix)])
-    return out
+    keys = _keys(x)
+    return [x[:, j][(keys[:, j] >> numpy.uint64(64 - known)) == numpy.uint64(prefix)]
+            for j, known, prefix in searches]
 
 
 def _add_counts(a, b):

@@ -165,11 +165,12 @@ def test_bad_keywords_raise():
             vantor.analyse(x, **kw)
 
 
-def test_frame_text_columns_are_skipped_and_named():
+def test_frame_text_columns_are_skipped_and_named(valid_document):
     frame = pandas.DataFrame({"kind": ["a", "b", "c", "d"], "x": [1.0, 2, 3, 5],
                               "y": [2, 1, 4, 3], "when": pandas.to_datetime(["2020-01-01"] * 4)})
     r = vantor.analyse(frame, components=0)
     doc = json.loads(r.to_json())
+    valid_document(doc)
     assert [v["column"] for v in doc["variables"]] == [2, 3]
     assert [s["column"] for s in doc["skipped_columns"]] == [1, 4]
     assert list(r.statistics.index) == ["x", "y"]

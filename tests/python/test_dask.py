@@ -75,10 +75,11 @@ def assert_close(doc, ref):
     assert numpy.allclose(e["eigenvalues"], f["eigenvalues"], rtol=1e-10, atol=0)
 
 
-def test_cluster_gives_the_in_memory_analysis(client):
+def test_cluster_gives_the_in_memory_analysis(client, valid_document):
     frame = table()
     ref = json.loads(vantor.analyse(frame, components=3).to_json())
     doc = json.loads(vantor.dask.analyse(dask_frame(frame), components=3).to_json())
+    valid_document(doc)
     assert_close(doc, ref)
     # A dask array of the numeric columns, in uneven row blocks.
     x = frame.drop(columns="site").to_numpy()
