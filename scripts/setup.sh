@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Makes sure the build tools are present: g++, cmake, make, GoogleTest and
 # nlohmann's JSON header, groff for the man-page check, jq and Python's
-# jsonschema for the JSON document test, pandas for the conventions test,
-# and Chromium for the report's browser test.
+# jsonschema for the JSON document test, Chromium for the report's
+# browser test, pandas for the conventions test, and for the Python package
+# Debian's pybind11, numpy, pandas, dask, distributed, pytest, pip and
+# setuptools.
 # Installs what is missing with apt-get when run as root; otherwise says
 # exactly what to install (a missing Chromium only skips its test).
 set -eu
@@ -17,7 +19,13 @@ command -v groff >/dev/null 2>&1 || need+=(groff-base)
 [ -f /usr/include/nlohmann/json.hpp ] || need+=(nlohmann-json3-dev)
 command -v jq >/dev/null 2>&1 || need+=(jq)
 /usr/bin/python3 -c 'import jsonschema' >/dev/null 2>&1 || need+=(python3-jsonschema)
-/usr/bin/python3 -c 'import pandas' >/dev/null 2>&1 || need+=(python3-pandas)
+[ -f /usr/lib/cmake/pybind11/pybind11Config.cmake ] || need+=(pybind11-dev)
+/usr/bin/python3 -c 'import sysconfig, os, sys; sys.exit(not os.path.exists(os.path.join(sysconfig.get_paths()["include"], "Python.h")))' || need+=(python3-dev)
+for module in pybind11:python3-pybind11 numpy:python3-numpy pandas:python3-pandas \
+              dask:python3-dask distributed:python3-distributed pytest:python3-pytest \
+              pip:python3-pip setuptools:python3-setuptools; do
+  /usr/bin/python3 -c "import ${module%%:*}" >/dev/null 2>&1 || need+=("${module#*:}")
+done
 if [ ! -x /usr/bin/chromium ]; then
   if [ "$(id -u)" = 0 ]; then
     need+=(chromium)

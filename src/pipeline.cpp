@@ -75,16 +75,22 @@ void warn_indefinite(const Analysis &a, const Console &con) {
              "%u negative eigenvalue(s)\n", negative);
 }
 
-void eigen_analysis(Analysis &a, const OutputPlace &place, const Switches &sw, RunState &run,
-                    const Console &con) {
+// The files of the components, computed before.
+void write_component_files(const Analysis &a, const OutputPlace &place, const Switches &sw,
+                           RunState &run, const Console &con) {
   // The score limit and the section headers of the ".fsc" file follow -4.
   const uint32_t N = score_limit(a, sw.four != 0);
-  compute_components(a);
-  if (a.pairwise) warn_indefinite(a, con);
   write_eig_file(a, place, con);
   if (sw.fsc_file) write_fsc_file(a, place, N, !sw.four, con);
   run.scores_count = adjusted_scores_count(run.scores_count, N, sw.allscores);
   write_sco_file(a, place, N, run.scores_count, sw.scores_mean, con);
+}
+
+void eigen_analysis(Analysis &a, const OutputPlace &place, const Switches &sw, RunState &run,
+                    const Console &con) {
+  compute_components(a);
+  if (a.pairwise) warn_indefinite(a, con);
+  write_component_files(a, place, sw, run, con);
 }
 
 // Statistics, table, result files and eigen analysis of one table: all but
@@ -346,6 +352,13 @@ void compute_components(Analysis &a) {
 void analyse_and_write(Analysis &a, const OutputPlace &place, const Switches &sw, RunState &run,
                        const Console &con) {
   analyse_and_write_files(a, place, sw, run, con);
+  write_documents(a, place, sw, run, con);
+}
+
+void write_results(const Analysis &a, const OutputPlace &place, const Switches &sw,
+                   RunState &run, const Console &con) {
+  write_statistics_files(a, place, sw, con);
+  if (sw.eigenvalues) write_component_files(a, place, sw, run, con);
   write_documents(a, place, sw, run, con);
 }
 

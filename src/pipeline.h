@@ -50,6 +50,12 @@ void compute_components(Analysis &a);
 void analyse_and_write(Analysis &a, const OutputPlace &place, const Switches &sw, RunState &run,
                        const Console &con);
 
+// The result files of a record whose statistics (and, with -e, components)
+// are done, in the run's order; lowers run.scores_count as -e does. The
+// in-process module writes through here.
+void write_results(const Analysis &a, const OutputPlace &place, const Switches &sw,
+                   RunState &run, const Console &con);
+
 // One whole run of the program; returns the exit status. Fatal errors are
 // printed here as "\nError: ..." on the error stream.
 int run(int argc, char **argv);

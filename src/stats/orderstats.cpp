@@ -538,3 +538,28 @@ void compute_order_stats(Analysis &a, Workers &w) {
       long_group(job, i0, count);
   });
 }
+
+std::vector<uint64_t> order_positions(uint64_t n) {
+  if (n == 1) return {0};
+  const std::vector<size_t> idx = needed_positions(n);
+  return std::vector<uint64_t>(idx.begin(), idx.end());
+}
+
+namespace {
+
+// The sorted column seen through the values at a few of its positions.
+struct KnownPositions {
+  const std::vector<uint64_t> &positions;
+  const std::vector<double> &values;
+  double operator[](size_t p) const {
+    const auto at = std::lower_bound(positions.begin(), positions.end(), uint64_t{p});
+    return values[static_cast<size_t>(at - positions.begin())];
+  }
+};
+
+}  // namespace
+
+void order_stats_at(VariableStats &s, uint64_t n, const std::vector<uint64_t> &positions,
+                    const std::vector<double> &values) {
+  set_order_stats(s, KnownPositions{positions, values}, n);
+}

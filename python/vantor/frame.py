@@ -1,0 +1,163 @@
+"""vantor.analyse: turns what the caller hands over (array, DataFrame or a
+path) and the keywords into the module's inputs. Computes nothing itself:
+every number comes from the compiled library."""
+
+import os
+
+import numpy
+
+from . import _vantor
+from .result import Result
+
+
+def _switches(*, pearson, components, bins, threads, missing, files, reading):
+    """The command-line switches of the keywords, in the command line's words."""
+    if missing != "listwise":
+        raise ValueError("missing must be 'listwise' (rows with a missing value are left out)")
+    for key, value in (("components", components), ("bins", bins)):
+        if isinstance(value, bool) or not isinstance(value, int) or value < 0:
+            raise ValueError("%s must be a whole number >= 0" % key)
+    if bins < 1:
+        raise ValueError("bins must be at least 1")
+    out = []
+    if components > 0:
+        out.append("-e%d" % components)
+    if bins != 30:
+        out.append("-h%d" % bins)
+    if pearson:
+        out.append("--pearson")
+    if threads is not None:
+        out.append("--threads=%d" % int(threads))
+    for f in files:
+        if f not in _FILE_SWITCHES:
+            raise ValueError("unknown result file %r (one of %s)" % (f, ", ".join(_FILE_SWITCHES)))
+        out.append(_FILE_SWITCHES[f])
+    return out + reading
+
+
+# Result files beyond the default ".mvd" and ".inp", by extension.
+_FILE_SWITCHES = {"std": "-b", "cor": "-c", "cov": "-v", "his": "-h", "fsc": "-f",
+                  "da1": "--oldtetrad", "json": "--json", "html": "--report"}
+
+
+def _reading_switches(csv, separator, comma_decimals, columns, skip_columns, missing_words,
+                      header, numbers_only):
+    """The reading options of a data file, as the command line spells them."""
+    out = []
+    if csv:
+        out.append("--csv")
+    if separator is not None:
+        out.append("--separator=" + ("tab" if separator == "\t" else separator))
+    if comma_decimals:
+        out.append("--comma-decimals")
+    if columns is not None:
+        out.append("--columns=" + ",".join(str(c) for c in columns))
+    if skip_columns is not None:
+        out.append("--skip-columns=" + ",".join(str(c) for c in skip_columns))
+    out += ["--missing=" + w for w in missing_words]
+    if header:
+        out.append("--names")
+    if numbers_only:
+        out.append("--numbers-only")
+    return out
+
+
+def _frame_columns(frame):
+    """The analysed columns of a DataFrame (numbers: integers and floats) and
+    those left out as text, with their 1-based positions."""
+    taken, skipped = [], []
+    for position, (label, dtype) in enumerate(frame.dtypes.items(), start=1):
+        if dtype.kind in "iuf":
+            taken.append((position, label))
+        else:
+            skipped.append((position, str(label)))
+    return taken, skipped
+
+
+def _array_of(data, names):
+    """(float64 2-D array, names, 1-based columns, skipped columns) of an
+    array or a DataFrame; a C-ordered float64 array goes through as it is."""
+    try:
+        import pandas
+    except ImportError:  # pragma: no cover - pandas is a dependency
+        pandas = None
+    skipped = []
+    if pandas is not None and isinstance(data, pandas.DataFrame):
+        if data.shape[1] == 0 or data.shape[0] == 0:
+            raise ValueError("Too few variables: the frame is empty")
+        taken, skipped = _frame_columns(data)
+        if not taken:
+            raise ValueError("Too few variables: the frame has no numeric column")
+        array = data.iloc[:, [p - 1 for p, _ in taken]].to_numpy(dtype=numpy.float64)
+        # Labels that are not text (a frame made without labels, or read
+        # with header=None, has 0, 1, ...) leave a variable unnamed, as a
+        # data file without a names line.
+        found = [label if isinstance(label, str) else "" for _, label in taken]
+        columns = [p for p, _ in taken]
+    elif isinstance(data, numpy.ndarray):
+        if data.dtype.kind not in "iuf":
+            raise TypeError("The array must hold numbers (integers or floats), not %s" % data.dtype)
+        if data.ndim != 2:
+            raise ValueError("The data must be a 2-D array of rows and variables, not %d-D"
+                             % data.ndim)
+        array = data if data.dtype == numpy.float64 else data.astype(numpy.float64)
+        found = [""] * array.shape[1]
+        columns = list(range(1, array.shape[1] + 1))
+    else:
+        raise TypeError("data must be a NumPy array, a pandas DataFrame or a path, not %s"
+                        % type(data).__name__)
+    if names is not None:
+        names = [str(n) for n in names]
+        if len(names) != len(columns):
+            raise ValueError("%d names given for %d variables" % (len(names), len(columns)))
+        found = names
+    return array, found, columns, skipped
+
+
+def analyse(data, *, names=None, name=None, pearson=False, components=3, bins=30, threads=None,
+            missing="listwise", files=(), csv=False, separator=None, comma_decimals=False,
+            columns=None, skip_columns=None, missing_words=(), header=False, numbers_only=False):
+    """Analyse a table as the command line does and return a Result.
+
+    data        a 2-D NumPy array of numbers (C or Fortran order; a C-ordered
+                float64 array without NaN is read in place, not copied), a
+                pandas DataFrame (integer and float columns analysed, the others
+                left out as text columns) or a path to a data file. NaN is a
+                missing value: the row is left out, as with an empty CSV cell.
+    names       variable names (one per analysed column); default the frame's
+                column labels or the file's names line.
+    name        names the results for to_html and write; default the file's
+                stem for a path, else "data".
+    pearson     Pearson's r as the correlation (--pearson).
+    components  -eN: N scores; 0 for no eigen analysis.
+    bins        histogram bins (-hB when not 30, which also writes ".his").
+    threads     worker threads (--threads=N); default as the command line.
+    missing     "listwise" (the only rule): rows with a missing value are left out.
+    files       extra result files for write(): any of std, cor, cov, his,
+                fsc, da1, json, html.
+    csv, separator, comma_decimals, columns, skip_columns, missing_words,
+    header, numbers_only
+                reading options of a data file: --csv, --separator=C,
+                --comma-decimals, --columns=LIST, --skip-columns=LIST,
+                --missing=WORD, --names, --numbers-only.
+
+    Raises ValueError (with the command line's message where it has one)
+    or TypeError for input it cannot analyse.
+    """
+    reading = _reading_switches(csv, separator, comma_decimals, columns, skip_columns,
+                                list(missing_words), header, numbers_only)
+    switches = _switches(pearson=pearson, components=components, bins=bins, threads=threads,
+                         missing=missing, files=tuple(files), reading=reading)
+    if isinstance(data, (str, os.PathLike)):
+        path = os.fspath(data)
+        handle = _vantor.analyse_file(path, switches)
+        if name is None:
+            name = os.path.splitext(os.path.basename(path))[0] or "data"
+        return Result(handle, name, names)
+    if reading:
+        raise ValueError("reading options apply to data files only")
+    array, found, cols, skipped = _array_of(data, names)
+    if name is None:
+        name = "data"
+    handle = _vantor.analyse_array(array, found, [c - 1 for c in cols], skipped, switches, name)
+    return Result(handle, name, None)

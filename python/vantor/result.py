@@ -1,0 +1,124 @@
+"""The result object of vantor.analyse and vantor.dask.analyse: the library's
+record of one analysed table seen as pandas objects, and its documents and
+result files, written by the library's own writers."""
+
+import os
+
+import numpy
+import pandas
+
+# The columns of Result.statistics, in the order the module hands them over.
+STATISTICS = ["mean", "variance", "standard_deviation", "minimum", "maximum", "skewness",
+              "curtosis", "median", "lower_quartile", "upper_quartile"]
+
+
+class Result:
+    """One analysed table. Its numbers are the command line's for the same
+    data and switches.
+
+    statistics            DataFrame indexed by variable: mean, variance (n - 1),
+                          standard deviation, minimum, maximum, skewness,
+                          curtosis (excess), median and quartiles
+    covariance            DataFrame (divisor n)
+    correlation           DataFrame (covariance over the n - 1 deviations, or
+                          Pearson's r with pearson=True)
+    histogram_counts      DataFrame, one row per bin
+    histogram_edges       DataFrame, B + 1 edges per variable
+    eigenvalues, explained (percent), loadings, score_coefficients, and
+    scores(count)         with components > 0, in descending eigenvalue order
+    n, m, rows_left_out, name, log (what the run said)
+
+    A result made from a C-ordered float64 array without NaN reads that
+    array in place: change the array and scores() and write() change too.
+    """
+
+    def __init__(self, handle, name, names=None):
+        self._h = handle
+        self.name = name
+        labels = list(names) if names is not None else None
+        if labels is not None and len(labels) != handle.m:
+            raise ValueError("%d names given for %d variables" % (len(labels), handle.m))
+        if labels is None:
+            found = handle.names
+            columns = handle.columns
+            labels = [found[k] if k < len(found) and found[k] else str(columns[k] + 1)
+                      for k in range(handle.m)]
+        self.variables = pandas.Index(labels, name="variable")
+
+    n = property(lambda self: self._h.n, doc="observations analysed")
+    m = property(lambda self: self._h.m, doc="variables analysed")
+    rows_left_out = property(lambda self: self._h.rows_left_out,
+                             doc="rows left out for a missing value")
+    log = property(lambda self: self._h.log, doc="the lines the run said")
+
+    @property
+    def statistics(self):
+        return pandas.DataFrame(self._h.statistics(), index=self.variables, columns=STATISTICS)
+
+    @property
+    def covariance(self):
+        return pandas.DataFrame(self._h.covariance(), index=self.variables, columns=self.variables)
+
+    @property
+    def correlation(self):
+        return pandas.DataFrame(self._h.correlation(), index=self.variables,
+                                columns=self.variables)
+
+    @property
+    def histogram_counts(self):
+        return pandas.DataFrame(self._h.histogram_counts(), columns=self.variables)
+
+    @property
+    def histogram_edges(self):
+        return pandas.DataFrame(self._h.histogram_edges(), columns=self.variables)
+
+    def _component_names(self, count):
+        return pandas.Index(["PC%d" % (u + 1) for u in range(count)], name="component")
+
+    @property
+    def eigenvalues(self):
+        values = self._h.eigenvalues()
+        return pandas.Series(values, index=self._component_names(len(values)), name="eigenvalue")
+
+    @property
+    def explained(self):
+        """Explained variance in percent: 100 * eigenvalue / sum of eigenvalues."""
+        return pandas.Series(100 * (self._h.eigenvalues() / self._h.total()),
+                             index=self._component_names(self.m), name="explained")
+
+    @property
+    def loadings(self):
+        return pandas.DataFrame(self._h.loadings(), index=self.variables,
+                                columns=self._component_names(self.m))
+
+    @property
+    def score_coefficients(self):
+        c = self._h.score_coefficients()
+        return pandas.DataFrame(c, index=self.variables[: c.shape[0]],
+                                columns=self._component_names(c.shape[1]))
+
+    def scores(self, count=None):
+        """Component scores of every observation, as ".sco" writes them
+        (count defaults to the scores ".sco" holds)."""
+        if count is None:
+            count = self._h.scores_written
+        s = self._h.scores(count)
+        return pandas.DataFrame(s, columns=self._component_names(s.shape[1]))
+
+    def to_json(self):
+        """The document `--json` writes, as text."""
+        return self._h.to_json()
+
+    def to_html(self):
+        """The page `--report` writes, as text."""
+        return self._h.to_html(self.name)
+
+    def write(self, directory):
+        """Writes the command line's result files as DIRECTORY/NAME.ext (the
+        directory is made when missing); returns the lines the command line
+        would print about them ("Writing file: ...")."""
+        os.makedirs(directory, exist_ok=True)
+        return self._h.write(os.fspath(directory), self.name)
+
+    def __repr__(self):
+        return "<vantor.Result %s: %d observations, %d variables>" % (self.name, self.n, self.m)

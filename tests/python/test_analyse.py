@@ -1,0 +1,176 @@
+# vantor.analyse against the program: the same data and switches give the
+# same documents and files byte for byte from a path, and the same numbers
+# bit for bit from an array or a DataFrame; bad input raises, never crashes.
+import io
+import json
+import os
+import re
+import shutil
+import subprocess
+
+import numpy
+import pandas
+import pytest
+
+import vantor
+
+SOURCE = os.environ["VANTOR_SOURCE_DIR"]
+VANTOR = os.environ["VANTOR_BINARY"]
+CASES = os.path.join(SOURCE, "tests", "e2e", "cases")
+
+
+def data(*parts):
+    return os.path.join(SOURCE, *parts)
+
+
+PLAIN = dict(sep=r"\s+", header=None, comments="#;!")
+
+
+def read_frame(path, read):
+    """The data file as pandas reads it with correctly rounded numbers
+    (comment lines of a white-space file dropped first)."""
+    read = dict(read)
+    comments = read.pop("comments", "")
+    text = "".join(line for line in open(path) if not line.startswith(tuple(comments) or "\0"))
+    return pandas.read_csv(io.StringIO(text), float_precision="round_trip", **read)
+
+
+# (data file, keywords of vantor.analyse, how pandas reads it as a frame)
+TABLE = [
+    (data("examples", "fish.txt"), dict(components=3), PLAIN),
+    (data("examples", "fish.txt"), dict(components=7, pearson=True, bins=9),
+     PLAIN),
+    (data("examples", "measurements.txt"), dict(components=0, files=("cor", "cov", "std")),
+     PLAIN),
+    (data("examples", "plots_r.csv"), dict(components=2, csv=True), dict(na_values=["NA"])),
+    (data("examples", "plots.tsv"), dict(components=3, separator="\t"), dict(sep="\t")),
+    (os.path.join(CASES, "offset_variable_keeps_its_variance", "files", "data.txt"),
+     dict(components=2), PLAIN),
+    (os.path.join(CASES, "stats_constant_columns_warning", "files", "data.txt"),
+     dict(components=3, files=("his",)), PLAIN),
+]
+
+SWITCHES = {"cor": "-c", "cov": "-v", "std": "-b", "his": "-h"}
+
+
+def command_line(path, kw):
+    """The program's switches for the keywords of one table row."""
+    args = []
+    if kw.get("components"):
+        args.append("-e%d" % kw["components"])
+    if kw.get("bins", 30) != 30:
+        args.append("-h%d" % kw["bins"])
+    if kw.get("pearson"):
+        args.append("--pearson")
+    args += [SWITCHES[f] for f in kw.get("files", ())]
+    if kw.get("csv"):
+        args.append("--csv")
+    if kw.get("separator") == "\t":
+        args.append("--separator=tab")
+    return args
+
+
+def run_program(tmp, path, args):
+    """Runs the program on a copy of `path` in `tmp` with --json and --report;
+    returns the directory holding its results."""
+    shutil.copy(path, tmp)
+    name = os.path.basename(path)
+    subprocess.run([VANTOR, "--quiet", "--no-log", *args, "--json", "--report", name],
+                   cwd=tmp, check=True, capture_output=True)
+    return tmp
+
+
+NUMBERS = ["n", "m", "rows_left_out", "variables", "covariance", "correlation", "histogram",
+           "components"]
+
+
+@pytest.mark.parametrize("path,kw,read", TABLE)
+def test_same_results_as_the_program(tmp_path, monkeypatch, path, kw, read):
+    stem = os.path.splitext(os.path.basename(path))[0]
+    args = command_line(path, kw)
+    os.makedirs(tmp_path / "cli")
+    cli = run_program(tmp_path / "cli", path, args)
+    expected = {f: open(cli / f, "rb").read() for f in os.listdir(cli) if f.startswith(stem + ".")
+                and f != os.path.basename(path)}
+    doc = json.loads(expected[stem + ".json"])
+
+    # From the path: the same document, page and result files, byte for byte.
+    shutil.copy(path, tmp_path)
+    monkeypatch.chdir(tmp_path)
+    r = vantor.analyse(os.path.basename(path), files=kw.get("files", ()) +
+                       ("json", "html"), **{k: v for k, v in kw.items() if k != "files"})
+    r.write(tmp_path / "py")
+    assert sorted(os.listdir(tmp_path / "py")) == sorted(expected)
+    for f in expected:
+        if f.endswith(".html"):
+            continue  # compared below
+        assert open(tmp_path / "py" / f, "rb").read() == expected[f], f
+    assert json.loads(r.to_json())["variables"] == doc["variables"]
+    # The page names the switches of its own run; the rest is the same.
+    def page(text):
+        return re.sub(r"<dt>Switches</dt><dd>[^<]*</dd>", "", text)
+    assert page(r.to_html()) == page(expected[stem + ".html"].decode())
+
+    # From a frame and from an array: the same numbers, bit for bit.
+    frame = read_frame(path, read)
+    kw_mem = {k: v for k, v in kw.items() if k not in ("csv", "separator", "files")}
+    for given in (frame, frame.select_dtypes("number").to_numpy(), ):
+        got = json.loads(vantor.analyse(given, **kw_mem).to_json())
+        for key in NUMBERS:
+            if isinstance(given, numpy.ndarray) and key in ("variables", "histogram"):
+                # An array has no names, and its columns are its own.
+                for v in got[key] + doc[key] if key == "variables" else \
+                        got[key]["variables"] + doc[key]["variables"]:
+                    v.pop("column"), v.pop("name", None)
+            assert got[key] == doc[key], key
+    r = vantor.analyse(frame, **kw_mem)
+    stats = r.statistics
+    assert stats["mean"].tolist() == [v["mean"] for v in doc["variables"]]
+    if kw.get("components"):
+        assert r.eigenvalues.tolist() == doc["components"]["eigenvalues"]
+
+
+def test_fortran_order_and_views_give_the_same_bits():
+    x = numpy.random.default_rng(7).normal(3.0, 2.0, size=(500, 6))
+    x[::37, 2] = numpy.nan
+    base = vantor.analyse(numpy.ascontiguousarray(x), components=3).to_json()
+    for other in (numpy.asfortranarray(x), numpy.ascontiguousarray(x[::-1])[::-1]):
+        assert vantor.analyse(other, components=3).to_json() == base
+
+
+@pytest.mark.parametrize("data,error,text", [
+    (numpy.array([["a", "b"], ["c", "d"]]), TypeError, "numbers"),
+    (numpy.arange(5.0), ValueError, "2-D"),
+    (pandas.DataFrame(), ValueError, "Too few variables"),
+    (pandas.DataFrame({"s": ["x", "y"]}), ValueError, "Too few variables"),
+    (numpy.array([[1.0, numpy.inf], [2.0, 3.0]]), ValueError, "Infinite value in row 1, column 2"),
+    (numpy.full((3, 2), numpy.nan), ValueError, "Too few variables"),
+    (numpy.zeros((0, 3)), ValueError, "Too few variables"),
+    ([[1.0, 2.0]], TypeError, "NumPy array"),
+    ("/nonexistent/file.txt", ValueError, "/nonexistent/file.txt"),
+])
+def test_bad_input_raises(data, error, text):
+    with pytest.raises(error, match=text.replace("(", r"\(")):
+        vantor.analyse(data)
+
+
+def test_bad_keywords_raise():
+    x = numpy.ones((4, 2))
+    for kw, text in ((dict(names=["a"]), "1 names given for 2 variables"),
+                     (dict(missing="pairwise"), "listwise"),
+                     (dict(components=-1), "components"),
+                     (dict(files=("xyz",)), "unknown result file"),
+                     (dict(csv=True), "data files only")):
+        with pytest.raises(ValueError, match=text):
+            vantor.analyse(x, **kw)
+
+
+def test_frame_text_columns_are_skipped_and_named(valid_document):
+    frame = pandas.DataFrame({"kind": ["a", "b", "c", "d"], "x": [1.0, 2, 3, 5],
+                              "y": [2, 1, 4, 3], "when": pandas.to_datetime(["2020-01-01"] * 4)})
+    r = vantor.analyse(frame, components=0)
+    doc = json.loads(r.to_json())
+    valid_document(doc)
+    assert [v["column"] for v in doc["variables"]] == [2, 3]
+    assert [s["column"] for s in doc["skipped_columns"]] == [1, 4]
+    assert list(r.statistics.index) == ["x", "y"]

@@ -1,0 +1,133 @@
+# vantor.dask.analyse on a real cluster (a scheduler and two worker
+# processes over loopback TCP) against vantor.analyse on the same rows, with
+# uneven, empty and one-row partitions; and a worker killed mid-analysis.
+import json
+import os
+import signal
+import threading
+import time
+
+import dask
+import dask.array as da
+import dask.dataframe as dd
+import numpy
+import pandas
+import pytest
+
+import vantor
+import vantor.dask
+
+distributed = pytest.importorskip("distributed")
+
+# Fields the parts must give exactly; the rest within 1e-10.
+EXACT = {"column", "name", "count", "minimum", "maximum", "median", "lower_quartile",
+         "upper_quartile", "constant"}
+CUTS = [0, 700, 700, 701, 2900, 2901, 3000, 3000, 5000]   # empty and one-row parts among them
+
+
+@pytest.fixture(scope="module")
+def client():
+    with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
+                                  dashboard_address=None, silence_logs=50) as cluster, \
+            distributed.Client(cluster) as c:
+        yield c
+
+
+def table(rows=5000, seed=3):
+    rng = numpy.random.default_rng(seed)
+    base = rng.normal(size=rows)
+    frame = pandas.DataFrame({
+        "site": ["s%d" % (k % 7) for k in range(rows)],
+        "height": 20 + 3 * base + rng.normal(size=rows),
+        "mass": numpy.round(50 + 10 * base + rng.gamma(2.0, 2.0, size=rows), 1),
+        "count": rng.integers(0, 9, size=rows),
+        "offset": 1e4 + rng.normal(size=rows),
+    })
+    frame.loc[::211, "mass"] = numpy.nan
+    return frame
+
+
+def slice_of(frame, a, b, pause=0.0):
+    time.sleep(pause)
+    return frame.iloc[a:b]
+
+
+def dask_frame(frame, pause=0.0):
+    parts = [dask.delayed(slice_of)(frame, a, b, pause) for a, b in zip(CUTS, CUTS[1:])]
+    return dd.from_delayed(parts, meta=frame.iloc[:0], verify_meta=False)
+
+
+def assert_close(doc, ref):
+    for key in ("n", "m", "rows_left_out", "skipped_columns", "histogram"):
+        assert doc[key] == ref[key], key
+    for got, want in zip(doc["variables"], ref["variables"]):
+        for field, value in want.items():
+            if field in EXACT:
+                assert got[field] == value, field
+            elif field in ("skewness", "kurtosis"):   # near zero: absolute
+                assert abs(got[field] - value) <= 1e-10, field
+            else:
+                assert abs(got[field] - value) <= 1e-10 * abs(value), field
+    for key in ("covariance", "correlation"):
+        g, w = numpy.array(doc[key]), numpy.array(ref[key])
+        assert numpy.all(numpy.abs(g - w) <= 1e-10 * numpy.abs(w).max()), key
+    e, f = doc["components"], ref["components"]
+    assert numpy.allclose(e["eigenvalues"], f["eigenvalues"], rtol=1e-10, atol=0)
+
+
+def test_cluster_gives_the_in_memory_analysis(client, valid_document):
+    frame = table()
+    ref = json.loads(vantor.analyse(frame, components=3).to_json())
+    doc = json.loads(vantor.dask.analyse(dask_frame(frame), components=3).to_json())
+    valid_document(doc)
+    assert_close(doc, ref)
+    # A dask array of the numeric columns, in uneven row blocks.
+    x = frame.drop(columns="site").to_numpy()
+    chunks = (tuple(b - a for a, b in zip(CUTS, CUTS[1:])), (x.shape[1],))
+    arr = vantor.dask.analyse(da.from_array(x, chunks=chunks), components=3, pearson=True)
+    mem = vantor.analyse(x, components=3, pearson=True)
+    assert arr.statistics[["minimum", "maximum", "median", "upper_quartile"]].equals(
+        mem.statistics[["minimum", "maximum", "median", "upper_quartile"]])
+    assert (arr.histogram_counts.values == mem.histogram_counts.values).all()
+    assert numpy.allclose(arr.loadings.abs(), mem.loadings.abs(), rtol=1e-9, atol=1e-12)
+
+
+def test_rows_stay_in_the_parts():
+    r = vantor.dask.analyse(da.from_array(numpy.arange(40.0).reshape(20, 2), chunks=(3, 2)),
+                            components=2)
+    with pytest.raises(ValueError, match="needs the rows"):
+        r.scores()
+    with pytest.raises(ValueError, match="needs the rows"):
+        r.to_html()
+    for bad, error in ((da.ones((5,)), ValueError), (da.from_array(numpy.array([["a"]])), TypeError),
+                       (numpy.ones((3, 2)), TypeError)):
+        with pytest.raises(error):
+            vantor.dask.analyse(bad)
+    with pytest.raises(ValueError, match="Infinite"):
+        vantor.dask.analyse(da.from_array(numpy.array([[1.0, numpy.inf], [2, 3]])))
+
+
+def test_killed_worker_gives_the_answer_or_an_error(client):
+    frame = table(seed=4)
+    ref = json.loads(vantor.analyse(frame, components=2).to_json())
+    pids = list(client.run(os.getpid).values())
+    outcome = {}
+
+    def run():
+        try:
+            outcome["doc"] = json.loads(vantor.dask.analyse(dask_frame(frame, pause=0.3),
+                                                            components=2).to_json())
+        except Exception as error:  # a clear error is an allowed outcome
+            outcome["error"] = error
+
+    worker = threading.Thread(target=run)
+    worker.start()
+    time.sleep(0.8)
+    os.kill(pids[0], signal.SIGKILL)
+    worker.join(120)
+    assert not worker.is_alive()
+    assert pids[0] not in client.run(os.getpid).values()  # it was killed (and replaced)
+    if "error" in outcome:
+        assert str(outcome["error"]) or type(outcome["error"]).__name__
+    else:
+        assert_close(outcome["doc"], ref)
