@@ -120,13 +120,14 @@ int word_prefix(const char *value) {
   return -1;
 }
 
-// --threads=N: a count from 1 to 1024.
-uint32_t thread_count(const char *value) {
+// The count of a long option such as --threads=N: a whole number from 1 to
+// `most`, nothing else.
+uint32_t count_value(const char *option, const char *value, long most) {
   char *end = nullptr;
   errno = 0;
   const long n = std::strtol(value, &end, 10);
-  if (errno != 0 || end == value || *end != '\0' || n < 1 || n > 1024)
-    fatal("Need a numeric argument to option %s (%s)\n", "--threads", value);
+  if (errno != 0 || end == value || *end != '\0' || n < 1 || n > most)
+    fatal("Need a numeric argument to option %s (%s)\n", option, value);
   return static_cast<uint32_t>(n);
 }
 
@@ -147,16 +148,6 @@ char separator_byte(const char *value) {
   fatal("Need tab, \\t or one byte other than a quote, a line end or a digit as argument to "
         "option %s (%s)\n",
         "--separator", value);
-}
-
-// --group-limit=N: a count from 1 to 1,000,000.
-uint32_t group_limit(const char *value) {
-  char *end = nullptr;
-  errno = 0;
-  const long n = std::strtol(value, &end, 10);
-  if (errno != 0 || end == value || *end != '\0' || n < 1 || n > 1000000)
-    fatal("Need a numeric argument to option %s (%s)\n", "--group-limit", value);
-  return static_cast<uint32_t>(n);
 }
 
 // --use=complete or --use=pairwise.
@@ -267,7 +258,7 @@ CommandLine parse_switches(int argc, char **argv) {
       case kResultsDir: sw.results_dir = optarg; break;
       case kJson: sw.json = json_target(optarg); break;
       case kReport: sw.report = true; break;
-      case kThreads: sw.threads = thread_count(optarg); break;
+      case kThreads: sw.threads = count_value("--threads", optarg, 1024); break;
       case kPearson: sw.pearson = true; break;
       case kNumbersOnly: sw.numbers_only = true; break;
       case kKeepGoing: sw.keep_going = true; break;
@@ -287,7 +278,7 @@ CommandLine parse_switches(int argc, char **argv) {
         break;
       case kUse: sw.use = missing_use(optarg); break;
       case kBy: sw.by = optarg; break;
-      case kGroupLimit: sw.group_limit = group_limit(optarg); break;
+      case kGroupLimit: sw.group_limit = count_value("--group-limit", optarg, 1000000); break;
       case kSwitches:
         std::fputs(switch_list_text().c_str(), stdout);
         end_run(0);

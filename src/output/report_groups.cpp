@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "output/html_escape.h"
 #include "output/nice_ticks.h"
@@ -83,18 +84,14 @@ void group_box(std::string &out, const ReportGroup &g, size_t i, const Scale &s,
   const double mid = y + kRow / 2;
   out += "<g><title>";
   append_html_text(out, g.value);
-  out += ": min ";
-  append_shown(out, g.mins[i]);
-  out += ", lower q. ";
-  append_shown(out, g.lower_quartiles[i]);
-  out += ", median ";
-  append_shown(out, g.medians[i]);
-  out += ", upper q. ";
-  append_shown(out, g.upper_quartiles[i]);
-  out += ", max ";
-  append_shown(out, g.maxs[i]);
-  out += ", mean ";
-  append_shown(out, g.means[i]);
+  const std::pair<const char *, double> figures[] = {
+      {": min ", g.mins[i]},       {", lower q. ", g.lower_quartiles[i]},
+      {", median ", g.medians[i]}, {", upper q. ", g.upper_quartiles[i]},
+      {", max ", g.maxs[i]},       {", mean ", g.means[i]}};
+  for (const auto &[name, value] : figures) {
+    out += name;
+    append_shown(out, value);
+  }
   out += "</title>";
   if (std::isfinite(g.mins[i]) && std::isfinite(g.maxs[i])) {
     line(out, "wh", s.at(g.mins[i]), mid, s.at(g.maxs[i]), mid);

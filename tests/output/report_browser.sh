@@ -69,7 +69,7 @@ done
 count() { grep -o "$1" "$work/dom.html" | wc -l; }
 bars=$(count 'class="bar"')
 cells=$(count 'class="cell ')
-points=$(count 'class="pt"')
+points=$(count 'class="pt[" ]')  # a group's point is "pt g<k>"
 echo "bars=$bars cells=$cells points=$points"
 [ "$bars" -eq "$want_bars" ] || fail "bars: $bars, expected $want_bars"
 [ "$cells" -eq "$want_cells" ] || fail "cells: $cells, expected $want_cells"

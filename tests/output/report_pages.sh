@@ -13,7 +13,8 @@ vantor=$(readlink -f "$1")
 source_dir=$(readlink -f "$2")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-cp "$source_dir/examples/fish.txt" "$source_dir/examples/measurements.txt" "$work/"
+cp "$source_dir/examples/fish.txt" "$source_dir/examples/measurements.txt" \
+  "$source_dir/examples/plots_r.csv" "$work/"
 cd "$work" || exit 1
 
 # check ARGS... -- PAGE BARS CELLS POINTS
@@ -41,4 +42,7 @@ printf '1 2 5\n2 NA 5\n3 nan 5\n4 3 5\n5 1 5\n' >honest.txt
 check --report --missing=NA honest.txt -- honest.html 90 9 0 \
   "1 row was left out for a missing value (20 % of the 5 rows read)" \
   "holds 1 value that is not a finite number" "zero-variance rule's stand-ins" "Definitions: "
+# Groups by soil: the whole table's 4 x 30 bars, 4 x 4 correlations and
+# loadings, a score point a row, and the comparison of the groups.
+check --csv --by=soil --report -e plots_r.csv -- plots_r.html 120 32 14 "Groups by soil"
 echo "PASS: every page"
