@@ -3,6 +3,9 @@
 // record owns them, so they go when the record goes.
 #include "record/workarrays.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <cstdio>
 
 #include "record/memory.h"
@@ -77,11 +80,22 @@ struct Allocator {
     if (__builtin_mul_overflow(rows, row_length, &count)) count = UINT64_MAX;
     b.block = array<T>(block_name, count);
     b.stride = row_length;
+    advise_huge_pages(b.block.get(), count * sizeof(T));
     return b;
   }
 };
 
 }  // namespace
+
+void advise_huge_pages(void *block, uint64_t bytes) {
+  constexpr uint64_t kHuge = uint64_t{2} << 20;
+  if (bytes < 2 * kHuge) return;
+  const uint64_t page = static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
+  const uint64_t start = (reinterpret_cast<uint64_t>(block) + page - 1) / page * page;
+  const uint64_t end = (reinterpret_cast<uint64_t>(block) + bytes) / page * page;
+  // Only advice: where the kernel has no huge pages, nothing changes.
+  if (end > start) madvise(reinterpret_cast<void *>(start), end - start, MADV_HUGEPAGE);
+}
 
 Analysis make_analysis(uint32_t capacity, uint32_t columns, const WorkArraySettings &settings,
                        MemoryTally &tally, const Console &con) {

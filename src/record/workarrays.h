@@ -32,5 +32,10 @@ struct WorkArraySettings {
 Analysis make_analysis(uint32_t capacity, uint32_t columns, const WorkArraySettings &settings,
                        MemoryTally &tally, const Console &con);
 
+// Asks the kernel to back a large block (the data matrix) with huge pages,
+// where it offers them on request: loading then takes one fault per two
+// mebibytes instead of one per page. Blocks under 4 MiB are left alone.
+void advise_huge_pages(void *block, uint64_t bytes);
+
 // "Memory need: %.3g Mb\n" with the run's total so far, unless quiet.
 void report_memory_need(const MemoryTally &tally, const Console &con);
