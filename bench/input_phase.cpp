@@ -1,17 +1,23 @@
 // Runs only the data-input steps of the tool on one file (examination, row
-// count, work arrays, column maps, loading), so the benchmark can time them
-// apart from the statistics.
+// count, work arrays, column maps, loading; with --csv as a CSV file), so the
+// benchmark can time them apart from the statistics.
 #include <cstdio>
+#include <cstring>
 
 #include "base/messages.h"
 #include "pipeline.h"
 
 int main(int argc, char **argv) {
+  Switches sw;
+  if (argc == 3 && std::strcmp(argv[1], "--csv") == 0) {
+    sw.csv = true;
+    ++argv;
+    --argc;
+  }
   if (argc != 2) {
-    std::fprintf(stderr, "usage: input_phase FILE\n");
+    std::fprintf(stderr, "usage: input_phase [--csv] FILE\n");
     return 2;
   }
-  Switches sw;
   sw.quiet = 1;
   const Console con{stdout, stderr, true};
   try {

@@ -1,5 +1,5 @@
 // Stand-in for /usr/bin/time where it is missing: runs a command and prints
-// "elapsed=<seconds> maxrss_kb=<KiB>" to stderr when it ends.
+// "elapsed=<seconds> cpu=<seconds> maxrss_kb=<KiB>" to stderr when it ends.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -30,6 +30,8 @@ int main(int argc, char **argv) {
     return 1;
   }
   const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-  std::fprintf(stderr, "elapsed=%.3f maxrss_kb=%ld\n", elapsed.count(), usage.ru_maxrss);
+  const auto seconds = [](const timeval &t) { return static_cast<double>(t.tv_sec) + t.tv_usec * 1e-6; };
+  std::fprintf(stderr, "elapsed=%.3f cpu=%.3f maxrss_kb=%ld\n", elapsed.count(),
+               seconds(usage.ru_utime) + seconds(usage.ru_stime), usage.ru_maxrss);
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }

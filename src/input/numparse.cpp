@@ -18,7 +18,7 @@ inline bool is_digit(char ch) { return ch >= '0' && ch <= '9'; }
 
 }  // namespace
 
-bool parse_plain_decimal(const char *p, const char *e, double *out) {
+const char *scan_plain_decimal(const char *p, const char *e, double *out) {
   const char *q = p;
   bool negative = false;
   if (q < e && (*q == '-' || *q == '+')) {
@@ -38,7 +38,7 @@ bool parse_plain_decimal(const char *p, const char *e, double *out) {
       if (digits < 19) mantissa = mantissa * 10 + static_cast<uint64_t>(*q - '0');
     frac_digits = q - frac_start;
   }
-  if (int_digits + frac_digits == 0) return false;
+  if (int_digits + frac_digits == 0) return nullptr;
   int64_t exponent = 0;
   if (q < e && (*q == 'e' || *q == 'E')) {
     ++q;
@@ -50,10 +50,9 @@ bool parse_plain_decimal(const char *p, const char *e, double *out) {
     const char *exp_start = q;
     for (; q < e && is_digit(*q); ++q)
       if (exponent < 1000000) exponent = exponent * 10 + (*q - '0');
-    if (q == exp_start) return false;
+    if (q == exp_start) return nullptr;
     if (exp_negative) exponent = -exponent;
   }
-  if (q != e) return false;
 
   // Both the mantissa (at most 2^53) and the power of ten are exact doubles,
   // so the one rounding of the product or quotient gives the correctly
@@ -63,28 +62,33 @@ bool parse_plain_decimal(const char *p, const char *e, double *out) {
     double x = static_cast<double>(mantissa);
     x = scale < 0 ? x / kExactPow10[-scale] : x * kExactPow10[scale];
     *out = negative ? -x : x;
-    return true;
+    return q;
   }
   // from_chars rounds correctly too but takes no '+' and reports over- and
   // underflow instead of giving the platform's infinity or zero.
   double x = 0;
   const char *first = (*p == '+') ? p + 1 : p;
-  const auto res = std::from_chars(first, e, x, std::chars_format::general);
-  if (res.ec != std::errc() || res.ptr != e) return false;
+  const auto res = std::from_chars(first, q, x, std::chars_format::general);
+  if (res.ec != std::errc() || res.ptr != q) return nullptr;
   *out = x;
-  return true;
+  return q;
 }
 
 bool scan_number(NumberScanner &s, const char *p, const char *end, double *value,
                  const char **next) {
   while (p < end && is_c_space(*p)) ++p;
   if (p == end) return false;
-  const char *t = p;
-  while (t < end && !is_c_space(*t)) ++t;
-  if (parse_plain_decimal(p, t, value)) {
-    *next = t;
+  // A plain number followed by white space or the end is the whole token;
+  // anything else goes to sscanf, token by token.
+  double plain = 0;
+  const char *stop = scan_plain_decimal(p, end, &plain);
+  if (stop != nullptr && (stop == end || is_c_space(*stop))) {
+    *value = plain;
+    *next = stop;
     return true;
   }
+  const char *t = stop != nullptr ? stop : p;
+  while (t < end && !is_c_space(*t)) ++t;
   // A number never holds white space, and sscanf decides at the first
   // character that cannot continue it, so the token alone gives the same
   // conversion as the rest of the line would.

@@ -23,12 +23,22 @@ inline bool is_c_space(char ch) {
   return ch == ' ' || ch == '\t' || ch == '\n' || ch == '\v' || ch == '\f' || ch == '\r';
 }
 
-// Converts the token [p, e) (no white space in it) when it is a plain
-// decimal number, [+-]digits[.digits][(e|E)[+-]digits] with at least one
-// mantissa digit, to the double that strtod and sscanf give for it. Returns
-// false for anything else, and for values that over- or underflow, which are
-// left to the platform routine.
-bool parse_plain_decimal(const char *p, const char *e, double *out);
+// Converts the plain decimal number at the start of [p, e),
+// [+-]digits[.digits][(e|E)[+-]digits] with at least one mantissa digit and
+// as long as the text allows, to the double that strtod and sscanf give for
+// it, and returns the character after it. Returns nullptr when no such
+// number starts at p, when an exponent mark has no digits, and for values
+// that over- or underflow, which are left to the platform routine. The
+// caller decides whether what follows ends the number.
+const char *scan_plain_decimal(const char *p, const char *e, double *out);
+
+// scan_plain_decimal for the whole token [p, e) (no white space in it).
+inline bool parse_plain_decimal(const char *p, const char *e, double *out) {
+  double x = 0;
+  if (scan_plain_decimal(p, e, &x) != e) return false;
+  *out = x;
+  return true;
+}
 
 // Converts the next number at or after `p`, looking no further than `end`,
 // exactly as sscanf "%lg" would: leading white space skipped, the value

@@ -122,8 +122,24 @@ RowValues convert_csv_text(RowScratch &s, const char *line, const char *end, dou
   if (end > line && end[-1] == '\r') --end;
   RowValues out;
   uint32_t field = 0;
+  // Most fields are a plain number right up to the separator; the separator
+  // must not be able to continue a number for that reading to hold.
+  const bool plain_fields =
+      !rules.comma_decimals && std::strchr("0123456789.eE+-", rules.sep) == nullptr;
   for (const char *p = line;; ++p) {
     ++field;
+    if (plain_fields && rules.use(field - 1) == FieldUse::value && out.stored < room) {
+      double x = 0;
+      const char *stop = scan_plain_decimal(p, end, &x);
+      if (stop != nullptr && (stop == end || *stop == rules.sep) &&
+          !is_missing_word(p, static_cast<size_t>(stop - p), rules.missing)) {
+        row[map[out.stored]] = x;
+        ++out.stored;
+        p = stop;
+        if (stop == end) break;
+        continue;
+      }
+    }
     const void *hit = std::memchr(p, rules.sep, static_cast<size_t>(end - p));
     const char *comma = hit != nullptr ? static_cast<const char *>(hit) : end;
     const char *a = p, *b = comma;

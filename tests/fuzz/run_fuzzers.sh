@@ -8,7 +8,7 @@ cd "$(dirname "$0")/../.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_switches fuzz_data fuzz_records fuzz_run)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_switches fuzz_data fuzz_records fuzz_run fuzz_numbers)
 CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTOR_FUZZ=ON \
   -DBUILD_TESTING=OFF >/dev/null
 cmake --build build-fuzz -j "$(nproc)" --target "${targets[@]}"

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <random>
@@ -241,5 +243,60 @@ TEST(ParsePlainDecimal, LeavesEverythingButPlainDecimalsToThePlatform) {
                         "1e400", "1e-400", "-", "1,5"}) {
     double x = 0;
     EXPECT_FALSE(parse_plain_decimal(t, t + std::strlen(t), &x)) << t;
+  }
+}
+
+// The cases where a conversion of one's own goes wrong: exact halfway points
+// between neighbouring doubles (which round to even) and the texts just
+// beside them, cut to 17 to 20 digits; long mantissas; the subnormal and
+// overflow boundaries; 2^53 and its neighbours. Each token, with text after
+// it too, reads as strtod reads it or is left to the platform routine.
+TEST(ParsePlainDecimal, HardCasesGiveTheValueStrtodGives) {
+  std::vector<std::string> tokens = {
+      "9007199254740991", "9007199254740992", "9007199254740993", "9007199254740994",
+      "9007199254740995", "9007199254740993.0000000001", "-9007199254740993",
+      "4503599627370497.5", "7.2057594037927933e16", "0.10000000000000000555",
+      "1.00000000000000011102230246251565404236316680908203125",
+      "1.00000000000000011102230246251565404236316680908203124",
+      "1.00000000000000011102230246251565404236316680908203126",
+      "2.2250738585072011e-308", "2.2250738585072012e-308", "2.2250738585072014e-308",
+      "4.9406564584124654e-324", "2.4703282292062327e-324", "2.4703282292062328e-324",
+      "1.7976931348623157e308", "1.7976931348623158e308", "1.7976931348623159e308",
+      "12345678901234567", "123456789012345678", "1234567890123456789", "12345678901234567890",
+      "18446744073709551615", "18446744073709551616", "0.000000000000000000001e21",
+      "1e23", "8.988465674311579e307", "1e-22", "1e22", "123456789e-22", "9e-23"};
+  std::mt19937_64 rng(53);
+  char text[128];
+  for (int i = 0; i < 20000; ++i) {
+    // Doubles within [2^-10, 2^60): the midpoint with the next one is exact
+    // in long double and its decimal expansion ends within 70 digits.
+    const double low = std::ldexp(1.0 + static_cast<double>(rng() >> 12) * 0x1p-52,
+                                  static_cast<int>(rng() % 70) - 10);
+    const long double mid = (static_cast<long double>(low) + std::nextafter(low, INFINITY)) / 2;
+    std::snprintf(text, sizeof text, "%.70Le", mid);
+    std::string exact(text);
+    const size_t e = exact.find('e');
+    tokens.push_back(exact);
+    for (size_t digits = 17; digits <= 20; ++digits) {
+      std::string cut = exact.substr(0, digits + 1) + exact.substr(e);  // "d." plus digits
+      tokens.push_back(cut);
+      cut[digits] = cut[digits] == '9' ? '8' : static_cast<char>(cut[digits] + 1);
+      tokens.push_back(cut);
+    }
+  }
+  NumberScanner scanner;
+  for (const std::string &t : tokens) {
+    char *end = nullptr;
+    const double want = std::strtod(t.c_str(), &end);
+    ASSERT_EQ(end, t.c_str() + t.size()) << t;
+    double got = 0;
+    if (parse_plain_decimal(t.data(), t.data() + t.size(), &got)) {
+      ASSERT_TRUE(same_bits(got, want)) << t;
+    }
+    const std::string line = t + " 5\n";
+    const char *next = nullptr;
+    ASSERT_TRUE(scan_number(scanner, line.data(), line.data() + line.size(), &got, &next)) << t;
+    ASSERT_TRUE(same_bits(got, want)) << t;
+    ASSERT_EQ(next, line.data() + t.size()) << t;
   }
 }
