@@ -167,8 +167,9 @@ section_separators() {
 
 # The memory bound at size: the default run's peak against 1.1 times the
 # data matrix and 32 MiB, on 28,000,000 x 20 and on 50,000,000 x 5 (below
-# ten columns a NaN column's two copies may pass it; these have none). The
-# tables take some 5.6 and 2.5 GB of text in bench/data/. One run each.
+# ten columns a NaN column's two copies may pass it; these have none, but a
+# column of the narrow one holds both zeros). The tables take some 5.6 and
+# 2.5 GB of text in bench/data/. One run each.
 section_memory_bound() {
   local shape rows cols file runs=1
   for shape in 28000000x20 50000000x5; do

@@ -1,9 +1,10 @@
 // Median and quartiles of every variable. Only the few sorted positions the
 // interpolation reads are found, by selection in a copy of short columns and
-// by a radix selection over the bits of long ones, read in place; a column
-// whose values the sort comparison does not order totally is sorted by the
-// platform's qsort, whose order for it no other sort repeats. Scratch memory
-// is rationed among the workers.
+// by a radix selection over the bits of long ones, read in place. Where a
+// column holds both +0 and -0, which the comparison calls equal, the zeros
+// keep their order in the column, as a stable sort leaves them; a column
+// holding NaN is sorted by the platform's qsort, whose order for it no other
+// sort repeats. Scratch memory is rationed among the workers.
 #include "stats/orderstats.h"
 
 #include <algorithm>
@@ -39,6 +40,7 @@ constexpr uint32_t kColumnsPerPass = 4;
 struct ColumnOrder {
   bool nan = false, plus_zero = false, minus_zero = false;
   bool total() const { return !nan && !(plus_zero && minus_zero); }
+  bool both_zeros() const { return plus_zero && minus_zero; }
   void see(double x) {
     nan |= std::isnan(x);
     if (x == 0) (std::signbit(x) ? minus_zero : plus_zero) = true;
@@ -217,6 +219,8 @@ void finish_copied_column(OrderJob &job, uint32_t i, double *column, const Colum
   const size_t n = job.a.n;
   if (order.total())
     select_positions(column, 0, n, job.idx.data(), job.idx.size());
+  else if (!order.nan)
+    std::stable_sort(column, column + n, [](double x, double y) { return x < y; });
   else
     std::qsort(column, n, sizeof(double), compare_ascending);
   set_order_stats(job.a.stats[i], column, n);
@@ -250,9 +254,12 @@ constexpr size_t kMaxPositions = 6;  // what needed_positions() returns at most
 constexpr uint64_t kSignBit = uint64_t{1} << 63;
 
 // Sign bit set for positive values, every bit inverted for negative ones:
-// the unsigned keys then ascend as the values do, -0 just below +0 (a column
-// the radix path takes never holds both) and the infinities at the ends.
+// the unsigned keys then ascend as the values do, the infinities at the
+// ends. Both zeros take +0's key, as the comparison calls them equal; which
+// zero a position holds is settled apart (resolve_zero_signs).
+constexpr uint64_t kZeroKey = kSignBit;
 uint64_t order_key(double x) {
+  if (x == 0) return kZeroKey;
   uint64_t u;
   std::memcpy(&u, &x, sizeof u);
   return u & kSignBit ? ~u : u | kSignBit;
@@ -276,6 +283,7 @@ struct RankSearch {
   uint64_t rank = 0, count = 0;
   uint32_t slot = 0;  // its prefix among the column's slots of the pass
   double value = 0;
+  uint64_t zero_rank = 0;  // a zero's place among the column's zeros
 };
 
 // A prefix a pass serves, (key & mask) == want, which `size` keys share:
@@ -395,6 +403,7 @@ void settle_counts(RadixColumn &c, uint64_t cap) {
       if (s.least == s.greatest) {
         t.state = RankSearch::kFound;
         t.value = key_value(s.least);
+        t.zero_rank = t.rank;
         continue;
       }
       while (below + s.counts[b] <= t.rank) below += s.counts[b++];
@@ -405,6 +414,7 @@ void settle_counts(RadixColumn &c, uint64_t cap) {
       if (t.bits == 64) {
         t.state = RankSearch::kFound;
         t.value = key_value(t.prefix);
+        t.zero_rank = t.rank;
       } else if (t.count <= cap) {
         t.state = RankSearch::kGather;
       }
@@ -415,7 +425,7 @@ void settle_counts(RadixColumn &c, uint64_t cap) {
 bool any_in(const std::vector<RadixColumn> &cols, RankSearch::State state) {
   for (const RadixColumn &c : cols)
     for (const RankSearch &s : c.at)
-      if (c.order.total() && s.state == state) return true;
+      if (!c.order.nan && s.state == state) return true;
   return false;
 }
 
@@ -430,7 +440,7 @@ void count_rounds(OrderJob &job, uint32_t i0, std::vector<RadixColumn> &cols) {
     for (size_t g = 0; g < cols.size(); ++g) {
       RadixColumn &c = cols[g];
       c.slots.clear();
-      if (!c.order.total()) continue;
+      if (c.order.nan) continue;
       make_slots(c, RankSearch::kCount);
       uint32_t *base = counts.data() + g * per_column;
       std::fill(base, base + per_column, 0);
@@ -441,7 +451,7 @@ void count_rounds(OrderJob &job, uint32_t i0, std::vector<RadixColumn> &cols) {
     }
     radix_pass(job.a, i0, cols, first, false);
     for (RadixColumn &c : cols)
-      if (c.order.total()) settle_counts(c, cap);
+      if (!c.order.nan) settle_counts(c, cap);
   }
 }
 
@@ -451,7 +461,7 @@ void gather_buckets(OrderJob &job, uint32_t i0, std::vector<RadixColumn> &cols) 
   size_t held = 0;
   for (RadixColumn &c : cols) {
     c.slots.clear();
-    if (!c.order.total()) continue;
+    if (c.order.nan) continue;
     make_slots(c, RankSearch::kGather);
     for (const Slot &b : c.slots) held += b.size;
   }
@@ -473,8 +483,35 @@ void gather_buckets(OrderJob &job, uint32_t i0, std::vector<RadixColumn> &cols) 
       Slot &b = c.slots[slot];
       select_positions(b.values, 0, b.stored, local.data(), local.size());
     }
-    for (RankSearch &s : c.at)
-      if (s.state == RankSearch::kGather) s.value = c.slots[s.slot].values[s.rank];
+    for (RankSearch &s : c.at) {
+      if (s.state != RankSearch::kGather) continue;
+      const Slot &b = c.slots[s.slot];
+      s.value = b.values[s.rank];
+      // Below the bucket's zeros lie its negative values.
+      if (s.value == 0)
+        s.zero_rank = s.rank - static_cast<uint64_t>(std::count_if(
+                                   b.values, b.values + b.stored, [](double x) { return x < 0; }));
+    }
+  }
+}
+
+// Which zero each position found to hold one holds, in a column with both:
+// the zero_rank-th zero of the column in row order, as a stable sort leaves
+// them. One pass over the column's rows.
+void resolve_zero_signs(const Analysis &a, uint32_t i, std::vector<RankSearch> &at) {
+  std::vector<RankSearch *> zeros;
+  for (RankSearch &s : at)
+    if (s.value == 0) zeros.push_back(&s);
+  if (zeros.empty()) return;
+  std::sort(zeros.begin(), zeros.end(),
+            [](const RankSearch *x, const RankSearch *y) { return x->zero_rank < y->zero_rank; });
+  size_t next = 0;
+  uint64_t seen = 0;
+  for (uint32_t k = 0; k < a.n && next < zeros.size(); ++k) {
+    const double x = a.data[k][i];
+    if (x != 0) continue;
+    while (next < zeros.size() && zeros[next]->zero_rank == seen) zeros[next++]->value = x;
+    ++seen;
   }
 }
 
@@ -487,8 +524,8 @@ struct SelectedPositions {
   }
 };
 
-// Long columns of a group: radix selection where the comparison orders the
-// column totally, a full sort of a copy otherwise.
+// Long columns of a group: radix selection, unless the column holds NaN,
+// which the comparison leaves unordered: then a full sort of a copy.
 void long_group(OrderJob &job, uint32_t i0, uint32_t count) {
   const Analysis &a = job.a;
   const size_t n = a.n;
@@ -504,12 +541,18 @@ void long_group(OrderJob &job, uint32_t i0, uint32_t count) {
   gather_buckets(job, i0, cols);
   std::vector<double> at(job.idx.size());
   for (uint32_t g = 0; g < count; ++g) {
-    if (!cols[g].order.total()) continue;
+    if (cols[g].order.nan) continue;
+    if (cols[g].order.both_zeros()) {
+      resolve_zero_signs(a, i0 + g, cols[g].at);
+    } else if (cols[g].order.minus_zero) {  // the zero key reads back as +0
+      for (RankSearch &s : cols[g].at)
+        if (s.value == 0) s.value = -0.0;
+    }
     for (size_t t = 0; t < at.size(); ++t) at[t] = cols[g].at[t].value;
     set_order_stats(job.a.stats[i0 + g], SelectedPositions{job.idx, at}, n);
   }
   for (uint32_t g = 0; g < count; ++g) {
-    if (cols[g].order.total()) continue;
+    if (!cols[g].order.nan) continue;
     // qsort sorts through a merge buffer as large as the column.
     ScratchHold hold(job.ration, n * sizeof(double) * 2);
     CArray<double> column = sort_buffer(n);
