@@ -173,7 +173,7 @@ void process_data_file(const char *name, const Switches &sw, RunState &run, cons
   // The name check comes first: a refused name is never examined.
   const OutputPlace place = output_place(name, sw.results_dir);
   Analysis a = load_data_file(name, sw, run, con);
-  if (a.groups.empty())
+  if (a.group_column.empty())
     analyse_and_write(a, place, sw, run, con);
   else
     analyse_by_groups(a, place, sw, run, con);
@@ -292,7 +292,8 @@ Analysis load_data_file(const char *name, const Switches &sw, RunState &run,
   a.skipped = std::move(skipped);
   if (!e.uses.empty() && e.uses[0] == FieldUse::label) a.labels.assign(a.capacity, std::string());
   if (e.group != UINT32_MAX) {
-    a.groups.assign(a.capacity, std::string());
+    a.group_of_row.assign(a.capacity, -1);
+    a.group_values = std::make_unique<GroupValues>();
     const bool named = e.group < e.names.size() && !e.names[e.group].empty();
     a.group_column = named ? e.names[e.group] : std::to_string(e.group + 1);
   }

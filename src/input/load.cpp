@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "base/messages.h"
+#include "record/groups.h"
 #include "input/progress.h"
 #include "input/reader.h"
 #include "input/records.h"
@@ -100,7 +101,8 @@ void load_rows(FILE *in, Analysis &a, const RowRules &rules, bool names_line, bo
         convert_for_loading(s, plain, buff.bytes.get(), len, a.data[slot], a.file_to_variable.get(),
                             a.columns, rules, r.line_start, r.eof);
     if (!a.labels.empty()) a.labels[slot] = s.label;
-    if (!a.groups.empty()) a.groups[slot] = s.group;
+    if (a.group_values)
+      a.group_of_row[slot] = number_group(*a.group_values, s.group_numbers, s.group);
     if (accept_record(acc, f) == Verdict::end) break;
   }
   finish_loading(acc, a);

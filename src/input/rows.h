@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "input/csv.h"
@@ -52,6 +53,7 @@ struct RowScratch {
   bool split = false;  // `fields` holds the current CSV record
   std::string label;   // the label field of the last converted record
   std::string group;   // the group field of the last converted record; empty when missing
+  std::unordered_map<std::string, int32_t> group_numbers;  // values this part has numbered
   std::vector<uint32_t> missing_at;  // data columns of the last record's missing values
 };
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "base/messages.h"
+#include "record/groups.h"
 #include "input/progress.h"
 #include "input/records.h"
 #include "input/row_accept.h"
@@ -157,7 +158,8 @@ void convert_part(int fd, RecordPart &p, Analysis &a, const Format &f, int64_t f
       break;
     }
     if (!a.labels.empty()) a.labels[slot] = s.label;
-    if (!a.groups.empty()) a.groups[slot] = s.group;
+    if (a.group_values)
+      a.group_of_row[slot] = number_group(*a.group_values, s.group_numbers, s.group);
     const Verdict v = accept_record(acc, facts);
     if (v == Verdict::end || v == Verdict::broken) break;
   }
@@ -192,8 +194,8 @@ void move_rows(Analysis &a, uint64_t from, uint64_t to, uint64_t count) {
   if (from == to) return;
   const size_t bytes = size_t{a.columns} * sizeof(double);
   for (uint64_t k = 0; k < count; ++k) std::memcpy(a.data[to + k], a.data[from + k], bytes);
-  if (!a.groups.empty())
-    for (uint64_t k = 0; k < count; ++k) a.groups[to + k] = std::move(a.groups[from + k]);
+  if (a.group_values)
+    for (uint64_t k = 0; k < count; ++k) a.group_of_row[to + k] = a.group_of_row[from + k];
   if (a.labels.empty()) return;
   for (uint64_t k = 0; k < count; ++k) a.labels[to + k] = std::move(a.labels[from + k]);
 }

@@ -7,7 +7,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 
@@ -54,6 +56,16 @@ struct RowBlock {
   uint64_t stride = 0;  // values per row
   T *operator[](std::size_t i) const { return block.get() + i * stride; }
   explicit operator bool() const { return static_cast<bool>(block); }
+};
+
+// ---------------------------------------------------------------------------
+// The distinct group values met while loading, numbered as first met by any
+// loading part; the parts share it, each looking a value up under the lock
+// only the first time it meets it.
+struct GroupValues {
+  std::mutex lock;
+  std::unordered_map<std::string, int32_t> number;
+  std::vector<std::string> texts;
 };
 
 // ---------------------------------------------------------------------------
@@ -107,10 +119,11 @@ struct Analysis {
   bool conventional = false;  // --conventional: constants shown as measured, counts in the table
   std::vector<std::string> names;  // per variable (data order) when the file names them
   std::vector<std::string> labels;      // per row when the file has a label column
-  std::vector<std::string> groups;      // per row under --by: its group value, empty for none
-  // Once the groups are indexed, the values give way to each row's group
-  // number in order of first appearance (-1 for none), a tenth of the room.
+  // Under --by, per row: while loading, its value's number in group_values
+  // (-1 for none); once the groups are indexed, its group's number in order
+  // of first appearance (-1 for none).
   std::vector<int32_t> group_of_row;
+  std::unique_ptr<GroupValues> group_values;  // under --by until the groups are indexed
   std::string group_column;             // under --by: the group column's name, or its number
   std::vector<SkippedColumn> skipped;   // columns left out, in file order
 

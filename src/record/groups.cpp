@@ -9,29 +9,48 @@
 
 #include "base/messages.h"
 
+int32_t number_group(GroupValues &values, std::unordered_map<std::string, int32_t> &seen,
+                     const std::string &text) {
+  if (text.empty()) return -1;
+  const auto known = seen.find(text);
+  if (known != seen.end()) return known->second;
+  int32_t number = 0;
+  {
+    const std::lock_guard<std::mutex> hold(values.lock);
+    const int32_t next = static_cast<int32_t>(values.texts.size());
+    const auto [at, fresh] = values.number.emplace(text, next);
+    if (fresh) values.texts.push_back(text);
+    number = at->second;
+  }
+  seen.emplace(text, number);
+  return number;
+}
+
 GroupIndex index_groups(Analysis &a, uint32_t limit) {
   GroupIndex g;
-  std::unordered_map<std::string, uint32_t> seen;
-  a.group_of_row.assign(a.n, -1);
+  const std::vector<std::string> &texts = a.group_values->texts;
+  std::vector<int32_t> renumbered(texts.size(), -1);
+  a.group_of_row.resize(a.n);
   for (uint32_t k = 0; k < a.n; ++k) {
-    const std::string &value = a.groups[k];
-    if (value.empty()) {
+    const int32_t value = a.group_of_row[k];
+    if (value < 0) {
       ++g.without;
       continue;
     }
-    const auto [at, fresh] = seen.emplace(value, static_cast<uint32_t>(g.values.size()));
-    if (fresh) {
-      g.values.push_back(value);
+    int32_t &group = renumbered[static_cast<size_t>(value)];
+    if (group < 0) {
+      group = static_cast<int32_t>(g.values.size());
+      g.values.push_back(texts[static_cast<size_t>(value)]);
       g.rows.emplace_back();
     }
     if (g.values.size() > limit) continue;
-    g.rows[at->second].push_back(k);
-    a.group_of_row[k] = static_cast<int32_t>(at->second);
+    g.rows[static_cast<size_t>(group)].push_back(k);
+    a.group_of_row[k] = group;
   }
   if (g.values.size() > limit)
     fatal("--by: column %s holds %zu distinct values, more than %u (--group-limit=N)\n",
           a.group_column.c_str(), g.values.size(), limit);
-  std::vector<std::string>().swap(a.groups);
+  a.group_values.reset();
   return g;
 }
 
@@ -40,13 +59,17 @@ bool take_number_groups(Analysis &a, uint32_t file_column) {
   for (uint32_t i = 0; i < a.m; ++i)
     if (static_cast<uint32_t>(a.variable_to_file[i]) == file_column) d = i;
   if (d == a.m) return false;
-  a.groups.assign(a.n, std::string());
+  a.group_values = std::make_unique<GroupValues>();
+  a.group_of_row.assign(a.n, -1);
+  std::unordered_map<std::string, int32_t> seen;
+  std::string value;
   for (uint32_t k = 0; k < a.n; ++k) {
     double *row = a.data[k];
     if (!std::isnan(row[d])) {
       char text[32];
       const auto end = std::to_chars(text, text + sizeof text, row[d]).ptr;
-      a.groups[k].assign(text, end);
+      value.assign(text, end);
+      a.group_of_row[k] = number_group(*a.group_values, seen, value);
     }
     std::copy(row + d + 1, row + a.m, row + d);
   }

@@ -18,10 +18,16 @@ struct GroupIndex {
   uint64_t without = 0;  // rows whose group value is missing
 };
 
-// Indexes the record's n rows by their group value and replaces the values
-// by the rows' group numbers (group_of_row). Ends the run before any
-// analysis when there are more than `limit` values, naming the column and
-// the count.
+// The number of group value `text` in `values` (-1 for the empty text, which
+// no group has), numbering it when it is new; `seen` keeps the numbers one
+// loading part has looked up, so that it takes the lock once a value.
+int32_t number_group(GroupValues &values, std::unordered_map<std::string, int32_t> &seen,
+                     const std::string &text);
+
+// Indexes the record's n rows by their group value and renumbers them by
+// their group's first appearance (group_of_row); group_values goes. Ends
+// the run before any analysis when there are more than `limit` values,
+// naming the column and the count.
 GroupIndex index_groups(Analysis &a, uint32_t limit);
 
 // Makes the variable read from data-file column `file_column` (0-based) of

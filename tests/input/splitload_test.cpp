@@ -182,6 +182,8 @@ TEST(SplitLoadTest, RecordsInPartsGiveTheBytesOfOnePass) {
     rules.missing = {"NA"};
     for (int round = 0; round < 3; ++round) {
       rules.keep_missing = round == 2;  // --use=pairwise keeps those rows
+      rules.group_column.clear();
+      if (mix.csv && round == 1) rules.group_column.push_back('1');  // --by=1
       const int c = 2 + static_cast<int>(rng() % 5);
       const std::string text = random_records(rng, mix, 50 + static_cast<int>(rng() % 400), c);
       const Loaded serial = load_with(text, 1, 1, rules);

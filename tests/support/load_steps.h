@@ -12,6 +12,7 @@
 #include "input/examine.h"
 #include "input/load.h"
 #include "base/messages.h"
+#include "record/groups.h"
 #include "record/workarrays.h"
 
 // What loading gave: both streams, the error, the counts, the rows' bits.
@@ -21,6 +22,8 @@ struct Loaded {
   uint64_t left_out = 0;
   std::vector<uint64_t> bits;
   std::vector<uint64_t> missing;  // per variable
+  std::vector<int32_t> group_of_row;        // under --by, once indexed
+  std::vector<std::string> group_values;   // in order of first appearance
   bool operator==(const Loaded &) const = default;
 };
 
@@ -49,12 +52,22 @@ inline Loaded load_steps(FILE *in, const RowRules &rules, Workers &w, uint64_t m
     const uint32_t R = count_data_lines(in, line, w, min_part);
     std::rewind(in);
     MemoryTally tally;
-    Analysis a = make_analysis(R, e.columns, WorkArraySettings{30, false}, tally, con);
+    Analysis a = make_analysis(R, e.analysed, WorkArraySettings{30, false}, tally, con);
+    RowRules used = rules;
+    if (e.group != UINT32_MAX) {  // the driver's way: the group column is no variable
+      used.uses = e.uses;
+      a.group_of_row.assign(a.capacity, -1);
+      a.group_values = std::make_unique<GroupValues>();
+    }
     build_column_maps(a, Switches{}, con);
-    if (rules.plain() && !e.has_names)
+    if (used.plain() && !e.has_names)
       load_data(in, a, con, w, min_part);
     else
-      load_records(in, a, rules, e.has_names, con, w, min_part);
+      load_records(in, a, used, e.has_names, con, w, min_part);
+    if (a.group_values) {
+      o.group_values = index_groups(a, UINT32_MAX).values;
+      o.group_of_row = a.group_of_row;
+    }
     o.n = a.n;
     o.m = a.m;
     o.left_out = a.rows_left_out;
