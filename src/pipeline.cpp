@@ -181,10 +181,22 @@ void process_data_file(const char *name, const Switches &sw, RunState &run, cons
 
 // --by in a white-space file, whose loader reads numbers only: the group
 // column is loaded as a variable and then becomes the rows' group values.
-void take_white_space_groups(Analysis &a, const std::string &column, const Examination &e) {
+uint32_t white_space_group_column(const std::string &column, const Examination &e) {
   const std::vector<uint32_t> named = listed_columns(column, e.names, e.columns, "--by", true);
   if (named.size() != 1) fatal("--by names one column (%s)\n", column.c_str());
-  const uint32_t c = named[0];
+  return named[0];
+}
+
+// The data column the group column loads into (-1 for none), so that a
+// missing group value leaves no row out: such a row belongs to no group.
+int64_t white_space_group_variable(const Analysis &a, const std::string &column,
+                                   const Examination &e) {
+  const uint32_t c = white_space_group_column(column, e);
+  return c < a.columns ? a.file_to_variable[c] : -1;
+}
+
+void take_white_space_groups(Analysis &a, const std::string &column, const Examination &e) {
+  const uint32_t c = white_space_group_column(column, e);
   if (!take_number_groups(a, c)) fatal("--by: column %u holds no values\n", c + 1);
   const bool has_name = c < e.names.size() && !e.names[c].empty();
   a.group_column = has_name ? e.names[c] : std::to_string(c + 1);
@@ -300,6 +312,7 @@ Analysis load_data_file(const char *name, const Switches &sw, RunState &run,
   report_memory_need(run.memory, con);
   build_column_maps(a, sw, con);
   if (!e.order.empty()) order_chosen_columns(a, e.uses, e.order);
+  if (!sw.by.empty() && !rules.csv) rules.group_variable = white_space_group_variable(a, sw.by, e);
   if (!con.quiet) say(con, "\nReads the file: %s\n", name);
   if (rules.plain() && !e.has_names) {
     load_data(in.fp, a, con, w);

@@ -28,6 +28,10 @@ struct RowRules {
   char sep = ',';                     // CSV: the field separator
   bool comma_decimals = false;        // a comma is the decimal point
   bool keep_missing = false;          // rows with a missing value stay (--use=pairwise)
+  // A data column whose missing value leaves no row out: the group column of
+  // --by in a white-space file, loaded as a variable until it becomes the
+  // rows' group values; -1 for none.
+  int64_t group_variable = -1;
   std::vector<FieldUse> uses;         // CSV: per file column; beyond it, values
   ColumnPick pick = ColumnPick::all;  // CSV: the columns chosen by a list
   std::string pick_list;
