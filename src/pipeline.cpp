@@ -30,6 +30,7 @@
 #include "input/load.h"
 #include "record/groups.h"
 #include "record/memlimit.h"
+#include "record/rowspill.h"
 #include "output/matrixout.h"
 #include "base/messages.h"
 #include "output/naming.h"
@@ -202,6 +203,17 @@ void take_white_space_groups(Analysis &a, const std::string &column, const Exami
   a.group_column = has_name ? e.names[c] : std::to_string(c + 1);
 }
 
+// What keeps a row of its own beyond its values cannot be analysed in
+// passes: ended before anything is loaded or written.
+void refuse_passes(const Switches &sw, const Examination &e) {
+  const char *what = nullptr;
+  if (!sw.by.empty()) what = "--by";
+  if (sw.use == MissingUse::pairwise) what = "--use=pairwise";
+  if (!e.uses.empty() && e.uses[0] == FieldUse::label) what = "A label column";
+  if (what != nullptr)
+    fatal("%s needs the whole table in memory: the file needs more than --max-memory\n", what);
+}
+
 // The words run() gives a failed allocation of the C++ heap.
 constexpr char kHeapExhausted[] = "Not enough memory (heap, 0)";
 
@@ -300,7 +312,12 @@ Analysis load_data_file(const char *name, const Switches &sw, RunState &run,
   const WorkArraySettings settings{sw.bins, sw.debug != 0, usable_memory()};
   rules.uses = e.uses;
   std::vector<SkippedColumn> skipped = skipped_columns(e, con);
-  Analysis a = make_analysis(R, e.analysed, settings, run.memory, con);
+  const uint64_t need = work_array_need(R, e.analysed, sw.bins);
+  const bool in_passes = sw.max_memory > 0 && need > sw.max_memory;
+  if (in_passes) refuse_passes(sw, e);
+  Analysis a = in_passes ? make_analysis_in_passes(R, e.analysed, sw.max_memory, settings,
+                                                   run.memory, con)
+                         : make_analysis(R, e.analysed, settings, run.memory, con);
   a.skipped = std::move(skipped);
   if (!e.uses.empty() && e.uses[0] == FieldUse::label) a.labels.assign(a.capacity, std::string());
   if (e.group != UINT32_MAX) {
@@ -310,6 +327,9 @@ Analysis load_data_file(const char *name, const Switches &sw, RunState &run,
     a.group_column = named ? e.names[e.group] : std::to_string(e.group + 1);
   }
   report_memory_need(run.memory, con);
+  if (in_passes && !con.quiet)
+    say(con, "Analyses the file in passes: its arrays need %llu bytes, more than --max-memory\n",
+        static_cast<unsigned long long>(need));
   build_column_maps(a, sw, con);
   if (!e.order.empty()) order_chosen_columns(a, e.uses, e.order);
   if (!sw.by.empty() && !rules.csv) rules.group_variable = white_space_group_variable(a, sw.by, e);
@@ -325,6 +345,8 @@ Analysis load_data_file(const char *name, const Switches &sw, RunState &run,
           static_cast<unsigned long>(a.rows_left_out));
   }
   if (!sw.by.empty() && !rules.csv) take_white_space_groups(a, sw.by, e);
+  // The rows are in the spill now; the walks bring buffers of their own.
+  if (a.spill) a.data.block.reset();
   return a;
 }
 

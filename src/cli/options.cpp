@@ -54,6 +54,7 @@ enum {
   kUse,
   kBy,
   kGroupLimit,
+  kMaxMemory,
 };
 }  // namespace
 
@@ -106,6 +107,7 @@ const struct option kLongOptions[] = {
     {"use", required_argument, nullptr, kUse},
     {"by", required_argument, nullptr, kBy},
     {"group-limit", required_argument, nullptr, kGroupLimit},
+    {"max-memory", required_argument, nullptr, kMaxMemory},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -129,6 +131,27 @@ uint32_t count_value(const char *option, const char *value, long most) {
   if (errno != 0 || end == value || *end != '\0' || n < 1 || n > most)
     fatal("Need a numeric argument to option %s (%s)\n", option, value);
   return static_cast<uint32_t>(n);
+}
+
+// A byte count such as --max-memory=SIZE: a whole number of at least 1, with
+// an optional K, M or G suffix for powers of 1024.
+uint64_t size_value(const char *option, const char *value) {
+  char *end = nullptr;
+  errno = 0;
+  const unsigned long long n = std::strtoull(value, &end, 10);
+  uint32_t shift = 0;
+  if (end != value && *end != '\0' && end[1] == '\0') {
+    const char *units = "KMG";
+    const char *unit = std::strchr(units, *end);
+    if (unit != nullptr) {
+      shift = 10 * static_cast<uint32_t>(unit - units + 1);
+      ++end;
+    }
+  }
+  const bool number = errno == 0 && end != value && *end == '\0' && value[0] != '-' && n >= 1;
+  if (!number || n > (UINT64_MAX >> shift))
+    fatal("Need a numeric argument to option %s (%s)\n", option, value);
+  return static_cast<uint64_t>(n) << shift;
 }
 
 // --json or --json=-: a file beside the other results, or standard output.
@@ -279,6 +302,7 @@ CommandLine parse_switches(int argc, char **argv) {
       case kUse: sw.use = missing_use(optarg); break;
       case kBy: sw.by = optarg; break;
       case kGroupLimit: sw.group_limit = count_value("--group-limit", optarg, 1000000); break;
+      case kMaxMemory: sw.max_memory = size_value("--max-memory", optarg); break;
       case kSwitches:
         std::fputs(switch_list_text().c_str(), stdout);
         end_run(0);

@@ -69,4 +69,5 @@ struct Switches {
   MissingUse use = MissingUse::complete;  // --use=complete|pairwise
   std::string by;                      // --by=COLUMN: analyse each group of rows too
   uint32_t group_limit = 1000;         // --group-limit=N: most groups --by may make
+  uint64_t max_memory = 0;             // --max-memory=SIZE: bytes a file's rows may take; 0: no bound
 };

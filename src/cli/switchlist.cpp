@@ -52,6 +52,7 @@ const SwitchLine kSwitchLines[] = {
     {"--use=pairwise", "each statistic over the values present (default complete rows)"},
     {"--by=COLUMN", "analyse each group of rows with one value in COLUMN too"},
     {"--group-limit=N", "most groups --by may make (default 1000)"},
+    {"--max-memory=SIZE", "a larger file is analysed in passes within SIZE (K, M, G)"},
     {"Run and console:", nullptr},
     {"--results-dir=DIR", "write the result files into DIR"},
     {"--threads=N", "use up to N threads, 1 to 1024"},

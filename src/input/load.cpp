@@ -12,6 +12,7 @@
 #include "input/records.h"
 #include "input/row_accept.h"
 #include "input/splitload.h"
+#include "record/rowspill.h"
 
 namespace {
 
@@ -73,6 +74,17 @@ void build_column_maps(Analysis &a, const Switches &sw, const Console &con) {
 
 namespace {
 
+// The place of row `slot` in the block of a file analysed in passes, whose
+// rows [base, base + block) the block holds: a full block goes to the spill
+// first and the next one starts at `slot`.
+double *block_row(Analysis &a, uint64_t slot, uint64_t &base) {
+  if (slot - base == a.capacity) {
+    spill_rows(*a.spill, a.data.block.get(), a.capacity);
+    base = slot;
+  }
+  return a.data[slot - base];
+}
+
 // The one loading pass of every format: records in file order, each
 // converted into the next row's place and handed to the row-acceptance
 // rules. `plain`: white space under none of the record rules.
@@ -80,14 +92,16 @@ void load_rows(FILE *in, Analysis &a, const RowRules &rules, bool names_line, bo
                const Console &con, Workers &w, uint64_t min_part) {
   GrowableLine buff = loading_buffer(in);
   buff.silent = rules.csv;
-  if (load_split(in, a, buff, rules, names_line, plain, con, w, min_part)) return;
+  // A file analysed in passes is loaded block by block in one pass.
+  if (!a.spill && load_split(in, a, buff, rules, names_line, plain, con, w, min_part)) return;
   LineReader r;
   start_records(r, in, rules);
   Progress progress = progress_begin(in, con);
   RowScratch s;
-  RowAcceptor acc{con, a.columns, a.capacity, 0, nullptr, {}};
+  RowAcceptor acc{con, a.columns, a.spill ? a.spill->capacity : a.capacity, 0, nullptr, {}};
   acc.keep_missing = rules.keep_missing;
   bool skip_names = names_line;
+  uint64_t base = 0;  // the block's first row when spilling
   for (;;) {
     const int64_t len = read_record(r, buff, s, rules, con);
     if (len < 0) break;
@@ -97,15 +111,17 @@ void load_rows(FILE *in, Analysis &a, const RowRules &rules, bool names_line, bo
       continue;
     }
     const uint64_t slot = row_slot(acc);
-    const RecordFacts f =
-        convert_for_loading(s, plain, buff.bytes.get(), len, a.data[slot], a.file_to_variable.get(),
-                            a.columns, rules, r.line_start, r.eof);
+    double *row = a.spill ? block_row(a, slot, base) : a.data[slot];
+    const RecordFacts f = convert_for_loading(s, plain, buff.bytes.get(), len, row,
+                                              a.file_to_variable.get(), a.columns, rules,
+                                              r.line_start, r.eof);
     if (!a.labels.empty()) a.labels[slot] = s.label;
     if (a.group_values)
       a.group_of_row[slot] = number_group(*a.group_values, s.group_numbers, s.group);
     if (accept_record(acc, f) == Verdict::end) break;
   }
   finish_loading(acc, a);
+  if (a.spill) spill_rows(*a.spill, a.data.block.get(), a.n - base);
 }
 
 }  // namespace

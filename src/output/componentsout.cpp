@@ -2,6 +2,7 @@
 // reference line, the loadings), ".fsc" (coefficients, eigenvalues,
 // standard deviations, means) and ".sco" (scores of every observation).
 #include "output/componentsout.h"
+#include "record/rowspill.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -90,9 +91,12 @@ void write_sco_file(const Analysis &a, const OutputPlace &place, uint32_t N, uin
   // The count is at most N except when N is 0, where no component exists.
   const ScoreBasis basis = score_basis(a, N, count, centre);
   std::vector<double> scores(basis.count);
-  for (uint32_t r = 0; r < a.n; ++r) {
-    observation_scores(basis, a.data[r], scores.data());
-    write_line(out.fp, scores.data(), basis.count);
+  RowCursor cursor = row_cursor(a);
+  for (RowRange r; next_rows(cursor, r);) {
+    for (uint64_t k = 0; k < r.count; ++k) {
+      observation_scores(basis, r[k], scores.data());
+      write_line(out.fp, scores.data(), basis.count);
+    }
   }
   close_output(out);
 }

@@ -2,6 +2,7 @@
 // statistics, histogram counts, correlations and the principal components
 // with a thinned score plot), the run's date and command line, and the file.
 #include "output/report_data.h"
+#include "record/rowspill.h"
 
 #include <algorithm>
 #include <cmath>
@@ -49,7 +50,7 @@ bool source_date_epoch(std::time_t &t) {
   return true;
 }
 
-ReportVariable variable(const Analysis &a, uint32_t i) {
+ReportVariable variable(const Analysis &a, uint32_t i, uint64_t non_finite) {
   const VariableStats &s = a.stats[i];
   ReportVariable v;
   v.column = a.variable_to_file[i] + 1;
@@ -71,7 +72,7 @@ ReportVariable variable(const Analysis &a, uint32_t i) {
   v.bin_counts.resize(a.bins);
   for (uint32_t b = 0; b < a.bins; ++b) v.bin_counts[b] = a.histogram[b][i];
   v.bin_edges = histogram_edges(s.min, s.max, a.bins);
-  for (uint32_t r = 0; r < a.n; ++r) v.non_finite += std::isfinite(a.data[r][i]) ? 0 : 1;
+  v.non_finite = non_finite;
   return v;
 }
 
@@ -85,12 +86,26 @@ std::vector<std::array<double, 2>> score_points(const Analysis &a, const Switche
   const uint32_t step = (a.n + kReportScorePoints - 1) / kReportScorePoints;
   std::vector<std::array<double, 2>> points;
   points.reserve(a.n / step + 1);
-  for (uint32_t r = 0; r < a.n; r += step) {
-    std::array<double, 2> score{0.0, 0.0};
-    observation_scores(basis, a.data[r], score.data());
-    points.push_back(score);
+  RowCursor cursor = row_cursor(a);
+  for (RowRange rows; next_rows(cursor, rows);) {
+    const uint64_t first = (rows.first + step - 1) / step * step;
+    for (uint64_t r = first; r < rows.first + rows.count; r += step) {
+      std::array<double, 2> score{0.0, 0.0};
+      observation_scores(basis, rows[r - rows.first], score.data());
+      points.push_back(score);
+    }
   }
   return points;
+}
+
+// Each variable's values that are infinite or not a number, in one walk.
+std::vector<uint64_t> non_finite_counts(const Analysis &a) {
+  std::vector<uint64_t> count(a.m, 0);
+  RowCursor cursor = row_cursor(a);
+  for (RowRange rows; next_rows(cursor, rows);)
+    for (uint64_t r = 0; r < rows.count; ++r)
+      for (uint32_t i = 0; i < a.m; ++i) count[i] += std::isfinite(rows[r][i]) ? 0 : 1;
+  return count;
 }
 
 // The labels of the rows score_points plots, when the file has labels.
@@ -160,7 +175,8 @@ ReportInput report_input(const Analysis &a, const OutputPlace &place, const Swit
   in.pearson = sw.pearson;
   in.conventional = a.conventional;
   in.pairwise = a.pairwise;
-  for (uint32_t i = 0; i < a.m; ++i) in.variables.push_back(variable(a, i));
+  const std::vector<uint64_t> non_finite = non_finite_counts(a);
+  for (uint32_t i = 0; i < a.m; ++i) in.variables.push_back(variable(a, i, non_finite[i]));
   in.correlation.resize(uint64_t{a.m} * a.m);
   for (uint32_t i = 0; i < a.m; ++i)
     std::copy(a.correlation[i], a.correlation[i] + a.m, in.correlation.begin() + uint64_t{i} * a.m);

@@ -2,6 +2,7 @@
 // statistics table on the console, the statistics file ".mvd" and the
 // standardized data file ".std". The numbers come from the statistics phases.
 #include "output/statsout.h"
+#include "record/rowspill.h"
 
 #include <cmath>
 #include <cstdio>
@@ -71,11 +72,14 @@ void print_stats_table(const Analysis &a, const Console &con) {
 
 void write_std_file(const Analysis &a, const OutputPlace &place, const Console &) {
   OutputFile out = open_output(place, ".std");
-  for (uint32_t k = 0; k < a.n; ++k) {
-    const double *x = a.data[k];
-    for (uint32_t i = 0; i < a.m; ++i)
-      std::fprintf(out.fp, "%9.5f ", shown((x[i] - a.stats[i].mean) / a.stats[i].stddev));
-    std::fputc('\n', out.fp);
+  RowCursor cursor = row_cursor(a);
+  for (RowRange r; next_rows(cursor, r);) {
+    for (uint64_t k = 0; k < r.count; ++k) {
+      const double *x = r[k];
+      for (uint32_t i = 0; i < a.m; ++i)
+        std::fprintf(out.fp, "%9.5f ", shown((x[i] - a.stats[i].mean) / a.stats[i].stddev));
+      std::fputc('\n', out.fp);
+    }
   }
   close_output(out);
 }

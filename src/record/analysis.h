@@ -68,6 +68,9 @@ struct GroupValues {
   std::vector<std::string> texts;
 };
 
+// The rows of a file analysed in passes (record/rowspill.h).
+struct RowSpill;
+
 // ---------------------------------------------------------------------------
 // What the Jacobi decomposition of the correlation matrix counted.
 struct JacobiCounts {
@@ -136,6 +139,9 @@ struct Analysis {
   Table<double> correlation;         // c x c, unit diagonal
   Table<double> covariance;          // c x c, divisor n
   RowBlock<double> data;             // R rows of c values
+  // A file analysed in passes (--max-memory): its rows, read back block by
+  // block; `data` then holds only the loading pass's block. Null in memory.
+  std::shared_ptr<RowSpill> spill;
 };
 
 // The values a variable's statistics were taken over.

@@ -25,6 +25,7 @@ struct Allocator {
   MemoryTally &tally;
   const Console &con;
   uint64_t need = 0;  // bytes of this file's arrays so far
+  bool measure = false;  // only add up the figures: nothing announced, refused or made
 
   // Announces the request, refuses one the machine cannot hold and adds it
   // to the total. Returns the byte count.
@@ -32,6 +33,10 @@ struct Allocator {
     uint64_t bytes = 0;
     const bool overflow = __builtin_mul_overflow(count, size, &bytes);
     if (overflow) bytes = UINT64_MAX;
+    if (measure) {
+      if (__builtin_add_overflow(need, bytes, &need)) need = UINT64_MAX;
+      return bytes;
+    }
     if (settings.debug) {
       tell(con, "Allocates %ld bytes (%ld * %lu)\n", static_cast<long>(bytes),
            static_cast<long>(count), static_cast<unsigned long>(size));
@@ -51,6 +56,7 @@ struct Allocator {
   template <class T>
   CArray<T> array(const char *name, uint64_t count, uint64_t figure_size = sizeof(T)) {
     const uint64_t bytes = account(name, count, figure_size);
+    if (measure) return CArray<T>();
     void *p = std::calloc(count ? count : 1, sizeof(T));
     if (p == nullptr) refuse(name, bytes);
     tally.total += bytes;
@@ -64,6 +70,7 @@ struct Allocator {
     uint64_t count = 0;
     if (__builtin_mul_overflow(rows, row_length, &count)) count = UINT64_MAX;
     t.block = array<T>(block_name, count);
+    if (measure) return t;
     for (uint64_t i = 0; i < rows; ++i) t.rows[i] = t.block.get() + i * row_length;
     return t;
   }
@@ -80,6 +87,7 @@ struct Allocator {
     if (__builtin_mul_overflow(rows, row_length, &count)) count = UINT64_MAX;
     b.block = array<T>(block_name, count);
     b.stride = row_length;
+    if (measure) return b;
     advise_huge_pages(b.block.get(), count * sizeof(T));
     return b;
   }
@@ -97,9 +105,11 @@ void advise_huge_pages(void *block, uint64_t bytes) {
   if (end > start) madvise(reinterpret_cast<void *>(start), end - start, MADV_HUGEPAGE);
 }
 
-Analysis make_analysis(uint32_t capacity, uint32_t columns, const WorkArraySettings &settings,
-                       MemoryTally &tally, const Console &con) {
-  Allocator alloc{settings, tally, con, 0};
+namespace {
+
+Analysis make_arrays(Allocator &alloc, uint32_t capacity, uint32_t columns) {
+  const WorkArraySettings &settings = alloc.settings;
+  MemoryTally &tally = alloc.tally;
   const uint64_t c = columns;
   Analysis a;
   a.columns = columns;
@@ -118,6 +128,23 @@ Analysis make_analysis(uint32_t capacity, uint32_t columns, const WorkArraySetti
   a.covariance = alloc.table<double>("ccov", "*ccov", c, c);
   a.data = alloc.row_block<double>("dd", "*dd", capacity, c);
   return a;
+}
+
+}  // namespace
+
+Analysis make_analysis(uint32_t capacity, uint32_t columns, const WorkArraySettings &settings,
+                       MemoryTally &tally, const Console &con) {
+  Allocator alloc{settings, tally, con, 0};
+  return make_arrays(alloc, capacity, columns);
+}
+
+uint64_t work_array_need(uint32_t capacity, uint32_t columns, uint32_t bins) {
+  const WorkArraySettings settings{bins, false};
+  MemoryTally tally;
+  const Console quiet{nullptr, nullptr, true};
+  Allocator alloc{settings, tally, quiet, 0, true};
+  make_arrays(alloc, capacity, columns);
+  return alloc.need;
 }
 
 void report_memory_need(const MemoryTally &tally, const Console &con) {

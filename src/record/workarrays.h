@@ -32,6 +32,11 @@ struct WorkArraySettings {
 Analysis make_analysis(uint32_t capacity, uint32_t columns, const WorkArraySettings &settings,
                        MemoryTally &tally, const Console &con);
 
+// The bytes make_analysis would make for `capacity` rows of `columns`
+// values and `bins` histogram bins, pointer tables included, as its memory
+// lines count them; nothing is made.
+uint64_t work_array_need(uint32_t capacity, uint32_t columns, uint32_t bins);
+
 // Asks the kernel to back a large block (the data matrix) with huge pages,
 // where it offers them on request: loading then takes one fault per two
 // mebibytes instead of one per page. Blocks under 4 MiB are left alone.

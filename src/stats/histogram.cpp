@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "stats/kernels.h"
+#include "record/rowspill.h"
 #include "record/workers.h"
 
 namespace {
@@ -37,12 +38,12 @@ void add_one(int32_t &count) {
 }
 
 // The counting loop one value at a time, tracing every placement.
-void count_traced(Analysis &a, const Extremes &extremes, const std::vector<double> &width,
-                  const Console &con) {
-  const uint32_t n = a.n, m = a.m, B = a.bins;
+void count_traced(Analysis &a, const RowRange &rows, const Extremes &extremes,
+                  const std::vector<double> &width, const Console &con) {
+  const uint32_t m = a.m, B = a.bins;
   const int32_t middle = static_cast<int32_t>(B / 2);
-  for (uint32_t r = 0; r < n; ++r) {
-    const double *row = a.data[r];
+  for (uint64_t r = 0; r < rows.count; ++r) {
+    const double *row = rows[r];
     for (uint32_t k = 0; k < m; ++k) {
       const double w = width[k];
       if (w == 0) {
@@ -61,16 +62,16 @@ void count_traced(Analysis &a, const Extremes &extremes, const std::vector<doubl
 
 // Counts of the variables [first, last) into a block of their own (bin b of
 // variable k at (k - first) * B + b), so that parts never share a line.
-void count_part(Analysis &a, const Extremes &extremes, const std::vector<double> &width,
-                uint32_t first, uint32_t last) {
-  const uint32_t n = a.n, B = a.bins, count = last - first;
+void count_part(Analysis &a, const RowRange &rows, const Extremes &extremes,
+                const std::vector<double> &width, uint32_t first, uint32_t last) {
+  const uint32_t B = a.bins, count = last - first;
   std::vector<int32_t> bin(count), counts(static_cast<size_t>(count) * B);
   for (uint32_t k = 0; k < count; ++k)
     for (uint32_t b = 0; b < B; ++b)
       counts[static_cast<size_t>(k) * B + b] = a.histogram[b][first + k];
   const Kernels &kern = kernels();
-  for (uint32_t r = 0; r < n; ++r) {
-    kern.bins(a.data[r] + first, extremes.min.data() + first, width.data() + first, count, B,
+  for (uint64_t r = 0; r < rows.count; ++r) {
+    kern.bins(rows[r] + first, extremes.min.data() + first, width.data() + first, count, B,
               bin.data());
     for (uint32_t k = 0; k < count; ++k) add_one(counts[static_cast<size_t>(k) * B + bin[k]]);
   }
@@ -102,12 +103,15 @@ void count_histogram(Analysis &a, const Extremes &extremes, bool debug, const Co
   std::vector<double> width(m);
   for (uint32_t k = 0; k < m; ++k)
     width[k] = histogram_bin_width(extremes.min[k], extremes.max[k], B);
-  if (debug) {
-    count_traced(a, extremes, width, con);
-    return;
-  }
   const std::vector<uint32_t> b = even_bounds(m, w.count());
-  w.run(static_cast<uint32_t>(b.size() - 1), [&](uint32_t part, uint32_t) {
-    count_part(a, extremes, width, b[part], b[part + 1]);
-  });
+  RowCursor cursor = row_cursor(a);
+  for (RowRange rows; next_rows(cursor, rows);) {
+    if (debug) {
+      count_traced(a, rows, extremes, width, con);
+      continue;
+    }
+    w.run(static_cast<uint32_t>(b.size() - 1), [&](uint32_t part, uint32_t) {
+      count_part(a, rows, extremes, width, b[part], b[part + 1]);
+    });
+  }
 }

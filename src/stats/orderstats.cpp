@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "record/memory.h"
+#include "record/rowspill.h"
 #include "base/messages.h"
 
 namespace {
@@ -180,6 +181,7 @@ struct ScratchHold {
 // the other phases hold, so that the peak stays within 1.1 times the
 // matrix and 32 MiB.
 uint64_t scratch_limit(const Analysis &a) {
+  if (a.spill) return a.spill->scratch;
   const uint64_t rows = a.capacity, block = rows * a.columns * sizeof(double);
   const uint64_t allowed = block / 10 + (uint64_t{24} << 20);
   const uint64_t headroom = rows * sizeof(double *);
@@ -198,17 +200,37 @@ CArray<double> sort_buffer(size_t count) {
 struct OrderJob {
   Analysis &a;
   std::vector<size_t> idx;  // the sorted positions read
+  uint64_t ration_limit;
   ScratchRation ration;
+};
+
+// The block buffer of a walk over spilled rows, held from the ration while
+// the walk lasts; nothing in memory, where a walk needs no buffer.
+struct WalkHold {
+  OrderJob &job;
+  uint64_t bytes;
+  explicit WalkHold(OrderJob &j) : job(j), bytes(walk_bytes(j.a)) {
+    if (bytes > 0) job.ration.take(bytes);
+  }
+  ~WalkHold() {
+    if (bytes > 0) job.ration.give(bytes);
+  }
+  WalkHold(const WalkHold &) = delete;
+  WalkHold &operator=(const WalkHold &) = delete;
 };
 
 // Copies columns i0 .. i0+count-1 of the data into buf, column g at buf + g*n.
 void copy_columns(const Analysis &a, uint32_t i0, uint32_t count, double *buf, ColumnOrder *order) {
   const uint32_t n = a.n;
-  for (uint32_t k = 0; k < n; ++k) {
-    const double *x = a.data[k] + i0;
-    for (uint32_t g = 0; g < count; ++g) {
-      buf[static_cast<size_t>(g) * n + k] = x[g];
-      order[g].see(x[g]);
+  RowCursor cursor = row_cursor(a);
+  for (RowRange r; next_rows(cursor, r);) {
+    for (uint64_t j = 0; j < r.count; ++j) {
+      const double *x = r[j] + i0;
+      const uint64_t k = r.first + j;
+      for (uint32_t g = 0; g < count; ++g) {
+        buf[static_cast<size_t>(g) * n + k] = x[g];
+        order[g].see(x[g]);
+      }
     }
   }
 }
@@ -313,6 +335,14 @@ uint64_t gather_cap(uint64_t n, uint64_t columns) {
   return std::max<uint64_t>(std::min(n / 64, n / (6 * columns)), kChunkRows);
 }
 
+// The same within a scratch budget: a group's buckets take at most half of
+// it, the counts and the walk's block the rest; smaller buckets only mean
+// another counting round.
+uint64_t gather_cap(uint64_t n, uint64_t columns, uint64_t scratch) {
+  const uint64_t within = scratch / 2 / (sizeof(double) * kMaxPositions * columns);
+  return std::min(gather_cap(n, columns), within);
+}
+
 // The slots of one pass for the searches in `state`, one per distinct
 // prefix; the searches are ascending, so equal prefixes are neighbours.
 void make_slots(RadixColumn &c, RankSearch::State state) {
@@ -367,15 +397,13 @@ void gather_chunk(std::vector<Slot> &slots, const double *x, size_t len) {
 // One pass over the rows for the slots of a group's columns, a chunk of rows
 // at a time copied out so that every slot reads contiguous values. The first
 // pass also checks the order of each column.
-void radix_pass(const Analysis &a, uint32_t i0, std::vector<RadixColumn> &cols, bool first,
-                bool gather) {
-  const size_t n = a.n;
+void radix_block(const RowRange &r, uint32_t i0, std::vector<RadixColumn> &cols, bool first,
+                 bool gather, std::vector<double> &chunk) {
   const uint32_t count = static_cast<uint32_t>(cols.size());
-  std::vector<double> chunk(static_cast<size_t>(count) * kChunkRows);
-  for (size_t k0 = 0; k0 < n; k0 += kChunkRows) {
-    const size_t len = std::min(n, k0 + kChunkRows) - k0;
+  for (size_t k0 = 0; k0 < r.count; k0 += kChunkRows) {
+    const size_t len = std::min<size_t>(r.count, k0 + kChunkRows) - k0;
     for (size_t k = 0; k < len; ++k) {
-      const double *x = a.data[k0 + k] + i0;
+      const double *x = r[k0 + k] + i0;
       for (uint32_t g = 0; g < count; ++g) chunk[g * kChunkRows + k] = x[g];
     }
     for (uint32_t g = 0; g < count; ++g) {
@@ -389,6 +417,14 @@ void radix_pass(const Analysis &a, uint32_t i0, std::vector<RadixColumn> &cols, 
         for (Slot &s : c.slots) count_chunk(s, x, len);
     }
   }
+}
+
+void radix_pass(OrderJob &job, uint32_t i0, std::vector<RadixColumn> &cols, bool first,
+                bool gather) {
+  std::vector<double> chunk(cols.size() * kChunkRows);
+  const WalkHold walk(job);
+  RowCursor cursor = row_cursor(job.a);
+  for (RowRange r; next_rows(cursor, r);) radix_block(r, i0, cols, first, gather, chunk);
 }
 
 // Moves every counted search into its digit's bucket: one walk over each
@@ -435,7 +471,8 @@ void count_rounds(OrderJob &job, uint32_t i0, std::vector<RadixColumn> &cols) {
   const size_t per_column = std::max<size_t>(size_t{1} << kFirstDigit, job.idx.size() << kDigit);
   ScratchHold hold(job.ration, cols.size() * per_column * sizeof(uint32_t));
   std::vector<uint32_t> counts(cols.size() * per_column);
-  const uint64_t cap = gather_cap(job.a.n, cols.size());
+  const uint64_t cap = job.a.spill ? gather_cap(job.a.n, cols.size(), job.ration_limit)
+                                    : gather_cap(job.a.n, cols.size());
   for (bool first = true; first || any_in(cols, RankSearch::kCount); first = false) {
     for (size_t g = 0; g < cols.size(); ++g) {
       RadixColumn &c = cols[g];
@@ -449,7 +486,7 @@ void count_rounds(OrderJob &job, uint32_t i0, std::vector<RadixColumn> &cols) {
         base += s.digit + 1;
       }
     }
-    radix_pass(job.a, i0, cols, first, false);
+    radix_pass(job, i0, cols, first, false);
     for (RadixColumn &c : cols)
       if (!c.order.nan) settle_counts(c, cap);
   }
@@ -474,7 +511,7 @@ void gather_buckets(OrderJob &job, uint32_t i0, std::vector<RadixColumn> &cols) 
       b.values = next;
       next += b.size;
     }
-  radix_pass(job.a, i0, cols, false, true);
+  radix_pass(job, i0, cols, false, true);
   for (RadixColumn &c : cols) {
     for (uint32_t slot = 0; slot < c.slots.size(); ++slot) {
       std::vector<size_t> local;
@@ -498,7 +535,7 @@ void gather_buckets(OrderJob &job, uint32_t i0, std::vector<RadixColumn> &cols) 
 // Which zero each position found to hold one holds, in a column with both:
 // the zero_rank-th zero of the column in row order, as a stable sort leaves
 // them. One pass over the column's rows.
-void resolve_zero_signs(const Analysis &a, uint32_t i, std::vector<RankSearch> &at) {
+void resolve_zero_signs(OrderJob &job, uint32_t i, std::vector<RankSearch> &at) {
   std::vector<RankSearch *> zeros;
   for (RankSearch &s : at)
     if (s.value == 0) zeros.push_back(&s);
@@ -507,11 +544,15 @@ void resolve_zero_signs(const Analysis &a, uint32_t i, std::vector<RankSearch> &
             [](const RankSearch *x, const RankSearch *y) { return x->zero_rank < y->zero_rank; });
   size_t next = 0;
   uint64_t seen = 0;
-  for (uint32_t k = 0; k < a.n && next < zeros.size(); ++k) {
-    const double x = a.data[k][i];
-    if (x != 0) continue;
-    while (next < zeros.size() && zeros[next]->zero_rank == seen) zeros[next++]->value = x;
-    ++seen;
+  const WalkHold walk(job);
+  RowCursor cursor = row_cursor(job.a);
+  for (RowRange r; next < zeros.size() && next_rows(cursor, r);) {
+    for (uint64_t k = 0; k < r.count && next < zeros.size(); ++k) {
+      const double x = r[k][i];
+      if (x != 0) continue;
+      while (next < zeros.size() && zeros[next]->zero_rank == seen) zeros[next++]->value = x;
+      ++seen;
+    }
   }
 }
 
@@ -543,7 +584,7 @@ void long_group(OrderJob &job, uint32_t i0, uint32_t count) {
   for (uint32_t g = 0; g < count; ++g) {
     if (cols[g].order.nan) continue;
     if (cols[g].order.both_zeros()) {
-      resolve_zero_signs(a, i0 + g, cols[g].at);
+      resolve_zero_signs(job, i0 + g, cols[g].at);
     } else if (cols[g].order.minus_zero) {  // the zero key reads back as +0
       for (RankSearch &s : cols[g].at)
         if (s.value == 0) s.value = -0.0;
@@ -554,7 +595,13 @@ void long_group(OrderJob &job, uint32_t i0, uint32_t count) {
   for (uint32_t g = 0; g < count; ++g) {
     if (!cols[g].order.nan) continue;
     // qsort sorts through a merge buffer as large as the column.
-    ScratchHold hold(job.ration, n * sizeof(double) * 2);
+    const uint64_t bytes = n * sizeof(double) * 2;
+    if (a.spill && bytes + walk_bytes(a) > job.ration_limit)
+      fatal("Variable %d holds NaN: its median and quartiles need its %llu values in memory, "
+            "more than --max-memory leaves\n",
+            a.variable_to_file[i0 + g] + 1, static_cast<unsigned long long>(n));
+    ScratchHold hold(job.ration, bytes);
+    const WalkHold walk(job);
     CArray<double> column = sort_buffer(n);
     ColumnOrder order;
     copy_columns(a, i0 + g, 1, column.get(), &order);
@@ -562,16 +609,28 @@ void long_group(OrderJob &job, uint32_t i0, uint32_t count) {
   }
 }
 
+// Columns a radix group of a spilled record takes: as many as half the
+// scratch budget holds the first digit's counts of, at most kRadixColumns.
+uint32_t spilled_group_columns(uint64_t scratch) {
+  const uint64_t per_column = (uint64_t{1} << kFirstDigit) * sizeof(uint32_t);
+  return static_cast<uint32_t>(std::clamp<uint64_t>(scratch / 2 / per_column, 1, kRadixColumns));
+}
+
 }  // namespace
 
 void compute_order_stats(Analysis &a, Workers &w) {
   const uint32_t n = a.n, m = a.m;
   if (n == 0 || m == 0) return;
-  OrderJob job{a, n >= 2 ? needed_positions(n) : std::vector<size_t>{0},
-               ScratchRation(scratch_limit(a))};
-  const bool radix = n >= kRadixMinRows;
-  const std::vector<uint32_t> b =
-      group_bounds(m, radix ? kRadixColumns : kColumnsPerPass, w.count());
+  const uint64_t limit = scratch_limit(a);
+  OrderJob job{a, n >= 2 ? needed_positions(n) : std::vector<size_t>{0}, limit,
+               ScratchRation(limit)};
+  // Spilled rows are never copied whole: every column takes the radix
+  // selection, whose passes read the spill block by block.
+  const bool radix = n >= kRadixMinRows || a.spill;
+  const uint32_t per_group = a.spill ? spilled_group_columns(limit)
+                             : radix ? kRadixColumns
+                                     : kColumnsPerPass;
+  const std::vector<uint32_t> b = group_bounds(m, per_group, w.count());
   w.run(static_cast<uint32_t>(b.size() - 1), [&](uint32_t group, uint32_t) {
     const uint32_t i0 = b[group];
     const uint32_t count = b[group + 1] - i0;

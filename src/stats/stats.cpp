@@ -9,6 +9,7 @@
 
 #include "stats/kernels.h"
 #include "base/messages.h"
+#include "record/rowspill.h"
 #include "record/workers.h"
 
 // Every result is meant to be the same bits on every machine, which holds
@@ -28,15 +29,18 @@ constexpr double kZeroVarianceSubstitute = 0.0001;
 void sum_columns(const Analysis &a, std::vector<double> &sum, std::vector<double> &sumsq,
                  Workers &w) {
   const std::vector<uint32_t> b = even_bounds(a.m, w.count());
-  w.run(static_cast<uint32_t>(b.size() - 1), [&](uint32_t part, uint32_t) {
-    const uint32_t first = b[part], last = b[part + 1];
-    std::vector<double> s(sum.begin() + first, sum.begin() + last);
-    std::vector<double> s2(sumsq.begin() + first, sumsq.begin() + last);
-    kernels().column_sums(a.data.block.get(), a.data.stride, a.n, first, last, s.data() - first,
-                          s2.data() - first);
-    std::copy(s.begin(), s.end(), sum.begin() + first);
-    std::copy(s2.begin(), s2.end(), sumsq.begin() + first);
-  });
+  RowCursor cursor = row_cursor(a);
+  for (RowRange r; next_rows(cursor, r);) {
+    w.run(static_cast<uint32_t>(b.size() - 1), [&](uint32_t part, uint32_t) {
+      const uint32_t first = b[part], last = b[part + 1];
+      std::vector<double> s(sum.begin() + first, sum.begin() + last);
+      std::vector<double> s2(sumsq.begin() + first, sumsq.begin() + last);
+      kernels().column_sums(r.block, r.stride, static_cast<uint32_t>(r.count), first, last,
+                            s.data() - first, s2.data() - first);
+      std::copy(s.begin(), s.end(), sum.begin() + first);
+      std::copy(s2.begin(), s2.end(), sumsq.begin() + first);
+    });
+  }
 }
 
 // The one-pass numerator sumsq - sum*sum/n is trusted while it is at least
@@ -151,9 +155,9 @@ PartSums make_part_sums(uint32_t first, uint32_t last, uint32_t m) {
 // in observation order, so the sums equal those of a pair-by-pair loop bit
 // for bit while the data are read once, in storage order; the inner loop
 // runs over contiguous j so it vectorises.
-void add_observation(const Analysis &a, uint32_t k, const double *centre, PartSums &p) {
+void add_observation(const Analysis &a, const double *x, uint64_t k, const double *centre,
+                     PartSums &p) {
   const Kernels &kern = kernels();
-  const double *x = a.data[k];
   const uint32_t first = p.first, last = p.last;
   double *d = p.deviations();
   kern.deviation_powers(x + first, centre + first, last - first, d + first, p.power(0), p.power(1),
@@ -175,16 +179,23 @@ void keep_part(const PartSums &p, DeviationSums &dev, Analysis &a) {
 }
 
 // The pass over deviations, its triangle rows split among the workers by
-// the pairs they hold.
+// the pairs they hold; each part keeps its sums from block to block.
 void deviation_pass(Analysis &a, const std::vector<double> &centre, DeviationSums &dev,
                     Workers &w) {
-  const uint32_t n = a.n, m = a.m;
+  const uint32_t m = a.m;
   const std::vector<uint32_t> b = triangle_bounds(m, w.count(), 8);
-  w.run(static_cast<uint32_t>(b.size() - 1), [&](uint32_t part, uint32_t) {
-    PartSums mine = make_part_sums(b[part], b[part + 1], m);
-    for (uint32_t k = 0; k < n; ++k) add_observation(a, k, centre.data(), mine);
-    keep_part(mine, dev, a);
-  });
+  const uint32_t parts = static_cast<uint32_t>(b.size() - 1);
+  std::vector<PartSums> sums(parts);
+  RowCursor cursor = row_cursor(a);
+  for (RowRange r; next_rows(cursor, r);) {
+    w.run(parts, [&](uint32_t part, uint32_t) {
+      PartSums &mine = sums[part];
+      if (mine.block.empty()) mine = make_part_sums(b[part], b[part + 1], m);
+      for (uint64_t k = 0; k < r.count; ++k)
+        add_observation(a, r[k], r.first + k, centre.data(), mine);
+    });
+  }
+  for (const PartSums &p : sums) keep_part(p, dev, a);
 }
 
 // Mirrors the covariances into the lower triangle and forms the correlations
@@ -210,14 +221,18 @@ Extremes find_extremes(const Analysis &a, Workers &w) {
   Extremes e{std::vector<double>(m, DBL_MAX), std::vector<double>(m, -DBL_MAX)};
   if (n == 0) fatal("Too few variables\n");
   const std::vector<uint32_t> b = even_bounds(m, w.count());
-  w.run(static_cast<uint32_t>(b.size() - 1), [&](uint32_t part, uint32_t) {
-    const uint32_t first = b[part], last = b[part + 1];
-    std::vector<double> lo(last - first, DBL_MAX), hi(last - first, -DBL_MAX);
-    kernels().extremes(a.data.block.get(), a.data.stride, n, first, last, lo.data() - first,
-                       hi.data() - first);
-    std::copy(lo.begin(), lo.end(), e.min.begin() + first);
-    std::copy(hi.begin(), hi.end(), e.max.begin() + first);
-  });
+  RowCursor cursor = row_cursor(a);
+  for (RowRange r; next_rows(cursor, r);) {
+    w.run(static_cast<uint32_t>(b.size() - 1), [&](uint32_t part, uint32_t) {
+      const uint32_t first = b[part], last = b[part + 1];
+      std::vector<double> lo(e.min.begin() + first, e.min.begin() + last);
+      std::vector<double> hi(e.max.begin() + first, e.max.begin() + last);
+      kernels().extremes(r.block, r.stride, static_cast<uint32_t>(r.count), first, last,
+                         lo.data() - first, hi.data() - first);
+      std::copy(lo.begin(), lo.end(), e.min.begin() + first);
+      std::copy(hi.begin(), hi.end(), e.max.begin() + first);
+    });
+  }
   return e;
 }
 

@@ -1,0 +1,72 @@
+// The rows of the data matrix as the phases walk them: the loaded matrix as
+// one block, or for a file analysed in passes (--max-memory) the converted
+// rows spilled to a temporary file and read back a block at a time.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "base/console.h"
+#include "record/analysis.h"
+#include "record/workarrays.h"
+
+// The converted rows of a file analysed in passes. The temporary file in
+// $TMPDIR (else /tmp) loses its name the moment it is made, so it goes with
+// the run however the run ends.
+struct RowSpill {
+  int fd = -1;
+  uint64_t stride = 0;      // values per row (the record's c)
+  uint64_t rows = 0;        // rows written
+  uint64_t block_rows = 1;  // rows a walk reads at a time
+  uint64_t capacity = 0;    // rows the file may hold (the too-many-rows limit)
+  uint64_t scratch = 0;     // bytes the order statistics may hold at once
+  RowSpill() = default;
+  RowSpill(const RowSpill &) = delete;
+  RowSpill &operator=(const RowSpill &) = delete;
+  ~RowSpill();
+};
+
+// A new, empty spill for rows of `stride` values. Ends the run with "Can't
+// create a temporary file in %s: %s\n" when none can be made.
+std::shared_ptr<RowSpill> make_row_spill(uint64_t stride);
+
+// Appends `count` rows of the spill's stride. A write that fails ends the
+// run with "Can't write the temporary copy of the data (%s)\n", a full disk
+// named as such by its error text.
+void spill_rows(RowSpill &spill, const double *rows, uint64_t count);
+
+// Rows [first, first + count) in the order they came.
+struct RowRange {
+  const double *block = nullptr;
+  uint64_t first = 0;  // the range's first row among all rows
+  uint64_t count = 0;
+  uint64_t stride = 0;
+  const double *operator[](uint64_t k) const { return block + k * stride; }
+};
+
+// A walk over the record's n rows in order, block by block. In memory the
+// whole matrix is one block; a spilled record's blocks are read into a
+// buffer of the walk's own, so several walks may go on at once.
+struct RowCursor {
+  const Analysis *a = nullptr;
+  uint64_t next = 0;
+  std::unique_ptr<double[]> buffer;
+};
+
+RowCursor row_cursor(const Analysis &a);
+
+// The next block, false once every row was given. Ends the run with "Can't
+// read the temporary copy of the data (%s)\n" when a read fails.
+bool next_rows(RowCursor &c, RowRange &r);
+
+// The bytes one walk's buffer takes (0 in memory).
+uint64_t walk_bytes(const Analysis &a);
+
+// The record of a file analysed in passes within `budget` bytes: the usual
+// arrays (announced and counted as make_analysis does) with a data matrix
+// of one block of rows, and an empty spill for up to `capacity` rows. A
+// block takes an eighth of the budget, at most 8 MiB and at least one row;
+// the order statistics may hold the rest.
+Analysis make_analysis_in_passes(uint32_t capacity, uint32_t columns, uint64_t budget,
+                                 const WorkArraySettings &settings, MemoryTally &tally,
+                                 const Console &con);
