@@ -170,8 +170,12 @@ class ScratchRation {
 struct ScratchHold {
   ScratchRation &ration;
   uint64_t bytes;
-  ScratchHold(ScratchRation &r, uint64_t b) : ration(r), bytes(b) { ration.take(bytes); }
-  ~ScratchHold() { ration.give(bytes); }
+  ScratchHold(ScratchRation &r, uint64_t b) : ration(r), bytes(b) {
+    if (bytes > 0) ration.take(bytes);
+  }
+  ~ScratchHold() {
+    if (bytes > 0) ration.give(bytes);
+  }
   ScratchHold(const ScratchHold &) = delete;
   ScratchHold &operator=(const ScratchHold &) = delete;
 };
@@ -204,20 +208,6 @@ struct OrderJob {
   ScratchRation ration;
 };
 
-// The block buffer of a walk over spilled rows, held from the ration while
-// the walk lasts; nothing in memory, where a walk needs no buffer.
-struct WalkHold {
-  OrderJob &job;
-  uint64_t bytes;
-  explicit WalkHold(OrderJob &j) : job(j), bytes(walk_bytes(j.a)) {
-    if (bytes > 0) job.ration.take(bytes);
-  }
-  ~WalkHold() {
-    if (bytes > 0) job.ration.give(bytes);
-  }
-  WalkHold(const WalkHold &) = delete;
-  WalkHold &operator=(const WalkHold &) = delete;
-};
 
 // Copies columns i0 .. i0+count-1 of the data into buf, column g at buf + g*n.
 void copy_columns(const Analysis &a, uint32_t i0, uint32_t count, double *buf, ColumnOrder *order) {
@@ -422,7 +412,6 @@ void radix_block(const RowRange &r, uint32_t i0, std::vector<RadixColumn> &cols,
 void radix_pass(OrderJob &job, uint32_t i0, std::vector<RadixColumn> &cols, bool first,
                 bool gather) {
   std::vector<double> chunk(cols.size() * kChunkRows);
-  const WalkHold walk(job);
   RowCursor cursor = row_cursor(job.a);
   for (RowRange r; next_rows(cursor, r);) radix_block(r, i0, cols, first, gather, chunk);
 }
@@ -469,7 +458,7 @@ bool any_in(const std::vector<RadixColumn> &cols, RankSearch::State state) {
 // each round settles at least one more digit, so there are at most five.
 void count_rounds(OrderJob &job, uint32_t i0, std::vector<RadixColumn> &cols) {
   const size_t per_column = std::max<size_t>(size_t{1} << kFirstDigit, job.idx.size() << kDigit);
-  ScratchHold hold(job.ration, cols.size() * per_column * sizeof(uint32_t));
+  ScratchHold hold(job.ration, cols.size() * per_column * sizeof(uint32_t) + walk_bytes(job.a));
   std::vector<uint32_t> counts(cols.size() * per_column);
   const uint64_t cap = job.a.spill ? gather_cap(job.a.n, cols.size(), job.ration_limit)
                                     : gather_cap(job.a.n, cols.size());
@@ -503,7 +492,7 @@ void gather_buckets(OrderJob &job, uint32_t i0, std::vector<RadixColumn> &cols) 
     for (const Slot &b : c.slots) held += b.size;
   }
   if (held == 0) return;
-  ScratchHold hold(job.ration, held * sizeof(double));
+  ScratchHold hold(job.ration, held * sizeof(double) + walk_bytes(job.a));
   std::vector<double> values(held);
   double *next = values.data();
   for (RadixColumn &c : cols)
@@ -544,7 +533,7 @@ void resolve_zero_signs(OrderJob &job, uint32_t i, std::vector<RankSearch> &at) 
             [](const RankSearch *x, const RankSearch *y) { return x->zero_rank < y->zero_rank; });
   size_t next = 0;
   uint64_t seen = 0;
-  const WalkHold walk(job);
+  ScratchHold hold(job.ration, walk_bytes(job.a));
   RowCursor cursor = row_cursor(job.a);
   for (RowRange r; next < zeros.size() && next_rows(cursor, r);) {
     for (uint64_t k = 0; k < r.count && next < zeros.size(); ++k) {
@@ -600,8 +589,7 @@ void long_group(OrderJob &job, uint32_t i0, uint32_t count) {
       fatal("Variable %d holds NaN: its median and quartiles need its %llu values in memory, "
             "more than --max-memory leaves\n",
             a.variable_to_file[i0 + g] + 1, static_cast<unsigned long long>(n));
-    ScratchHold hold(job.ration, bytes);
-    const WalkHold walk(job);
+    ScratchHold hold(job.ration, bytes + walk_bytes(a));
     CArray<double> column = sort_buffer(n);
     ColumnOrder order;
     copy_columns(a, i0 + g, 1, column.get(), &order);
