@@ -12,7 +12,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build-bench
 data=$root/bench/data
 runs=${RUNS:-3}
-SECTIONS=(input input_wide csv separators report memory_bound)
+SECTIONS=(input input_wide csv separators report memory_bound passes)
 
 build() {
   cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVANTOR_BENCH=ON -DBUILD_TESTING=OFF >/dev/null
@@ -183,6 +183,48 @@ section_memory_bound() {
       printf "  peak %.0f MiB, bound %.0f MiB (%s)\n", kb / 1024, 1.1 * m + 32,
         kb / 1024 <= 1.1 * m + 32 ? "within" : "PAST" }'
   done
+}
+
+# Tables analysed in passes (--max-memory): the tall table within 16 MiB
+# against the run in memory (goals: at most 1.8 times the wall time on two
+# threads, peak at most 20 MiB); the first 1, 4 and 16 million rows of the
+# 28,000,000 x 20 table within 16 MiB (time linear in rows, memory flat);
+# and the whole of that table within 512 MiB under a 1 GiB address-space
+# limit against the run in memory, whose result files must be the same.
+section_passes() {
+  local tall big rows dir runs=${RUNS:-3} args=(--quiet --no-log -c -v -h --quartiles)
+  tall=$(gen table_1000000x20.txt "$build/gendata" 1000000 20 1)
+  dir=$(mktemp -d)
+  ln -s "$tall" "$dir/tall.txt"
+  measure "$build/vantor" "${args[@]}" "$dir/tall.txt"
+  report "tall table in memory"
+  local mem_s=$best_s
+  measure "$build/vantor" "${args[@]}" --max-memory=16M "$dir/tall.txt"
+  report "tall table, --max-memory=16M"
+  awk -v a="$best_s" -v b="$mem_s" -v kb="$peak_kb" 'BEGIN {
+    printf "  ratio %.2f (goal 1.8), peak %.1f MiB (goal 20)\n", a / b, kb / 1024 }'
+  big=$(gen table_28000000x20.txt "$build/gendata" 28000000 20 1)
+  runs=1
+  for rows in 1000000 4000000 16000000; do
+    head -n "$rows" "$big" >"$dir/rows$rows.txt"
+    measure "$build/vantor" "${args[@]}" --max-memory=16M "$dir/rows$rows.txt"
+    report "first $rows rows, --max-memory=16M"
+    rm -f "$dir/rows$rows".*
+  done
+  mkdir "$dir/mem" "$dir/passes"
+  ln -s "$big" "$dir/mem/big.txt"
+  ln -s "$big" "$dir/passes/big.txt"
+  measure "$build/vantor" "${args[@]}" "$dir/mem/big.txt"
+  report "28000000 x 20 in memory"
+  measure prlimit --as=1073741824 "$build/vantor" "${args[@]}" --max-memory=512M \
+    "$dir/passes/big.txt"
+  report "28000000 x 20, --max-memory=512M, 1 GiB limit"
+  local f same=yes
+  for f in cor cov his inp mvd; do
+    cmp -s "$dir/mem/big.$f" "$dir/passes/big.$f" || same=no
+  done
+  echo "  result files the same: $same"
+  rm -rf "$dir"
 }
 
 # What --report costs: the whole default run of the tall table with and

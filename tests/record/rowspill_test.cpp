@@ -1,0 +1,94 @@
+// A file analysed in passes (--max-memory) against the same file in memory:
+// every result file byte for byte, on tables chosen for what the passes
+// must get right (ties, both zeros, constants, offsets, infinities, one and
+// two rows), with one-row blocks and with larger blocks on three threads.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string slurp(const fs::path &p) {
+  std::ifstream in(p, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// Runs vantor on data.txt in a directory of its own; returns the result
+// files by extension, and "status" with the exit status.
+std::vector<std::pair<std::string, std::string>> run(const std::string &table,
+                                                     const std::string &extra) {
+  char tmpl[] = "/tmp/vantor-passes-test-XXXXXX";
+  const fs::path dir = mkdtemp(tmpl);
+  std::ofstream(dir / "data.txt") << table;
+  const std::string cmd = "cd '" + dir.string() + "' && '" VANTOR_BINARY
+                          "' --quiet --no-log -c -v -h -b -e -f --quartiles --json " + extra +
+                          " data.txt >/dev/null 2>&1";
+  const int status = std::system(cmd.c_str());
+  std::vector<std::pair<std::string, std::string>> files{{"status", std::to_string(status)}};
+  for (const char *ext : {".mvd", ".cor", ".cov", ".inp", ".his", ".eig", ".fsc", ".sco", ".std",
+                          ".json"})
+    files.emplace_back(ext, slurp(dir / (std::string("data") + ext)));
+  fs::remove_all(dir);
+  return files;
+}
+
+// A table of `rows` rows; `value(row, column)` gives each number.
+template <class F>
+std::string table(uint32_t rows, uint32_t columns, F value) {
+  std::string text;
+  char field[40];
+  for (uint32_t r = 0; r < rows; ++r) {
+    for (uint32_t c = 0; c < columns; ++c) {
+      std::snprintf(field, sizeof field, "%s%.17g", c ? " " : "", value(r, c));
+      text += field;
+    }
+    text += '\n';
+  }
+  return text;
+}
+
+TEST(AnalysedInPasses, EveryResultFileEqualsTheRunInMemory) {
+  std::mt19937_64 rng(7);
+  auto uniform = [&](double lo, double hi) { return std::uniform_real_distribution<>(lo, hi)(rng); };
+  auto zeros = [&](uint32_t r, uint32_t) { return r % 7 == 0 ? -1.0 : (rng() & 1 ? 0.0 : -0.0); };
+  const struct {
+    const char *name;
+    std::string text;
+  } cases[] = {
+      {"ties, long", table(70000, 3, [&](uint32_t, uint32_t c) { return double(rng() % (c + 2)); })},
+      {"both zeros, long", table(70000, 2, zeros)},
+      {"both zeros, short", table(301, 2, zeros)},
+      {"constant and offset", table(5000, 3, [&](uint32_t, uint32_t c) {
+         return c == 0 ? 42.0 : c == 1 ? 1e9 + uniform(0, 1) : uniform(-1, 1);
+       })},
+      {"infinities", table(2000, 2, [&](uint32_t r, uint32_t c) {
+         return r % 97 == 3 ? (c ? -HUGE_VAL : HUGE_VAL) : uniform(-5, 5);
+       })},
+      {"one row", "1 2 3\n"},
+      {"two rows", "1 2 3\n4 -0 6\n"},
+  };
+  for (const auto &c : cases) {
+    const auto in_memory = run(c.text, "");
+    for (const char *passes : {"--max-memory=1", "--max-memory=300K --threads=3"}) {
+      const auto in_passes = run(c.text, passes);
+      for (size_t k = 0; k < in_memory.size(); ++k)
+        EXPECT_EQ(in_memory[k].second, in_passes[k].second)
+            << c.name << ", " << passes << ": " << in_memory[k].first;
+    }
+  }
+}
+
+}  // namespace
