@@ -2,8 +2,14 @@
 // every result file byte for byte, on tables chosen for what the passes
 // must get right (ties, both zeros, constants, offsets, infinities, one and
 // two rows), with one-row blocks and with larger blocks on three threads.
+#include "record/rowspill.h"
+
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <cmath>
 #include <cstdio>
@@ -14,6 +20,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "base/messages.h"
 
 namespace {
 
@@ -89,6 +97,29 @@ TEST(AnalysedInPasses, EveryResultFileEqualsTheRunInMemory) {
             << c.name << ", " << passes << ": " << in_memory[k].first;
     }
   }
+}
+
+// A write that fails (here a file-size limit, as a full disk would) ends
+// the run with the copy's message; the limit is set in a child only.
+TEST(AnalysedInPasses, AFailedWriteOfTheCopyEndsTheRunWithItsMessage) {
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{4096, 4096};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    const std::vector<double> rows(1000, 1.5);
+    try {
+      auto spill = make_row_spill(10);
+      spill_rows(*spill, rows.data(), 100);
+    } catch (const RunEnd &end) {
+      _exit(end.message == "Can't write the temporary copy of the data (File too large)\n" ? 0 : 2);
+    }
+    _exit(1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 }  // namespace
