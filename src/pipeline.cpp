@@ -203,13 +203,12 @@ void take_white_space_groups(Analysis &a, const std::string &column, const Exami
   a.group_column = has_name ? e.names[c] : std::to_string(c + 1);
 }
 
-// What keeps a row of its own beyond its values cannot be analysed in
+// What keeps something of every row in memory cannot be analysed in
 // passes: ended before anything is loaded or written.
-void refuse_passes(const Switches &sw, const Examination &e) {
+void refuse_passes(const Switches &sw) {
   const char *what = nullptr;
   if (!sw.by.empty()) what = "--by";
   if (sw.use == MissingUse::pairwise) what = "--use=pairwise";
-  if (!e.uses.empty() && e.uses[0] == FieldUse::label) what = "A label column";
   if (what != nullptr)
     fatal("%s needs the whole table in memory: the file needs more than --max-memory\n", what);
 }
@@ -314,7 +313,7 @@ Analysis load_data_file(const char *name, const Switches &sw, RunState &run,
   std::vector<SkippedColumn> skipped = skipped_columns(e, con);
   const uint64_t need = work_array_need(R, e.analysed, sw.bins);
   const bool in_passes = sw.max_memory > 0 && need > sw.max_memory;
-  if (in_passes) refuse_passes(sw, e);
+  if (in_passes) refuse_passes(sw);
   Analysis a = in_passes ? make_analysis_in_passes(R, e.analysed, sw.max_memory, settings,
                                                    run.memory, con)
                          : make_analysis(R, e.analysed, settings, run.memory, con);

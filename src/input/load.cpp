@@ -76,13 +76,14 @@ namespace {
 
 // The place of row `slot` in the block of a file analysed in passes, whose
 // rows [base, base + block) the block holds: a full block goes to the spill
-// first and the next one starts at `slot`.
-double *block_row(Analysis &a, uint64_t slot, uint64_t &base) {
+// first, its labels too, and the next one starts at `slot`.
+uint64_t block_slot(Analysis &a, uint64_t slot, uint64_t &base) {
   if (slot - base == a.capacity) {
     spill_rows(*a.spill, a.data.block.get(), a.capacity);
+    if (!a.labels.empty()) spill_labels(*a.spill, a.labels, a.capacity);
     base = slot;
   }
-  return a.data[slot - base];
+  return slot - base;
 }
 
 // The one loading pass of every format: records in file order, each
@@ -110,9 +111,8 @@ void load_rows(FILE *in, Analysis &a, const RowRules &rules, bool names_line, bo
       skip_names = false;
       continue;
     }
-    const uint64_t slot = row_slot(acc);
-    double *row = a.spill ? block_row(a, slot, base) : a.data[slot];
-    const RecordFacts f = convert_for_loading(s, plain, buff.bytes.get(), len, row,
+    const uint64_t slot = a.spill ? block_slot(a, row_slot(acc), base) : row_slot(acc);
+    const RecordFacts f = convert_for_loading(s, plain, buff.bytes.get(), len, a.data[slot],
                                               a.file_to_variable.get(), a.columns, rules,
                                               r.line_start, r.eof);
     if (!a.labels.empty()) a.labels[slot] = s.label;
@@ -121,7 +121,9 @@ void load_rows(FILE *in, Analysis &a, const RowRules &rules, bool names_line, bo
     if (accept_record(acc, f) == Verdict::end) break;
   }
   finish_loading(acc, a);
-  if (a.spill) spill_rows(*a.spill, a.data.block.get(), a.n - base);
+  if (!a.spill) return;
+  spill_rows(*a.spill, a.data.block.get(), a.n - base);
+  if (!a.labels.empty()) spill_labels(*a.spill, a.labels, a.n - base);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // Strings and the definitions go through nlohmann's serializer for its
 // escaping; the numbers, most of them in the m x m matrices, go straight out.
 #include "output/jsonout.h"
+#include "record/rowspill.h"
 
 #include <algorithm>
 #include <charconv>
@@ -221,9 +222,11 @@ void put_skipped_and_labels(Sink &s, const Analysis &a) {
   if (a.labels.empty()) return;
   put_key(s, "  ", "row_labels");
   put(s, "[");
-  for (uint32_t r = 0; r < a.n; ++r) {
-    put(s, r == 0 ? "" : ", ");
-    put(s, json_string(a.labels[r]));
+  LabelCursor cursor = label_cursor(a);
+  std::string label;
+  for (bool first = true; next_label(cursor, label); first = false) {
+    put(s, first ? "" : ", ");
+    put(s, json_string(label));
   }
   put(s, "]");
 }

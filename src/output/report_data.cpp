@@ -113,7 +113,10 @@ std::vector<std::string> score_labels(const Analysis &a, size_t points) {
   std::vector<std::string> labels;
   if (a.labels.empty() || points == 0) return labels;
   const uint32_t step = (a.n + kReportScorePoints - 1) / kReportScorePoints;
-  for (uint32_t r = 0; r < a.n && labels.size() < points; r += step) labels.push_back(a.labels[r]);
+  LabelCursor cursor = label_cursor(a);
+  std::string label;
+  for (uint64_t r = 0; labels.size() < points && next_label(cursor, label); ++r)
+    if (r % step == 0) labels.push_back(label);
   return labels;
 }
 

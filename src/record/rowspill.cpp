@@ -2,6 +2,7 @@
 // phase takes over the rows, in memory or from the spill.
 #include "record/rowspill.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,25 +15,25 @@
 
 RowSpill::~RowSpill() {
   if (fd >= 0) close(fd);
+  if (label_fd >= 0) close(label_fd);
 }
 
-std::shared_ptr<RowSpill> make_row_spill(uint64_t stride) {
+namespace {
+
+// A temporary file that has lost its name already.
+int unnamed_temporary() {
   const char *dir = std::getenv("TMPDIR");
   if (dir == nullptr || *dir == '\0') dir = "/tmp";
   std::string path = std::string(dir) + "/vantor-passes-XXXXXX";
-  auto spill = std::make_shared<RowSpill>();
-  spill->stride = stride;
-  spill->fd = mkstemp(path.data());
-  if (spill->fd < 0) fatal("Can't create a temporary file in %s: %s\n", dir, std::strerror(errno));
+  const int fd = mkstemp(path.data());
+  if (fd < 0) fatal("Can't create a temporary file in %s: %s\n", dir, std::strerror(errno));
   unlink(path.c_str());
-  return spill;
+  return fd;
 }
 
-void spill_rows(RowSpill &spill, const double *rows, uint64_t count) {
-  const char *from = reinterpret_cast<const char *>(rows);
-  uint64_t left = count * spill.stride * sizeof(double);
+void write_all(int fd, const char *from, uint64_t left) {
   while (left > 0) {
-    const ssize_t put = write(spill.fd, from, left);
+    const ssize_t put = write(fd, from, left);
     if (put < 0 && errno == EINTR) continue;
     if (put <= 0)
       fatal("Can't write the temporary copy of the data (%s)\n",
@@ -40,17 +41,38 @@ void spill_rows(RowSpill &spill, const double *rows, uint64_t count) {
     from += put;
     left -= static_cast<uint64_t>(put);
   }
+}
+
+}  // namespace
+
+std::shared_ptr<RowSpill> make_row_spill(uint64_t stride) {
+  auto spill = std::make_shared<RowSpill>();
+  spill->stride = stride;
+  spill->fd = unnamed_temporary();
+  return spill;
+}
+
+void spill_rows(RowSpill &spill, const double *rows, uint64_t count) {
+  write_all(spill.fd, reinterpret_cast<const char *>(rows), count * spill.stride * sizeof(double));
   spill.rows += count;
+}
+
+void spill_labels(RowSpill &spill, const std::vector<std::string> &labels, uint64_t count) {
+  if (spill.label_fd < 0) spill.label_fd = unnamed_temporary();
+  std::string bytes;
+  for (uint64_t k = 0; k < count; ++k) {
+    const uint64_t length = labels[k].size();
+    bytes.append(reinterpret_cast<const char *>(&length), sizeof length);
+    bytes += labels[k];
+  }
+  write_all(spill.label_fd, bytes.data(), bytes.size());
 }
 
 namespace {
 
-void read_rows(const RowSpill &spill, uint64_t first, uint64_t count, double *to) {
-  const uint64_t row_bytes = spill.stride * sizeof(double);
-  char *into = reinterpret_cast<char *>(to);
-  uint64_t left = count * row_bytes, at = first * row_bytes;
+void read_at(int fd, uint64_t at, char *into, uint64_t left) {
   while (left > 0) {
-    const ssize_t got = pread(spill.fd, into, left, static_cast<off_t>(at));
+    const ssize_t got = pread(fd, into, left, static_cast<off_t>(at));
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0)
       fatal("Can't read the temporary copy of the data (%s)\n",
@@ -59,6 +81,32 @@ void read_rows(const RowSpill &spill, uint64_t first, uint64_t count, double *to
     at += static_cast<uint64_t>(got);
     left -= static_cast<uint64_t>(got);
   }
+}
+
+void read_rows(const RowSpill &spill, uint64_t first, uint64_t count, double *to) {
+  const uint64_t row_bytes = spill.stride * sizeof(double);
+  read_at(spill.fd, first * row_bytes, reinterpret_cast<char *>(to), count * row_bytes);
+}
+
+// At least `bytes` of the label spill from the cursor's place on in its
+// buffer, and some read ahead.
+void read_label_bytes(LabelCursor &c, uint64_t bytes) {
+  constexpr uint64_t kAhead = uint64_t{1} << 16;
+  c.buffer.erase(0, c.at);
+  c.at = 0;
+  const uint64_t held = c.buffer.size();
+  if (held >= bytes) return;
+  const int fd = c.a->spill->label_fd;
+  struct stat st;
+  if (fd < 0 || fstat(fd, &st) != 0)
+    fatal("Can't read the temporary copy of the data (%s)\n", std::strerror(errno));
+  const uint64_t size = static_cast<uint64_t>(st.st_size);
+  const uint64_t left = size - std::min(size, c.offset);
+  const uint64_t take = std::min(std::max(bytes - held, kAhead), left);
+  if (take < bytes - held) fatal("Can't read the temporary copy of the data (%s)\n", "it ended early");
+  c.buffer.resize(held + take);
+  read_at(fd, c.offset, c.buffer.data() + held, take);
+  c.offset += take;
 }
 
 }  // namespace
@@ -83,6 +131,30 @@ bool next_rows(RowCursor &c, RowRange &r) {
   read_rows(s, c.next, count, c.buffer.get());
   r = RowRange{c.buffer.get(), c.next, count, s.stride};
   c.next += count;
+  return true;
+}
+
+LabelCursor label_cursor(const Analysis &a) {
+  LabelCursor c;
+  c.a = &a;
+  return c;
+}
+
+bool next_label(LabelCursor &c, std::string &label) {
+  const Analysis &a = *c.a;
+  if (c.next >= a.n) return false;
+  if (!a.spill) {
+    label = a.labels[c.next++];
+    return true;
+  }
+  uint64_t length = 0;
+  if (c.buffer.size() - c.at < sizeof length) read_label_bytes(c, sizeof length);
+  std::memcpy(&length, c.buffer.data() + c.at, sizeof length);
+  c.at += sizeof length;
+  if (c.buffer.size() - c.at < length) read_label_bytes(c, length);
+  label.assign(c.buffer, c.at, length);
+  c.at += length;
+  ++c.next;
   return true;
 }
 

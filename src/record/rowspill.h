@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "base/console.h"
 #include "record/analysis.h"
@@ -15,6 +17,7 @@
 // the run however the run ends.
 struct RowSpill {
   int fd = -1;
+  int label_fd = -1;        // the rows' labels, when the file has a label column
   uint64_t stride = 0;      // values per row (the record's c)
   uint64_t rows = 0;        // rows written
   uint64_t block_rows = 1;  // rows a walk reads at a time
@@ -34,6 +37,10 @@ std::shared_ptr<RowSpill> make_row_spill(uint64_t stride);
 // run with "Can't write the temporary copy of the data (%s)\n", a full disk
 // named as such by its error text.
 void spill_rows(RowSpill &spill, const double *rows, uint64_t count);
+
+// Appends the labels of `count` rows, each as its length (8 bytes) and its
+// bytes, failing as spill_rows does.
+void spill_labels(RowSpill &spill, const std::vector<std::string> &labels, uint64_t count);
 
 // Rows [first, first + count) in the order they came.
 struct RowRange {
@@ -58,6 +65,21 @@ RowCursor row_cursor(const Analysis &a);
 // The next block, false once every row was given. Ends the run with "Can't
 // read the temporary copy of the data (%s)\n" when a read fails.
 bool next_rows(RowCursor &c, RowRange &r);
+
+// A walk over the rows' labels in order: the record's own, or those of the
+// spill read back through a small buffer.
+struct LabelCursor {
+  const Analysis *a = nullptr;
+  uint64_t next = 0;     // the next row
+  uint64_t offset = 0;   // where the next label's bytes begin in the spill
+  std::string buffer;    // spilled bytes read ahead
+  size_t at = 0;         // the next byte of the buffer
+};
+
+LabelCursor label_cursor(const Analysis &a);
+
+// The next row's label, false after the n-th.
+bool next_label(LabelCursor &c, std::string &label);
 
 // The bytes one walk's buffer takes (0 in memory).
 uint64_t walk_bytes(const Analysis &a);
