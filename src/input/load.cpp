@@ -4,6 +4,11 @@
 #include "input/load.h"
 
 #include <cstdio>
+#include <cstring>
+#include <exception>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "base/messages.h"
 #include "record/groups.h"
@@ -86,6 +91,154 @@ uint64_t block_slot(Analysis &a, uint64_t slot, uint64_t &base) {
   return slot - base;
 }
 
+// A record of a batch: what reading it came to, then what converting it
+// came to.
+struct BatchRecord {
+  size_t text = 0;        // where its bytes begin in the batch's text
+  int64_t len = 0;
+  uint64_t line = 0;      // the file line it starts on
+  bool cut_off = false;   // the end of the file came before its line end
+  bool names = false;     // the names line: only read
+  int64_t capacity = 0;   // the line buffer's capacity once it was read
+  RecordFacts facts;
+  std::vector<uint32_t> missing_at;
+  std::string label;
+  std::exception_ptr error;  // its conversion ended the run
+};
+
+// What the loading pass in batches reads before it converts.
+struct Batch {
+  std::string text;
+  std::vector<BatchRecord> records;
+  std::exception_ptr read_error;  // reading stopped here: it ended the run
+  bool done = false;              // the file has no more records
+};
+
+// Where the loading pass stands between records.
+struct LoadingState {
+  LineReader r;
+  GrowableLine buff;
+  Progress progress;
+  RowAcceptor acc;
+  uint64_t base = 0;  // the block's first row when spilling
+  bool names;         // the next record is the names line
+};
+
+// Reads up to `count` records, without a word: the rereading messages are
+// said when each record's turn comes.
+void read_batch(Batch &b, uint64_t count, LoadingState &st, RowScratch &s, const RowRules &rules,
+                FILE *in, const Console &con) {
+  const Console silent{nullptr, nullptr, true};
+  b.text.clear();
+  b.records.clear();
+  try {
+    while (b.records.size() < count) {
+      const int64_t len = read_record(st.r, st.buff, s, rules, silent);
+      if (len < 0) {
+        b.done = true;
+        return;
+      }
+      progress_update(st.progress, in, con);
+      BatchRecord rec;
+      rec.text = b.text.size();
+      rec.len = len;
+      rec.line = st.r.line_start;
+      rec.cut_off = st.r.eof;
+      rec.names = st.names;
+      rec.capacity = st.buff.capacity;
+      st.names = false;
+      b.text.append(st.buff.bytes.get(), static_cast<size_t>(len));
+      b.records.push_back(std::move(rec));
+    }
+  } catch (const RunEnd &) {
+    b.read_error = std::current_exception();
+    b.done = true;
+  }
+}
+
+// Converts the batch's records into `rows`, the workers taking equal runs
+// of them, each with scratch of its own; a quoted CSV record is split again
+// from its text.
+void convert_batch(Batch &b, std::vector<double> &rows, const Analysis &a, const RowRules &rules,
+                   bool plain, std::vector<RowScratch> &scratch, Workers &w) {
+  const uint64_t count = b.records.size(), c = a.columns;
+  const uint32_t parts = w.count();
+  w.run(parts, [&](uint32_t part, uint32_t worker) {
+    RowScratch &s = scratch[worker];
+    for (uint64_t k = count * part / parts; k < count * (part + 1) / parts; ++k) {
+      BatchRecord &rec = b.records[k];
+      if (rec.names) continue;
+      const char *text = b.text.data() + rec.text;
+      s.split = false;
+      if (rules.csv && std::memchr(text, '"', static_cast<size_t>(rec.len)) != nullptr)
+        split_fields(s, text, text + rec.len, rules.sep);
+      try {
+        rec.facts = convert_for_loading(s, plain, text, rec.len, rows.data() + k * c,
+                                        a.file_to_variable.get(), a.columns, rules, rec.line,
+                                        rec.cut_off);
+      } catch (const RunEnd &) {
+        rec.error = std::current_exception();
+        continue;
+      }
+      if (rec.facts.missing_at != nullptr) rec.missing_at = *rec.facts.missing_at;
+      rec.label = s.label;
+    }
+  });
+}
+
+// A file analysed in passes on several workers: the records are read a
+// batch at a time, converted by the workers and accepted in file order,
+// every message said where the one-thread pass says it.
+void load_in_batches(Analysis &a, const RowRules &rules, bool plain, LoadingState &st, FILE *in,
+                     const Console &con, Workers &w) {
+  const uint64_t count = a.capacity, c = a.columns;
+  std::vector<double> rows(count * c);
+  std::vector<RowScratch> scratch(w.count());
+  RowScratch reading;
+  Batch b;
+  int64_t shown = st.buff.capacity;  // the capacity the messages have reached
+  while (!b.done) {
+    read_batch(b, count, st, reading, rules, in, con);
+    convert_batch(b, rows, a, rules, plain, scratch, w);
+    for (uint64_t k = 0; k < b.records.size(); ++k) {
+      BatchRecord &rec = b.records[k];
+      for (; shown < rec.capacity; shown *= 2)
+        if (!st.buff.silent) say_rereading(con, shown);
+      if (rec.names) continue;
+      const uint64_t slot = block_slot(a, row_slot(st.acc), st.base);
+      if (rec.error) std::rethrow_exception(rec.error);
+      std::memcpy(a.data[slot], rows.data() + k * c, c * sizeof(double));
+      if (!a.labels.empty()) a.labels[slot] = std::move(rec.label);
+      if (rec.facts.missing_at != nullptr) rec.facts.missing_at = &rec.missing_at;
+      if (accept_record(st.acc, rec.facts) == Verdict::end) return;
+    }
+    if (b.read_error) std::rethrow_exception(b.read_error);
+  }
+}
+
+// One record after another, each converted into the next row's place.
+void load_in_order(Analysis &a, const RowRules &rules, bool plain, LoadingState &st, FILE *in,
+                   const Console &con) {
+  RowScratch s;
+  for (;;) {
+    const int64_t len = read_record(st.r, st.buff, s, rules, con);
+    if (len < 0) break;
+    progress_update(st.progress, in, con);
+    if (st.names) {
+      st.names = false;
+      continue;
+    }
+    const uint64_t slot = a.spill ? block_slot(a, row_slot(st.acc), st.base) : row_slot(st.acc);
+    const RecordFacts f = convert_for_loading(s, plain, st.buff.bytes.get(), len, a.data[slot],
+                                              a.file_to_variable.get(), a.columns, rules,
+                                              st.r.line_start, st.r.eof);
+    if (!a.labels.empty()) a.labels[slot] = s.label;
+    if (a.group_values)
+      a.group_of_row[slot] = number_group(*a.group_values, s.group_numbers, s.group);
+    if (accept_record(st.acc, f) == Verdict::end) break;
+  }
+}
+
 // The one loading pass of every format: records in file order, each
 // converted into the next row's place and handed to the row-acceptance
 // rules. `plain`: white space under none of the record rules.
@@ -95,35 +248,20 @@ void load_rows(FILE *in, Analysis &a, const RowRules &rules, bool names_line, bo
   buff.silent = rules.csv;
   // A file analysed in passes is loaded block by block in one pass.
   if (!a.spill && load_split(in, a, buff, rules, names_line, plain, con, w, min_part)) return;
-  LineReader r;
-  start_records(r, in, rules);
-  Progress progress = progress_begin(in, con);
-  RowScratch s;
-  RowAcceptor acc{con, a.columns, a.spill ? a.spill->capacity : a.capacity, 0, nullptr, {}};
-  acc.keep_missing = rules.keep_missing;
-  bool skip_names = names_line;
-  uint64_t base = 0;  // the block's first row when spilling
-  for (;;) {
-    const int64_t len = read_record(r, buff, s, rules, con);
-    if (len < 0) break;
-    progress_update(progress, in, con);
-    if (skip_names) {
-      skip_names = false;
-      continue;
-    }
-    const uint64_t slot = a.spill ? block_slot(a, row_slot(acc), base) : row_slot(acc);
-    const RecordFacts f = convert_for_loading(s, plain, buff.bytes.get(), len, a.data[slot],
-                                              a.file_to_variable.get(), a.columns, rules,
-                                              r.line_start, r.eof);
-    if (!a.labels.empty()) a.labels[slot] = s.label;
-    if (a.group_values)
-      a.group_of_row[slot] = number_group(*a.group_values, s.group_numbers, s.group);
-    if (accept_record(acc, f) == Verdict::end) break;
-  }
-  finish_loading(acc, a);
+  const uint64_t capacity = a.spill ? a.spill->capacity : a.capacity;
+  LoadingState st{{}, std::move(buff), {}, RowAcceptor{con, a.columns, capacity, 0, nullptr, {}},
+                  0, names_line};
+  start_records(st.r, in, rules);
+  st.progress = progress_begin(in, con);
+  st.acc.keep_missing = rules.keep_missing;
+  if (a.spill && w.count() > 1)
+    load_in_batches(a, rules, plain, st, in, con, w);
+  else
+    load_in_order(a, rules, plain, st, in, con);
+  finish_loading(st.acc, a);
   if (!a.spill) return;
-  spill_rows(*a.spill, a.data.block.get(), a.n - base);
-  if (!a.labels.empty()) spill_labels(*a.spill, a.labels, a.n - base);
+  spill_rows(*a.spill, a.data.block.get(), a.n - st.base);
+  if (!a.labels.empty()) spill_labels(*a.spill, a.labels, a.n - st.base);
 }
 
 }  // namespace

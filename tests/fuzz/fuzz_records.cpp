@@ -10,7 +10,7 @@
 // Lengths that are multiples of seven, under listwise deletion, compare the
 // file analysed in memory with the same file analysed in passes
 // (--max-memory=1, one row a block; even multiples 4096, a few rows a block
-// and room for short NaN columns): any difference in a statistic's bits, a
+// and room for short NaN columns; loaded in batches by two workers): any difference in a statistic's bits, a
 // matrix, a count or the error is a finding, but for the refusals of that
 // mode.
 // The input's length picks the rest, so that mutations reach every mix:
@@ -40,12 +40,14 @@ void append_bits(std::string &out, const void *p, size_t bytes) {
 
 // Everything the statistics of the file come to, as bytes, or the error
 // that ended the analysis.
-std::string analysed(const std::string &path, const Switches &sw, const Console &con) {
+std::string analysed(const std::string &path, const Switches &sw, const Console &con,
+                     Workers *workers = nullptr) {
   std::string out;
   try {
     RunState run = make_run_state(sw);
+    run.workers = workers;
     Analysis a = load_data_file(path.c_str(), sw, run, con);
-    compute_statistics(a, sw, con);
+    compute_statistics(a, sw, con, workers != nullptr ? *workers : serial_workers());
     append_bits(out, &a.n, sizeof a.n);
     append_bits(out, &a.m, sizeof a.m);
     append_bits(out, &a.rows_left_out, sizeof a.rows_left_out);
@@ -118,7 +120,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     Switches passes = sw;
     passes.max_memory = size % 14 == 0 ? 4096 : 1;
     const std::string in_memory = analysed(path, sw, con);
-    const std::string in_passes = analysed(path, passes, con);
+    static Workers pair(2);  // the passes load in batches on two workers
+    const std::string in_passes = analysed(path, passes, con, &pair);
     const bool refused = in_passes.find("needs the whole table in memory") != std::string::npos ||
                          in_passes.find("holds NaN: its median") != std::string::npos;
     if (!refused && in_memory != in_passes)
