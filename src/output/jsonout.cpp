@@ -224,7 +224,7 @@ void put_skipped_and_labels(Sink &s, const Analysis &a) {
   put(s, "[");
   LabelCursor cursor = label_cursor(a);
   std::string label;
-  for (bool first = true; next_label(cursor, label); first = false) {
+  for (bool first = true; next_label(cursor, &label); first = false) {
     put(s, first ? "" : ", ");
     put(s, json_string(label));
   }

@@ -115,8 +115,11 @@ std::vector<std::string> score_labels(const Analysis &a, size_t points) {
   const uint32_t step = (a.n + kReportScorePoints - 1) / kReportScorePoints;
   LabelCursor cursor = label_cursor(a);
   std::string label;
-  for (uint64_t r = 0; labels.size() < points && next_label(cursor, label); ++r)
-    if (r % step == 0) labels.push_back(label);
+  for (uint64_t r = 0; labels.size() < points; ++r) {
+    const bool plotted = r % step == 0;
+    if (!next_label(cursor, plotted ? &label : nullptr)) break;
+    if (plotted) labels.push_back(label);
+  }
   return labels;
 }
 

@@ -2,7 +2,6 @@
 // phase takes over the rows, in memory or from the spill.
 #include "record/rowspill.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -54,7 +53,6 @@ std::shared_ptr<RowSpill> make_row_spill(uint64_t stride) {
 
 void spill_rows(RowSpill &spill, const double *rows, uint64_t count) {
   write_all(spill.fd, reinterpret_cast<const char *>(rows), count * spill.stride * sizeof(double));
-  spill.rows += count;
 }
 
 void spill_labels(RowSpill &spill, const std::vector<std::string> &labels, uint64_t count) {
@@ -66,6 +64,7 @@ void spill_labels(RowSpill &spill, const std::vector<std::string> &labels, uint6
     bytes += labels[k];
   }
   write_all(spill.label_fd, bytes.data(), bytes.size());
+  spill.label_bytes += bytes.size();
 }
 
 namespace {
@@ -97,10 +96,7 @@ void read_label_bytes(LabelCursor &c, uint64_t bytes) {
   const uint64_t held = c.buffer.size();
   if (held >= bytes) return;
   const int fd = c.a->spill->label_fd;
-  struct stat st;
-  if (fd < 0 || fstat(fd, &st) != 0)
-    fatal("Can't read the temporary copy of the data (%s)\n", std::strerror(errno));
-  const uint64_t size = static_cast<uint64_t>(st.st_size);
+  const uint64_t size = c.a->spill->label_bytes;
   const uint64_t left = size - std::min(size, c.offset);
   const uint64_t take = std::min(std::max(bytes - held, kAhead), left);
   if (take < bytes - held) fatal("Can't read the temporary copy of the data (%s)\n", "it ended early");
@@ -140,11 +136,12 @@ LabelCursor label_cursor(const Analysis &a) {
   return c;
 }
 
-bool next_label(LabelCursor &c, std::string &label) {
+bool next_label(LabelCursor &c, std::string *label) {
   const Analysis &a = *c.a;
   if (c.next >= a.n) return false;
   if (!a.spill) {
-    label = a.labels[c.next++];
+    if (label != nullptr) *label = a.labels[c.next];
+    ++c.next;
     return true;
   }
   uint64_t length = 0;
@@ -152,7 +149,7 @@ bool next_label(LabelCursor &c, std::string &label) {
   std::memcpy(&length, c.buffer.data() + c.at, sizeof length);
   c.at += sizeof length;
   if (c.buffer.size() - c.at < length) read_label_bytes(c, length);
-  label.assign(c.buffer, c.at, length);
+  if (label != nullptr) label->assign(c.buffer, c.at, length);
   c.at += length;
   ++c.next;
   return true;

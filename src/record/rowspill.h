@@ -19,7 +19,7 @@ struct RowSpill {
   int fd = -1;
   int label_fd = -1;        // the rows' labels, when the file has a label column
   uint64_t stride = 0;      // values per row (the record's c)
-  uint64_t rows = 0;        // rows written
+  uint64_t label_bytes = 0; // bytes written to label_fd
   uint64_t block_rows = 1;  // rows a walk reads at a time
   uint64_t capacity = 0;    // rows the file may hold (the too-many-rows limit)
   uint64_t scratch = 0;     // bytes the order statistics may hold at once
@@ -78,8 +78,9 @@ struct LabelCursor {
 
 LabelCursor label_cursor(const Analysis &a);
 
-// The next row's label, false after the n-th.
-bool next_label(LabelCursor &c, std::string &label);
+// The next row's label, false after the n-th. A null `label` passes over
+// the row's label without copying it.
+bool next_label(LabelCursor &c, std::string *label);
 
 // The bytes one walk's buffer takes (0 in memory).
 uint64_t walk_bytes(const Analysis &a);

@@ -35,32 +35,37 @@ std::string slurp(const fs::path &p) {
 }
 
 // Runs vantor on data.txt in a directory of its own; returns the result
-// files by extension, and "status" with the exit status.
+// files by extension, and "status" with the exit status. The report's echo
+// of the switches leaves `extra` out.
 std::vector<std::pair<std::string, std::string>> run(const std::string &table,
+                                                     const std::string &switches,
                                                      const std::string &extra) {
   char tmpl[] = "/tmp/vantor-passes-test-XXXXXX";
   const fs::path dir = mkdtemp(tmpl);
   std::ofstream(dir / "data.txt") << table;
-  const std::string cmd = "cd '" + dir.string() + "' && '" VANTOR_BINARY
-                          "' --quiet --no-log -c -v -h -b -e -f --quartiles --json " + extra +
-                          " data.txt >/dev/null 2>&1";
+  const std::string cmd = "cd '" + dir.string() + "' && SOURCE_DATE_EPOCH=0 '" VANTOR_BINARY
+                          "' --quiet --no-log -c -v -h -b -e -f --quartiles --json --report " +
+                          switches + " " + extra + " data.txt >/dev/null 2>&1";
   const int status = std::system(cmd.c_str());
   std::vector<std::pair<std::string, std::string>> files{{"status", std::to_string(status)}};
   for (const char *ext : {".mvd", ".cor", ".cov", ".inp", ".his", ".eig", ".fsc", ".sco", ".std",
-                          ".json"})
+                          ".json", ".html"})
     files.emplace_back(ext, slurp(dir / (std::string("data") + ext)));
+  std::string &page = files.back().second;
+  if (const size_t at = page.find(extra + " "); !extra.empty() && at != std::string::npos)
+    page.erase(at, extra.size() + 1);
   fs::remove_all(dir);
   return files;
 }
 
 // A table of `rows` rows; `value(row, column)` gives each number.
 template <class F>
-std::string table(uint32_t rows, uint32_t columns, F value) {
+std::string table(uint32_t rows, uint32_t columns, F value, const char *separator = " ") {
   std::string text;
   char field[40];
   for (uint32_t r = 0; r < rows; ++r) {
     for (uint32_t c = 0; c < columns; ++c) {
-      std::snprintf(field, sizeof field, "%s%.17g", c ? " " : "", value(r, c));
+      std::snprintf(field, sizeof field, "%s%.17g", c ? separator : "", value(r, c));
       text += field;
     }
     text += '\n';
@@ -75,6 +80,7 @@ TEST(AnalysedInPasses, EveryResultFileEqualsTheRunInMemory) {
   const struct {
     const char *name;
     std::string text;
+    const char *switches = "";
   } cases[] = {
       {"ties, long", table(70000, 3, [&](uint32_t, uint32_t c) { return double(rng() % (c + 2)); })},
       {"both zeros, long", table(70000, 2, zeros)},
@@ -87,11 +93,15 @@ TEST(AnalysedInPasses, EveryResultFileEqualsTheRunInMemory) {
        })},
       {"one row", "1 2 3\n"},
       {"two rows", "1 2 3\n4 -0 6\n"},
+      // More rows than the report plots: every other row's label is passed over.
+      {"labels", ",a,b\n" + table(6001, 3, [&](uint32_t r, uint32_t c) {
+         return c == 0 ? r : uniform(-1, 1);
+       }, ","), "--csv --names"},
   };
   for (const auto &c : cases) {
-    const auto in_memory = run(c.text, "");
+    const auto in_memory = run(c.text, c.switches, "");
     for (const char *passes : {"--max-memory=1", "--max-memory=300K --threads=3"}) {
-      const auto in_passes = run(c.text, passes);
+      const auto in_passes = run(c.text, c.switches, passes);
       for (size_t k = 0; k < in_memory.size(); ++k)
         EXPECT_EQ(in_memory[k].second, in_passes[k].second)
             << c.name << ", " << passes << ": " << in_memory[k].first;
