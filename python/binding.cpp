@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "analyse.h"
@@ -24,6 +25,7 @@
 #include "stats/histogram.h"
 #include "stats/isa.h"
 #include "stats/orderstats.h"
+#include "stats/rankparts.h"
 #include "stats/summary.h"
 
 namespace py = pybind11;
@@ -306,6 +308,63 @@ py::array_t<double> merge_parts(const py::array_t<double> &a, const py::array_t<
   return flat_summary(merge_summaries(sa, sb));
 }
 
+// The searches of vantor.dask as (column, known bits, prefix) triples.
+std::vector<KeySearch> key_searches(const std::vector<std::tuple<uint32_t, uint32_t, uint64_t>> &t) {
+  std::vector<KeySearch> out;
+  for (const auto &[column, known, prefix] : t) {
+    if (known >= 64) throw py::value_error("A search with every bit known is settled");
+    out.push_back(KeySearch{column, known, prefix});
+  }
+  return out;
+}
+
+std::vector<py::array_t<int64_t>> digit_counts_part(
+    const Rows &x, const std::vector<std::tuple<uint32_t, uint32_t, uint64_t>> &searches) {
+  check_part(x);
+  const std::vector<KeySearch> s = key_searches(searches);
+  std::vector<std::vector<int64_t>> counts;
+  {
+    py::gil_scoped_release free;
+    counts = count_next_digits(x.data(), static_cast<uint64_t>(x.shape(0)),
+                               static_cast<uint32_t>(x.shape(1)), s);
+  }
+  std::vector<py::array_t<int64_t>> out;
+  for (const std::vector<int64_t> &c : counts) {
+    py::array_t<int64_t> a(c.size());
+    std::copy(c.begin(), c.end(), a.mutable_data());
+    out.push_back(std::move(a));
+  }
+  return out;
+}
+
+std::vector<py::array_t<double>> bucket_values_part(
+    const Rows &x, const std::vector<std::tuple<uint32_t, uint32_t, uint64_t>> &searches) {
+  check_part(x);
+  const std::vector<KeySearch> s = key_searches(searches);
+  std::vector<std::vector<double>> values;
+  {
+    py::gil_scoped_release free;
+    values = bucket_values(x.data(), static_cast<uint64_t>(x.shape(0)),
+                           static_cast<uint32_t>(x.shape(1)), s);
+  }
+  std::vector<py::array_t<double>> out;
+  for (const std::vector<double> &v : values) {
+    py::array_t<double> a(v.size());
+    std::copy(v.begin(), v.end(), a.mutable_data());
+    out.push_back(std::move(a));
+  }
+  return out;
+}
+
+py::array_t<uint8_t> zero_signs_part(const Rows &x, uint32_t column) {
+  check_part(x);
+  const std::vector<uint8_t> signs =
+      zero_signs(x.data(), static_cast<uint64_t>(x.shape(0)), static_cast<uint32_t>(x.shape(1)), column);
+  py::array_t<uint8_t> a(signs.size());
+  std::copy(signs.begin(), signs.end(), a.mutable_data());
+  return a;
+}
+
 // A record of m variables without rows of its own, for counting one part's
 // histogram over the part's rows (borrowed).
 Analysis part_record(uint32_t m, uint32_t bins, const Console &con) {
@@ -418,6 +477,11 @@ PYBIND11_MODULE(_vantor, mod) {
   mod.def("histogram", &histogram_part, py::arg("rows"), py::arg("min"), py::arg("max"),
           py::arg("bins"));
   mod.def("order_positions", &order_positions, py::arg("n"));
+  mod.def("digit_counts", &digit_counts_part, py::arg("rows"), py::arg("searches"));
+  mod.def("bucket_values", &bucket_values_part, py::arg("rows"), py::arg("searches"));
+  mod.def("zero_signs", &zero_signs_part, py::arg("rows"), py::arg("column"));
+  mod.def("digit_bits", &next_digit_bits, py::arg("known"));
+  mod.def("key_value", &key_value, py::arg("key"));
   mod.def("finish", &finish, py::arg("summary"), py::arg("counts"), py::arg("order_values"),
           py::arg("names"), py::arg("columns"), py::arg("skipped"), py::arg("options"),
           py::arg("data_file"), py::arg("rows_left_out"), py::arg("missing_cells"));
