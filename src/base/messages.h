@@ -33,3 +33,7 @@ std::string usage_text(const char *program);
 // The pager command line for `program`: the name reaches the shell as one
 // literal word whatever characters it holds.
 std::string pager_command(const char *program);
+
+// `text` as one word to the shell: in single quotes, which keep every
+// character literal, a single quote itself closed, escaped and reopened.
+std::string shell_quoted(const char *text);
