@@ -35,7 +35,8 @@ namespace {
 // One analysed table: the library's result, and the array its data matrix
 // reads in place when it was borrowed rather than copied.
 struct Handle {
-  std::unique_ptr<AnalysisResult> r;
+  std::shared_ptr<AnalysisResult> r;
+  const GroupResult *group = nullptr;  // a group's table, or the whole one
   std::string arguments;  // the options and the data file, as the page shows them
   py::object keep;
 };
@@ -191,7 +192,29 @@ py::array_t<double> matrix(size_t rows, size_t cols, At at) {
   return out;
 }
 
-const Analysis &table(const Handle &h) { return h.r->table; }
+const Analysis &table(const Handle &h) { return h.group != nullptr ? h.group->analysis : h.r->table; }
+
+// The documents and files hold the whole table with its groups.
+const AnalysisResult &whole(const Handle &h) {
+  if (h.group != nullptr)
+    throw py::value_error("Documents and files are the whole table's: call it on the result");
+  return *h.r;
+}
+
+// Each group's value and a handle on its table, sharing the result.
+std::vector<std::pair<std::string, std::unique_ptr<Handle>>> groups_of(const Handle &h) {
+  std::vector<std::pair<std::string, std::unique_ptr<Handle>>> out;
+  if (h.group != nullptr) return out;
+  for (const GroupResult &g : h.r->groups) {
+    auto gh = std::make_unique<Handle>();
+    gh->r = h.r;
+    gh->group = &g;
+    gh->arguments = h.arguments;
+    gh->keep = h.keep;
+    out.emplace_back(g.value, std::move(gh));
+  }
+  return out;
+}
 
 py::array_t<int64_t> histogram_counts(const Handle &h) {
   const Analysis &a = table(h);
@@ -225,7 +248,7 @@ py::array_t<double> eigenvalues(const Handle &h) {
 py::array_t<double> coefficients(const Handle &h) {
   need_components(h);
   uint32_t N = 0;
-  const std::vector<double> c = score_coefficient_rows(*h.r, N);
+  const std::vector<double> c = score_coefficient_rows(*h.r, table(h), N);
   return matrix_of(c, N, N);
 }
 
@@ -233,7 +256,7 @@ py::array_t<double> scores(const Handle &h, uint32_t count) {
   need_components(h);
   std::vector<double> s;
   try {
-    s = observation_score_rows(*h.r, count);
+    s = observation_score_rows(*h.r, table(h), count);
   } catch (const RunEnd &end) {
     raise_run_end(end);
   }
@@ -465,12 +488,13 @@ PYBIND11_MODULE(_vantor, mod) {
       })
       .def("score_coefficients", &coefficients)
       .def("scores", &scores)
-      .def("to_json", [](const Handle &h) { return text_of([&] { return json_document(*h.r); }); })
+      .def_property_readonly("groups", &groups_of)
+      .def("to_json", [](const Handle &h) { return text_of([&] { return json_document(whole(h)); }); })
       .def("to_html", [](const Handle &h, const std::string &name) {
-        return text_of([&] { return report_html(*h.r, name, h.arguments); });
+        return text_of([&] { return report_html(whole(h), name, h.arguments); });
       })
       .def("write", [](const Handle &h, const std::string &directory, const std::string &name) {
-        return text_of([&] { return write_result_files(*h.r, directory, name, h.arguments); });
+        return text_of([&] { return write_result_files(whole(h), directory, name, h.arguments); });
       });
   mod.def("summarise", &summarise_part, py::arg("rows"));
   mod.def("merge", &merge_parts, py::arg("a"), py::arg("b"));

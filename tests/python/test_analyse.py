@@ -210,3 +210,8 @@ def test_keywords_give_the_switches_results(tmp_path, kw, switches):
         g["analysis"].pop("data_file")
     for key in NUMBERS + ["groups"]:
         assert from_frame.get(key) == doc.get(key), key
+    r = vantor.analyse(frame, **kw)
+    assert list(r.groups) == [g["value"] for g in doc.get("groups", [])]
+    for g in doc.get("groups", []):
+        assert r.groups[g["value"]].statistics["mean"].tolist() == \
+            [v["mean"] for v in g["analysis"]["variables"]]
