@@ -331,6 +331,24 @@ py::array_t<double> merge_parts(const py::array_t<double> &a, const py::array_t<
   return flat_summary(merge_summaries(sa, sb));
 }
 
+// A data file's rows and what describes them, loaded by the program's own
+// loader on whichever worker runs this (vantor.dask.analyse_files).
+py::dict load_rows(const std::string &path, const py::dict &options) {
+  const Switches sw = options_of(options);
+  LoadedRows l;
+  compute([&] { l = load_file_rows(path, sw); });
+  py::array_t<double> rows({size_t{l.n}, size_t{l.m}});
+  std::copy(l.values.begin(), l.values.end(), rows.mutable_data());
+  py::dict out;
+  out["rows"] = rows;
+  out["names"] = l.names;
+  out["columns"] = l.source_columns;
+  out["skipped"] = l.skipped;
+  out["rows_left_out"] = l.rows_left_out;
+  out["missing_cells"] = l.missing_cells;
+  return out;
+}
+
 // The searches of vantor.dask as (column, known bits, prefix) triples.
 std::vector<KeySearch> key_searches(const std::vector<std::tuple<uint32_t, uint32_t, uint64_t>> &t) {
   std::vector<KeySearch> out;
@@ -501,6 +519,7 @@ PYBIND11_MODULE(_vantor, mod) {
   mod.def("histogram", &histogram_part, py::arg("rows"), py::arg("min"), py::arg("max"),
           py::arg("bins"));
   mod.def("order_positions", &order_positions, py::arg("n"));
+  mod.def("load_rows", &load_rows, py::arg("path"), py::arg("options"));
   mod.def("digit_counts", &digit_counts_part, py::arg("rows"), py::arg("searches"));
   mod.def("bucket_values", &bucket_values_part, py::arg("rows"), py::arg("searches"));
   mod.def("zero_signs", &zero_signs_part, py::arg("rows"), py::arg("column"));

@@ -252,6 +252,34 @@ std::unique_ptr<AnalysisResult> finish_parts(const TableParts &p, const Switches
   return r;
 }
 
+LoadedRows load_file_rows(const std::string &path, const Switches &options) {
+  if (!options.by.empty() || options.use == MissingUse::pairwise || options.max_memory > 0)
+    fatal("%s: a file read in parts is loaded whole rows at a time, without --by, "
+          "--use=pairwise or --max-memory\n", path.c_str());
+  RunState run = make_run_state(options);
+  MemoryText text;  // the loader's console lines, not kept
+  const Console con{text.fp, text.fp, true};
+  Analysis a;
+  try {
+    a = load_table(TableSource{path, nullptr, path}, options, run, con);
+  } catch (const RunEnd &end) {
+    throw RunEnd{end.status, path + ": " + end.message};
+  }
+  LoadedRows out;
+  out.n = a.n;
+  out.m = a.m;
+  out.values.resize(size_t{a.n} * a.m);
+  for (uint32_t k = 0; k < a.n; ++k) std::copy(a.data[k], a.data[k] + a.m, out.values.data() + size_t{k} * a.m);
+  out.names = a.names;
+  out.names.resize(a.m);
+  out.source_columns.assign(a.variable_to_file.get(), a.variable_to_file.get() + a.m);
+  for (const SkippedColumn &s : a.skipped) out.skipped.emplace_back(s.column, s.name);
+  out.rows_left_out = a.rows_left_out;
+  out.missing_cells = a.missing_cells;
+  out.missing_cells.resize(a.m, 0);
+  return out;
+}
+
 uint32_t scores_written(const AnalysisResult &r) {
   const Switches &sw = r.options;
   if (!sw.eigenvalues) return sw.scores;

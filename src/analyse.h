@@ -74,6 +74,25 @@ void analyse_loaded(Analysis &a, const Switches &options, const Console &con, Wo
 // text lands in the result's log. Throws RunEnd with the program's message.
 std::unique_ptr<AnalysisResult> analyse(const TableSource &source, const Switches &options);
 
+// A data file loaded as the program loads it, for a caller that analyses
+// its rows in parts: the analysed rows (n x m, row after row, rows with a
+// missing value left out), the names and 0-based columns of the variables,
+// the skipped columns, the rows left out and each variable's missing values.
+struct LoadedRows {
+  std::vector<double> values;
+  uint64_t n = 0;
+  uint32_t m = 0;
+  std::vector<std::string> names;
+  std::vector<int32_t> source_columns;
+  std::vector<std::pair<uint32_t, std::string>> skipped;
+  uint64_t rows_left_out = 0;
+  std::vector<uint64_t> missing_cells;
+};
+
+// Loads a data file with the options' reading rules on one thread, quiet.
+// Throws RunEnd, its message naming the file.
+LoadedRows load_file_rows(const std::string &path, const Switches &options);
+
 // A table summarised in parts where its rows lie (vantor.dask): the merged
 // summary, the histogram counts (bins x m, row after row, with the bins
 // placed by the merged extremes) and, per variable, the sorted values at

@@ -10,7 +10,7 @@ import operator
 import numpy
 
 from . import _vantor
-from .frame import _options
+from .frame import _options, _reading_options
 from .result import Result
 
 # A bucket of at most this many values is gathered and sorted to settle the
@@ -32,12 +32,10 @@ def _rows(part):
     return numpy.ascontiguousarray(x[~missing]) if missing.any() else x
 
 
-def _summarise(part):
-    return _vantor.summarise(_rows(part))
-
-
-def _merge(a, b):
-    return _vantor.merge(a, b)
+def _block(part):
+    """A partition as the passes read it: its rows without missing values,
+    and the counts of what was left out (rows, then each column's values)."""
+    return _rows(part), _left_out(part)
 
 
 def _left_out(part):
@@ -49,28 +47,25 @@ def _left_out(part):
     return numpy.concatenate(([nan.any(axis=1).sum()], nan.sum(axis=0))).astype(numpy.int64)
 
 
-def _count_pass(part, lo, hi, bins, searches):
-    """One pass over a partition: its histogram counts and, for every
-    search (variable, known bits, prefix), the counts of the next digit of
-    the keys with that prefix (the library keys the values)."""
-    x = _rows(part)
-    counts = _vantor.histogram(x, lo, hi, bins) if bins else None
-    return counts, _vantor.digit_counts(x, searches)
+def _count_pass(part, searches):
+    """For every search (variable, known bits, prefix), the counts of the
+    next digit of the partition's keys with that prefix (the library keys
+    the values)."""
+    return _vantor.digit_counts(part, searches)
 
 
 def _gather(part, searches):
     """The values of each search's bucket in the partition, in row order."""
-    return _vantor.bucket_values(_rows(part), searches)
+    return _vantor.bucket_values(part, searches)
 
 
 def _zero_signs(part, j):
     """The zeros of column j of the partition in row order (1 for -0)."""
-    return _vantor.zero_signs(_rows(part), j)
+    return _vantor.zero_signs(part, j)
 
 
 def _add_counts(a, b):
-    hist = a[0] + b[0] if a[0] is not None else None
-    return hist, [p + q for p, q in zip(a[1], b[1])]
+    return [p + q for p, q in zip(a, b)]
 
 
 def _join_gathered(a, b):
@@ -144,12 +139,14 @@ class _Search:
         return (self.j, self.known, self.prefix)
 
 
-def _order_values(parts, searches, first_counts, compute):
+def _order_values(parts, searches, first_counts, compute, extra):
     """Settles every search: counts digit by digit until its bucket is small
     enough to gather (or its key is known whole), then selects in the
-    gathered bucket."""
+    gathered bucket. `extra` (a delayed job) rides along the first pass
+    after the first counts; its result is returned."""
     import dask
     counts = first_counts
+    extra_result = None
     while True:
         for s in searches:
             if s.value is not None:
@@ -169,22 +166,28 @@ def _order_values(parts, searches, first_counts, compute):
                     s.zero_rank = s.rank  # the bucket is the column's zeros
         open_ = [s for s in searches if s.value is None]
         if not open_:
-            return _settle_zeros(parts, searches, compute)
+            if extra is not None:
+                extra_result, = compute(extra)
+            _settle_zeros(parts, searches, compute)
+            return extra_result
         gather = sorted({s.key() for s in open_ if s.size <= GATHER_LIMIT})
         count = sorted({s.key() for s in open_ if s.size > GATHER_LIMIT})
         jobs = []
         if gather:
             jobs.append(_tree([dask.delayed(_gather)(p, gather) for p in parts], _join_gathered))
         if count:
-            jobs.append(_tree([dask.delayed(_count_pass)(p, None, None, 0, count) for p in parts],
-                              _add_counts))
+            jobs.append(_tree([dask.delayed(_count_pass)(p, count) for p in parts], _add_counts))
+        if extra is not None:
+            jobs.append(extra)
         got = list(compute(*jobs))
+        if extra is not None:
+            extra_result, extra = got.pop(), None
         if gather:
             values = dict(zip(gather, got.pop(0)))
             for s in open_:
                 if s.key() in values:
                     s.value = float(numpy.sort(values[s.key()], kind="stable")[s.rank])
-        counts = dict(zip(count, got.pop(0)[1])) if count else {}
+        counts = dict(zip(count, got.pop(0))) if count else {}
 
 
 def _settle_zeros(parts, searches, compute):
@@ -201,39 +204,146 @@ def _settle_zeros(parts, searches, compute):
             s.value = -0.0 if signs[s.j][s.zero_rank] else 0.0
 
 
+def _first_pass(block, first):
+    """The first pass over a partition's block: its summary, its rows left
+    out for a missing value with each column's missing values, and the
+    counts of the first digit of every column's keys."""
+    x, left_out = block
+    return _vantor.summarise(x), left_out, _vantor.digit_counts(x, first)
+
+
+def _merge_first(a, b):
+    return (_vantor.merge(a[0], b[0]), a[1] + b[1], [p + q for p, q in zip(a[2], b[2])])
+
+
+def _histogram(part, lo, hi, bins):
+    return _vantor.histogram(part, lo, hi, bins)
+
+
+def _timed(compute, seconds):
+    """compute, with the seconds of each call appended to `seconds`."""
+    import time
+
+    def run(*jobs):
+        start = time.perf_counter()
+        got = compute(*jobs)
+        seconds.append(time.perf_counter() - start)
+        return got
+    return run
+
+
+def _analyse_parts(blocks, found, columns, skipped, options, name, left_out_extra=None):
+    """The analysis of a table whose rows are in blocks (delayed pairs of
+    C-ordered rows without missing values and the counts left out):
+    a first pass for the summaries, the counts left out and the first digit
+    of every median and quartile search; a second for the histogram with the
+    next round of the searches; more only while a search's bucket is too
+    large to gather (many equal leading bits) and one for signed zeros."""
+    import dask
+    seconds = []
+    compute = _timed(dask.compute, seconds)
+    m = len(columns)
+    first = [(j, 0, 0) for j in range(m)]
+    (summary, left_out, first_counts), = compute(
+        _tree([dask.delayed(_first_pass)(b, first) for b in blocks], _merge_first))
+    parts = [dask.delayed(operator.getitem)(b, 0) for b in blocks]
+    if left_out_extra is not None:
+        left_out = left_out + left_out_extra
+    n = int(summary[1])
+    if n == 0:
+        raise ValueError("Too few variables")
+    lo, hi = list(summary[2:2 + m]), list(summary[2 + m:2 + 2 * m])
+    positions = _vantor.order_positions(n)
+    searches = [_Search(j, p) for j in range(m) for p in positions]
+    bins = options["bins"]
+    histogram = _tree([dask.delayed(_histogram)(p, lo, hi, bins) for p in parts], operator.add)
+    hist = _order_values(parts, searches, dict(zip(first, first_counts)), compute, histogram)
+    order = [[s.value for s in searches if s.j == j] for j in range(m)]
+    handle = _vantor.finish(summary, hist, order, found, columns, skipped, options, name,
+                            int(left_out[0]), [int(c) for c in left_out[1:]])
+    result = Result(handle, name, None)
+    result.pass_seconds = seconds
+    result.partitions = len(blocks)
+    return result
+
+
 def analyse(collection, *, names=None, name="data", pearson=False, components=3, bins=30,
             missing="listwise", files=()):
     """The analysis of vantor.analyse on a dask.dataframe.DataFrame or a
     dask.array.Array, computed on the active Dask scheduler (a
     distributed.Client, or the local one). Returns a vantor.Result.
 
-    Each partition is summarised on a worker and the summaries are merged
-    in a tree; counts, extremes, histogram counts, median and quartiles are
-    identical to vantor.analyse on the same rows, every other number within
-    a relative 1e-10 of it (doc/summaries.md). Component scores, the
-    report page with its score plot and ".sco"/".std" need the rows and are
-    refused. Keywords as vantor.analyse; threads does not apply.
+    Each partition is converted to rows once and kept where it was loaded
+    for the passes (released when the analysis ends), summarised on its
+    worker, and the summaries are merged in a tree; counts, extremes,
+    histogram counts, median and quartiles are identical to vantor.analyse
+    on the same rows, every other number within a relative 1e-10 of it
+    (doc/summaries.md). Component scores, the report page with its score
+    plot and ".sco"/".std" need the rows and are refused. Keywords as
+    vantor.analyse; threads does not apply. The result records the
+    partition count and the seconds of each pass (partitions,
+    pass_seconds).
     """
     import dask
     options = _options(pearson=pearson, components=components, bins=bins, threads=None,
                        missing=missing, files=tuple(files), reading={})
     parts, found, columns, skipped = _parts(collection, names)
-    compute = dask.compute
+    blocks = dask.persist(*[dask.delayed(_block)(p) for p in parts])
+    return _analyse_parts(list(blocks), found, columns, skipped, options, name)
 
-    summary, left_out = compute(_tree([dask.delayed(_summarise)(p) for p in parts], _merge),
-                                _tree([dask.delayed(_left_out)(p) for p in parts],
-                                      operator.add))
-    m, n = int(summary[0]), int(summary[1])
-    if n == 0:
-        raise ValueError("Too few variables")
-    lo, hi = list(summary[2:2 + m]), list(summary[2 + m:2 + 2 * m])
-    positions = _vantor.order_positions(n)
-    searches = [_Search(j, p) for j in range(m) for p in positions]
-    first = sorted({s.key() for s in searches})
-    (hist, digit_counts), = compute(_tree(
-        [dask.delayed(_count_pass)(p, lo, hi, bins, first) for p in parts], _add_counts))
-    _order_values(parts, searches, dict(zip(first, digit_counts)), compute)
-    order = [[s.value for s in searches if s.j == j] for j in range(m)]
-    handle = _vantor.finish(summary, hist, order, found, columns, skipped, options, name,
-                            int(left_out[0]), [int(c) for c in left_out[1:]])
-    return Result(handle, name, None)
+
+def _load(path, options):
+    """A data file's block (its rows, nothing left out in them) and what
+    describes it."""
+    loaded = _vantor.load_rows(path, options)
+    rows = loaded.pop("rows")
+    return (rows, numpy.zeros(rows.shape[1] + 1, dtype=numpy.int64)), loaded
+
+
+def _file_list(paths):
+    """The data files of a glob, a directory (every file in it, sorted) or a
+    list of paths, in that order."""
+    import glob
+    import os
+    if isinstance(paths, (str, os.PathLike)):
+        paths = os.fspath(paths)
+        if os.path.isdir(paths):
+            found = sorted(os.path.join(paths, f) for f in os.listdir(paths)
+                           if os.path.isfile(os.path.join(paths, f)))
+        else:
+            found = sorted(glob.glob(paths)) or [paths]
+    else:
+        found = [os.fspath(p) for p in paths]
+    if not found:
+        raise ValueError("No data files in %r" % (paths,))
+    return found
+
+
+def analyse_files(paths, *, name="data", pearson=False, components=3, bins=30,
+                  missing="listwise", files=(), csv=False, separator=None,
+                  comma_decimals=False, columns=None, skip_columns=None, missing_words=(),
+                  header=False, numbers_only=False):
+    """The analysis of the rows of several data files taken together, each
+    file read on a worker by the program's own loader (no pandas parser),
+    kept there for the passes and analysed as vantor.dask.analyse analyses
+    partitions. `paths` is a glob, a directory or a list of paths; every
+    file must have the same columns. Reading keywords as vantor.analyse.
+    A file the program cannot read raises its error, naming the file."""
+    import dask
+    reading = _reading_options(csv, separator, comma_decimals, columns, skip_columns,
+                               list(missing_words), header, numbers_only)
+    options = _options(pearson=pearson, components=components, bins=bins, threads=None,
+                       missing=missing, files=tuple(files), reading=reading)
+    listed = _file_list(paths)
+    loaded = list(dask.persist(*[dask.delayed(_load)(p, options) for p in listed]))
+    described = dask.compute(*[dask.delayed(operator.getitem)(l, 1) for l in loaded])
+    head = described[0]
+    for path, d in zip(listed, described):
+        if (d["names"], d["columns"]) != (head["names"], head["columns"]):
+            raise ValueError("%s: its columns differ from those of %s" % (path, listed[0]))
+    blocks = [dask.delayed(operator.getitem)(l, 0) for l in loaded]
+    extra = numpy.array([sum(d["rows_left_out"] for d in described)] +
+                        [sum(c) for c in zip(*[d["missing_cells"] for d in described])],
+                        dtype=numpy.int64)
+    return _analyse_parts(blocks, list(head["names"]), list(head["columns"]),
+                          [tuple(s) for s in head["skipped"]], options, name, extra)

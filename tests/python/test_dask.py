@@ -150,3 +150,35 @@ def test_signed_zeros_agree_with_memory(client, columns, parts):
     for field in ("median", "lower_quartile", "upper_quartile"):
         for want, have in zip(memory[field], got[field]):
             assert (want, numpy.signbit(want)) == (have, numpy.signbit(have)), field
+
+
+# Files read on the workers by the program's loader: the analysis of their
+# rows together, as vantor.analyse gives it for the concatenated file, and a
+# bad row's error naming its file.
+@pytest.mark.parametrize("header,body,keywords", [
+    ("", "{a} {b} {c}\n", {}),
+    ("x,y,z\n", "{a},{b},{c}\n", dict(csv=True)),
+    ("x;y;k;z\n", "{a};{b};t{c};{c}\n", dict(separator=";", comma_decimals=True)),
+])
+def test_files_read_on_the_workers(client, tmp_path, header, body, keywords):
+    rng = numpy.random.default_rng(5)
+    rows = [(round(rng.normal(), 3), round(rng.normal(5, 2), 2), int(rng.integers(0, 4)))
+            for _ in range(900)]
+    text = lambda part: "".join(body.format(a=a, b=b, c=c) for a, b, c in part)
+    decimal = (lambda t: t.replace(".", ",")) if keywords.get("comma_decimals") else (lambda t: t)
+    whole = tmp_path / "whole.txt"
+    whole.write_text(header + decimal(text(rows)))
+    for k, (a, b) in enumerate(((0, 1), (1, 400), (400, 900))):
+        (tmp_path / "parts").mkdir(exist_ok=True)
+        (tmp_path / "parts" / ("p%d.txt" % k)).write_text(header + decimal(text(rows[a:b])))
+    ref = json.loads(vantor.analyse(str(whole), components=2, **keywords).to_json())
+    got = vantor.dask.analyse_files(str(tmp_path / "parts"), components=2, **keywords)
+    assert got.partitions == 3 and len(got.pass_seconds) >= 2
+    doc = json.loads(got.to_json())
+    for d in (doc, ref):
+        d.setdefault("skipped_columns", [])
+    assert_close(doc, ref)
+
+    (tmp_path / "parts" / "p9.txt").write_text(header + decimal(text(rows[:3])) + "1\n")
+    with pytest.raises(ValueError, match="p9.txt"):
+        vantor.dask.analyse_files(str(tmp_path / "parts"), **keywords)
