@@ -33,6 +33,38 @@ def client():
         yield c
 
 
+@pytest.fixture(scope="module")
+def deployed(tmp_path_factory):
+    """A scheduler and two single-threaded workers started as separate
+    processes with Dask's own command-line tools, over loopback."""
+    import subprocess
+    import sys
+    here = tmp_path_factory.mktemp("cluster")
+    address = here / "scheduler.json"
+    env = dict(os.environ, PYTHONPATH=os.pathsep.join(sys.path))
+    tool = [sys.executable, "-m"]
+    started = [subprocess.Popen(tool + ["distributed.cli.dask_scheduler", "--host", "127.0.0.1",
+                                        "--port", "0", "--no-dashboard",
+                                        "--scheduler-file", str(address)],
+                                env=env, cwd=here, stderr=subprocess.DEVNULL)]
+    for _ in range(50):
+        if address.exists() and address.stat().st_size > 0:
+            break
+        time.sleep(0.2)
+    for _ in range(2):
+        started.append(subprocess.Popen(tool + ["distributed.cli.dask_worker", "--nthreads", "1",
+                                                "--no-dashboard", "--scheduler-file", str(address)],
+                                        env=env, cwd=here, stderr=subprocess.DEVNULL))
+    try:
+        with distributed.Client(scheduler_file=str(address), timeout=30) as c:
+            c.wait_for_workers(2, timeout=60)
+            yield c
+    finally:
+        for p in reversed(started):
+            p.terminate()
+            p.wait(30)
+
+
 def table(rows=5000, seed=3):
     rng = numpy.random.default_rng(seed)
     base = rng.normal(size=rows)
@@ -107,7 +139,9 @@ def test_rows_stay_in_the_parts():
         vantor.dask.analyse(da.from_array(numpy.array([[1.0, numpy.inf], [2, 3]])))
 
 
-def test_killed_worker_gives_the_answer_or_an_error(client):
+@pytest.mark.parametrize("cluster", ["client", "deployed"])
+def test_killed_worker_gives_the_answer_or_an_error(request, cluster):
+    client = request.getfixturevalue(cluster)
     frame = table(seed=4)
     ref = json.loads(vantor.analyse(frame, components=2).to_json())
     pids = list(client.run(os.getpid).values())
@@ -127,6 +161,8 @@ def test_killed_worker_gives_the_answer_or_an_error(client):
     worker.join(120)
     assert not worker.is_alive()
     assert pids[0] not in client.run(os.getpid).values()  # it was killed (and replaced)
+    if cluster == "deployed":  # the nanny restarts the worker and Dask retries its tasks
+        assert "doc" in outcome, outcome
     if "error" in outcome:
         assert str(outcome["error"]) or type(outcome["error"]).__name__
     else:
