@@ -167,7 +167,7 @@ Analysis load_table(const TableSource &source, const Switches &options, RunState
 
 void analyse_loaded(Analysis &a, const Switches &options, const Console &con, Workers &w) {
   compute_statistics(a, options, con, w);
-  if (options.eigenvalues) compute_components(a);
+  if (options.eigenvalues) compute_components(a, w.count() > 1);
 }
 
 std::unique_ptr<AnalysisResult> analyse(const TableSource &source, const Switches &options) {

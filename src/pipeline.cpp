@@ -376,8 +376,9 @@ void compute_statistics(Analysis &a, const Switches &sw, const Console &con, Wor
 
 // The loadings block is the decomposition's scratch until the loadings are
 // made from its results.
-void compute_components(Analysis &a) {
-  a.eigen = eigen_decompose(a.correlation, a.m, a.components.loadings.get(), std::move(a.eigen));
+void compute_components(Analysis &a, bool vectors_apart) {
+  a.eigen = eigen_decompose(a.correlation, a.m, a.components.loadings.get(), std::move(a.eigen),
+                            vectors_apart);
   a.components = order_components(a.eigen, a.m, std::move(a.components));
 }
 

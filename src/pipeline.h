@@ -44,7 +44,9 @@ void compute_statistics(Analysis &a, const Switches &sw, const Console &con,
 
 // The principal components of the record's correlation matrix: its
 // eigenpairs, then the loadings and the component order.
-void compute_components(Analysis &a);
+// With `vectors_apart` the eigenvectors are rotated on a second thread (the
+// same bits).
+void compute_components(Analysis &a, bool vectors_apart = false);
 
 // Everything after loading: statistics, the result files and, with -e, the
 // eigen analysis and its files.

@@ -5,6 +5,9 @@
 #include "eigen/jacobi.h"
 
 #include <algorithm>
+#include <functional>
+#include <system_error>
+#include <thread>
 #include <cfloat>
 #include <cmath>
 #include <utility>
@@ -57,26 +60,57 @@ struct PendingRotation {
 constexpr size_t kPendingMax = 16384;
 constexpr uint64_t kVectorBlockBytes = 512 * 1024;  // m rows of a block
 
+// With the vectors apart, a full list is handed to a thread of its own
+// (`in_flight`) while the sweeps fill the other; the next hand-over waits
+// for it, so the batches reach the vectors one after another, in order.
 struct PendingRotations {
   std::vector<PendingRotation> list;
   uint32_t block = 0;  // elements of a row per block: a multiple of 8, or m
+  bool apart = false;
+  std::vector<PendingRotation> in_flight;
+  std::jthread applier;  // joined when the list goes, whatever ends the sweeps
 };
 
-PendingRotations make_pending(uint32_t m) {
+PendingRotations make_pending(uint32_t m, bool apart) {
   PendingRotations p;
+  p.apart = apart;
   p.list.reserve(kPendingMax);
   const uint64_t fit = kVectorBlockBytes / sizeof(double) / (m == 0 ? 1 : m) / 8 * 8;
   p.block = static_cast<uint32_t>(std::clamp<uint64_t>(fit, 8, m < 8 ? 8 : m));
   return p;
 }
 
-void apply_pending(double *const *vt, uint32_t m, PendingRotations &p) {
-  for (uint64_t k0 = 0; k0 < m; k0 += p.block) {
+void apply_rotations(double *const *vt, uint32_t m, uint32_t block,
+                     const std::vector<PendingRotation> &list) {
+  for (uint64_t k0 = 0; k0 < m; k0 += block) {
     const uint32_t lo = static_cast<uint32_t>(k0);
-    const uint32_t hi = m - lo < p.block ? m : lo + p.block;
-    for (const PendingRotation &q : p.list) rotate_span(vt[q.j], vt[q.i], lo, hi, q.r);
+    const uint32_t hi = m - lo < block ? m : lo + block;
+    for (const PendingRotation &q : list) rotate_span(vt[q.j], vt[q.i], lo, hi, q.r);
   }
-  p.list.clear();
+}
+
+// Waits for the batch on its way to the vectors, if any.
+void settle_in_flight(PendingRotations &p) {
+  if (p.applier.joinable()) p.applier.join();
+  p.in_flight.clear();
+}
+
+// Applies the list (on the second thread when the vectors are apart; the
+// last batch is always applied here, after the one in flight).
+void apply_pending(double *const *vt, uint32_t m, PendingRotations &p, bool last = false) {
+  settle_in_flight(p);
+  if (!p.apart || last) {
+    apply_rotations(vt, m, p.block, p.list);
+    p.list.clear();
+    return;
+  }
+  p.in_flight.swap(p.list);
+  try {
+    p.applier = std::jthread(apply_rotations, vt, m, p.block, std::cref(p.in_flight));
+  } catch (const std::system_error &) {  // no thread to be had: here, then
+    apply_rotations(vt, m, p.block, p.in_flight);
+    p.in_flight.clear();
+  }
 }
 
 void defer_vector_rotation(double *const *vt, uint32_t m, PendingRotations &p, uint32_t j,
@@ -209,7 +243,7 @@ void transpose_in_place(double *const *v, uint32_t m) {
 
 }  // namespace
 
-JacobiCounts jacobi_decompose(double *const *a, double *const *v, uint32_t m) {
+JacobiCounts jacobi_decompose(double *const *a, double *const *v, uint32_t m, bool vectors_apart) {
   JacobiCounts counts;
   set_identity(v, m);
   if (!all_finite(a, m)) return counts;  // rotations would never settle
@@ -224,7 +258,7 @@ JacobiCounts jacobi_decompose(double *const *a, double *const *v, uint32_t m) {
   std::vector<uint32_t> done;
   done.reserve(m);
   std::vector<int64_t> order(m, -1);
-  PendingRotations pending = make_pending(m);
+  PendingRotations pending = make_pending(m, vectors_apart);
   double t = g;
   do {
     t = t / m;
@@ -239,20 +273,25 @@ JacobiCounts jacobi_decompose(double *const *a, double *const *v, uint32_t m) {
     if (made != 0) break;
   } while (t > f);
 
-  apply_pending(v, m, pending);
+  apply_pending(v, m, pending, true);
   transpose_in_place(v, m);
   return counts;
 }
 
 EigenPairs eigen_decompose(const Table<double> &correlation, uint32_t m, double *scratch,
                            EigenPairs storage) {
+  return eigen_decompose(correlation, m, scratch, std::move(storage), false);
+}
+
+EigenPairs eigen_decompose(const Table<double> &correlation, uint32_t m, double *scratch,
+                           EigenPairs storage, bool vectors_apart) {
   const uint64_t stride = m;
   std::vector<double *> work(m);
   for (uint32_t r = 0; r < m; ++r) work[r] = scratch + r * stride;
   for (uint32_t r = 0; r < m; ++r)
     for (uint32_t c = 0; c < m; ++c) work[r][c] = c < r ? correlation[c][r] : correlation[r][c];
   EigenPairs pairs = std::move(storage);
-  pairs.counts = jacobi_decompose(work.data(), pairs.vectors.rows.get(), m);
+  pairs.counts = jacobi_decompose(work.data(), pairs.vectors.rows.get(), m, vectors_apart);
   pairs.total = 0;
   for (uint32_t i = 0; i < m; ++i) {
     pairs.values[i] = work[i][i];

@@ -17,12 +17,18 @@
 // threshold step that still rotates after 100 sweeps (elements far below the
 // rounding of the diagonal can turn back and forth for ever) ends the
 // decomposition where it stands.
-JacobiCounts jacobi_decompose(double *const *a, double *const *v, uint32_t m);
+// With `vectors_apart`, the eigenvector rotations are applied on a second
+// thread a batch behind the sweeps (they never feed back into the angles):
+// every element sees the same rotations in the same order, the same bits.
+JacobiCounts jacobi_decompose(double *const *a, double *const *v, uint32_t m,
+                              bool vectors_apart = false);
 
 // The eigenpairs of a file's correlation matrix (m x m, of which the upper
 // triangle is read): a symmetric copy is decomposed in `scratch` (m * m
 // doubles, which must not overlap the matrix or the storage), and the
 // values, vectors and their total are returned in `storage`'s arrays. The
 // correlation matrix is left as it is for every later output.
+EigenPairs eigen_decompose(const Table<double> &correlation, uint32_t m, double *scratch,
+                           EigenPairs storage, bool vectors_apart);
 EigenPairs eigen_decompose(const Table<double> &correlation, uint32_t m, double *scratch,
                            EigenPairs storage);
