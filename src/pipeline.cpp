@@ -3,6 +3,8 @@
 // decides what reaches the console between the phases.
 #include "pipeline.h"
 
+#include "analyse.h"
+
 #include <fcntl.h>
 #include <malloc.h>
 #include <sys/stat.h>
@@ -87,25 +89,20 @@ void write_component_files(const Analysis &a, const OutputPlace &place, const Sw
   write_sco_file(a, place, N, run.scores_count, sw.scores_mean, con);
 }
 
-void eigen_analysis(Analysis &a, const OutputPlace &place, const Switches &sw, RunState &run,
-                    const Console &con) {
-  compute_components(a);
-  if (a.pairwise) warn_indefinite(a, con);
-  write_component_files(a, place, sw, run, con);
-}
-
-// Statistics, table, result files and eigen analysis of one table: all but
-// the documents, which hold a data file's groups too.
+// The analysis of one table, then its table and result files: all but the
+// documents, which hold a data file's groups too.
 void analyse_and_write_files(Analysis &a, const OutputPlace &place, const Switches &sw,
                              RunState &run, const Console &con) {
   Workers &w = run.workers != nullptr ? *run.workers : serial_workers();
-  compute_statistics(a, sw, con, w);
+  analyse_loaded(a, sw, con, w);
   if (!con.quiet) print_stats_table(a, con);
   if (!con.quiet && a.pairwise && a.rows_left_out > 0)
     say(con, "%lu rows with missing values are left out of the row files\n",
         static_cast<unsigned long>(a.rows_left_out));
   write_statistics_files(a, place, sw, con);
-  if (sw.eigenvalues) eigen_analysis(a, place, sw, run, con);
+  if (!sw.eigenvalues) return;
+  if (a.pairwise) warn_indefinite(a, con);
+  write_component_files(a, place, sw, run, con);
 }
 
 void write_documents(const Analysis &a, const OutputPlace &place, const Switches &sw,
@@ -173,7 +170,7 @@ void analyse_by_groups(Analysis &a, const OutputPlace &place, const Switches &sw
 void process_data_file(const char *name, const Switches &sw, RunState &run, const Console &con) {
   // The name check comes first: a refused name is never examined.
   const OutputPlace place = output_place(name, sw.results_dir);
-  Analysis a = load_data_file(name, sw, run, con);
+  Analysis a = load_table(TableSource{name}, sw, run, con);
   if (a.group_column.empty())
     analyse_and_write(a, place, sw, run, con);
   else
@@ -391,10 +388,16 @@ void analyse_and_write(Analysis &a, const OutputPlace &place, const Switches &sw
 }
 
 void write_results(const Analysis &a, const OutputPlace &place, const Switches &sw,
-                   RunState &run, const Console &con) {
+                   RunState &run, const Console &con, const std::vector<GroupResult> *groups) {
   write_statistics_files(a, place, sw, con);
   if (sw.eigenvalues) write_component_files(a, place, sw, run, con);
-  write_documents(a, place, sw, run, con);
+  if (groups != nullptr)
+    for (const GroupResult &g : *groups) {
+      const OutputPlace at{place.data_file, place.stem + "." + g.file_part};
+      write_statistics_files(g.analysis, at, sw, con);
+      if (sw.eigenvalues) write_component_files(g.analysis, at, sw, run, con);
+    }
+  write_documents(a, place, sw, run, con, groups);
 }
 
 int run(int argc, char **argv) {

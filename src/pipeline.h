@@ -15,6 +15,7 @@
 #include "cli/switches.h"
 #include "record/workers.h"
 #include "record/workarrays.h"
+#include "record/groups.h"
 
 // What lives for the whole run rather than one file.
 struct RunState {
@@ -54,7 +55,8 @@ void analyse_and_write(Analysis &a, const OutputPlace &place, const Switches &sw
 // are done, in the run's order; lowers run.scores_count as -e does. The
 // in-process module writes through here.
 void write_results(const Analysis &a, const OutputPlace &place, const Switches &sw,
-                   RunState &run, const Console &con);
+                   RunState &run, const Console &con,
+                   const std::vector<GroupResult> *groups = nullptr);
 
 // One whole run of the program; returns the exit status. Fatal errors are
 // printed here as "\nError: ..." on the error stream.

@@ -10,7 +10,7 @@ import operator
 import numpy
 
 from . import _vantor
-from .frame import _switches
+from .frame import _options
 from .result import Result
 
 # A bucket of at most this many values is gathered and sorted to settle the
@@ -229,8 +229,8 @@ def analyse(collection, *, names=None, name="data", pearson=False, components=3,
     refused. Keywords as vantor.analyse; threads does not apply.
     """
     import dask
-    switches = _switches(pearson=pearson, components=components, bins=bins, threads=None,
-                         missing=missing, files=tuple(files), reading=[])
+    options = _options(pearson=pearson, components=components, bins=bins, threads=None,
+                       missing=missing, files=tuple(files), reading={})
     parts, found, columns, skipped = _parts(collection, names)
     compute = dask.compute
 
@@ -248,6 +248,6 @@ def analyse(collection, *, names=None, name="data", pearson=False, components=3,
         [dask.delayed(_count_pass)(p, lo, hi, bins, first) for p in parts], _add_counts))
     _order_values(parts, searches, dict(zip(first, digit_counts)), compute)
     order = [[s.value for s in searches if s.j == j] for j in range(m)]
-    handle = _vantor.finish(summary, hist, order, found, columns, skipped, switches, name,
+    handle = _vantor.finish(summary, hist, order, found, columns, skipped, options, name,
                             int(left_out[0]), [int(c) for c in left_out[1:]])
     return Result(handle, name, None)

@@ -10,55 +10,62 @@ from . import _vantor
 from .result import Result
 
 
-def _switches(*, pearson, components, bins, threads, missing, files, reading):
-    """The command-line switches of the keywords, in the command line's words."""
+def _options(*, pearson, components, bins, threads, missing, files, reading, conventional=False,
+             use="complete", by=None, group_limit=None):
+    """The library's options of the keywords, as a dict of the option
+    record's fields (the compiled module checks them as the command line
+    checks its switches)."""
     if missing != "listwise":
-        raise ValueError("missing must be 'listwise' (rows with a missing value are left out)")
+        raise ValueError("missing must be 'listwise' (rows with a missing value are left out; "
+                         "use='pairwise' takes each statistic over the values present)")
     for key, value in (("components", components), ("bins", bins)):
         if isinstance(value, bool) or not isinstance(value, int) or value < 0:
             raise ValueError("%s must be a whole number >= 0" % key)
     if bins < 1:
         raise ValueError("bins must be at least 1")
-    out = []
-    if components > 0:
-        out.append("-e%d" % components)
-    if bins != 30:
-        out.append("-h%d" % bins)
-    if pearson:
-        out.append("--pearson")
+    if use not in ("complete", "pairwise"):
+        raise ValueError("use must be 'complete' or 'pairwise', not %r" % (use,))
+    out = dict(components=components, bins=bins, pearson=bool(pearson),
+               conventional=bool(conventional), use=use)
     if threads is not None:
-        out.append("--threads=%d" % int(threads))
+        out["threads"] = int(threads)
+    if by is not None:
+        out["by"] = str(by)
+    if group_limit is not None:
+        out["group_limit"] = int(group_limit)
     for f in files:
-        if f not in _FILE_SWITCHES:
-            raise ValueError("unknown result file %r (one of %s)" % (f, ", ".join(_FILE_SWITCHES)))
-        out.append(_FILE_SWITCHES[f])
-    return out + reading
+        if f not in _FILE_OPTIONS:
+            raise ValueError("unknown result file %r (one of %s)" % (f, ", ".join(_FILE_OPTIONS)))
+        out[_FILE_OPTIONS[f]] = True
+    out.update(reading)
+    return out
 
 
 # Result files beyond the default ".mvd" and ".inp", by extension.
-_FILE_SWITCHES = {"std": "-b", "cor": "-c", "cov": "-v", "his": "-h", "fsc": "-f",
-                  "da1": "--oldtetrad", "json": "--json", "html": "--report"}
+_FILE_OPTIONS = {"std": "stddev", "cor": "correlation", "cov": "covariance", "his": "histogram",
+                 "fsc": "fsc_file", "da1": "oldtetrad", "json": "json", "html": "report"}
 
 
-def _reading_switches(csv, separator, comma_decimals, columns, skip_columns, missing_words,
-                      header, numbers_only):
-    """The reading options of a data file, as the command line spells them."""
-    out = []
+def _reading_options(csv, separator, comma_decimals, columns, skip_columns, missing_words,
+                     header, numbers_only):
+    """The reading options of a data file."""
+    out = {}
     if csv:
-        out.append("--csv")
+        out["csv"] = True
     if separator is not None:
-        out.append("--separator=" + ("tab" if separator == "\t" else separator))
+        out["separator"] = "\t" if separator in ("tab", "\\t") else str(separator)
     if comma_decimals:
-        out.append("--comma-decimals")
+        out["comma_decimals"] = True
     if columns is not None:
-        out.append("--columns=" + ",".join(str(c) for c in columns))
+        out["columns"] = ",".join(str(c) for c in columns)
     if skip_columns is not None:
-        out.append("--skip-columns=" + ",".join(str(c) for c in skip_columns))
-    out += ["--missing=" + w for w in missing_words]
+        out["skip_columns"] = ",".join(str(c) for c in skip_columns)
+    if missing_words:
+        out["missing_words"] = [str(w) for w in missing_words]
     if header:
-        out.append("--names")
+        out["header"] = True
     if numbers_only:
-        out.append("--numbers-only")
+        out["numbers_only"] = True
     return out
 
 
@@ -114,7 +121,8 @@ def _array_of(data, names):
     return array, found, columns, skipped
 
 
-def analyse(data, *, names=None, name=None, pearson=False, components=3, bins=30, threads=None,
+def analyse(data, *, names=None, name=None, pearson=False, conventional=False, use="complete",
+            by=None, group_limit=None, components=3, bins=30, threads=None,
             missing="listwise", files=(), csv=False, separator=None, comma_decimals=False,
             columns=None, skip_columns=None, missing_words=(), header=False, numbers_only=False):
     """Analyse a table as the command line does and return a Result.
@@ -129,6 +137,14 @@ def analyse(data, *, names=None, name=None, pearson=False, components=3, bins=30
     name        names the results for to_html and write; default the file's
                 stem for a path, else "data".
     pearson     Pearson's r as the correlation (--pearson).
+    conventional
+                the statistics packages' definitions (--conventional).
+    use         "complete" (rows with a missing value left out) or "pairwise"
+                (each statistic over the values present: --use=pairwise).
+    by          a column whose values group the rows (--by=COLUMN): for a
+                DataFrame the column's label (any dtype), for a file its name
+                or number; each group is analysed too (Result.groups).
+    group_limit most groups `by` may make (--group-limit=N).
     components  -eN: N scores; 0 for no eigen analysis.
     bins        histogram bins (-hB when not 30, which also writes ".his").
     threads     worker threads (--threads=N); default as the command line.
@@ -144,20 +160,49 @@ def analyse(data, *, names=None, name=None, pearson=False, components=3, bins=30
     Raises ValueError (with the command line's message where it has one)
     or TypeError for input it cannot analyse.
     """
-    reading = _reading_switches(csv, separator, comma_decimals, columns, skip_columns,
-                                list(missing_words), header, numbers_only)
-    switches = _switches(pearson=pearson, components=components, bins=bins, threads=threads,
-                         missing=missing, files=tuple(files), reading=reading)
+    reading = _reading_options(csv, separator, comma_decimals, columns, skip_columns,
+                               list(missing_words), header, numbers_only)
     if isinstance(data, (str, os.PathLike)):
+        options = _options(pearson=pearson, components=components, bins=bins, threads=threads,
+                           missing=missing, files=tuple(files), reading=reading,
+                           conventional=conventional, use=use, by=by, group_limit=group_limit)
         path = os.fspath(data)
-        handle = _vantor.analyse_file(path, switches)
+        handle = _vantor.analyse_file(path, options)
         if name is None:
             name = os.path.splitext(os.path.basename(path))[0] or "data"
         return Result(handle, name, names)
     if reading:
         raise ValueError("reading options apply to data files only")
+    options = _options(pearson=pearson, components=components, bins=bins, threads=threads,
+                       missing=missing, files=tuple(files), reading={},
+                       conventional=conventional, use=use, group_limit=group_limit)
+    group_values, group_column = [], ""
+    if by is not None:
+        data, group_values, group_column = _split_groups(data, by)
     array, found, cols, skipped = _array_of(data, names)
     if name is None:
         name = "data"
-    handle = _vantor.analyse_array(array, found, [c - 1 for c in cols], skipped, switches, name)
+    handle = _vantor.analyse_array(array, found, [c - 1 for c in cols], skipped, [],
+                                   group_values, group_column, options, name)
     return Result(handle, name, None)
+
+
+def _split_groups(data, by):
+    """A DataFrame without its group column, the column's values as text
+    (a missing one as "": no group) and the column's name."""
+    import pandas
+    if not isinstance(data, pandas.DataFrame):
+        raise ValueError("by applies to a DataFrame or a data file")
+    if by not in data.columns:
+        raise ValueError("by: no column %r" % (by,))
+    column = data[by]
+    values = ["" if pandas.isna(v) else _group_text(v) for v in column]
+    return data.drop(columns=[by]), values, str(by)
+
+
+def _group_text(value):
+    """A group value as the command line writes it: numbers in their shortest
+    form (4, not 4.0), text as it stands."""
+    if isinstance(value, float) and value.is_integer():
+        return str(int(value))
+    return str(value)

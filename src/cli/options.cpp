@@ -309,8 +309,12 @@ CommandLine parse_switches(int argc, char **argv) {
       default: fatal("Unknown option");
     }
   }
+  check_options(sw);
+  return CommandLine{sw, optind};
+}
+
+void check_options(const Switches &sw) {
   if (sw.comma_decimals && (sw.separator == ',' || (sw.csv && sw.separator == 0)))
     fatal("--comma-decimals cannot be used with the comma as separator\n");
   check_column_pick(sw);
-  return CommandLine{sw, optind};
 }

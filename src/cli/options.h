@@ -31,3 +31,9 @@ struct CommandLine {
 // "vantor <version tag>" on stdout and ends the run with status 0; so does
 // --switches, after the list of every switch.
 CommandLine parse_switches(int argc, char **argv);
+
+// Ends the run when options that exclude each other are set together
+// (--comma-decimals with the comma as separator, --columns with -s or -i,
+// a column choice without a separated format). The parser checks what it
+// made; a caller that fills the record itself checks it here.
+void check_options(const Switches &sw);

@@ -427,15 +427,22 @@ void write_json_document(FILE *fp, const Analysis &a, const JsonContext &ctx) {
   std::fputc('\n', fp);  // the one line end a one-line document keeps
 }
 
-void write_json(const Analysis &a, const OutputPlace &place, const Switches &sw, uint32_t scores_count, FILE *stream,
-                const Console &con, const std::vector<GroupResult> *groups) {
+JsonContext document_context(const Analysis &a, const Switches &sw, uint32_t scores_count,
+                             const std::string &data_file,
+                             const std::vector<GroupResult> *groups) {
   JsonContext ctx = json_context(a, sw, scores_count);
-  ctx.data_file = place.data_file;
+  ctx.data_file = data_file;
   if (groups != nullptr)
     for (const GroupResult &g : *groups)
       ctx.groups.push_back({g.value, g.file_part,
-                            group_document(g.analysis, sw, scores_count, place.data_file),
+                            group_document(g.analysis, sw, scores_count, data_file),
                             g.analysis.n});
+  return ctx;
+}
+
+void write_json(const Analysis &a, const OutputPlace &place, const Switches &sw, uint32_t scores_count, FILE *stream,
+                const Console &con, const std::vector<GroupResult> *groups) {
+  JsonContext ctx = document_context(a, sw, scores_count, place.data_file, groups);
   if (stream != nullptr) {
     ctx.one_line = true;
     write_json_document(stream, a, ctx);

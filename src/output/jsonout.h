@@ -39,6 +39,12 @@ JsonContext json_context(const Analysis &a, const Switches &sw, uint32_t scores_
 // many lines, or as one line when `ctx.one_line`.
 void write_json_document(FILE *fp, const Analysis &a, const JsonContext &ctx);
 
+// The context of a data file's document: json_context with the name the
+// document gives the file and, under --by, each group's document.
+JsonContext document_context(const Analysis &a, const Switches &sw, uint32_t scores_count,
+                             const std::string &data_file,
+                             const std::vector<GroupResult> *groups);
+
 // The document of one data file: as one line to `stream` when one is given
 // (--json=-, so that several files make JSON Lines), else pretty-printed to
 // ".json" beside the other results, announced like them. A failed

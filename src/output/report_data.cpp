@@ -226,11 +226,17 @@ void add_groups(ReportInput &in, const Analysis &a, const std::vector<GroupResul
 
 }  // namespace
 
+ReportInput full_report_input(const Analysis &a, const OutputPlace &place, const Switches &sw,
+                              const ReportRun &run, const std::vector<GroupResult> *groups) {
+  ReportInput in = report_input(a, place, sw, run);
+  if (groups != nullptr) add_groups(in, a, *groups);
+  return in;
+}
+
 void write_report_file(const Analysis &a, const OutputPlace &place, const Switches &sw,
                        const ReportRun &run, const Console &con,
                        const std::vector<GroupResult> *groups) {
-  ReportInput in = report_input(a, place, sw, run);
-  if (groups != nullptr) add_groups(in, a, *groups);
+  const ReportInput in = full_report_input(a, place, sw, run, groups);
   OutputFile out = open_output(place, ".html");
   announce_output(out, con);
   // A failed write leaves the stream's error flag set, which close_output

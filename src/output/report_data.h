@@ -38,6 +38,10 @@ std::string report_date(std::time_t now);
 ReportInput report_input(const Analysis &a, const OutputPlace &place, const Switches &sw,
                          const ReportRun &run);
 
+// report_input with, under --by, the table of the groups.
+ReportInput full_report_input(const Analysis &a, const OutputPlace &place, const Switches &sw,
+                              const ReportRun &run, const std::vector<GroupResult> *groups);
+
 // ".html", announced and protected like every result file.
 void write_report_file(const Analysis &a, const OutputPlace &place, const Switches &sw,
                        const ReportRun &run, const Console &con,

@@ -1,0 +1,364 @@
+// The entry point every front end calls: a table in, its analysis out, and
+// the documents, files and ordered views made from that value. The command
+// line's driver uses the same loading and analysis steps.
+#include "analyse.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+#include <unordered_map>
+
+#include "base/messages.h"
+#include "eigen/scores.h"
+#include "input/load.h"
+#include "output/jsonout.h"
+#include "output/naming.h"
+#include "output/report.h"
+#include "output/statsout.h"
+#include "output/report_data.h"
+#include "record/memlimit.h"
+#include "record/workarrays.h"
+#include "stats/orderstats.h"
+#include "stats/stats.h"
+
+namespace {
+
+// Text written to a memory stream, collected when it closes.
+struct MemoryText {
+  char *buffer = nullptr;
+  size_t size = 0;
+  FILE *fp = open_memstream(&buffer, &size);
+  MemoryText() {
+    if (fp == nullptr) fatal("Not enough memory (console text, 0)\n");
+  }
+  MemoryText(const MemoryText &) = delete;
+  ~MemoryText() {
+    if (fp != nullptr) std::fclose(fp);
+    std::free(buffer);
+  }
+  std::string take() {
+    std::fclose(fp);
+    fp = nullptr;
+    return std::string(buffer, size);
+  }
+};
+
+// Per row, whether it holds a missing value; per column, the count of
+// them. An infinity ends the analysis, naming its 1-based row and column.
+std::vector<uint8_t> missing_rows(const TableRows &t, std::vector<uint64_t> &per_column) {
+  std::vector<uint8_t> missing(t.rows, 0);
+  per_column.assign(t.columns, 0);
+  for (uint64_t r = 0; r < t.rows; ++r) {
+    const double *row = t.values + r * t.columns;
+    for (uint32_t j = 0; j < t.columns; ++j) {
+      if (std::isinf(row[j]))
+        fatal("Infinite value in row %llu, column %u\n", static_cast<unsigned long long>(r + 1),
+              j + 1);
+      if (std::isnan(row[j])) {
+        missing[r] = 1;
+        ++per_column[j];
+      }
+    }
+  }
+  return missing;
+}
+
+void check_rows(const TableRows &t) {
+  if (t.values == nullptr || t.rows == 0 || t.columns == 0) fatal("Too few variables\n");
+  // Counts are 32-bit in the record: one row less than that is the most.
+  if (t.rows >= INT32_MAX || t.columns >= INT32_MAX / 2)
+    fatal("Too many rows or variables for one analysis\n");
+  if (!t.names.empty() && t.names.size() != t.columns)
+    fatal("One name per variable is needed\n");
+  if (!t.source_columns.empty() && t.source_columns.size() != t.columns)
+    fatal("One source column per variable is needed\n");
+  if (!t.labels.empty() && t.labels.size() != t.rows) fatal("One label per row is needed\n");
+}
+
+// Group values, one per row (empty for none), numbered as first met.
+void take_row_groups(Analysis &a, const std::vector<std::string> &values,
+                     const std::vector<uint8_t> &kept) {
+  a.group_values = std::make_unique<GroupValues>();
+  a.group_of_row.assign(a.capacity, -1);
+  std::unordered_map<std::string, int32_t> seen;
+  uint64_t k = 0;
+  for (uint64_t r = 0; r < values.size(); ++r)
+    if (kept[r]) a.group_of_row[k++] = number_group(*a.group_values, seen, values[r]);
+}
+
+// The caller's rows as a loaded table: rows with a missing value left out
+// (kept under pairwise deletion), counted as the loaders count them.
+Analysis load_rows(const TableRows &t, const Switches &sw, RunState &run, const Console &con) {
+  check_rows(t);
+  std::vector<uint64_t> per_column;
+  const std::vector<uint8_t> missing = missing_rows(t, per_column);
+  const bool keep_missing = sw.use == MissingUse::pairwise;
+  std::vector<uint8_t> kept(t.rows, 1);
+  uint64_t with_missing = 0;
+  for (uint64_t r = 0; r < t.rows; ++r) {
+    with_missing += missing[r];
+    if (missing[r] && !keep_missing) kept[r] = 0;
+  }
+  const uint64_t n = t.rows - (keep_missing ? 0 : with_missing);
+  // Pairwise deletion reorders the rows of the matrix: never the caller's.
+  const bool borrow = t.borrow && n == t.rows && !keep_missing;
+  const uint32_t m = t.columns;
+  const WorkArraySettings settings{sw.bins, false, usable_memory()};
+  Analysis a = make_analysis(borrow ? 0 : static_cast<uint32_t>(n), m, settings, run.memory, con);
+  build_column_maps(a, sw, con);
+  for (uint32_t j = 0; j < m; ++j)
+    a.variable_to_file[j] = t.source_columns.empty() ? static_cast<int32_t>(j) : t.source_columns[j];
+  for (const auto &[column, name] : t.skipped) a.skipped.push_back(SkippedColumn{column, name, false});
+  if (borrow) {
+    a.data.block.reset(const_cast<double *>(t.values));
+    a.capacity = static_cast<uint32_t>(t.rows);
+  } else {
+    uint64_t k = 0;
+    for (uint64_t r = 0; r < t.rows; ++r)
+      if (kept[r]) std::copy(t.values + r * m, t.values + (r + 1) * m, a.data[k++]);
+  }
+  a.n = static_cast<uint32_t>(n);
+  a.m = m;
+  a.rows_left_out = with_missing;
+  a.missing_cells = per_column;
+  for (const std::string &name : t.names)
+    if (!name.empty()) a.names = t.names;  // else unnamed, as a file without names
+  if (!t.labels.empty())
+    for (uint64_t r = 0; r < t.rows; ++r)
+      if (kept[r]) a.labels.push_back(t.labels[r]);
+  if (!t.group_values.empty()) {
+    if (t.group_values.size() != t.rows) fatal("One group value per row is needed\n");
+    take_row_groups(a, t.group_values, kept);
+    a.group_column = t.group_column;
+  }
+  if (a.rows_left_out > 0 && !keep_missing)
+    say(con, "Left out %lu rows with missing values\n",
+        static_cast<unsigned long>(a.rows_left_out));
+  return a;
+}
+
+OutputPlace place_in(const AnalysisResult &r, const std::string &directory,
+                     const std::string &name) {
+  return OutputPlace{r.data_file, directory.empty() ? name : directory + "/" + name};
+}
+
+// The component scores and the standardized data read the rows, which a
+// table finished from its parts does not hold.
+void need_rows(const AnalysisResult &r, bool needed, const char *what) {
+  if (r.no_rows && needed)
+    fatal("%s needs the rows, which stay in the parts of the table: analyse without "
+          "components, or analyse the rows in one place\n", what);
+}
+
+std::string number_word(const char *prefix, uint64_t value) {
+  return prefix + std::to_string(value);
+}
+
+}  // namespace
+
+Analysis load_table(const TableSource &source, const Switches &options, RunState &run,
+                    const Console &con) {
+  if (source.rows != nullptr) return load_rows(*source.rows, options, run, con);
+  return load_data_file(source.path.c_str(), options, run, con);
+}
+
+void analyse_loaded(Analysis &a, const Switches &options, const Console &con, Workers &w) {
+  compute_statistics(a, options, con, w);
+  if (options.eigenvalues) compute_components(a);
+}
+
+std::unique_ptr<AnalysisResult> analyse(const TableSource &source, const Switches &options) {
+  auto r = std::make_unique<AnalysisResult>();
+  r->options = options;
+  r->options.no_log = true;
+  r->data_file = source.name.empty() ? source.path : source.name;
+  MemoryText text;
+  Workers workers(settle_thread_count(options.threads));
+  RunState run = make_run_state(options);
+  run.workers = &workers;
+  const Console con{text.fp, text.fp, true};
+  r->table = load_table(source, r->options, run, con);
+  Analysis &a = r->table;
+  r->borrowed = source.rows != nullptr && a.data.block.get() == source.rows->values;
+  if (a.group_column.empty()) {
+    analyse_loaded(a, r->options, con, workers);
+  } else {
+    const GroupIndex index = index_groups(a, options.group_limit);
+    const std::vector<std::string> parts = group_file_parts(a.group_column, index.values);
+    const WorkArraySettings settings{options.bins, false, usable_memory()};
+    // Pairwise deletion reorders the whole table's rows: the groups first.
+    const bool copy_first = options.use == MissingUse::pairwise;
+    r->groups.resize(index.values.size());
+    for (size_t k = 0; k < r->groups.size(); ++k) {
+      r->groups[k].value = index.values[k];
+      r->groups[k].file_part = parts[k];
+      if (copy_first) r->groups[k].analysis = group_table(a, index.rows[k], settings, run.memory, con);
+    }
+    analyse_loaded(a, r->options, con, workers);
+    for (size_t k = 0; k < r->groups.size(); ++k) {
+      GroupResult &g = r->groups[k];
+      if (!copy_first) g.analysis = group_table(a, index.rows[k], settings, run.memory, con);
+      analyse_loaded(g.analysis, r->options, con, workers);
+    }
+  }
+  r->log = text.take();
+  return r;
+}
+
+std::unique_ptr<AnalysisResult> finish_parts(const TableParts &p, const Switches &options,
+                                             const std::string &data_file) {
+  const Summary &s = p.summary;
+  const uint32_t m = s.m;
+  if (s.n == 0 || m == 0) fatal("Too few variables\n");
+  if (s.n >= INT32_MAX) fatal("Too many rows for one analysis\n");
+  if (p.names.size() != m || p.source_columns.size() != m || p.order_values.size() != m)
+    fatal("One name, column and order list per variable are needed\n");
+  if (p.counts.size() != uint64_t{options.bins} * m) fatal("Histogram counts of the wrong shape\n");
+  const std::vector<uint64_t> positions = order_positions(s.n);
+  for (const std::vector<double> &v : p.order_values)
+    if (v.size() != positions.size()) fatal("Order values of the wrong count\n");
+  auto r = std::make_unique<AnalysisResult>();
+  r->options = options;
+  r->options.no_log = true;
+  r->data_file = data_file;
+  r->no_rows = true;
+  MemoryText text;
+  const Console con{text.fp, text.fp, true};
+  MemoryTally tally;
+  r->table = make_analysis(0, m, WorkArraySettings{options.bins, false, usable_memory()}, tally, con);
+  Analysis &a = r->table;
+  a.m = m;
+  build_column_maps(a, options, con);
+  for (uint32_t j = 0; j < m; ++j) a.variable_to_file[j] = p.source_columns[j];
+  for (const auto &[column, name] : p.skipped) a.skipped.push_back(SkippedColumn{column, name, false});
+  for (const std::string &name : p.names)
+    if (!name.empty()) a.names = p.names;
+  a.rows_left_out = p.rows_left_out;
+  if (p.missing_cells.size() == m) a.missing_cells = p.missing_cells;
+  if (p.rows_left_out > 0)
+    say(con, "Left out %lu rows with missing values\n", static_cast<unsigned long>(p.rows_left_out));
+  const Moments moments = finish_summary(s, a);
+  if (options.pearson) make_pearson_correlation(a);
+  print_zero_variance_warning(moments, options.conventional, con);
+  for (uint32_t b = 0; b < options.bins; ++b)
+    for (uint32_t j = 0; j < m; ++j)
+      a.histogram[b][j] = static_cast<int32_t>(std::min<int64_t>(p.counts[size_t{b} * m + j], INT32_MAX));
+  for (uint32_t j = 0; j < m; ++j) order_stats_at(a.stats[j], s.n, positions, p.order_values[j]);
+  if (options.eigenvalues) compute_components(a);
+  r->log = text.take();
+  return r;
+}
+
+uint32_t scores_written(const AnalysisResult &r) {
+  const Switches &sw = r.options;
+  if (!sw.eigenvalues) return sw.scores;
+  return adjusted_scores_count(sw.scores, score_limit(r.table, sw.four), sw.allscores);
+}
+
+std::string json_document(const AnalysisResult &r) {
+  MemoryText text;
+  const JsonContext ctx =
+      document_context(r.table, r.options, scores_written(r), r.data_file,
+                       r.groups.empty() ? nullptr : &r.groups);
+  write_json_document(text.fp, r.table, ctx);
+  return text.take();
+}
+
+std::string report_html(const AnalysisResult &r, const std::string &name,
+                        const std::string &arguments) {
+  need_rows(r, r.options.eigenvalues, "The page's score plot");
+  const ReportRun run{arguments, report_date(std::time(nullptr))};
+  return report_page(full_report_input(r.table, place_in(r, "", name), r.options, run,
+                                       r.groups.empty() ? nullptr : &r.groups));
+}
+
+std::string write_result_files(const AnalysisResult &r, const std::string &directory,
+                               const std::string &name, const std::string &arguments) {
+  need_rows(r, r.options.eigenvalues || r.options.stddev, "Writing \".sco\" or \".std\"");
+  MemoryText text;
+  const Console con{text.fp, text.fp, false};
+  RunState run = make_run_state(r.options);
+  run.arguments = arguments;
+  const OutputPlace place = place_in(r, directory, name);
+  write_results(r.table, place, r.options, run, con, r.groups.empty() ? nullptr : &r.groups);
+  return text.take();
+}
+
+std::vector<std::string> option_words(const Switches &o) {
+  const Switches d;
+  std::vector<std::string> w;
+  if (o.eigenvalues) w.push_back(number_word("-e", o.scores));
+  if (o.bins != d.bins) w.push_back(number_word("-h", o.bins));
+  if (o.pearson) w.push_back("--pearson");
+  if (o.conventional) w.push_back("--conventional");
+  if (o.use == MissingUse::pairwise) w.push_back("--use=pairwise");
+  if (!o.by.empty()) w.push_back("--by=" + o.by);
+  if (o.group_limit != d.group_limit) w.push_back(number_word("--group-limit=", o.group_limit));
+  if (o.threads != 0) w.push_back(number_word("--threads=", o.threads));
+  if (o.stddev) w.push_back("-b");
+  if (o.correlation) w.push_back("-c");
+  if (o.covariance) w.push_back("-v");
+  if (o.histogram && o.bins == d.bins) w.push_back("-h");
+  if (o.fsc_file) w.push_back("-f");
+  if (o.oldtetrad) w.push_back("--oldtetrad");
+  if (o.json != JsonTarget::none) w.push_back("--json");
+  if (o.report) w.push_back("--report");
+  if (o.quartiles) w.push_back("--quartiles");
+  if (o.csv) w.push_back("--csv");
+  if (o.separator != 0)
+    w.push_back(o.separator == '\t' ? std::string("--separator=tab")
+                                    : std::string("--separator=") + o.separator);
+  if (o.comma_decimals) w.push_back("--comma-decimals");
+  if (o.pick == ColumnPick::listed) w.push_back("--columns=" + o.pick_list);
+  if (o.pick == ColumnPick::unlisted) w.push_back("--skip-columns=" + o.pick_list);
+  for (const std::string &word : o.missing) w.push_back("--missing=" + word);
+  if (o.names) w.push_back("--names");
+  if (o.numbers_only) w.push_back("--numbers-only");
+  return w;
+}
+
+std::vector<double> statistics_rows(const Analysis &a) {
+  std::vector<double> out;
+  out.reserve(size_t{a.m} * 10);
+  for (uint32_t i = 0; i < a.m; ++i) {
+    const VariableStats &s = a.stats[i];
+    for (double v : {s.mean, s.variance, s.stddev, s.min, s.max, s.skewness, s.curtosis, s.median,
+                     s.lower_quartile, s.upper_quartile})
+      out.push_back(v);
+  }
+  return out;
+}
+
+std::vector<double> ordered_eigenvalues(const Analysis &a) {
+  std::vector<double> out(a.m);
+  for (uint32_t u = 0; u < a.m; ++u) out[u] = a.eigen.values[a.components.order[u]];
+  return out;
+}
+
+std::vector<double> ordered_loadings(const Analysis &a) {
+  const size_t m = a.m;
+  std::vector<double> out(m * m);
+  for (size_t i = 0; i < m; ++i)
+    for (size_t u = 0; u < m; ++u)
+      out[i * m + u] = a.components.loadings[i * m + static_cast<size_t>(a.components.order[u])];
+  return out;
+}
+
+std::vector<double> score_coefficient_rows(const AnalysisResult &r, uint32_t &N) {
+  N = score_limit(r.table, r.options.four);
+  return score_coefficients(r.table, N, N);
+}
+
+std::vector<double> observation_score_rows(const AnalysisResult &r, uint32_t count) {
+  need_rows(r, true, "The component scores");
+  const uint32_t N = score_limit(r.table, r.options.four);
+  if (count == 0 || count > N) fatal("The score count must be 1 to %u\n", N);
+  const ScoreBasis basis = score_basis(r.table, N, count, r.options.scores_mean);
+  std::vector<double> out(size_t{r.table.n} * count);
+  for (uint32_t k = 0; k < r.table.n; ++k)
+    observation_scores(basis, r.table.data[k], out.data() + size_t{k} * count);
+  return out;
+}
