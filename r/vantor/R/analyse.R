@@ -7,9 +7,6 @@ analyse <- function(x, components = 3, pearson = FALSE, conventional = FALSE,
                     threads = NULL, ...) {
   use <- match.arg(use)
   more <- more_options(list(...))
-  if (!is.null(by)) {
-    stop("by is not available yet: analyse each group's rows on their own", call. = FALSE)
-  }
   options <- c(list(components = whole_number(components, "components", 0),
                     pearson = truth(pearson, "pearson"),
                     conventional = truth(conventional, "conventional"),
@@ -18,6 +15,7 @@ analyse <- function(x, components = 3, pearson = FALSE, conventional = FALSE,
                more$options)
   name <- more$name
   if (is.character(x) && length(x) == 1L && is.null(dim(x))) {
+    if (!is.null(by)) options$by <- group_column(by)
     handle <- .analyse_path(path.expand(x), options)
     name <- if (is.null(name)) x else name
   } else {
@@ -26,14 +24,20 @@ analyse <- function(x, components = 3, pearson = FALSE, conventional = FALSE,
       stop("reading options (", paste(file_only, collapse = ", "),
            ") are for data files only", call. = FALSE)
     }
-    table <- table_of(x, more$columns, more$skip_columns)
+    table <- table_of(x, more$columns, more$skip_columns, by)
     options$columns <- NULL
     options$skip_columns <- NULL
     if (is.null(name)) name <- table_name(substitute(x))
-    handle <- .analyse_columns(table$values, table$names, table$columns, table$skipped$column,
-                               table$skipped$name, table$labels, options, name)
+    handle <- .analyse_columns(table$values, table, options, name)
   }
   new_analysis(handle, name, more$scores, match.call(), use)
+}
+
+group_column <- function(by) {
+  if (!((is.character(by) || is.numeric(by)) && length(by) == 1L && !is.na(by))) {
+    stop("by must name one column (by name or 1-based number)", call. = FALSE)
+  }
+  as.character(by)
 }
 
 # The name the documents give an in-memory table: the variable's name when
@@ -47,7 +51,8 @@ table_name <- function(expression) {
 # command line's remaining analysis switches.
 more_options <- function(more) {
   known <- c("csv", "separator", "comma_decimals", "columns", "skip_columns", "missing",
-             "files", "name", "scores", "quartiles", "scores_mean", "allscores", "four")
+             "files", "name", "scores", "quartiles", "scores_mean", "allscores", "four",
+             "group_limit")
   unknown <- setdiff(names(more), known)
   if (length(more) > 0L && (is.null(names(more)) || any(names(more) == ""))) {
     stop("every option in ... needs a name", call. = FALSE)
@@ -71,6 +76,9 @@ more_options <- function(more) {
   }
   if (!is.null(more$missing)) options$missing <- as.character(more$missing)
   if (!is.null(more$files)) options$files <- result_files(more$files)
+  if (!is.null(more$group_limit)) {
+    options$group_limit <- whole_number(more$group_limit, "group_limit", 1)
+  }
   name <- more$name
   if (!is.null(name) && !(is.character(name) && length(name) == 1L && nzchar(name))) {
     stop("name must be one non-empty string", call. = FALSE)

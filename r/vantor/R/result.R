@@ -29,22 +29,27 @@ components_of <- function(parts, names) {
   k
 }
 
-new_analysis <- function(handle, name, want_scores, call, use) {
-  parts <- .analysis_parts(handle)
+# One table's numbers (the whole table's or a group's) with R's names.
+table_parts <- function(parts) {
   names <- variable_names(parts)
   square <- function(x) `dimnames<-`(x, list(names, names))
-  histogram <- lapply(parts$histogram, function(x) `colnames<-`(x, names))
-  components <- components_of(parts, names)
-  result <- list(call = call, name = name, use = use, n = parts$n, m = parts$m,
-                 rows_left_out = parts$rows_left_out,
-                 statistics = statistics_frame(parts, names),
-                 covariance = square(parts$covariance), correlation = square(parts$correlation),
-                 histogram = histogram, components = components, scores = NULL,
-                 skipped = data.frame(column = parts$skipped_columns, name = parts$skipped_names),
-                 labels = parts$labels, log = parts$log, handle = handle)
+  list(n = parts$n, m = parts$m, rows_left_out = parts$rows_left_out,
+       statistics = statistics_frame(parts, names),
+       covariance = square(parts$covariance), correlation = square(parts$correlation),
+       histogram = lapply(parts$histogram, function(x) `colnames<-`(x, names)),
+       components = components_of(parts, names),
+       skipped = data.frame(column = parts$skipped_columns, name = parts$skipped_names),
+       labels = parts$labels)
+}
+
+new_analysis <- function(handle, name, want_scores, call, use) {
+  parts <- .analysis_parts(handle)
+  result <- c(list(call = call, name = name, use = use), table_parts(parts),
+              list(groups = lapply(parts$groups, table_parts), group_column = parts$group_column,
+                   scores = NULL, log = parts$log, handle = handle))
   class(result) <- "vantor_analysis"
   if (want_scores) {
-    if (is.null(components)) stop("scores need components > 0", call. = FALSE)
+    if (is.null(result$components)) stop("scores need components > 0", call. = FALSE)
     result$scores <- scores(result)
   }
   result
@@ -116,11 +121,21 @@ print.vantor_analysis <- function(x, digits = max(3L, getOption("digits") - 3L),
     cat("\nLoadings (", nrow(k$loadings), " x ", shown, "):\n", sep = "")
     print(k$loadings[, seq_len(shown), drop = FALSE], digits = digits, ...)
   }
+  print_groups(x, c("mean", "standard_deviation", "minimum", "median", "maximum"), digits, ...)
   invisible(x)
 }
 
+print_groups <- function(x, shown, digits, ...) {
+  for (value in names(x$groups)) {
+    g <- x$groups[[value]]
+    cat("\nGroup ", x$group_column, " = ", value, ": ", g$n, " observations\n", sep = "")
+    print(as.matrix(g$statistics[, shown]), digits = digits, ...)
+  }
+}
+
 summary.vantor_analysis <- function(object, ...) {
-  out <- object[c("call", "name", "use", "n", "m", "rows_left_out", "skipped", "statistics")]
+  out <- object[c("call", "name", "use", "n", "m", "rows_left_out", "skipped", "statistics",
+                  "groups", "group_column")]
   k <- object$components
   if (!is.null(k)) {
     out$importance <- rbind(Eigenvalue = k$eigenvalues,
@@ -145,6 +160,7 @@ print.summary.vantor_analysis <- function(x, digits = max(3L, getOption("digits"
     cat("\nImportance of components:\n")
     print(x$importance, digits = digits, ...)
   }
+  print_groups(x, setdiff(names(x$statistics), c("column", "constant")), digits, ...)
   cat("\n")
   invisible(x)
 }

@@ -2,10 +2,13 @@
 # it, by the command line's rule for a data file: numeric and integer
 # columns are the variables; factor, character, logical, date and other
 # columns are left out and listed; row names that are not R's default are
-# row labels, counted as the table's first column. No value is copied here.
+# row labels, counted as the table's first column; the column `by` names
+# gives each row its group value as text ("" for none) and is neither a
+# variable nor listed. No value is copied here.
 
-table_of <- function(x, columns = NULL, skip_columns = NULL) {
-  if (is.data.frame(x)) return(table_of_frame(x, columns, skip_columns))
+table_of <- function(x, columns = NULL, skip_columns = NULL, by = NULL) {
+  if (is.data.frame(x)) return(table_of_frame(x, columns, skip_columns, by))
+  if (!is.null(by)) stop("by applies to a data frame or a data file", call. = FALSE)
   if (is.matrix(x)) return(table_of_matrix(x, columns, skip_columns))
   stop("x must be a data frame, a numeric matrix or the path of a data file, not ",
        class(x)[1L], call. = FALSE)
@@ -15,7 +18,7 @@ is_variable <- function(column) {
   is.numeric(column) && is.null(dim(column)) && typeof(column) %in% c("double", "integer")
 }
 
-table_of_frame <- function(x, columns, skip_columns) {
+table_of_frame <- function(x, columns, skip_columns, by) {
   if (ncol(x) == 0L || nrow(x) == 0L) {
     stop("Too few variables: the data frame is empty (", nrow(x), " rows, ", ncol(x),
          " columns)", call. = FALSE)
@@ -24,6 +27,8 @@ table_of_frame <- function(x, columns, skip_columns) {
   shift <- if (labelled) 1L else 0L
   numeric <- vapply(x, is_variable, logical(1L))
   chosen <- chosen_columns(names(x), numeric, columns, skip_columns)
+  groups <- group_values(x, by)
+  chosen <- setdiff(chosen, groups$position)
   if (!any(numeric[chosen])) {
     stop("Too few variables: the data frame has no numeric column", call. = FALSE)
   }
@@ -31,7 +36,21 @@ table_of_frame <- function(x, columns, skip_columns) {
   taken <- chosen[numeric[chosen]]
   list(values = unclass(x)[taken], names = names(x)[taken], columns = taken + shift,
        skipped = list(column = skipped + shift, name = names(x)[skipped]),
-       labels = if (labelled) rownames(x) else character(0))
+       labels = if (labelled) rownames(x) else character(0),
+       group_values = groups$values, group_column = groups$column)
+}
+
+# The group value of every row as text, "" where it is missing.
+group_values <- function(x, by) {
+  if (is.null(by)) return(list(position = integer(0), values = character(0), column = ""))
+  if (!(is.character(by) && length(by) == 1L && !is.na(by))) {
+    stop("by must name one column", call. = FALSE)
+  }
+  position <- match(by, names(x))
+  if (is.na(position)) stop("by: no column \"", by, "\"", call. = FALSE)
+  values <- as.character(x[[position]])
+  values[is.na(values)] <- ""
+  list(position = position, values = values, column = by)
 }
 
 table_of_matrix <- function(x, columns, skip_columns) {
@@ -50,7 +69,8 @@ table_of_matrix <- function(x, columns, skip_columns) {
   values <- if (identical(chosen, seq_len(ncol(x)))) x else lapply(chosen, function(j) x[, j])
   list(values = values, names = if (length(names)) names[chosen] else character(0),
        columns = chosen + shift, skipped = list(column = integer(0), name = character(0)),
-       labels = if (labelled) rownames(x) else character(0))
+       labels = if (labelled) rownames(x) else character(0),
+       group_values = character(0), group_column = "")
 }
 
 # The positions `columns` picks (in its order) or `skip_columns` leaves,

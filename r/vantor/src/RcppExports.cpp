@@ -11,20 +11,16 @@ Rcpp::Rostream<false>& Rcpp::Rcerr = Rcpp::Rcpp_cerr_get();
 #endif
 
 // analyse_columns
-SEXP analyse_columns(SEXP x, Rcpp::CharacterVector names, Rcpp::IntegerVector columns, Rcpp::IntegerVector skipped_columns, Rcpp::CharacterVector skipped_names, Rcpp::CharacterVector labels, Rcpp::List options, std::string data_file);
-RcppExport SEXP _vantor_analyse_columns(SEXP xSEXP, SEXP namesSEXP, SEXP columnsSEXP, SEXP skipped_columnsSEXP, SEXP skipped_namesSEXP, SEXP labelsSEXP, SEXP optionsSEXP, SEXP data_fileSEXP) {
+SEXP analyse_columns(SEXP x, Rcpp::List table, Rcpp::List options, std::string name);
+RcppExport SEXP _vantor_analyse_columns(SEXP xSEXP, SEXP tableSEXP, SEXP optionsSEXP, SEXP nameSEXP) {
 BEGIN_RCPP
     Rcpp::RObject rcpp_result_gen;
     Rcpp::RNGScope rcpp_rngScope_gen;
     Rcpp::traits::input_parameter< SEXP >::type x(xSEXP);
-    Rcpp::traits::input_parameter< Rcpp::CharacterVector >::type names(namesSEXP);
-    Rcpp::traits::input_parameter< Rcpp::IntegerVector >::type columns(columnsSEXP);
-    Rcpp::traits::input_parameter< Rcpp::IntegerVector >::type skipped_columns(skipped_columnsSEXP);
-    Rcpp::traits::input_parameter< Rcpp::CharacterVector >::type skipped_names(skipped_namesSEXP);
-    Rcpp::traits::input_parameter< Rcpp::CharacterVector >::type labels(labelsSEXP);
+    Rcpp::traits::input_parameter< Rcpp::List >::type table(tableSEXP);
     Rcpp::traits::input_parameter< Rcpp::List >::type options(optionsSEXP);
-    Rcpp::traits::input_parameter< std::string >::type data_file(data_fileSEXP);
-    rcpp_result_gen = Rcpp::wrap(analyse_columns(x, names, columns, skipped_columns, skipped_names, labels, options, data_file));
+    Rcpp::traits::input_parameter< std::string >::type name(nameSEXP);
+    rcpp_result_gen = Rcpp::wrap(analyse_columns(x, table, options, name));
     return rcpp_result_gen;
 END_RCPP
 }
@@ -99,7 +95,7 @@ END_RCPP
 }
 
 static const R_CallMethodDef CallEntries[] = {
-    {"_vantor_analyse_columns", (DL_FUNC) &_vantor_analyse_columns, 8},
+    {"_vantor_analyse_columns", (DL_FUNC) &_vantor_analyse_columns, 4},
     {"_vantor_analyse_path", (DL_FUNC) &_vantor_analyse_path, 2},
     {"_vantor_analysis_parts", (DL_FUNC) &_vantor_analysis_parts, 1},
     {"_vantor_analysis_scores", (DL_FUNC) &_vantor_analysis_scores, 2},

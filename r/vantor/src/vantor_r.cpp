@@ -11,46 +11,23 @@
 #include <string>
 #include <vector>
 
+#include "analyse.h"
 #include "base/messages.h"
+#include "cli/options.h"
 #include "eigen/scores.h"
-#include "input/load.h"
-#include "output/jsonout.h"
 #include "output/naming.h"
-#include "output/report.h"
-#include "output/report_data.h"
-#include "output/statsout.h"
-#include "pipeline.h"
-#include "record/memlimit.h"
 #include "record/rowspill.h"
-#include "record/workers.h"
 #include "stats/histogram.h"
 #include "stats/isa.h"
-#include "stats/orderstats.h"
+#include "stats/stats.h"
 
 namespace {
 
-// One analysed table and what the documents need besides the record.
+// One analysed table, with the rows it reads in place when it borrowed them.
 struct Handle {
-  Analysis a;
-  Switches sw;
-  std::string data_file;  // as the documents name it
-  std::string log;        // what the run said on its console
-};
-
-// Text written to a memory stream, collected when it closes.
-struct MemoryText {
-  char *buffer = nullptr;
-  size_t size = 0;
-  FILE *fp = open_memstream(&buffer, &size);
-  ~MemoryText() {
-    if (fp != nullptr) std::fclose(fp);
-    std::free(buffer);
-  }
-  std::string take() {
-    std::fclose(fp);
-    fp = nullptr;
-    return std::string(buffer, size);
-  }
+  std::vector<double> rows;  // R's columns, row after row
+  std::unique_ptr<AnalysisResult> r;
+  std::string arguments;     // the options as the page shows them
 };
 
 // ---------------------------------------------------------------------------
@@ -101,10 +78,12 @@ Switches switches_of(const Rcpp::List &o) {
   const uint32_t components = count(o, "components", 0);
   sw.eigenvalues = components > 0;
   if (components > 0) sw.scores = components;
-  sw.pearson = flag(o, "pearson");
   sw.conventional = flag(o, "conventional");
+  // Pearson's r is one of the conventions, as the command line has it.
+  sw.pearson = flag(o, "pearson") || sw.conventional;
   sw.use = text(o, "use") == "pairwise" ? MissingUse::pairwise : MissingUse::complete;
   sw.by = text(o, "by");
+  sw.group_limit = count(o, "group_limit", sw.group_limit);
   sw.bins = count(o, "bins", 30);
   sw.threads = count(o, "threads", 0);
   sw.quartiles = flag(o, "quartiles");
@@ -120,8 +99,9 @@ Switches switches_of(const Rcpp::List &o) {
 }
 
 // ---------------------------------------------------------------------------
-// R's columns: doubles or integers, a list of vectors or one matrix read in
-// place. An integer NA and a double NA or NaN are missing values.
+// R's columns: doubles or integers, a list of vectors or one matrix, copied
+// row after row into the block the library reads. An integer NA and a
+// double NA or NaN are missing values.
 
 struct Column {
   const double *real = nullptr;
@@ -156,57 +136,34 @@ std::vector<Column> columns_of(SEXP x, R_xlen_t *rows) {
   return out;
 }
 
-bool row_has_missing(const std::vector<Column> &cols, R_xlen_t r) {
-  for (const Column &c : cols)
-    if (std::isnan(value_at(c, r))) return true;
-  return false;
+std::vector<double> row_block(const std::vector<Column> &cols, R_xlen_t rows) {
+  const size_t m = cols.size();
+  std::vector<double> out(static_cast<size_t>(rows) * m);
+  for (size_t j = 0; j < m; ++j)
+    for (R_xlen_t r = 0; r < rows; ++r) out[static_cast<size_t>(r) * m + j] = value_at(cols[j], r);
+  return out;
 }
 
-// What the caller's table holds besides the numbers.
-struct TableParts {
-  std::vector<std::string> names;     // one per variable, or none
-  std::vector<int32_t> columns;       // 1-based column of each variable in the caller's table
-  std::vector<std::pair<uint32_t, std::string>> skipped;
-  std::vector<std::string> labels;    // one per row, or none
-};
-
-// Loads the rows into a fresh record as the loader of a file would: rows
-// with a missing value left out (kept, under pairwise deletion, for the
-// statistics over the values present), each variable's missing values
-// counted. One copy: R's columns into the record's row block.
-Analysis load_columns(const std::vector<Column> &cols, R_xlen_t rows, const TableParts &t,
-                      const Switches &sw, MemoryTally &tally, const Console &con) {
-  const uint32_t m = static_cast<uint32_t>(cols.size());
-  std::vector<uint8_t> missing(static_cast<size_t>(rows));
-  std::vector<uint64_t> per_column(m, 0);
-  uint64_t kept = 0;
-  for (R_xlen_t r = 0; r < rows; ++r) {
-    missing[r] = row_has_missing(cols, r);
-    if (missing[r])
-      for (uint32_t j = 0; j < m; ++j) per_column[j] += std::isnan(value_at(cols[j], r));
-    kept += sw.use == MissingUse::pairwise || !missing[r];
-  }
-  const WorkArraySettings settings{sw.bins, false, usable_memory()};
-  Analysis a = make_analysis(static_cast<uint32_t>(kept), m, settings, tally, con);
-  build_column_maps(a, sw, con);
-  for (uint32_t j = 0; j < m; ++j) a.variable_to_file[j] = t.columns[j] - 1;
-  for (const auto &[column, name] : t.skipped) a.skipped.push_back(SkippedColumn{column, name, false});
-  uint64_t k = 0;
-  for (R_xlen_t r = 0; r < rows; ++r) {
-    if (missing[r] && sw.use != MissingUse::pairwise) continue;
-    double *to = a.data[k++];
-    for (uint32_t j = 0; j < m; ++j) to[j] = value_at(cols[j], r);
-    if (!t.labels.empty()) a.labels.push_back(t.labels[r]);
-  }
-  a.n = static_cast<uint32_t>(kept);
-  a.m = m;
-  for (uint8_t gone : missing) a.rows_left_out += gone;
-  a.missing_cells = per_column;
-  for (const std::string &name : t.names)
-    if (!name.empty()) a.names = t.names;
-  if (a.rows_left_out > 0 && sw.use != MissingUse::pairwise)
-    say(con, "Left out %lu rows with missing values\n", static_cast<unsigned long>(a.rows_left_out));
-  return a;
+// What the caller's table holds besides the numbers. `table` holds R's
+// vectors: names, 1-based columns, skipped columns and names, labels,
+// group values and the group column.
+TableRows table_rows(const Rcpp::List &table, const std::vector<double> &block, R_xlen_t rows,
+                     uint32_t columns) {
+  TableRows t;
+  t.values = block.data();
+  t.rows = static_cast<uint64_t>(rows);
+  t.columns = columns;
+  t.names = Rcpp::as<std::vector<std::string>>(table["names"]);
+  for (int c : Rcpp::as<std::vector<int>>(table["columns"])) t.source_columns.push_back(c - 1);
+  const Rcpp::List skipped = table["skipped"];
+  const std::vector<int> at = Rcpp::as<std::vector<int>>(skipped["column"]);
+  const std::vector<std::string> named = Rcpp::as<std::vector<std::string>>(skipped["name"]);
+  for (size_t k = 0; k < at.size(); ++k) t.skipped.emplace_back(static_cast<uint32_t>(at[k]), named[k]);
+  t.labels = Rcpp::as<std::vector<std::string>>(table["labels"]);
+  t.group_values = Rcpp::as<std::vector<std::string>>(table["group_values"]);
+  t.group_column = Rcpp::as<std::string>(table["group_column"]);
+  t.borrow = true;
+  return t;
 }
 
 // A fatal error of the library as an R error with its text, without the bell
@@ -239,10 +196,28 @@ void settle_once() {
   (void)settled;
 }
 
-void analyse_loaded(Handle &h, const Console &con) {
-  Workers workers(settle_thread_count(h.sw.threads));
-  compute_statistics(h.a, h.sw, con, workers);
-  if (h.sw.eigenvalues) compute_components(h.a);
+std::string arguments_of(const Switches &sw) {
+  std::string out = "vantor::analyse";
+  for (const std::string &w : option_words(sw)) out += " " + w;
+  return out;
+}
+
+// Checks the options and analyses `source`, keeping `rows` (when the table
+// is R's) for as long as the result lives.
+SEXP analysed(std::vector<double> rows, const TableRows *table, const TableSource &source,
+              const Rcpp::List &options) {
+  settle_once();
+  auto h = std::make_unique<Handle>();
+  h->rows = std::move(rows);
+  const Switches sw = switches_of(options);
+  h->arguments = arguments_of(sw);
+  TableSource from = source;
+  from.rows = table;
+  guarded([&] {
+    check_options(sw);
+    h->r = analyse(from, sw);
+  });
+  return Rcpp::XPtr<Handle>(h.release(), true);
 }
 
 Rcpp::XPtr<Handle> handle_of(SEXP p) {
@@ -251,10 +226,8 @@ Rcpp::XPtr<Handle> handle_of(SEXP p) {
   return h;
 }
 
-uint32_t scores_written(const Handle &h) {
-  if (!h.sw.eigenvalues) return 0;
-  return adjusted_scores_count(h.sw.scores, score_limit(h.a, h.sw.four), h.sw.allscores);
-}
+// ---------------------------------------------------------------------------
+// The record's numbers as R values.
 
 Rcpp::NumericMatrix square(uint32_t m, const Table<double> &t) {
   Rcpp::NumericMatrix out(m, m);
@@ -263,13 +236,16 @@ Rcpp::NumericMatrix square(uint32_t m, const Table<double> &t) {
   return out;
 }
 
+// One row per variable: count, missing, the ten statistics as the documents
+// show them, and whether the variable is constant.
 Rcpp::NumericMatrix statistics(const Analysis &a) {
   Rcpp::NumericMatrix out(a.m, 13);
   for (uint32_t i = 0; i < a.m; ++i) {
     const VariableStats s = shown_stats(a, i);
-    const double v[] = {static_cast<double>(values_used(a, i)), static_cast<double>(values_missing(a, i)),
-                        s.mean, s.variance, s.stddev, s.min, s.max, s.skewness, s.curtosis,
-                        s.median, s.lower_quartile, s.upper_quartile, s.constant ? 1.0 : 0.0};
+    const double v[] = {static_cast<double>(values_used(a, i)),
+                        static_cast<double>(values_missing(a, i)), s.mean, s.variance, s.stddev,
+                        s.min, s.max, s.skewness, s.curtosis, s.median, s.lower_quartile,
+                        s.upper_quartile, s.constant ? 1.0 : 0.0};
     for (int j = 0; j < 13; ++j) out(i, j) = v[j];
   }
   return out;
@@ -286,26 +262,26 @@ Rcpp::List histogram(const Analysis &a) {
   return Rcpp::List::create(Rcpp::Named("counts") = counts, Rcpp::Named("edges") = edges);
 }
 
-Rcpp::List components(const Handle &h) {
-  const Analysis &a = h.a;
-  const uint32_t m = a.m;
-  Rcpp::NumericVector values(m), explained(m);
-  Rcpp::NumericMatrix loadings(m, m);
-  for (uint32_t u = 0; u < m; ++u) {
-    const int32_t k = a.components.order[u];
-    values[u] = a.eigen.values[k];
-    explained[u] = 100 * (a.eigen.values[k] / a.eigen.total);  // as the document has it
-    for (uint32_t i = 0; i < m; ++i) loadings(i, u) = a.components.loadings[size_t{i} * m + k];
-  }
-  const uint32_t N = score_limit(a, h.sw.four);
-  const std::vector<double> c = score_coefficients(a, N, N);
-  Rcpp::NumericMatrix coefficients(N, N);
-  for (uint32_t j = 0; j < N; ++j)
-    for (uint32_t u = 0; u < N; ++u) coefficients(j, u) = c[size_t{j} * N + u];
-  return Rcpp::List::create(Rcpp::Named("eigenvalues") = values, Rcpp::Named("explained") = explained,
-                            Rcpp::Named("loadings") = loadings,
-                            Rcpp::Named("coefficients") = coefficients,
-                            Rcpp::Named("scores_written") = scores_written(h));
+// A row-major view of `rows` x `cols` as an R matrix.
+Rcpp::NumericMatrix matrix_of(const std::vector<double> &v, uint32_t rows, uint32_t cols) {
+  Rcpp::NumericMatrix out(rows, cols);
+  for (uint32_t i = 0; i < rows; ++i)
+    for (uint32_t j = 0; j < cols; ++j) out(i, j) = v[size_t{i} * cols + j];
+  return out;
+}
+
+// The components of `a`, one of the result's tables.
+Rcpp::List components(const AnalysisResult &r, const Analysis &a) {
+  const std::vector<double> values = ordered_eigenvalues(a);
+  Rcpp::NumericVector explained(a.m);
+  for (uint32_t u = 0; u < a.m; ++u) explained[u] = 100 * (values[u] / a.eigen.total);  // as the document has it
+  const Switches &sw = r.options;
+  const uint32_t N = score_limit(a, sw.four);
+  return Rcpp::List::create(
+      Rcpp::Named("eigenvalues") = Rcpp::wrap(values), Rcpp::Named("explained") = explained,
+      Rcpp::Named("loadings") = matrix_of(ordered_loadings(a), a.m, a.m),
+      Rcpp::Named("coefficients") = matrix_of(score_coefficients(a, N, N), N, N),
+      Rcpp::Named("scores_written") = adjusted_scores_count(sw.scores, N, sw.allscores));
 }
 
 Rcpp::CharacterVector labels_of(const Analysis &a) {
@@ -316,76 +292,11 @@ Rcpp::CharacterVector labels_of(const Analysis &a) {
   return Rcpp::wrap(out);
 }
 
-TableParts parts_of(Rcpp::CharacterVector names, Rcpp::IntegerVector columns,
-                    Rcpp::IntegerVector skipped_columns, Rcpp::CharacterVector skipped_names,
-                    Rcpp::CharacterVector labels) {
-  TableParts t;
-  t.names = Rcpp::as<std::vector<std::string>>(names);
-  t.columns = Rcpp::as<std::vector<int32_t>>(columns);
-  for (R_xlen_t k = 0; k < skipped_columns.size(); ++k)
-    t.skipped.emplace_back(static_cast<uint32_t>(skipped_columns[k]),
-                           Rcpp::as<std::string>(skipped_names[k]));
-  t.labels = Rcpp::as<std::vector<std::string>>(labels);
-  return t;
-}
-
-}  // namespace
-
-// The analysis of R's columns `x` (a list of double or integer vectors, or a
-// numeric matrix) with the caller's names, columns, skipped columns and row
-// labels, under `options`; `data_file` names the table in the documents.
-// [[Rcpp::export(.analyse_columns)]]
-SEXP analyse_columns(SEXP x, Rcpp::CharacterVector names, Rcpp::IntegerVector columns,
-                     Rcpp::IntegerVector skipped_columns, Rcpp::CharacterVector skipped_names,
-                     Rcpp::CharacterVector labels, Rcpp::List options, std::string data_file) {
-  settle_once();
-  auto h = std::make_unique<Handle>();
-  h->sw = switches_of(options);
-  h->data_file = data_file;
-  const TableParts t = parts_of(names, columns, skipped_columns, skipped_names, labels);
-  R_xlen_t rows = 0;
-  const std::vector<Column> cols = columns_of(x, &rows);
-  MemoryText log;
-  guarded([&] {
-    const Console con{log.fp, log.fp, true};
-    MemoryTally tally;
-    h->a = load_columns(cols, rows, t, h->sw, tally, con);
-    analyse_loaded(*h, con);
-  });
-  h->log = log.take();
-  return Rcpp::XPtr<Handle>(h.release(), true);
-}
-
-// The analysis of the data file at `path`, read with the reading options.
-// [[Rcpp::export(.analyse_path)]]
-SEXP analyse_path(std::string path, Rcpp::List options) {
-  settle_once();
-  auto h = std::make_unique<Handle>();
-  h->sw = switches_of(options);
-  h->data_file = path;
-  MemoryText log;
-  guarded([&] {
-    Workers workers(settle_thread_count(h->sw.threads));
-    RunState run = make_run_state(h->sw);
-    run.workers = &workers;
-    const Console con{log.fp, log.fp, true};
-    h->a = load_data_file(path.c_str(), h->sw, run, con);
-    analyse_loaded(*h, con);
-  });
-  h->log = log.take();
-  return Rcpp::XPtr<Handle>(h.release(), true);
-}
-
-// The record's numbers as R values: counts, names, columns, statistics (one
-// row per variable), both matrices, the histogram and the components.
-// [[Rcpp::export(.analysis_parts)]]
-Rcpp::List analysis_parts(SEXP handle) {
-  const Rcpp::XPtr<Handle> h = handle_of(handle);
-  const Analysis &a = h->a;
+Rcpp::List parts_of(const AnalysisResult &r, const Analysis &a) {
   Rcpp::IntegerVector columns(a.m);
   for (uint32_t j = 0; j < a.m; ++j) columns[j] = a.variable_to_file[j] + 1;
-  Rcpp::IntegerVector skipped_columns;
-  Rcpp::CharacterVector skipped_names;
+  std::vector<int> skipped_columns;
+  std::vector<std::string> skipped_names;
   for (const SkippedColumn &s : a.skipped) {
     skipped_columns.push_back(static_cast<int>(s.column));
     skipped_names.push_back(s.name);
@@ -394,13 +305,59 @@ Rcpp::List analysis_parts(SEXP handle) {
       Rcpp::Named("n") = static_cast<double>(a.n), Rcpp::Named("m") = a.m,
       Rcpp::Named("rows_left_out") = static_cast<double>(a.rows_left_out),
       Rcpp::Named("names") = Rcpp::wrap(a.names), Rcpp::Named("columns") = columns,
-      Rcpp::Named("skipped_columns") = skipped_columns, Rcpp::Named("skipped_names") = skipped_names,
+      Rcpp::Named("skipped_columns") = Rcpp::wrap(skipped_columns),
+      Rcpp::Named("skipped_names") = Rcpp::wrap(skipped_names),
       Rcpp::Named("labels") = labels_of(a), Rcpp::Named("statistics") = statistics(a),
       Rcpp::Named("covariance") = square(a.m, a.covariance),
       Rcpp::Named("correlation") = square(a.m, a.correlation),
       Rcpp::Named("histogram") = histogram(a),
-      Rcpp::Named("components") = h->sw.eigenvalues ? SEXP(components(*h)) : R_NilValue,
-      Rcpp::Named("log") = h->log);
+      Rcpp::Named("components") = r.options.eigenvalues ? SEXP(components(r, a)) : R_NilValue);
+}
+
+}  // namespace
+
+// The analysis of R's columns `x` (a list of double or integer vectors, or a
+// numeric matrix) with what `table` tells of them (names, columns, skipped
+// columns, labels, group values), under `options`; `name` names the table
+// in the documents.
+// [[Rcpp::export(.analyse_columns)]]
+SEXP analyse_columns(SEXP x, Rcpp::List table, Rcpp::List options, std::string name) {
+  R_xlen_t rows = 0;
+  const std::vector<Column> cols = columns_of(x, &rows);
+  std::vector<double> block = row_block(cols, rows);
+  const TableRows t = table_rows(table, block, rows, static_cast<uint32_t>(cols.size()));
+  TableSource source;
+  source.name = name;
+  return analysed(std::move(block), &t, source, options);
+}
+
+// The analysis of the data file at `path`, read with the reading options.
+// [[Rcpp::export(.analyse_path)]]
+SEXP analyse_path(std::string path, Rcpp::List options) {
+  TableSource source;
+  source.path = path;
+  return analysed(std::vector<double>(), nullptr, source, options);
+}
+
+// The record's numbers as R values: counts, names, columns, statistics (one
+// row per variable), both matrices, the histogram and the components; then
+// each group's, named by its value, and the analysis' console text.
+// [[Rcpp::export(.analysis_parts)]]
+Rcpp::List analysis_parts(SEXP handle) {
+  const Rcpp::XPtr<Handle> h = handle_of(handle);
+  const AnalysisResult &r = *h->r;
+  Rcpp::List groups;
+  std::vector<std::string> values;
+  for (const GroupResult &g : r.groups) {
+    groups.push_back(parts_of(r, g.analysis));
+    values.push_back(g.value);
+  }
+  groups.attr("names") = Rcpp::wrap(values);
+  Rcpp::List out = parts_of(r, r.table);
+  out["groups"] = groups;
+  out["group_column"] = r.table.group_column;
+  out["log"] = r.log;
+  return out;
 }
 
 // The first `count` component scores of every observation, as ".sco" has
@@ -408,41 +365,29 @@ Rcpp::List analysis_parts(SEXP handle) {
 // [[Rcpp::export(.analysis_scores)]]
 Rcpp::NumericMatrix analysis_scores(SEXP handle, int count) {
   const Rcpp::XPtr<Handle> h = handle_of(handle);
-  if (!h->sw.eigenvalues) Rcpp::stop("No components: analyse with components > 0");
-  const Analysis &a = h->a;
-  const uint32_t N = score_limit(a, h->sw.four);
-  if (count < 1 || static_cast<uint32_t>(count) > N)
-    Rcpp::stop("The score count must be 1 to " + std::to_string(N));
-  const ScoreBasis basis = score_basis(a, N, static_cast<uint32_t>(count), h->sw.scores_mean);
-  Rcpp::NumericMatrix out(a.n, count);
-  std::vector<double> row(static_cast<size_t>(count));
-  for (uint32_t r = 0; r < a.n; ++r) {
-    observation_scores(basis, a.data[r], row.data());
-    for (int u = 0; u < count; ++u) out(r, u) = row[u];
-  }
-  return out;
+  if (!h->r->options.eigenvalues) Rcpp::stop("No components: analyse with components > 0");
+  std::vector<double> scores;
+  guarded([&] { scores = observation_score_rows(*h->r, static_cast<uint32_t>(count)); });
+  return matrix_of(scores, h->r->table.n, static_cast<uint32_t>(count));
 }
 
 // The JSON document the command line writes with --json.
 // [[Rcpp::export(.analysis_json)]]
 std::string analysis_json(SEXP handle) {
   const Rcpp::XPtr<Handle> h = handle_of(handle);
-  MemoryText out;
-  JsonContext ctx = json_context(h->a, h->sw, scores_written(*h));
-  ctx.data_file = h->data_file;
-  write_json_document(out.fp, h->a, ctx);
-  return out.take();
+  std::string out;
+  guarded([&] { out = json_document(*h->r); });
+  return out;
 }
 
 // The HTML report page the command line writes with --report.
 // [[Rcpp::export(.analysis_html)]]
 std::string analysis_html(SEXP handle) {
   const Rcpp::XPtr<Handle> h = handle_of(handle);
-  const ReportRun run{"", report_date(std::time(nullptr))};
   std::string page;
   guarded([&] {
-    const OutputPlace place{h->data_file, name_stem(h->data_file)};
-    page = report_page(report_input(h->a, place, h->sw, run));
+    const OutputPlace place = output_place(h->r->data_file.c_str());
+    page = report_html(*h->r, place.stem, h->arguments);
   });
   return page;
 }
@@ -453,12 +398,11 @@ std::string analysis_html(SEXP handle) {
 // [[Rcpp::export(.analysis_write)]]
 std::string analysis_write(SEXP handle, std::string dir) {
   const Rcpp::XPtr<Handle> h = handle_of(handle);
-  MemoryText out;
+  std::string lines;
   guarded([&] {
     check_results_dir(dir);
-    const Console con{out.fp, out.fp, false};
-    RunState run = make_run_state(h->sw);
-    write_results(h->a, output_place(h->data_file.c_str(), dir), h->sw, run, con);
+    const OutputPlace place = output_place(h->r->data_file.c_str(), dir);
+    lines = write_result_files(*h->r, "", place.stem, h->arguments);
   });
-  return out.take();
+  return lines;
 }

@@ -1,0 +1,37 @@
+# The program of the checkout (VANTOR_PROGRAM, which r/check.sh sets) run on
+# a table written as CSV, and the documents made comparable: the version tag
+# names the revision each was built at, which may differ.
+
+program <- function() {
+  path <- Sys.getenv("VANTOR_PROGRAM")
+  if (!nzchar(path) || !file.exists(path)) skip("VANTOR_PROGRAM names no program")
+  path
+}
+
+switches_of <- function(options) {
+  out <- character(0)
+  components <- if (is.null(options$components)) 3 else options$components
+  if (components > 0) out <- c(out, paste0("-e", components))
+  if (!is.null(options$bins)) out <- c(out, paste0("-h", options$bins))
+  if (isTRUE(options$pearson)) out <- c(out, "--pearson")
+  if (isTRUE(options$conventional)) out <- c(out, "--conventional")
+  if (identical(options$use, "pairwise")) out <- c(out, "--use=pairwise")
+  if (!is.null(options$by)) out <- c(out, paste0("--by=", options$by))
+  out
+}
+
+# Runs the program in `dir` on `file` with the options' switches; returns
+# the JSON document it wrote.
+run_program <- function(dir, file, options) {
+  old <- setwd(dir)
+  on.exit(setwd(old))
+  status <- system2(program(), c("--quiet", "--no-log", "--csv", "--json",
+                                 switches_of(options), file), stdout = FALSE, stderr = FALSE)
+  expect_equal(status, 0L)
+  json_file <- sub("\\.csv$", ".json", file)
+  readChar(json_file, file.size(json_file), useBytes = TRUE)
+}
+
+same_revision <- function(document) {
+  sub("\"version\": \"[^\"]*\"", "\"version\": \"\"", document)
+}
