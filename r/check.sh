@@ -25,5 +25,6 @@ if [ "$status" -ne 0 ] || grep -q -E "^\* .*\.\.\. *(ERROR|WARNING)$|^(ERROR|WAR
   echo "R CMD check failed" >&2
   exit 1
 fi
-grep -A12 -E "\.\.\. *NOTE$" check.log || true
-tail -n 3 check.log
+# Each NOTE with its lines, the tests' lines and the verdict.
+awk '/^\* / { show = / NOTE$/ } show' check.log
+grep -E "^  Running|^\* checking tests|^Status" check.log

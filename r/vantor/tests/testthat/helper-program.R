@@ -1,6 +1,6 @@
 # The program of the checkout (VANTOR_PROGRAM, which r/check.sh sets) run on
-# a table written as CSV, and the documents made comparable: the version tag
-# names the revision each was built at, which may differ.
+# a table written as CSV, and the documents made comparable: their version
+# tags (one per document, one per group) name the commit each was built at.
 
 program <- function() {
   path <- Sys.getenv("VANTOR_PROGRAM")
@@ -33,5 +33,5 @@ run_program <- function(dir, file, options) {
 }
 
 same_revision <- function(document) {
-  sub("\"version\": \"[^\"]*\"", "\"version\": \"\"", document)
+  gsub("\"version\": \"[^\"]*\"", "\"version\": \"\"", document)
 }
