@@ -51,7 +51,8 @@ table_name <- function(expression) {
 # command line's remaining analysis switches.
 more_options <- function(more) {
   known <- c("csv", "separator", "comma_decimals", "columns", "skip_columns", "missing",
-             "files", "name", "scores", "quartiles", "scores_mean", "allscores", "four",
+             "header", "numbers_only", "max_memory", "files", "name", "scores", "quartiles",
+             "scores_mean", "allscores", "four", "inverse", "split_file", "square",
              "group_limit")
   unknown <- setdiff(names(more), known)
   if (length(more) > 0L && (is.null(names(more)) || any(names(more) == ""))) {
@@ -61,9 +62,11 @@ more_options <- function(more) {
     stop("unknown option(s): ", paste(unknown, collapse = ", "), call. = FALSE)
   }
   reading <- intersect(names(more), c("csv", "separator", "comma_decimals", "columns",
-                                      "skip_columns", "missing"))
+                                      "skip_columns", "missing", "header", "numbers_only",
+                                      "max_memory", "inverse"))
   options <- list()
-  for (key in c("csv", "comma_decimals", "quartiles", "scores_mean", "allscores", "four")) {
+  for (key in c("csv", "comma_decimals", "header", "numbers_only", "quartiles", "scores_mean",
+                "allscores", "four", "inverse", "split_file")) {
     if (!is.null(more[[key]])) options[[key]] <- truth(more[[key]], key)
   }
   if (!is.null(more$separator)) options$separator <- separator_byte(more$separator)
@@ -76,6 +79,12 @@ more_options <- function(more) {
   }
   if (!is.null(more$missing)) options$missing <- as.character(more$missing)
   if (!is.null(more$files)) options$files <- result_files(more$files)
+  if (!is.null(more$max_memory)) {
+    options$max_memory <- whole_number(more$max_memory, "max_memory", 1, 2^53)
+  }
+  if (!is.null(more$square)) {
+    options$square <- match.arg(more$square, c("none", "zeros", "mirror"))
+  }
   if (!is.null(more$group_limit)) {
     options$group_limit <- whole_number(more$group_limit, "group_limit", 1)
   }
@@ -95,9 +104,9 @@ truth <- function(value, what) {
   value
 }
 
-whole_number <- function(value, what, least) {
+whole_number <- function(value, what, least, most = 2^31) {
   if (!(is.numeric(value) && length(value) == 1L && !is.na(value) &&
-        value == floor(value) && value >= least && value < 2^31)) {
+        value == floor(value) && value >= least && value < most)) {
     stop(what, " must be a whole number of at least ", least, call. = FALSE)
   }
   as.numeric(value)

@@ -46,15 +46,21 @@ analyse(x, components = 3, pearson = FALSE, conventional = FALSE,
   \item{\dots}{for \code{analyse}, further options by name. Reading options
     of a data file: \code{csv} (\code{TRUE} for comma-separated values),
     \code{separator} (one byte, or \code{"tab"}), \code{comma_decimals},
-    \code{missing} (words that mark a missing value); \code{columns} or
-    \code{skip_columns} (names or 1-based numbers, also for a data frame
-    or a matrix). Result options: \code{files} (the extra result files of
+    \code{missing} (words that mark a missing value), \code{header}
+    (\code{TRUE}: the first line holds the names), \code{numbers_only},
+    \code{inverse} (the variables in reversed order), \code{max_memory}
+    (bytes the rows may take: a larger file is read in passes);
+    \code{columns} or \code{skip_columns} (names or 1-based numbers, also
+    for a data frame or a matrix). Result options: \code{files} (the extra result files of
     \code{\link{write_results}}: any of \code{"std"}, \code{"cor"},
     \code{"cov"}, \code{"his"}, \code{"fsc"}, \code{"da1"}, \code{"json"},
     \code{"html"}), \code{name} (how the documents name the table; default
     the path, or the data frame's variable name), \code{scores} (\code{TRUE}
     to keep the component scores), \code{quartiles}, \code{scores_mean},
-    \code{allscores}, \code{four}, \code{group_limit}. For the methods,
+    \code{allscores}, \code{four}, \code{split_file}, \code{square}
+    (\code{"none"}, \code{"zeros"} or \code{"mirror"}: the upper triangle
+    of \file{.cor}), \code{group_limit} (the most groups \code{by} may
+    make). For the methods,
     passed on to \code{print}.}
   \item{object}{an analysis.}
   \item{digits}{significant digits shown.}

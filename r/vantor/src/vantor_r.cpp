@@ -71,6 +71,16 @@ void set_reading(Switches &sw, const Rcpp::List &o) {
   if (!skip.empty()) sw.pick = ColumnPick::unlisted, sw.pick_list = skip;
   if (o.containsElementNamed("missing") && !Rf_isNull(o["missing"]))
     sw.missing = Rcpp::as<std::vector<std::string>>(o["missing"]);
+  sw.names = flag(o, "header");
+  sw.numbers_only = flag(o, "numbers_only");
+  if (o.containsElementNamed("max_memory"))
+    sw.max_memory = static_cast<uint64_t>(Rcpp::as<double>(o["max_memory"]));
+}
+
+UpperTriangle triangle(const std::string &square) {
+  if (square == "zeros") return UpperTriangle::zeros;
+  if (square == "mirror") return UpperTriangle::mirror;
+  return UpperTriangle::none;
 }
 
 Switches switches_of(const Rcpp::List &o) {
@@ -90,6 +100,9 @@ Switches switches_of(const Rcpp::List &o) {
   sw.scores_mean = flag(o, "scores_mean");
   sw.allscores = flag(o, "allscores");
   sw.four = flag(o, "four");
+  sw.inverse = flag(o, "inverse");
+  sw.split_file = flag(o, "split_file");
+  sw.square = triangle(text(o, "square"));
   if (o.containsElementNamed("files") && !Rf_isNull(o["files"]))
     set_files(sw, Rcpp::as<std::vector<std::string>>(o["files"]));
   set_reading(sw, o);

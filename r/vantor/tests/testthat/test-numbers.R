@@ -21,9 +21,14 @@ test_that("every input kind gives the same numbers", {
   dir.create(dir)
   path <- file.path(dir, "iris.csv")
   write.csv(iris, path, row.names = FALSE)
+  write.csv2(iris, semicolons <- file.path(dir, "iris2.csv"), row.names = FALSE)
+  write.table(iris, tabs <- file.path(dir, "iris.tsv"), sep = "\t", row.names = FALSE)
   numbers <- as.matrix(iris[1:4])
   kinds <- list(frame = analyse(iris), matrix = analyse(numbers),
-                path = analyse(path, csv = TRUE))
+                path = analyse(path, csv = TRUE),
+                path_in_passes = analyse(path, csv = TRUE, max_memory = 4096),
+                decimal_commas = analyse(semicolons, separator = ";", comma_decimals = TRUE),
+                tabs = analyse(tabs, separator = "tab"))
   for (kind in names(kinds)) {
     got <- kinds[[kind]]
     expect_s3_class(got, "vantor_analysis")
