@@ -17,6 +17,17 @@ switches_of <- function(options) {
   if (isTRUE(options$conventional)) out <- c(out, "--conventional")
   if (identical(options$use, "pairwise")) out <- c(out, "--use=pairwise")
   if (!is.null(options$by)) out <- c(out, paste0("--by=", options$by))
+  file_switches <- c(std = "-b", cor = "-c", cov = "-v", his = "-h", fsc = "-f",
+                     da1 = "--oldtetrad")
+  out <- c(out, unname(file_switches[options$files]))
+  if (isTRUE(options$quartiles)) out <- c(out, "--quartiles")
+  if (identical(options$square, "mirror")) out <- c(out, "--square")
+  if (!is.null(options$columns)) {
+    out <- c(out, paste0("--columns=", paste(options$columns, collapse = ",")))
+  }
+  if (!is.null(options$skip_columns)) {
+    out <- c(out, paste0("--skip-columns=", paste(options$skip_columns, collapse = ",")))
+  }
   out
 }
 

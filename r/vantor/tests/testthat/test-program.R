@@ -12,7 +12,12 @@ cases <- list(
   list(data = "ToothGrowth", options = list(components = 0, pearson = TRUE)),
   list(data = "ToothGrowth", options = list(by = "supp")),
   list(data = "iris", options = list(by = "Species", components = 2, use = "pairwise")),
-  list(data = "mtcars", options = list(by = "cyl", conventional = TRUE))
+  list(data = "mtcars", options = list(by = "cyl", conventional = TRUE)),
+  list(data = "airquality", options = list(files = c("std", "cor", "cov", "his", "fsc", "da1"),
+                                           quartiles = TRUE, square = "mirror")),
+  list(data = "airquality", options = list(columns = c("Temp", "Ozone"), components = 2)),
+  list(data = "mtcars", options = list(skip_columns = c("vs", "am"), use = "pairwise")),
+  list(data = "iris", options = list(columns = c(4, 1, 2), components = 0))
 )
 
 write_case <- function(dir, data) {

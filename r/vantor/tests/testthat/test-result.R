@@ -33,3 +33,41 @@ test_that("groups are analysed and named by their values", {
   expect_identical(nrow(a$skipped), 0L)
   expect_output(print(a), "Group Species = virginica: 50 observations")
 })
+
+test_that("options reach the analysis", {
+  cases <- list(
+    list(options = list(bins = 12), check = function(a) dim(a$histogram$counts) == c(12, 11)),
+    list(options = list(components = 0), check = function(a) is.null(a$components)),
+    list(options = list(components = 5, scores = TRUE), check = function(a) ncol(a$scores) == 5),
+    list(options = list(threads = 1), check = function(a) {
+      identical(a$correlation, analyse(mtcars, threads = 2)$correlation)
+    }),
+    list(options = list(conventional = TRUE), check = function(a) {
+      all.equal(a$covariance, cov(mtcars), tolerance = 1e-13)
+    }),
+    list(options = list(name = "cars.txt"), check = function(a) {
+      grepl("\"data_file\": \"cars.txt\"", to_json(a), fixed = TRUE)
+    })
+  )
+  for (case in cases) {
+    a <- do.call(analyse, c(list(mtcars), case$options))
+    expect_true(all(case$check(a)), label = deparse(case$options))
+  }
+})
+
+test_that("a matrix's names name the variables and label the rows", {
+  x <- as.matrix(mtcars[1:3])
+  a <- analyse(x, scores = TRUE)
+  expect_identical(rownames(a$statistics), colnames(x))
+  expect_identical(a$statistics$column, 2:4)
+  expect_identical(rownames(a$scores), rownames(mtcars))
+  unnamed <- analyse(unname(x), components = 0)
+  expect_identical(rownames(unnamed$statistics), c("x1", "x2", "x3"))
+  expect_identical(scores(a, 2), a$scores[, 1:2])
+})
+
+test_that("an analysis saved and loaded again says it is gone", {
+  path <- tempfile(fileext = ".rds")
+  saveRDS(analyse(mtcars), path)
+  expect_error(to_json(readRDS(path)), "analyse anew", fixed = TRUE)
+})
