@@ -4,9 +4,6 @@
 #include <Rcpp.h>
 
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,7 +20,8 @@
 
 namespace {
 
-// One analysed table, with the rows it reads in place when it borrowed them.
+// One analysed table, with the rows it reads in place when it borrowed them
+// (declared first, so the result that reads them goes first).
 struct Handle {
   std::vector<double> rows;  // R's columns, row after row
   std::unique_ptr<AnalysisResult> r;
