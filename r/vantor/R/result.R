@@ -94,12 +94,17 @@ as.data.frame.vantor_analysis <- function(x, row.names = NULL, optional = FALSE,
 }
 
 headline <- function(x) {
-  cat("vantor analysis of ", x$name, ": ", x$n, " observations of ", x$m, " variables\n",
-      sep = "")
-  if (x$rows_left_out > 0) {
-    cat(x$rows_left_out, " rows with missing values ",
-        if (x$use == "complete") "left out" else
-          "left out of the row files (pairwise statistics)", "\n", sep = "")
+  if (x$use == "pairwise") {
+    cat("vantor analysis of ", x$name, ": ", x$n + x$rows_left_out, " rows of ", x$m,
+        " variables, each statistic over the values present\n", sep = "")
+    if (x$rows_left_out > 0) {
+      cat(x$rows_left_out, " rows with missing values left out of the row files and scores\n",
+          sep = "")
+    }
+  } else {
+    cat("vantor analysis of ", x$name, ": ", x$n, " observations of ", x$m, " variables\n",
+        sep = "")
+    if (x$rows_left_out > 0) cat(x$rows_left_out, " rows with missing values left out\n", sep = "")
   }
   if (nrow(x$skipped) > 0L) {
     cat("Columns left out: ", paste0(x$skipped$name, " (", x$skipped$column, ")",
