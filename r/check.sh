@@ -11,7 +11,11 @@ trap 'rm -rf "$work"' EXIT
 # The tarball carries the library's sources (tools/core, a link to src/,
 # copied as files) and the commit its version tag names.
 git rev-parse --short=7 HEAD > r/vantor/tools/REVISION 2>/dev/null || rm -f r/vantor/tools/REVISION
-if [ -x build/vantor ]; then export VANTOR_PROGRAM="$root/build/vantor"; fi
+if [ -x build/vantor ]; then
+  export VANTOR_PROGRAM="$root/build/vantor"
+else
+  echo "No build/vantor: the tests comparing with the program are skipped"
+fi
 cd "$work"
 R CMD build --no-build-vignettes "$root/r/vantor" > build.log 2>&1 || { cat build.log; exit 1; }
 tarball=$(ls vantor_*.tar.gz)
@@ -25,6 +29,7 @@ if [ "$status" -ne 0 ] || grep -q -E "^\* .*\.\.\. *(ERROR|WARNING)$|^(ERROR|WAR
   echo "R CMD check failed" >&2
   exit 1
 fi
-# Each NOTE with its lines, the tests' lines and the verdict.
+# Each NOTE with its lines, the tests' tally and the verdict.
 awk '/^\* / { show = / NOTE$/ } show' check.log
-grep -E "^  Running|^\* checking tests|^Status" check.log
+grep -h "^\[ FAIL" vantor.Rcheck/tests/testthat.Rout || true
+grep -E "^Status" check.log
