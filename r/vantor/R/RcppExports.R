@@ -5,8 +5,8 @@
     .Call(`_vantor_analyse_columns`, x, table, options, name)
 }
 
-.analyse_path <- function(path, options) {
-    .Call(`_vantor_analyse_path`, path, options)
+.analyse_path <- function(path, options, name) {
+    .Call(`_vantor_analyse_path`, path, options, name)
 }
 
 .analysis_parts <- function(handle) {

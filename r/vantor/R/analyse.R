@@ -16,8 +16,9 @@ analyse <- function(x, components = 3, pearson = FALSE, conventional = FALSE,
   name <- more$name
   if (is.character(x) && length(x) == 1L && is.null(dim(x))) {
     if (!is.null(by)) options$by <- group_column(by)
-    handle <- .analyse_path(path.expand(x), options)
-    name <- if (is.null(name)) x else name
+    path <- path.expand(x)
+    if (is.null(name)) name <- path
+    handle <- .analyse_path(path, options, name)
   } else {
     file_only <- setdiff(more$reading, c("columns", "skip_columns"))
     if (length(file_only) > 0L) {

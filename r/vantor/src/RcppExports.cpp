@@ -25,14 +25,15 @@ BEGIN_RCPP
 END_RCPP
 }
 // analyse_path
-SEXP analyse_path(std::string path, Rcpp::List options);
-RcppExport SEXP _vantor_analyse_path(SEXP pathSEXP, SEXP optionsSEXP) {
+SEXP analyse_path(std::string path, Rcpp::List options, std::string name);
+RcppExport SEXP _vantor_analyse_path(SEXP pathSEXP, SEXP optionsSEXP, SEXP nameSEXP) {
 BEGIN_RCPP
     Rcpp::RObject rcpp_result_gen;
     Rcpp::RNGScope rcpp_rngScope_gen;
     Rcpp::traits::input_parameter< std::string >::type path(pathSEXP);
     Rcpp::traits::input_parameter< Rcpp::List >::type options(optionsSEXP);
-    rcpp_result_gen = Rcpp::wrap(analyse_path(path, options));
+    Rcpp::traits::input_parameter< std::string >::type name(nameSEXP);
+    rcpp_result_gen = Rcpp::wrap(analyse_path(path, options, name));
     return rcpp_result_gen;
 END_RCPP
 }
@@ -96,7 +97,7 @@ END_RCPP
 
 static const R_CallMethodDef CallEntries[] = {
     {"_vantor_analyse_columns", (DL_FUNC) &_vantor_analyse_columns, 4},
-    {"_vantor_analyse_path", (DL_FUNC) &_vantor_analyse_path, 2},
+    {"_vantor_analyse_path", (DL_FUNC) &_vantor_analyse_path, 3},
     {"_vantor_analysis_parts", (DL_FUNC) &_vantor_analysis_parts, 1},
     {"_vantor_analysis_scores", (DL_FUNC) &_vantor_analysis_scores, 2},
     {"_vantor_analysis_json", (DL_FUNC) &_vantor_analysis_json, 1},

@@ -342,11 +342,13 @@ SEXP analyse_columns(SEXP x, Rcpp::List table, Rcpp::List options, std::string n
   return analysed(std::move(block), &t, source, options);
 }
 
-// The analysis of the data file at `path`, read with the reading options.
+// The analysis of the data file at `path`, read with the reading options;
+// `name` names it in the documents.
 // [[Rcpp::export(.analyse_path)]]
-SEXP analyse_path(std::string path, Rcpp::List options) {
+SEXP analyse_path(std::string path, Rcpp::List options, std::string name) {
   TableSource source;
   source.path = path;
+  source.name = name;
   return analysed(std::vector<double>(), nullptr, source, options);
 }
 

@@ -31,15 +31,16 @@ switches_of <- function(options) {
   out
 }
 
-# Runs the program in `dir` on `file` with the options' switches; returns
-# the JSON document it wrote.
-run_program <- function(dir, file, options) {
+# Runs the program in `dir` on `file` with the options' switches and the
+# reading switches; returns the JSON document it wrote.
+run_program <- function(dir, file, options, reading = "--csv") {
   old <- setwd(dir)
   on.exit(setwd(old))
-  status <- system2(program(), c("--quiet", "--no-log", "--csv", "--json",
-                                 switches_of(options), file), stdout = FALSE, stderr = FALSE)
+  status <- system2(program(), c("--quiet", "--no-log", reading, "--json",
+                                 switches_of(options), file) |> shQuote(),
+                    stdout = FALSE, stderr = FALSE)
   expect_equal(status, 0L)
-  json_file <- sub("\\.csv$", ".json", file)
+  json_file <- sub("\\.[a-z0-9]*$", ".json", file)
   readChar(json_file, file.size(json_file), useBytes = TRUE)
 }
 
