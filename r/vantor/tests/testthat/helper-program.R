@@ -32,11 +32,12 @@ switches_of <- function(options) {
 }
 
 # Runs the program in `dir` on `file` with the options' switches and the
-# reading switches; returns the JSON document it wrote.
+# reading switches; returns the JSON document it wrote (its report page
+# lies beside it).
 run_program <- function(dir, file, options, reading = "--csv") {
   old <- setwd(dir)
   on.exit(setwd(old))
-  status <- system2(program(), c("--quiet", "--no-log", reading, "--json",
+  status <- system2(program(), c("--quiet", "--no-log", reading, "--json", "--report",
                                  switches_of(options), file) |> shQuote(),
                     stdout = FALSE, stderr = FALSE)
   expect_equal(status, 0L)
@@ -46,4 +47,13 @@ run_program <- function(dir, file, options, reading = "--csv") {
 
 same_revision <- function(document) {
   gsub("\"version\": \"[^\"]*\"", "\"version\": \"\"", document)
+}
+
+# A report page without what names its own run: the switches, the version
+# tag and the date.
+same_run <- function(page) {
+  for (what in c("Switches", "Program version", "Date")) {
+    page <- gsub(paste0("<dt>", what, "</dt><dd>[^<]*</dd>"), "", page)
+  }
+  page
 }

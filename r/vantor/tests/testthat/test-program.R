@@ -1,5 +1,5 @@
-# analyse() against the program: the same JSON document and result files,
-# byte for byte, on R's data sets written as CSV, from the frame and from
+# analyse() against the program: the same JSON document, report page and
+# result files, byte for byte, on R's data sets written as CSV, from the frame and from
 # the file.
 
 cases <- list(
@@ -27,7 +27,7 @@ write_case <- function(dir, data) {
   list(frame = frame, file = file)
 }
 
-test_that("documents and result files are the program's, byte for byte", {
+test_that("documents, pages and result files are the program's, byte for byte", {
   for (case in cases) {
     dir <- tempfile("program")
     dir.create(dir)
@@ -36,6 +36,10 @@ test_that("documents and result files are the program's, byte for byte", {
     from_frame <- do.call(analyse, c(list(table$frame, name = table$file), case$options))
     expect_identical(same_revision(to_json(from_frame)), same_revision(expected),
                      label = paste(case$data, "frame", deparse(case$options)))
+    page <- file.path(dir, paste0(case$data, ".html"))
+    expect_identical(same_run(to_html(from_frame)),
+                     same_run(readChar(page, file.size(page), useBytes = TRUE)),
+                     label = paste(case$data, "page", deparse(case$options)))
     old <- setwd(dir)
     from_file <- do.call(analyse, c(list(table$file, csv = TRUE), case$options))
     setwd(old)
