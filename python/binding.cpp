@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "analyse.h"
@@ -24,6 +25,7 @@
 #include "stats/histogram.h"
 #include "stats/isa.h"
 #include "stats/orderstats.h"
+#include "stats/rankparts.h"
 #include "stats/summary.h"
 
 namespace py = pybind11;
@@ -33,7 +35,8 @@ namespace {
 // One analysed table: the library's result, and the array its data matrix
 // reads in place when it was borrowed rather than copied.
 struct Handle {
-  std::unique_ptr<AnalysisResult> r;
+  std::shared_ptr<AnalysisResult> r;
+  const GroupResult *group = nullptr;  // a group's table, or the whole one
   std::string arguments;  // the options and the data file, as the page shows them
   py::object keep;
 };
@@ -189,7 +192,29 @@ py::array_t<double> matrix(size_t rows, size_t cols, At at) {
   return out;
 }
 
-const Analysis &table(const Handle &h) { return h.r->table; }
+const Analysis &table(const Handle &h) { return h.group != nullptr ? h.group->analysis : h.r->table; }
+
+// The documents and files hold the whole table with its groups.
+const AnalysisResult &whole(const Handle &h) {
+  if (h.group != nullptr)
+    throw py::value_error("Documents and files are the whole table's: call it on the result");
+  return *h.r;
+}
+
+// Each group's value and a handle on its table, sharing the result.
+std::vector<std::pair<std::string, std::unique_ptr<Handle>>> groups_of(const Handle &h) {
+  std::vector<std::pair<std::string, std::unique_ptr<Handle>>> out;
+  if (h.group != nullptr) return out;
+  for (const GroupResult &g : h.r->groups) {
+    auto gh = std::make_unique<Handle>();
+    gh->r = h.r;
+    gh->group = &g;
+    gh->arguments = h.arguments;
+    gh->keep = h.keep;
+    out.emplace_back(g.value, std::move(gh));
+  }
+  return out;
+}
 
 py::array_t<int64_t> histogram_counts(const Handle &h) {
   const Analysis &a = table(h);
@@ -223,7 +248,7 @@ py::array_t<double> eigenvalues(const Handle &h) {
 py::array_t<double> coefficients(const Handle &h) {
   need_components(h);
   uint32_t N = 0;
-  const std::vector<double> c = score_coefficient_rows(*h.r, N);
+  const std::vector<double> c = score_coefficient_rows(*h.r, table(h), N);
   return matrix_of(c, N, N);
 }
 
@@ -231,7 +256,7 @@ py::array_t<double> scores(const Handle &h, uint32_t count) {
   need_components(h);
   std::vector<double> s;
   try {
-    s = observation_score_rows(*h.r, count);
+    s = observation_score_rows(*h.r, table(h), count);
   } catch (const RunEnd &end) {
     raise_run_end(end);
   }
@@ -304,6 +329,63 @@ py::array_t<double> merge_parts(const py::array_t<double> &a, const py::array_t<
   const Summary sa = read_summary(a), sb = read_summary(b);
   if (sa.m != sb.m) throw py::value_error("Summaries of different variables");
   return flat_summary(merge_summaries(sa, sb));
+}
+
+// The searches of vantor.dask as (column, known bits, prefix) triples.
+std::vector<KeySearch> key_searches(const std::vector<std::tuple<uint32_t, uint32_t, uint64_t>> &t) {
+  std::vector<KeySearch> out;
+  for (const auto &[column, known, prefix] : t) {
+    if (known >= 64) throw py::value_error("A search with every bit known is settled");
+    out.push_back(KeySearch{column, known, prefix});
+  }
+  return out;
+}
+
+std::vector<py::array_t<int64_t>> digit_counts_part(
+    const Rows &x, const std::vector<std::tuple<uint32_t, uint32_t, uint64_t>> &searches) {
+  check_part(x);
+  const std::vector<KeySearch> s = key_searches(searches);
+  std::vector<std::vector<int64_t>> counts;
+  {
+    py::gil_scoped_release free;
+    counts = count_next_digits(x.data(), static_cast<uint64_t>(x.shape(0)),
+                               static_cast<uint32_t>(x.shape(1)), s);
+  }
+  std::vector<py::array_t<int64_t>> out;
+  for (const std::vector<int64_t> &c : counts) {
+    py::array_t<int64_t> a(c.size());
+    std::copy(c.begin(), c.end(), a.mutable_data());
+    out.push_back(std::move(a));
+  }
+  return out;
+}
+
+std::vector<py::array_t<double>> bucket_values_part(
+    const Rows &x, const std::vector<std::tuple<uint32_t, uint32_t, uint64_t>> &searches) {
+  check_part(x);
+  const std::vector<KeySearch> s = key_searches(searches);
+  std::vector<std::vector<double>> values;
+  {
+    py::gil_scoped_release free;
+    values = bucket_values(x.data(), static_cast<uint64_t>(x.shape(0)),
+                           static_cast<uint32_t>(x.shape(1)), s);
+  }
+  std::vector<py::array_t<double>> out;
+  for (const std::vector<double> &v : values) {
+    py::array_t<double> a(v.size());
+    std::copy(v.begin(), v.end(), a.mutable_data());
+    out.push_back(std::move(a));
+  }
+  return out;
+}
+
+py::array_t<uint8_t> zero_signs_part(const Rows &x, uint32_t column) {
+  check_part(x);
+  const std::vector<uint8_t> signs =
+      zero_signs(x.data(), static_cast<uint64_t>(x.shape(0)), static_cast<uint32_t>(x.shape(1)), column);
+  py::array_t<uint8_t> a(signs.size());
+  std::copy(signs.begin(), signs.end(), a.mutable_data());
+  return a;
 }
 
 // A record of m variables without rows of its own, for counting one part's
@@ -406,18 +488,24 @@ PYBIND11_MODULE(_vantor, mod) {
       })
       .def("score_coefficients", &coefficients)
       .def("scores", &scores)
-      .def("to_json", [](const Handle &h) { return text_of([&] { return json_document(*h.r); }); })
+      .def_property_readonly("groups", &groups_of)
+      .def("to_json", [](const Handle &h) { return text_of([&] { return json_document(whole(h)); }); })
       .def("to_html", [](const Handle &h, const std::string &name) {
-        return text_of([&] { return report_html(*h.r, name, h.arguments); });
+        return text_of([&] { return report_html(whole(h), name, h.arguments); });
       })
       .def("write", [](const Handle &h, const std::string &directory, const std::string &name) {
-        return text_of([&] { return write_result_files(*h.r, directory, name, h.arguments); });
+        return text_of([&] { return write_result_files(whole(h), directory, name, h.arguments); });
       });
   mod.def("summarise", &summarise_part, py::arg("rows"));
   mod.def("merge", &merge_parts, py::arg("a"), py::arg("b"));
   mod.def("histogram", &histogram_part, py::arg("rows"), py::arg("min"), py::arg("max"),
           py::arg("bins"));
   mod.def("order_positions", &order_positions, py::arg("n"));
+  mod.def("digit_counts", &digit_counts_part, py::arg("rows"), py::arg("searches"));
+  mod.def("bucket_values", &bucket_values_part, py::arg("rows"), py::arg("searches"));
+  mod.def("zero_signs", &zero_signs_part, py::arg("rows"), py::arg("column"));
+  mod.def("digit_bits", &next_digit_bits, py::arg("known"));
+  mod.def("key_value", &key_value, py::arg("key"));
   mod.def("finish", &finish, py::arg("summary"), py::arg("counts"), py::arg("order_values"),
           py::arg("names"), py::arg("columns"), py::arg("skipped"), py::arg("options"),
           py::arg("data_file"), py::arg("rows_left_out"), py::arg("missing_cells"));

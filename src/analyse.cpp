@@ -347,18 +347,19 @@ std::vector<double> ordered_loadings(const Analysis &a) {
   return out;
 }
 
-std::vector<double> score_coefficient_rows(const AnalysisResult &r, uint32_t &N) {
-  N = score_limit(r.table, r.options.four);
-  return score_coefficients(r.table, N, N);
+std::vector<double> score_coefficient_rows(const AnalysisResult &r, const Analysis &a,
+                                           uint32_t &N) {
+  N = score_limit(a, r.options.four);
+  return score_coefficients(a, N, N);
 }
 
-std::vector<double> observation_score_rows(const AnalysisResult &r, uint32_t count) {
+std::vector<double> observation_score_rows(const AnalysisResult &r, const Analysis &a,
+                                           uint32_t count) {
   need_rows(r, true, "The component scores");
-  const uint32_t N = score_limit(r.table, r.options.four);
+  const uint32_t N = score_limit(a, r.options.four);
   if (count == 0 || count > N) fatal("The score count must be 1 to %u\n", N);
-  const ScoreBasis basis = score_basis(r.table, N, count, r.options.scores_mean);
-  std::vector<double> out(size_t{r.table.n} * count);
-  for (uint32_t k = 0; k < r.table.n; ++k)
-    observation_scores(basis, r.table.data[k], out.data() + size_t{k} * count);
+  const ScoreBasis basis = score_basis(a, N, count, r.options.scores_mean);
+  std::vector<double> out(size_t{a.n} * count);
+  for (uint32_t k = 0; k < a.n; ++k) observation_scores(basis, a.data[k], out.data() + size_t{k} * count);
   return out;
 }

@@ -118,9 +118,12 @@ std::vector<std::string> option_words(const Switches &options);
 // skewness, curtosis, median, lower and upper quartile (m x 10); the
 // eigenvalues in descending order (m); the loadings of each variable on
 // each component in that order (m x m); the score coefficients (N x N);
-// the first `count` scores of every observation (n x count).
+// the first `count` scores of every observation (n x count). `a` is the
+// result's table or one of its groups' tables.
 std::vector<double> statistics_rows(const Analysis &a);
 std::vector<double> ordered_eigenvalues(const Analysis &a);
 std::vector<double> ordered_loadings(const Analysis &a);
-std::vector<double> score_coefficient_rows(const AnalysisResult &r, uint32_t &N);
-std::vector<double> observation_score_rows(const AnalysisResult &r, uint32_t count);
+std::vector<double> score_coefficient_rows(const AnalysisResult &r, const Analysis &a,
+                                           uint32_t &N);
+std::vector<double> observation_score_rows(const AnalysisResult &r, const Analysis &a,
+                                           uint32_t count);

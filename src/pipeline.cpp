@@ -170,7 +170,7 @@ void analyse_by_groups(Analysis &a, const OutputPlace &place, const Switches &sw
 void process_data_file(const char *name, const Switches &sw, RunState &run, const Console &con) {
   // The name check comes first: a refused name is never examined.
   const OutputPlace place = output_place(name, sw.results_dir);
-  Analysis a = load_table(TableSource{name}, sw, run, con);
+  Analysis a = load_table(TableSource{name, nullptr, name}, sw, run, con);
   if (a.group_column.empty())
     analyse_and_write(a, place, sw, run, con);
   else

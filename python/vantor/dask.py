@@ -14,9 +14,8 @@ from .frame import _options
 from .result import Result
 
 # A bucket of at most this many values is gathered and sorted to settle the
-# ranks in it; a larger one is counted again on the next bits.
+# ranks in it; a larger one is counted again on the next digit.
 GATHER_LIMIT = 65536
-DIGIT_BITS = 12
 
 
 # --- what runs on the workers -------------------------------------------------
@@ -50,53 +49,23 @@ def _left_out(part):
     return numpy.concatenate(([nan.any(axis=1).sum()], nan.sum(axis=0))).astype(numpy.int64)
 
 
-_TOP = numpy.uint64(1 << 63)
-
-
-def _keys(x):
-    """Unsigned keys in the order of the values (-0 before +0), of a whole
-    C-ordered block at once: the sign bit set for a positive value, every
-    bit flipped for a negative one."""
-    b = x.view(numpy.uint64)
-    flip = numpy.uint64(0) - (b >> numpy.uint64(63))  # all ones where negative
-    flip |= _TOP
-    return b ^ flip
-
-
-def _value(key):
-    k = numpy.uint64(key)
-    b = k & ~_TOP if k & _TOP else ~k
-    return float(numpy.array([b], dtype=numpy.uint64).view(numpy.float64)[0])
-
-
-def _in_bucket(keys, known, prefix):
-    if not known:
-        return keys
-    return keys[(keys >> numpy.uint64(64 - known)) == numpy.uint64(prefix)]
-
-
 def _count_pass(part, lo, hi, bins, searches):
     """One pass over a partition: its histogram counts and, for every
     search (variable, known bits, prefix), the counts of the next digit of
-    the keys with that prefix."""
+    the keys with that prefix (the library keys the values)."""
     x = _rows(part)
     counts = _vantor.histogram(x, lo, hi, bins) if bins else None
-    keys = _keys(x)
-    out = []
-    for j, known, prefix in searches:
-        k = _in_bucket(keys[:, j], known, prefix)
-        width = min(DIGIT_BITS, 64 - known)
-        digit = (k >> numpy.uint64(64 - known - width)) & numpy.uint64((1 << width) - 1)
-        out.append(numpy.bincount(digit.astype(numpy.intp), minlength=1 << width))
-    return counts, out
+    return counts, _vantor.digit_counts(x, searches)
 
 
 def _gather(part, searches):
-    """The values of each search's bucket in the partition."""
-    x = _rows(part)
-    keys = _keys(x)
-    return [x[:, j][(keys[:, j] >> numpy.uint64(64 - known)) == numpy.uint64(prefix)]
-            for j, known, prefix in searches]
+    """The values of each search's bucket in the partition, in row order."""
+    return _vantor.bucket_values(_rows(part), searches)
+
+
+def _zero_signs(part, j):
+    """The zeros of column j of the partition in row order (1 for -0)."""
+    return _vantor.zero_signs(_rows(part), j)
 
 
 def _add_counts(a, b):
@@ -169,6 +138,7 @@ class _Search:
 
     def __init__(self, j, rank):
         self.j, self.rank, self.known, self.prefix, self.value = j, rank, 0, 0, None
+        self.zero_rank = None
 
     def key(self):
         return (self.j, self.known, self.prefix)
@@ -188,16 +158,18 @@ def _order_values(parts, searches, first_counts, compute):
             cumulative = numpy.cumsum(c)
             digit = int(numpy.searchsorted(cumulative, s.rank, side="right"))
             below = int(cumulative[digit - 1]) if digit else 0
-            width = min(DIGIT_BITS, 64 - s.known)
+            width = _vantor.digit_bits(s.known)
             s.rank -= below
             s.prefix = (s.prefix << width) | digit
             s.known += width
             s.size = int(c[digit])
             if s.known == 64:
-                s.value = _value(s.prefix)
+                s.value = _vantor.key_value(s.prefix)
+                if s.value == 0:
+                    s.zero_rank = s.rank  # the bucket is the column's zeros
         open_ = [s for s in searches if s.value is None]
         if not open_:
-            return
+            return _settle_zeros(parts, searches, compute)
         gather = sorted({s.key() for s in open_ if s.size <= GATHER_LIMIT})
         count = sorted({s.key() for s in open_ if s.size > GATHER_LIMIT})
         jobs = []
@@ -213,6 +185,20 @@ def _order_values(parts, searches, first_counts, compute):
                 if s.key() in values:
                     s.value = float(numpy.sort(values[s.key()], kind="stable")[s.rank])
         counts = dict(zip(count, got.pop(0)[1])) if count else {}
+
+
+def _settle_zeros(parts, searches, compute):
+    """A position found among a column's zeros holds the zero of that rank
+    in row order: one more pass over the columns concerned."""
+    import dask
+    columns = sorted({s.j for s in searches if s.zero_rank is not None})
+    if not columns:
+        return
+    got = compute(*[[dask.delayed(_zero_signs)(p, j) for p in parts] for j in columns])
+    signs = {j: numpy.concatenate(g) for j, g in zip(columns, got)}
+    for s in searches:
+        if s.zero_rank is not None:
+            s.value = -0.0 if signs[s.j][s.zero_rank] else 0.0
 
 
 def analyse(collection, *, names=None, name="data", pearson=False, components=3, bins=30,

@@ -69,11 +69,14 @@ def _reading_options(csv, separator, comma_decimals, columns, skip_columns, miss
     return out
 
 
-def _frame_columns(frame):
+def _frame_columns(frame, exclude=None):
     """The analysed columns of a DataFrame (numbers: integers and floats) and
-    those left out as text, with their 1-based positions."""
+    those left out as text, with their 1-based positions; the group column
+    `exclude` is neither."""
     taken, skipped = [], []
     for position, (label, dtype) in enumerate(frame.dtypes.items(), start=1):
+        if exclude is not None and label == exclude:
+            continue
         if dtype.kind in "iuf":
             taken.append((position, label))
         else:
@@ -81,7 +84,7 @@ def _frame_columns(frame):
     return taken, skipped
 
 
-def _array_of(data, names):
+def _array_of(data, names, exclude=None):
     """(float64 2-D array, names, 1-based columns, skipped columns) of an
     array or a DataFrame; a C-ordered float64 array goes through as it is."""
     try:
@@ -92,7 +95,7 @@ def _array_of(data, names):
     if pandas is not None and isinstance(data, pandas.DataFrame):
         if data.shape[1] == 0 or data.shape[0] == 0:
             raise ValueError("Too few variables: the frame is empty")
-        taken, skipped = _frame_columns(data)
+        taken, skipped = _frame_columns(data, exclude)
         if not taken:
             raise ValueError("Too few variables: the frame has no numeric column")
         array = data.iloc[:, [p - 1 for p, _ in taken]].to_numpy(dtype=numpy.float64)
@@ -178,8 +181,8 @@ def analyse(data, *, names=None, name=None, pearson=False, conventional=False, u
                        conventional=conventional, use=use, group_limit=group_limit)
     group_values, group_column = [], ""
     if by is not None:
-        data, group_values, group_column = _split_groups(data, by)
-    array, found, cols, skipped = _array_of(data, names)
+        group_values, group_column = _group_values(data, by)
+    array, found, cols, skipped = _array_of(data, names, by)
     if name is None:
         name = "data"
     handle = _vantor.analyse_array(array, found, [c - 1 for c in cols], skipped, [],
@@ -187,9 +190,9 @@ def analyse(data, *, names=None, name=None, pearson=False, conventional=False, u
     return Result(handle, name, None)
 
 
-def _split_groups(data, by):
-    """A DataFrame without its group column, the column's values as text
-    (a missing one as "": no group) and the column's name."""
+def _group_values(data, by):
+    """The group column's values as text (a missing one as "": no group)
+    and the column's name."""
     import pandas
     if not isinstance(data, pandas.DataFrame):
         raise ValueError("by applies to a DataFrame or a data file")
@@ -197,7 +200,7 @@ def _split_groups(data, by):
         raise ValueError("by: no column %r" % (by,))
     column = data[by]
     values = ["" if pandas.isna(v) else _group_text(v) for v in column]
-    return data.drop(columns=[by]), values, str(by)
+    return values, str(by)
 
 
 def _group_text(value):

@@ -26,6 +26,10 @@ class Result:
     histogram_edges       DataFrame, B + 1 edges per variable
     eigenvalues, explained (percent), loadings, score_coefficients, and
     scores(count)         with components > 0, in descending eigenvalue order
+    groups                with by=: {group value: Result of its rows}, in order
+                          of first appearance (their documents and files are
+                          the whole table's: to_json, to_html and write of
+                          this result hold them)
     n, m, rows_left_out, name, log (what the run said)
 
     A result made from a C-ordered float64 array without NaN reads that
@@ -50,6 +54,16 @@ class Result:
     rows_left_out = property(lambda self: self._h.rows_left_out,
                              doc="rows left out for a missing value")
     log = property(lambda self: self._h.log, doc="the lines the run said")
+
+    @property
+    def groups(self):
+        """{group value: Result} with by=, else empty."""
+        out = {}
+        for value, handle in self._h.groups:
+            r = Result.__new__(Result)
+            r._h, r.name, r.variables = handle, "%s.%s" % (self.name, value), self.variables
+            out[value] = r
+        return out
 
     @property
     def statistics(self):

@@ -1,6 +1,6 @@
 // The console sink: the two streams every phase and writer reports through,
-// owned by the driver. Nothing below the driver prints to stdout or stderr
-// directly, so a caller can redirect or silence the run's chatter.
+// owned by the caller (the driver, or the entry point's memory stream). The
+// phases print through it, so a caller can redirect or silence the chatter.
 #pragma once
 
 #include <cstdio>

@@ -105,18 +105,20 @@ std::string usage_text(const char *program) {
   return out;
 }
 
-// Single quotes keep every character literal to the shell; a single quote
-// itself is closed, escaped and reopened.
-std::string pager_command(const char *program) {
-  std::string cmd = "'";
-  for (const char *p = program; *p; ++p) {
+std::string shell_quoted(const char *text) {
+  std::string out = "'";
+  for (const char *p = text; *p; ++p) {
     if (*p == '\'')
-      cmd += "'\\''";
+      out += "'\\''";
     else
-      cmd += *p;
+      out += *p;
   }
-  cmd += "' --more -? | more";
-  return cmd;
+  out += '\'';
+  return out;
+}
+
+std::string pager_command(const char *program) {
+  return shell_quoted(program) + " --more -? | more";
 }
 
 void usage(const char *program, int more) {

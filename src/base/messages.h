@@ -1,11 +1,12 @@
 // What the tool says about itself: fatal errors, the banner and copyright
 // text, and the usage text with its pager.
-// Only main() turns a RunEnd into the exit status.
+// The driver's run() turns a RunEnd into the exit status; the bindings turn
+// it into their language's error.
 #pragma once
 
 #include <string>
 
-// Thrown to end the run. main() writes "\nError: " and the message to the
+// Thrown to end the run. run() writes "\nError: " and the message to the
 // error stream when the message is not empty, then exits with the status.
 struct RunEnd {
   int status;
@@ -32,3 +33,7 @@ std::string usage_text(const char *program);
 // The pager command line for `program`: the name reaches the shell as one
 // literal word whatever characters it holds.
 std::string pager_command(const char *program);
+
+// `text` as one word to the shell: in single quotes, which keep every
+// character literal, a single quote itself closed, escaped and reopened.
+std::string shell_quoted(const char *text);

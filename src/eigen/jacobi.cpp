@@ -1,7 +1,7 @@
 // Eigen-decomposition of the correlation matrix: the cyclic threshold Jacobi
 // method on a symmetric copy of it, and the eigenvalues collected from the
-// diagonal. Loadings, ordering and the files written from them are in
-// components.cpp.
+// diagonal. Loadings and ordering are in components.cpp; the files written
+// from them in output/componentsout.cpp.
 #include "eigen/jacobi.h"
 
 #include <algorithm>

@@ -3,6 +3,8 @@
 // ends the copy; a silently shortened copy would give wrong statistics.
 #include "input/spool.h"
 
+#include "record/tempfile.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,11 +17,6 @@
 namespace {
 
 constexpr size_t kChunk = size_t{1} << 20;
-
-std::string temp_dir() {
-  const char *dir = std::getenv("TMPDIR");
-  return (dir != nullptr && dir[0] != '\0') ? dir : "/tmp";
-}
 
 std::string failure(const char *what, const std::string &where, int err) {
   return std::string(what) + where + ": " + std::strerror(err);
@@ -68,14 +65,12 @@ int copy_all(int in, int out, const std::string &dir, std::string *error) {
 }  // namespace
 
 int spool_to_temp(int fd, std::string *error) {
-  const std::string dir = temp_dir();
-  std::string path = dir + "/vantor-XXXXXX";
-  int out = mkostemp(path.data(), O_CLOEXEC);
+  const std::string dir = temporary_directory();
+  const int out = unnamed_temporary(dir, "vantor");
   if (out < 0) {
     *error = failure("Cannot create a temporary file in ", dir, errno);
     return -1;
   }
-  unlink(path.c_str());
   if (copy_all(fd, out, dir, error) != 0) {
     close(out);
     return -1;

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "base/console.h"
-#include "output/naming.h"
 
 // Where one data file's results go: the data file (never overwritten) and the
 // stem every output name is made from.

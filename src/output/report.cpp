@@ -11,6 +11,7 @@
 #include "output/html_escape.h"
 #include "output/number_text.h"
 #include "output/report_alerts.h"
+#include "stats/stats.h"
 #include "output/report_groups.h"
 #include "output/svg_charts.h"
 
@@ -314,10 +315,8 @@ void card(const Page &p, size_t i, bool detailed) {
   // skewness or curtosis to speak of. The result files carry the
   // zero-variance rule's stand-ins, which the card names.
   ReportVariable measured = v;
-  if (v.constant) {
-    measured.variance = measured.stddev = 0;
-    measured.skewness = measured.curtosis = std::nan("");
-  }
+  if (v.constant)
+    show_as_measured(measured.variance, measured.stddev, measured.skewness, measured.curtosis);
   if (detailed) {
     p.out += "<p class=\"col\">column ";
     p.out += std::to_string(v.column);

@@ -27,17 +27,6 @@ bool plain_word(const char *s) {
   return true;
 }
 
-void append_quoted(std::string &out, const char *s) {
-  out += '\'';
-  for (; *s != '\0'; ++s) {
-    if (*s == '\'')
-      out += "'\\''";
-    else
-      out += *s;
-  }
-  out += '\'';
-}
-
 // The time SOURCE_DATE_EPOCH names, when it is a plain non-negative number.
 bool source_date_epoch(std::time_t &t) {
   const char *text = std::getenv("SOURCE_DATE_EPOCH");
@@ -76,6 +65,10 @@ ReportVariable variable(const Analysis &a, uint32_t i, uint64_t non_finite) {
   return v;
 }
 
+// The least step k for which every k-th of n rows keeps the score plot
+// within kReportScorePoints.
+uint32_t score_plot_step(uint32_t n) { return (n + kReportScorePoints - 1) / kReportScorePoints; }
+
 // Scores of the first two components for every k-th row, k the least step
 // that keeps the plot within kReportScorePoints: the scores of ".sco" under
 // the same -4 and --scores-mean.
@@ -83,7 +76,7 @@ std::vector<std::array<double, 2>> score_points(const Analysis &a, const Switche
   const uint32_t N = score_limit(a, sw.four != 0);
   if (N < 2 || a.n == 0) return {};
   const ScoreBasis basis = score_basis(a, N, 2, sw.scores_mean != 0);
-  const uint32_t step = (a.n + kReportScorePoints - 1) / kReportScorePoints;
+  const uint32_t step = score_plot_step(a.n);
   std::vector<std::array<double, 2>> points;
   points.reserve(a.n / step + 1);
   RowCursor cursor = row_cursor(a);
@@ -112,7 +105,7 @@ std::vector<uint64_t> non_finite_counts(const Analysis &a) {
 std::vector<std::string> score_labels(const Analysis &a, size_t points) {
   std::vector<std::string> labels;
   if (a.labels.empty() || points == 0) return labels;
-  const uint32_t step = (a.n + kReportScorePoints - 1) / kReportScorePoints;
+  const uint32_t step = score_plot_step(a.n);
   LabelCursor cursor = label_cursor(a);
   std::string label;
   for (uint64_t r = 0; labels.size() < points; ++r) {
@@ -151,7 +144,7 @@ std::string argument_text(int argc, char **argv) {
     if (plain_word(argv[i]))
       out += argv[i];
     else
-      append_quoted(out, argv[i]);
+      out += shell_quoted(argv[i]);
   }
   return out;
 }
@@ -196,7 +189,7 @@ namespace {
 std::vector<int32_t> score_groups(const Analysis &a, size_t points) {
   std::vector<int32_t> index;
   if (a.group_of_row.empty() || points == 0) return index;
-  const uint32_t step = (a.n + kReportScorePoints - 1) / kReportScorePoints;
+  const uint32_t step = score_plot_step(a.n);
   for (uint32_t r = 0; r < a.n && index.size() < points; r += step)
     index.push_back(a.group_of_row[r]);
   return index;

@@ -2,6 +2,8 @@
 // phase takes over the rows, in memory or from the spill.
 #include "record/rowspill.h"
 
+#include "record/tempfile.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,13 +22,10 @@ RowSpill::~RowSpill() {
 namespace {
 
 // A temporary file that has lost its name already.
-int unnamed_temporary() {
-  const char *dir = std::getenv("TMPDIR");
-  if (dir == nullptr || *dir == '\0') dir = "/tmp";
-  std::string path = std::string(dir) + "/vantor-passes-XXXXXX";
-  const int fd = mkstemp(path.data());
-  if (fd < 0) fatal("Can't create a temporary file in %s: %s\n", dir, std::strerror(errno));
-  unlink(path.c_str());
+int spill_file() {
+  const std::string dir = temporary_directory();
+  const int fd = unnamed_temporary(dir, "vantor-passes");
+  if (fd < 0) fatal("Can't create a temporary file in %s: %s\n", dir.c_str(), std::strerror(errno));
   return fd;
 }
 
@@ -47,7 +46,7 @@ void write_all(int fd, const char *from, uint64_t left) {
 std::shared_ptr<RowSpill> make_row_spill(uint64_t stride) {
   auto spill = std::make_shared<RowSpill>();
   spill->stride = stride;
-  spill->fd = unnamed_temporary();
+  spill->fd = spill_file();
   return spill;
 }
 
@@ -56,7 +55,7 @@ void spill_rows(RowSpill &spill, const double *rows, uint64_t count) {
 }
 
 void spill_labels(RowSpill &spill, const std::vector<std::string> &labels, uint64_t count) {
-  if (spill.label_fd < 0) spill.label_fd = unnamed_temporary();
+  if (spill.label_fd < 0) spill.label_fd = spill_file();
   std::string bytes;
   for (uint64_t k = 0; k < count; ++k) {
     const uint64_t length = labels[k].size();

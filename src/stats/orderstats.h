@@ -25,3 +25,12 @@ std::vector<uint64_t> order_positions(uint64_t n);
 // place.
 void order_stats_at(VariableStats &s, uint64_t n, const std::vector<uint64_t> &positions,
                     const std::vector<double> &values);
+
+// The key of a value in the radix search: unsigned keys ascend as the
+// values do (the sign bit set for a positive value, every bit inverted for a
+// negative one), and both zeros take +0's key, as the comparison calls them
+// equal; which zero a position holds is the zero of that rank in row order.
+uint64_t order_key(double x);
+
+// The value of a key; a zero's key gives +0.
+double key_value(uint64_t key);

@@ -18,10 +18,6 @@ static_assert(FLT_EVAL_METHOD == 0, "double arithmetic must be evaluated in doub
 
 namespace {
 
-// Variance given to a variable that shows none, so that its standard
-// deviation is 0.01 and the later divisions stay finite.
-constexpr double kZeroVarianceSubstitute = 0.0001;
-
 // Running sums of x and x^2 per variable, walking dd row by row; each
 // variable's sums still receive their terms in observation order, whichever
 // part of the columns a worker takes. Each part sums into arrays of its
@@ -109,9 +105,7 @@ void set_moments(Analysis &a, const std::vector<double> &sumsq, const DeviationS
     if (offset) {
       // The third and fourth powers about the exact mean, by the binomial
       // shift of the centre by c.
-      const double c = dev.s1[i] / nd;
-      s4 = s4 - 4 * c * s3 + 6 * c * c * dev.s2[i] - 3 * nd * c * c * c * c;
-      s3 = s3 - 3 * c * dev.s2[i] + 2 * nd * c * c * c;
+      shift_power_sums(dev.s1[i] / nd, nd, dev.s2[i], s3, s4);
     }
     s.skewness = s3 / (nd * s.variance * s.stddev);
     s.curtosis = s4 / (nd * s.variance * s.variance) - 3;
@@ -289,11 +283,11 @@ void use_sample_divisor(Analysis &a) {
 
 VariableStats shown_stats(const Analysis &a, uint32_t i) {
   VariableStats s = a.stats[i];
-  if (a.conventional && s.constant) {
-    s.variance = 0;
-    s.stddev = 0;
-    s.skewness = std::nan("");
-    s.curtosis = std::nan("");
-  }
+  if (a.conventional && s.constant) show_as_measured(s.variance, s.stddev, s.skewness, s.curtosis);
   return s;
+}
+
+void show_as_measured(double &variance, double &stddev, double &skewness, double &curtosis) {
+  variance = stddev = 0;
+  skewness = curtosis = std::nan("");
 }

@@ -51,3 +51,19 @@ void use_sample_divisor(Analysis &a);
 // standard deviation 0, skewness and curtosis not a number) where the
 // record keeps the zero-variance rule's stand-ins for the later phases.
 VariableStats shown_stats(const Analysis &a, uint32_t i);
+
+// A constant variable as measured: no variance or standard deviation, and
+// no skewness or curtosis to speak of.
+void show_as_measured(double &variance, double &stddev, double &skewness, double &curtosis);
+
+// The variance a variable without variance is given, so that its standard
+// deviation is 0.01 and the later divisions stay finite; its skewness is
+// then 0 and its curtosis -3.
+inline constexpr double kZeroVarianceSubstitute = 0.0001;
+
+// The third and fourth power sums about a centre moved by c, from the sums
+// about the old centre (s2 the second) over nd values: the binomial shift.
+inline void shift_power_sums(double c, double nd, double s2, double &s3, double &s4) {
+  s4 = s4 - 4 * c * s3 + 6 * c * c * s2 - 3 * nd * c * c * c * c;
+  s3 = s3 - 3 * c * s2 + 2 * nd * c * c * c;
+}

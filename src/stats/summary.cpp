@@ -5,13 +5,7 @@
 
 #include <cmath>
 
-namespace {
-
-// The variance compute_moments gives a variable without variance, so that
-// its standard deviation is 0.01; the differential test holds the two equal.
-constexpr double kZeroVarianceSubstitute = 0.0001;
-
-}  // namespace
+#include "stats/stats.h"
 
 Summary empty_summary(uint32_t m) {
   Summary s;
@@ -60,8 +54,7 @@ Summary summarise_rows(const double *rows, uint64_t n, uint32_t m, uint64_t stri
   const double nd = static_cast<double>(n);
   for (uint32_t j = 0; j < m; ++j) {
     const double c = s1[j] / nd;
-    s.m4[j] = s.m4[j] - 4 * c * s.m3[j] + 6 * c * c * s.m2[j] - 3 * nd * c * c * c * c;
-    s.m3[j] = s.m3[j] - 3 * c * s.m2[j] + 2 * nd * c * c * c;
+    shift_power_sums(c, nd, s.m2[j], s.m3[j], s.m4[j]);
     s.m2[j] = s.m2[j] - nd * c * c;
     s.mean[j] += c;
   }

@@ -174,3 +174,44 @@ def test_frame_text_columns_are_skipped_and_named(valid_document):
     assert [v["column"] for v in doc["variables"]] == [2, 3]
     assert [s["column"] for s in doc["skipped_columns"]] == [1, 4]
     assert list(r.statistics.index) == ["x", "y"]
+
+
+# Every analysis keyword beside the switch it stands for: the same document
+# from a path byte for byte, and the same numbers from the frame.
+KEYWORD_SWITCHES = [
+    (dict(conventional=True, by="g"), ["--conventional", "--by=g"]),
+    (dict(use="pairwise"), ["--use=pairwise"]),
+    (dict(conventional=True, use="pairwise", by="g"),
+     ["--conventional", "--use=pairwise", "--by=g"]),
+    (dict(pearson=True, components=2), ["--pearson", "-e2"]),
+    (dict(bins=7), ["-h7"]),
+    (dict(by="g"), ["--by=g"]),
+    (dict(by="g", use="pairwise", conventional=True),
+     ["--by=g", "--use=pairwise", "--conventional"]),
+]
+
+GAPPY = ("g,x,y,z\na,1.5,2,7\nb,,3,1\na,2.25,4.5,\nb,3,,2\na,4,1,5\nb,5.5,6,3\n"
+         "a,6,2.5,8\nb,7,8,\n")
+
+
+@pytest.mark.parametrize("kw,switches", KEYWORD_SWITCHES)
+def test_keywords_give_the_switches_results(tmp_path, kw, switches):
+    kw = {"components": 0, **kw}
+    path = tmp_path / "gappy.csv"
+    path.write_text(GAPPY)
+    out = subprocess.run([VANTOR, "--quiet", "--no-log", "--csv", *switches, "--json=-", str(path)],
+                         check=True, capture_output=True).stdout
+    doc = json.loads(out)
+    from_path = json.loads(vantor.analyse(str(path), csv=True, **kw).to_json())
+    assert from_path == doc
+    frame = pandas.read_csv(path, float_precision="round_trip")
+    from_frame = json.loads(vantor.analyse(frame, **kw).to_json())
+    for g in from_frame.get("groups", []) + doc.get("groups", []):
+        g["analysis"].pop("data_file")
+    for key in NUMBERS + ["groups"]:
+        assert from_frame.get(key) == doc.get(key), key
+    r = vantor.analyse(frame, **kw)
+    assert list(r.groups) == [g["value"] for g in doc.get("groups", [])]
+    for g in doc.get("groups", []):
+        assert r.groups[g["value"]].statistics["mean"].tolist() == \
+            [v["mean"] for v in g["analysis"]["variables"]]

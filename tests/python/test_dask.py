@@ -131,3 +131,22 @@ def test_killed_worker_gives_the_answer_or_an_error(client):
         assert str(outcome["error"]) or type(outcome["error"]).__name__
     else:
         assert_close(outcome["doc"], ref)
+
+
+# Signed zeros: a position among a column's zeros holds the zero of that rank
+# in row order, in parts as in memory, whether the zeros' bucket is gathered
+# (few zeros) or settled on its whole key (more zeros than a gather takes).
+@pytest.mark.parametrize("columns,parts", [
+    ({"a": [0.0, 1.0], "b": [-0.0, 2.0]}, 1),
+    ({"a": [0.0, -0.0, -0.0, 1.0, -0.0, 0.0, 2.0, 0.0]}, 3),
+    ({"a": [-0.0] * 70000 + [0.0] * 70000 + [1.0] * 10, "b": [0.0] * 140000 + [-0.0] * 10}, 4),
+])
+def test_signed_zeros_agree_with_memory(client, columns, parts):
+    frame = pandas.DataFrame({k: numpy.array(v) for k, v in columns.items()})
+    if len(columns) == 1:
+        frame = pandas.DataFrame({"a": frame["a"], "b": frame["a"][::-1].to_numpy()})
+    memory = vantor.analyse(frame, components=0).statistics
+    got = vantor.dask.analyse(dd.from_pandas(frame, npartitions=parts), components=0).statistics
+    for field in ("median", "lower_quartile", "upper_quartile"):
+        for want, have in zip(memory[field], got[field]):
+            assert (want, numpy.signbit(want)) == (have, numpy.signbit(have)), field
