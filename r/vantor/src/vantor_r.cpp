@@ -207,10 +207,12 @@ void settle_once() {
   (void)settled;
 }
 
-std::string arguments_of(const Switches &sw) {
+// The options as the program spells them and the table's name, for the
+// report page's "Switches".
+std::string arguments_of(const Switches &sw, const std::string &name) {
   std::string out = "vantor::analyse";
   for (const std::string &w : option_words(sw)) out += " " + w;
-  return out;
+  return out + " " + name;
 }
 
 // Checks the options and analyses `source`, keeping `rows` (when the table
@@ -221,7 +223,7 @@ SEXP analysed(std::vector<double> rows, const TableRows *table, const TableSourc
   auto h = std::make_unique<Handle>();
   h->rows = std::move(rows);
   const Switches sw = switches_of(options);
-  h->arguments = arguments_of(sw);
+  h->arguments = arguments_of(sw, source.name.empty() ? source.path : source.name);
   TableSource from = source;
   from.rows = table;
   guarded([&] {
@@ -287,11 +289,12 @@ Rcpp::List components(const AnalysisResult &r, const Analysis &a) {
   Rcpp::NumericVector explained(a.m);
   for (uint32_t u = 0; u < a.m; ++u) explained[u] = 100 * (values[u] / a.eigen.total);  // as the document has it
   const Switches &sw = r.options;
-  const uint32_t N = score_limit(a, sw.four);
+  uint32_t N = 0;
+  const std::vector<double> coefficients = score_coefficient_rows(r, a, N);
   return Rcpp::List::create(
       Rcpp::Named("eigenvalues") = Rcpp::wrap(values), Rcpp::Named("explained") = explained,
       Rcpp::Named("loadings") = matrix_of(ordered_loadings(a), a.m, a.m),
-      Rcpp::Named("coefficients") = matrix_of(score_coefficients(a, N, N), N, N),
+      Rcpp::Named("coefficients") = matrix_of(coefficients, N, N),
       Rcpp::Named("scores_written") = adjusted_scores_count(sw.scores, N, sw.allscores));
 }
 
@@ -380,7 +383,9 @@ Rcpp::NumericMatrix analysis_scores(SEXP handle, int count) {
   const Rcpp::XPtr<Handle> h = handle_of(handle);
   if (!h->r->options.eigenvalues) Rcpp::stop("No components: analyse with components > 0");
   std::vector<double> scores;
-  guarded([&] { scores = observation_score_rows(*h->r, static_cast<uint32_t>(count)); });
+  guarded([&] {
+    scores = observation_score_rows(*h->r, h->r->table, static_cast<uint32_t>(count));
+  });
   return matrix_of(scores, h->r->table.n, static_cast<uint32_t>(count));
 }
 
