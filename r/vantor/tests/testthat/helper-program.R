@@ -49,11 +49,11 @@ same_revision <- function(document) {
   gsub("\"version\": \"[^\"]*\"", "\"version\": \"\"", document)
 }
 
-# A report page without what names its own run: the switches, the version
-# tag and the date.
+# A report page without what names its own run: the switches, the date and
+# the version tags (the commit each was built at).
 same_run <- function(page) {
-  for (what in c("Switches", "Program version", "Date")) {
+  for (what in c("Switches", "Date")) {
     page <- gsub(paste0("<dt>", what, "</dt><dd>[^<]*</dd>"), "", page)
   }
-  page
+  gsub("v[0-9.]+-[0-9]+-g[0-9a-f]{7}", "", page)
 }
