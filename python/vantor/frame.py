@@ -3,6 +3,7 @@ path) and the keywords into the module's inputs. Computes nothing itself:
 every number comes from the compiled library."""
 
 import os
+import warnings
 
 import numpy
 
@@ -69,13 +70,13 @@ def _reading_options(csv, separator, comma_decimals, columns, skip_columns, miss
     return out
 
 
-def _frame_columns(frame, exclude=None):
+def _frame_columns(frame, exclude=()):
     """The analysed columns of a DataFrame (numbers: integers and floats) and
-    those left out as text, with their 1-based positions; the group column
-    `exclude` is neither."""
+    those left out as text, with their 1-based positions; the group and
+    label columns in `exclude` are neither."""
     taken, skipped = [], []
     for position, (label, dtype) in enumerate(frame.dtypes.items(), start=1):
-        if exclude is not None and label == exclude:
+        if label in exclude:
             continue
         if dtype.kind in "iuf":
             taken.append((position, label))
@@ -84,7 +85,7 @@ def _frame_columns(frame, exclude=None):
     return taken, skipped
 
 
-def _array_of(data, names, exclude=None):
+def _array_of(data, names, exclude=()):
     """(float64 2-D array, names, 1-based columns, skipped columns) of an
     array or a DataFrame; a C-ordered float64 array goes through as it is."""
     try:
@@ -98,7 +99,10 @@ def _array_of(data, names, exclude=None):
         taken, skipped = _frame_columns(data, exclude)
         if not taken:
             raise ValueError("Too few variables: the frame has no numeric column")
-        array = data.iloc[:, [p - 1 for p, _ in taken]].to_numpy(dtype=numpy.float64)
+        # Nullable integer and float columns (Int64, Float64) hold <NA>
+        # where a value is missing: NaN here, as an empty cell in a file.
+        array = data.iloc[:, [p - 1 for p, _ in taken]].to_numpy(dtype=numpy.float64,
+                                                                  na_value=numpy.nan)
         # Labels that are not text (a frame made without labels, or read
         # with header=None, has 0, 1, ...) leave a variable unnamed, as a
         # data file without a names line.
@@ -182,12 +186,36 @@ def analyse(data, *, names=None, name=None, pearson=False, conventional=False, u
     group_values, group_column = [], ""
     if by is not None:
         group_values, group_column = _group_values(data, by)
-    array, found, cols, skipped = _array_of(data, names, by)
+    labels, label_column = _row_labels(data)
+    exclude = [c for c in (by, label_column) if c is not None]
+    array, found, cols, skipped = _array_of(data, names, exclude)
     if name is None:
         name = "data"
-    handle = _vantor.analyse_array(array, found, [c - 1 for c in cols], skipped, [],
+    handle = _vantor.analyse_array(array, found, [c - 1 for c in cols], skipped, labels,
                                    group_values, group_column, options, name)
     return Result(handle, name, None)
+
+
+def _row_labels(data):
+    """(row labels, the column holding them or None): a DataFrame's index when it is not the plain
+    0, 1, ... of a frame made without one, as a data file's label column.
+    A frame read from pandas' own CSV without index_col holds that index
+    as its first column, "Unnamed: 0" with 0 .. n-1: it is taken as the
+    labels, with a warning, rather than analysed as a variable."""
+    import pandas
+    if not isinstance(data, pandas.DataFrame) or data.shape[0] == 0:
+        return [], None
+    first = data.columns[0] if data.shape[1] else None
+    if first == "Unnamed: 0" and data[first].dtype.kind in "iu" and \
+            (data[first].to_numpy() == numpy.arange(data.shape[0])).all():
+        warnings.warn("column 'Unnamed: 0' holds 0 .. n-1, the index pandas writes: "
+                      "taken as the row labels, not as a variable (read with index_col=0)")
+        return [str(v) for v in data[first]], first
+    index = data.index
+    plain = isinstance(index, pandas.RangeIndex) and index.start == 0 and index.step == 1
+    if plain:
+        return [], None
+    return [str(v) for v in index], None
 
 
 def _group_values(data, by):

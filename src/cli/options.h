@@ -6,11 +6,12 @@
 
 #include "cli/switches.h"
 
-// The long switches in their fixed order, ended by an all-zero entry.
-extern const struct option kLongOptions[];
+// The long switches in their fixed order (the switch table's ranks), ended
+// by an all-zero entry.
+extern const struct option *const kLongOptions;
 
 // The short switches as handed to getopt_long.
-extern const char kShortOptions[];
+extern const char *const kShortOptions;
 
 // Word value of a switch: 1 (on) or 0 (off) for an absent value, "-", "off",
 // "+" or "on" prefixes; anything else ends the run naming `name` and `value`.

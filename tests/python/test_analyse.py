@@ -215,3 +215,31 @@ def test_keywords_give_the_switches_results(tmp_path, kw, switches):
     for g in doc.get("groups", []):
         assert r.groups[g["value"]].statistics["mean"].tolist() == \
             [v["mean"] for v in g["analysis"]["variables"]]
+
+
+# Frames as pandas users hold them: nullable columns with <NA>, an index of
+# row names, pandas' own written index read back as "Unnamed: 0".
+def test_frames_as_people_hold_them(tmp_path):
+    plain = pandas.DataFrame({"x": [1.0, numpy.nan, 3.0, 4.5, 2.0],
+                              "y": [2.5, 1.0, numpy.nan, 7.0, 3.0]})
+    nullable = pandas.DataFrame({"x": pandas.array([1, None, 3, 4.5, 2], dtype="Float64"),
+                                 "y": pandas.array([2.5, 1, None, 7, 3], dtype="Float64"),
+                                 "flag": pandas.array([True, None, False, True, True],
+                                                      dtype="boolean")})
+    want = json.loads(vantor.analyse(plain, components=2).to_json())
+    got = json.loads(vantor.analyse(nullable, components=2).to_json())
+    for key in ("n", "rows_left_out", "covariance", "correlation", "components"):
+        assert got[key] == want[key], key
+    assert [s["name"] for s in got["skipped_columns"]] == ["flag"]
+
+    named = plain.set_axis(["p%d" % k for k in range(5)])
+    doc = json.loads(vantor.analyse(named, components=2).to_json())
+    assert doc["row_labels"] == ["p0", "p3", "p4"]   # rows 2 and 3 have a gap
+
+    path = tmp_path / "written.csv"
+    plain.to_csv(path)
+    back = pandas.read_csv(path, float_precision="round_trip")
+    with pytest.warns(UserWarning, match="Unnamed: 0"):
+        r = vantor.analyse(back, components=2)
+    assert list(r.statistics.index) == ["x", "y"]
+    assert json.loads(r.to_json())["correlation"] == want["correlation"]

@@ -1,0 +1,91 @@
+// The switch table against itself and the parser: ranks and names unique,
+// every long switch read back by getopt as its own row, and a long name and
+// its letter giving the same option record.
+#include <getopt.h>
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "cli/options.h"
+#include "cli/switchtable.h"
+
+namespace {
+
+// A value each kind of switch accepts.
+const char *sample_value(const SwitchRow &row) {
+  const std::string name = row.name != nullptr ? row.name : "";
+  if (name == "separator") return ";";
+  if (name == "use") return "pairwise";
+  if (name == "json") return "-";
+  if (name == "sort" || name == "columns" || name == "skip-columns" || name == "by") return "2";
+  if (name == "max-memory") return "4K";
+  return row.value == SwitchValue::optional ? "on" : "3";
+}
+
+// Switches that print, end the run or need another: not parsed here.
+bool acts_at_once(const SwitchRow &row) {
+  for (const char c : std::string("q?xgwl"))
+    if (row.letter == c) return true;
+  const std::set<std::string> names{"where", "switches", "version", "columns", "skip-columns"};
+  return row.name != nullptr && names.count(row.name) > 0;
+}
+
+Switches parsed(std::vector<std::string> words) {
+  words.insert(words.begin(), "vantor");
+  std::vector<char *> argv;
+  for (std::string &w : words) argv.push_back(w.data());
+  argv.push_back(nullptr);
+  return parse_switches(static_cast<int>(words.size()), argv.data()).switches;
+}
+
+bool same(const Switches &a, const Switches &b) {
+  return a.tetrad == b.tetrad && a.oldtetrad == b.oldtetrad && a.correlation == b.correlation &&
+         a.covariance == b.covariance && a.mean == b.mean && a.eigenvalues == b.eigenvalues &&
+         a.scores == b.scores && a.histogram == b.histogram && a.bins == b.bins &&
+         a.fsc_file == b.fsc_file && a.four == b.four && a.scores_mean == b.scores_mean &&
+         a.inverse == b.inverse && a.sort_list == b.sort_list && a.split_file == b.split_file &&
+         a.allscores == b.allscores && a.stddev == b.stddev && a.debug == b.debug;
+}
+
+}  // namespace
+
+TEST(SwitchTable, RanksAndNamesAreUniqueAndEveryListedRowHasAMeaning) {
+  std::set<int> ranks;
+  std::set<std::string> names;
+  std::set<char> letters;
+  int aliases = 0;
+  for (const SwitchRow &row : switch_table()) {
+    if (row.rank >= 0) {
+      EXPECT_TRUE(ranks.insert(row.rank).second) << row.name;
+    }
+    if (row.name != nullptr) {
+      EXPECT_TRUE(names.insert(row.name).second) << row.name;
+    }
+    if (row.letter != 0) {
+      EXPECT_TRUE(letters.insert(row.letter).second) << row.letter;
+    }
+    aliases += row.alias != nullptr ? 1 : 0;
+    EXPECT_EQ(row.forms == nullptr, row.meaning == nullptr);
+    EXPECT_EQ(row.name == nullptr, row.rank < 0);
+  }
+  // The ranks leave no gap but the place after a switch with an alias,
+  // which the alias takes: a new switch takes the next one.
+  EXPECT_EQ(*ranks.rbegin() + 1, static_cast<int>(ranks.size()) + aliases);
+}
+
+TEST(SwitchTable, EachLongNameIsReadAsItsOwnRowAndEqualsItsLetter) {
+  for (const SwitchRow &row : switch_table()) {
+    if (row.name == nullptr || acts_at_once(row)) continue;
+    const bool valued = row.value != SwitchValue::none && !row.value_short_only;
+    const std::string long_form =
+        std::string("--") + row.name + (valued ? std::string("=") + sample_value(row) : "");
+    const Switches by_name = parsed({long_form});
+    if (row.letter == 0) continue;
+    std::vector<std::string> short_form{std::string("-") + row.letter};
+    if (row.value == SwitchValue::required) short_form.push_back(sample_value(row));
+    else if (valued) short_form[0] += sample_value(row);
+    EXPECT_TRUE(same(by_name, parsed(short_form))) << long_form;
+  }
+}
