@@ -1,0 +1,4 @@
+library(testthat)
+library(vantor)
+
+test_check("vantor")
