@@ -4,7 +4,7 @@
 # jsonschema for the JSON document test, Chromium for the report's
 # browser test, pandas for the conventions test, and for the Python package
 # Debian's pybind11, numpy, pandas, dask, distributed, pytest, pip and
-# setuptools.
+# setuptools; for the R package R, Rcpp and testthat.
 # Installs what is missing with apt-get when run as root; otherwise says
 # exactly what to install (a missing Chromium only skips its test).
 set -eu
@@ -25,6 +25,12 @@ for module in pybind11:python3-pybind11 numpy:python3-numpy pandas:python3-panda
               dask:python3-dask distributed:python3-distributed pytest:python3-pytest \
               pip:python3-pip setuptools:python3-setuptools; do
   /usr/bin/python3 -c "import ${module%%:*}" >/dev/null 2>&1 || need+=("${module#*:}")
+done
+# The R package: R itself, Rcpp and testthat.
+command -v R >/dev/null 2>&1 && [ -d /usr/share/R/include ] || need+=(r-base-dev)
+for rpkg in Rcpp:r-cran-rcpp testthat:r-cran-testthat; do
+  Rscript -e "quit(status = !requireNamespace('${rpkg%%:*}', quietly = TRUE))" >/dev/null 2>&1 ||
+    need+=("${rpkg#*:}")
 done
 if [ ! -x /usr/bin/chromium ]; then
   if [ "$(id -u)" = 0 ]; then
