@@ -19,7 +19,7 @@
 #include "output/report.h"
 #include "output/statsout.h"
 #include "output/report_data.h"
-#include "record/memlimit.h"
+#include "machine/memlimit.h"
 #include "record/workarrays.h"
 #include "stats/orderstats.h"
 #include "stats/stats.h"

@@ -14,7 +14,7 @@
 #include "pipeline.h"
 #include "record/analysis.h"
 #include "record/groups.h"
-#include "record/workers.h"
+#include "machine/workers.h"
 #include "stats/summary.h"
 
 // Rows a caller holds: `rows` x `columns` doubles, row after row. NaN is a

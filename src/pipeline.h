@@ -13,7 +13,7 @@
 #include "input/reader.h"
 #include "stats/stats.h"
 #include "cli/switches.h"
-#include "record/workers.h"
+#include "machine/workers.h"
 #include "record/workarrays.h"
 #include "record/groups.h"
 

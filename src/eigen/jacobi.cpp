@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "stats/kernels.h"
+#include "machine/kernels.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "input/reader.h"
 #include "input/rows.h"
 #include "input/splitload.h"
-#include "record/workers.h"
+#include "machine/workers.h"
 
 // Count of numbers (as strtod reads them) at the start of `s`, saturating.
 uint32_t count_columns(const char *s);

@@ -11,7 +11,7 @@
 #include "input/rows.h"
 #include "input/splitload.h"
 #include "cli/switches.h"
-#include "record/workers.h"
+#include "machine/workers.h"
 
 // Fills the record's column maps for its c columns from --inverse or --sort
 // (the sort listing on the output stream unless quiet). A sort entry out of

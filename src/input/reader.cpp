@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "record/memory.h"
+#include "machine/memory.h"
 #include "base/messages.h"
 #include "input/row_accept.h"
 

@@ -11,7 +11,7 @@
 #include "base/console.h"
 #include "input/reader.h"
 #include "input/rows.h"
-#include "record/workers.h"
+#include "machine/workers.h"
 
 // Parts smaller than this are not worth a thread of their own.
 constexpr uint64_t kMinPartBytes = uint64_t{1} << 16;

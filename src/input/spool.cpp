@@ -3,7 +3,7 @@
 // ends the copy; a silently shortened copy would give wrong statistics.
 #include "input/spool.h"
 
-#include "record/tempfile.h"
+#include "machine/tempfile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

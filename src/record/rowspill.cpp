@@ -2,7 +2,7 @@
 // phase takes over the rows, in memory or from the spill.
 #include "record/rowspill.h"
 
-#include "record/tempfile.h"
+#include "machine/tempfile.h"
 
 #include <unistd.h>
 

@@ -8,7 +8,7 @@
 
 #include <cstdio>
 
-#include "record/memory.h"
+#include "machine/memory.h"
 #include "base/messages.h"
 
 namespace {

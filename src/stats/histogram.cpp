@@ -9,9 +9,9 @@
 #include <cstdio>
 #include <vector>
 
-#include "stats/kernels.h"
+#include "machine/kernels.h"
 #include "record/rowspill.h"
-#include "record/workers.h"
+#include "machine/workers.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "record/analysis.h"
 #include "base/console.h"
 #include "stats/stats.h"
-#include "record/workers.h"
+#include "machine/workers.h"
 
 // Adds the observations of the m variables to the record's histogram, bins
 // placed by the extremes. Under `debug` every placement is traced (by one

@@ -15,7 +15,7 @@
 #include <mutex>
 #include <vector>
 
-#include "record/memory.h"
+#include "machine/memory.h"
 #include "record/rowspill.h"
 #include "base/messages.h"
 

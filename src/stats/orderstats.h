@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "record/analysis.h"
-#include "record/workers.h"
+#include "machine/workers.h"
 
 // Fills median, lower and upper quartile of the first m records: the median
 // at (n - 1)/2, the quartiles interpolated at (n - 2)/4 and (3n - 2)/4 of

@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "record/analysis.h"
-#include "record/workers.h"
+#include "machine/workers.h"
 #include "stats/stats.h"
 
 // Fills every statistics record, the histogram, the covariance matrix

@@ -7,10 +7,10 @@
 #include <cfloat>
 #include <cmath>
 
-#include "stats/kernels.h"
+#include "machine/kernels.h"
 #include "base/messages.h"
 #include "record/rowspill.h"
-#include "record/workers.h"
+#include "machine/workers.h"
 
 // Every result is meant to be the same bits on every machine, which holds
 // only while each double operation rounds to double, not to a wider format.

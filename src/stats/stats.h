@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "record/analysis.h"
-#include "record/workers.h"
+#include "machine/workers.h"
 
 // Each variable's smallest and largest value, in data-column order.
 struct Extremes {

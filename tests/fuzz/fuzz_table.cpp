@@ -34,7 +34,7 @@ double value_of(const uint8_t *p) {
 // group values in a last column.
 std::string file_text(const std::vector<double> &v, uint32_t m, const std::vector<std::string> &groups) {
   std::string text;
-  for (uint32_t j = 0; j < m; ++j) text += (j > 0 ? ",v" : "v") + std::to_string(j + 1);
+  for (uint32_t j = 0; j < m; ++j) text.append(j > 0 ? ",v" : "v").append(std::to_string(j + 1));
   text += groups.empty() ? "\n" : ",g\n";
   char word[40];
   for (size_t k = 0; k < v.size(); ++k) {
@@ -127,12 +127,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     for (uint64_t r = 0; r < rows; ++r) groups.push_back(r % 3 == 0 ? "b" : "a");
 
   TableRows t;
-  for (uint32_t j = 0; j < m; ++j) t.names.push_back("v" + std::to_string(j + 1));
+  for (uint32_t j = 0; j < m; ++j) t.names.push_back(std::string("v").append(std::to_string(j + 1)));
   t.values = v.data();
   t.rows = rows;
   t.columns = m;
   t.group_values = groups;
-  t.group_column = groups.empty() ? "" : "g";
+  if (!groups.empty()) t.group_column.assign(1, 'g');
   const Outcome memory = attempt(TableSource{"", &t, "table"}, options);
   if (memory.ok) (void)json_document(*memory.result);
 

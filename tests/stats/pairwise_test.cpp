@@ -8,7 +8,7 @@
 #include <cmath>
 #include <random>
 
-#include "record/workers.h"
+#include "machine/workers.h"
 #include "support/stats_fixture.h"
 
 namespace {

@@ -15,7 +15,7 @@
 #include "output/naming.h"
 #include "record/rowspill.h"
 #include "stats/histogram.h"
-#include "stats/isa.h"
+#include "machine/isa.h"
 #include "stats/stats.h"
 
 namespace {

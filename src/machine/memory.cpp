@@ -1,11 +1,11 @@
 // The memory ceiling: the physical memory as the system configuration gives
 // it and the probe of what this process can still obtain, read afresh on
 // every call (the work arrays read the probe once per file instead).
-#include "record/memory.h"
+#include "machine/memory.h"
 
 #include <unistd.h>
 
-#include "record/memlimit.h"
+#include "machine/memlimit.h"
 
 bool beyond_physical_memory(uint64_t bytes) {
   const long pages = sysconf(_SC_PHYS_PAGES);

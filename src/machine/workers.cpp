@@ -1,7 +1,7 @@
 // The run's worker pool and its thread count. Tasks are handed out in
 // ascending order from one counter; which thread runs a task never changes
 // a result, because every task writes only its own part of the output.
-#include "record/workers.h"
+#include "machine/workers.h"
 
 #include <sched.h>
 

@@ -13,7 +13,7 @@
 #include "base/messages.h"
 #include "stats/orderstats.h"
 #include "support/stats_fixture.h"
-#include "record/workers.h"
+#include "machine/workers.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "stats/histogram.h"
-#include "stats/isa.h"
+#include "machine/isa.h"
 #include "eigen/jacobi.h"
 #include "support/stats_fixture.h"
 

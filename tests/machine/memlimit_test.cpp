@@ -1,6 +1,6 @@
 // The memory probe against fixture trees laid out like /proc and
 // /sys/fs/cgroup, and the parsers behind it on the awkward texts they meet.
-#include "record/memlimit.h"
+#include "machine/memlimit.h"
 
 #include <gtest/gtest.h>
 

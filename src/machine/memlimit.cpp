@@ -1,7 +1,7 @@
 // Memory headroom probe over /proc, the cgroup file systems and getrlimit.
 // Every source that cannot be read counts as "no limit": a wrong refusal
 // stops a run that would have worked, a missed limit only keeps old behaviour.
-#include "record/memlimit.h"
+#include "machine/memlimit.h"
 
 #include <sys/resource.h>
 #include <unistd.h>

@@ -1,6 +1,6 @@
 // The run's one way to make a temporary file: in $TMPDIR or /tmp, closed
 // across exec, and unlinked before anyone else can open it by name.
-#include "record/tempfile.h"
+#include "machine/tempfile.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,7 +1,7 @@
 // The run's choice of vector path: the processor's widest unless VANTOR_ISA
 // forces one. The choice is the one mutable global of the kernels, made once
 // (tests may set it, one path after another).
-#include "stats/isa.h"
+#include "machine/isa.h"
 
 #include <atomic>
 #include <cstdlib>

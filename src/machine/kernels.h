@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "stats/isa.h"
+#include "machine/isa.h"
 
 struct Kernels {
   // lo[i] = min(lo[i], x[i]) and hi[i] = max(hi[i], x[i]) over the rows

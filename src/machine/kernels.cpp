@@ -1,7 +1,7 @@
 // The kernel bodies and their per-path variants. Each body is plain C++ that
 // the vectoriser widens to whatever registers the variant's target allows;
 // -ffp-contract=off keeps multiplications and additions apart on every path.
-#include "stats/kernels.h"
+#include "machine/kernels.h"
 
 namespace {
 
