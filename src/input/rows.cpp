@@ -34,7 +34,9 @@ RowRules row_rules(const Switches &sw) {
   r.sep = sw.separator != 0 ? sw.separator : ',';
   r.comma_decimals = sw.comma_decimals;
   r.names = sw.names != 0;
-  r.numbers_only = sw.numbers_only || sw.conventional;
+  // --conventional reads white-space files strictly; a separated file's
+  // text columns are skipped under it as without it.
+  r.numbers_only = sw.numbers_only || (sw.conventional && !r.csv);
   r.missing = sw.missing;
   r.empty_is_missing = r.csv;
   r.keep_missing = sw.use == MissingUse::pairwise;
