@@ -107,7 +107,7 @@ void classify_fields(RowScratch &s, const RowRules &rules, uint64_t line_number,
     double x = 0;
     if (csv_field_number(s.scanner, f, &x, rules.comma_decimals)) continue;
     if (rules.numbers_only)
-      not_a_number(line_number, static_cast<uint32_t>(i + 1), f.raw, f.raw_size);
+      not_a_number(line_number, static_cast<uint32_t>(i + 1), f.text, f.size, e.names);
     e.uses[i] = FieldUse::skip;
   }
 }

@@ -17,6 +17,7 @@
 #include "input/records.h"
 #include "input/row_accept.h"
 #include "input/splitload.h"
+#include "input/textcols.h"
 #include "record/rowspill.h"
 
 namespace {
@@ -218,7 +219,7 @@ void load_in_batches(Analysis &a, const RowRules &rules, bool plain, LoadingStat
 
 // One record after another, each converted into the next row's place.
 void load_in_order(Analysis &a, const RowRules &rules, bool plain, LoadingState &st, FILE *in,
-                   const Console &con) {
+                   const Console &con, TextColumns &text) {
   RowScratch s;
   for (;;) {
     const int64_t len = read_record(st.r, st.buff, s, rules, con);
@@ -237,28 +238,38 @@ void load_in_order(Analysis &a, const RowRules &rules, bool plain, LoadingState 
       a.group_of_row[slot] = number_group(*a.group_values, s.group_numbers, s.group);
     if (accept_record(st.acc, f) == Verdict::end) break;
   }
+  gather_text_cells(text, s.text_cells);
 }
 
 // The one loading pass of every format: records in file order, each
 // converted into the next row's place and handed to the row-acceptance
 // rules. `plain`: white space under none of the record rules.
-void load_rows(FILE *in, Analysis &a, const RowRules &rules, bool names_line, bool plain,
+void load_rows(FILE *in, Analysis &a, const RowRules &file_rules, bool names_line, bool plain,
                const Console &con, Workers &w, uint64_t min_part) {
+  RowRules rules = file_rules;
+  rules.in_passes = a.spill != nullptr;
+  if (rules.csv && names_line) rules.column_names = names_line_of(in, rules);
+  TextColumns text = start_text_columns(a, rules);
   GrowableLine buff = loading_buffer(in);
   buff.silent = rules.csv;
   // A file analysed in passes is loaded block by block in one pass.
-  if (!a.spill && load_split(in, a, buff, rules, names_line, plain, con, w, min_part)) return;
+  if (!a.spill && load_split(in, a, buff, rules, names_line, plain, con, w, min_part, &text)) {
+    retire_text_columns(a, text, rules, con);
+    return;
+  }
   const uint64_t capacity = a.spill ? a.spill->capacity : a.capacity;
   LoadingState st{{}, std::move(buff), {}, RowAcceptor{con, a.columns, capacity, 0, nullptr, {}},
                   0, names_line};
   start_records(st.r, in, rules);
   st.progress = progress_begin(in, con);
   st.acc.keep_missing = rules.keep_missing;
+  if (!text.missing_rows.empty()) st.acc.missing_rows = &text.missing_rows;
   if (a.spill && w.count() > 1)
     load_in_batches(a, rules, plain, st, in, con, w);
   else
-    load_in_order(a, rules, plain, st, in, con);
+    load_in_order(a, rules, plain, st, in, con, text);
   finish_loading(st.acc, a);
+  retire_text_columns(a, text, rules, con);
   if (!a.spill) return;
   spill_rows(*a.spill, a.data.block.get(), a.n - st.base);
   if (!a.labels.empty()) spill_labels(*a.spill, a.labels, a.n - st.base);

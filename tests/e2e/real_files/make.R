@@ -6,3 +6,13 @@ put <- function(case, name) file.path(cases, case, "files", name)
 
 # Text columns under --conventional: R's ToothGrowth (supp is a factor).
 write.csv(ToothGrowth[c(1:3, 11:13, 31:33, 51:53), ], put("conventional_text_columns", "teeth.csv"))
+
+# A factor whose levels look like numbers until one does not: Cars93's
+# Cylinders holds "rotary" in row 57 (file line 58, column 11).
+library(MASS)
+write.csv(Cars93, put("text_value_in_numeric_column", "cars93.csv"), row.names = FALSE)
+write.csv(Cars93, put("bad_numbers_only_text_value", "cars93.csv"), row.names = FALSE)
+# A missing value before the text: the row stays once the column is text.
+held <- data.frame(x = c(1.5, 2, 3.25, 4, 5.5), level = c("1", NA, "2", "high", "3"),
+                   y = c(2, 4.5, NA, 8, 9.75))
+write.csv(held, put("text_value_in_numeric_column", "held.csv"))
