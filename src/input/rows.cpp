@@ -69,8 +69,9 @@ RowRules row_rules(const Switches &sw) {
   r.pick_list = sw.pick_list;
   r.group_column = sw.by;
   // Separated files take the usual spellings of a missing value as such,
-  // besides the words given; under --conventional white-space files too.
-  if (r.csv || sw.conventional)
+  // besides the words given; under --conventional or --names white-space
+  // files too (R's write.table(quote = FALSE) writes NA).
+  if (r.csv || sw.conventional || r.names)
     for (const char *w : kUsualMissingWords) r.missing.emplace_back(w);
   return r;
 }

@@ -16,3 +16,8 @@ write.csv(Cars93, put("bad_numbers_only_text_value", "cars93.csv"), row.names = 
 held <- data.frame(x = c(1.5, 2, 3.25, 4, 5.5), level = c("1", NA, "2", "high", "3"),
                    y = c(2, 4.5, NA, 8, 9.75))
 write.csv(held, put("text_value_in_numeric_column", "held.csv"))
+
+# A white-space file with names from write.table(quote = FALSE): NA marks
+# the missing values.
+write.table(head(airquality, 8), put("names_white_space_missing_words", "air.txt"),
+            quote = FALSE, row.names = FALSE)
