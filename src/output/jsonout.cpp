@@ -430,11 +430,11 @@ void write_json_document(FILE *fp, const Analysis &a, const JsonContext &ctx) {
 void write_json(const Analysis &a, const OutputPlace &place, const Switches &sw, uint32_t scores_count, FILE *stream,
                 const Console &con, const std::vector<GroupResult> *groups) {
   JsonContext ctx = json_context(a, sw, scores_count);
-  ctx.data_file = place.data_file;
+  ctx.data_file = source_name(place);
   if (groups != nullptr)
     for (const GroupResult &g : *groups)
       ctx.groups.push_back({g.value, g.file_part,
-                            group_document(g.analysis, sw, scores_count, place.data_file),
+                            group_document(g.analysis, sw, scores_count, source_name(place)),
                             g.analysis.n});
   if (stream != nullptr) {
     ctx.one_line = true;

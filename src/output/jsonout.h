@@ -21,7 +21,7 @@ struct JsonContext {
   bool one_line = false;        // the whole document on one line (JSON Lines)
   uint32_t score_limit = 0;     // N of ".fsc"
   uint32_t scores_written = 0;  // scores per observation in ".sco"
-  std::string data_file;        // as named on the command line; empty for standard input
+  std::string data_file;        // as named on the command line; "-" for standard input
   // --by: each group's value, file-name part, row count and whole document
   // on one line, written as the "groups" array.
   struct Group {

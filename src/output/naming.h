@@ -24,6 +24,12 @@ struct OutputPlace {
 // stem "stdin".
 OutputPlace output_place(const char *data_file, const std::string &results_dir = "");
 
+// The data file as the documents (JSON, report) name it: "-" for standard
+// input, whose place has no data file.
+inline std::string source_name(const OutputPlace &place) {
+  return place.data_file.empty() ? std::string("-") : place.data_file;
+}
+
 // Ends the run with "Results directory %s: %s\n" unless `dir` is a
 // directory that can be written into.
 void check_results_dir(const std::string &dir);

@@ -167,7 +167,7 @@ std::string report_date(std::time_t now) {
 ReportInput report_input(const Analysis &a, const OutputPlace &place, const Switches &sw,
                          const ReportRun &run) {
   ReportInput in;
-  in.data_file = place.data_file;
+  in.data_file = source_name(place);
   in.program_version = kVersionTag;
   in.date_text = run.date;
   in.switches_text = run.arguments;
