@@ -427,6 +427,14 @@ void write_json_document(FILE *fp, const Analysis &a, const JsonContext &ctx) {
   std::fputc('\n', fp);  // the one line end a one-line document keeps
 }
 
+namespace {
+
+// A group's rows: under --use=pairwise its n is cut down to the complete
+// rows once the statistics are computed, and the others are left out.
+uint64_t group_rows(const Analysis &g) { return g.pairwise ? g.n + g.rows_left_out : g.n; }
+
+}  // namespace
+
 void write_json(const Analysis &a, const OutputPlace &place, const Switches &sw, uint32_t scores_count, FILE *stream,
                 const Console &con, const std::vector<GroupResult> *groups) {
   JsonContext ctx = json_context(a, sw, scores_count);
@@ -435,7 +443,7 @@ void write_json(const Analysis &a, const OutputPlace &place, const Switches &sw,
     for (const GroupResult &g : *groups)
       ctx.groups.push_back({g.value, g.file_part,
                             group_document(g.analysis, sw, scores_count, source_name(place)),
-                            g.analysis.n});
+                            group_rows(g.analysis)});
   if (stream != nullptr) {
     ctx.one_line = true;
     write_json_document(stream, a, ctx);
