@@ -21,3 +21,9 @@ write.csv(held, put("text_value_in_numeric_column", "held.csv"))
 # the missing values.
 write.table(head(airquality, 8), put("names_white_space_missing_words", "air.txt"),
             quote = FALSE, row.names = FALSE)
+
+# R's write.table: the names line is one field short, the rows' first
+# field being the row name (quoted, or text).
+write.table(head(mtcars), put("r_write_table_row_names", "cars.tsv"), sep = "\t")
+write.table(head(airquality[, 1:4], 7), put("r_write_table_row_names", "air.tsv"), sep = "\t",
+            quote = FALSE, row.names = paste0("day", 1:7))
