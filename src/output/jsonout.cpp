@@ -427,13 +427,7 @@ void write_json_document(FILE *fp, const Analysis &a, const JsonContext &ctx) {
   std::fputc('\n', fp);  // the one line end a one-line document keeps
 }
 
-namespace {
-
-// A group's rows: under --use=pairwise its n is cut down to the complete
-// rows once the statistics are computed, and the others are left out.
 uint64_t group_rows(const Analysis &g) { return g.pairwise ? g.n + g.rows_left_out : g.n; }
-
-}  // namespace
 
 void write_json(const Analysis &a, const OutputPlace &place, const Switches &sw, uint32_t scores_count, FILE *stream,
                 const Console &con, const std::vector<GroupResult> *groups) {

@@ -31,6 +31,11 @@ struct JsonContext {
   std::vector<Group> groups;
 };
 
+// The rows of a group's (or a file's) record, complete or not: under
+// --use=pairwise n is cut down to the complete rows once the statistics are
+// computed, and the others are counted in rows_left_out.
+uint64_t group_rows(const Analysis &g);
+
 // The context of a run with these switches; `scores_count` is the driver's
 // count after this file's eigen analysis.
 JsonContext json_context(const Analysis &a, const Switches &sw, uint32_t scores_count);

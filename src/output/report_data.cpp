@@ -12,6 +12,7 @@
 
 #include "stats/histogram.h"
 #include "base/messages.h"
+#include "output/jsonout.h"
 #include "output/naming.h"
 #include "eigen/scores.h"
 
@@ -209,7 +210,7 @@ void add_groups(ReportInput &in, const Analysis &a, const std::vector<GroupResul
   for (const GroupResult &g : groups) {
     ReportGroup r;
     r.value = g.value;
-    r.rows = g.analysis.n;
+    r.rows = group_rows(g.analysis);
     for (uint32_t i = 0; i < g.analysis.m; ++i) {
       const VariableStats s = shown_stats(g.analysis, i);
       r.means.push_back(s.mean);
@@ -219,9 +220,15 @@ void add_groups(ReportInput &in, const Analysis &a, const std::vector<GroupResul
       r.maxs.push_back(s.max);
       r.lower_quartiles.push_back(s.lower_quartile);
       r.upper_quartiles.push_back(s.upper_quartile);
+      r.missing.push_back(values_missing(g.analysis, i));
     }
     in.groups.push_back(std::move(r));
   }
+  // The rows in no group: those of the file the groups do not hold.
+  uint64_t grouped = 0;
+  for (const ReportGroup &r : in.groups) grouped += r.rows;
+  const uint64_t rows = group_rows(a);
+  in.rows_without_group = rows > grouped ? rows - grouped : 0;
 }
 
 }  // namespace
