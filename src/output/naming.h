@@ -22,6 +22,8 @@ struct OutputPlace {
 // not empty, in that directory; refuses names containing ".cor" or ".inp"
 // (fatal), which the results could overwrite. Standard input ("-") has the
 // stem "stdin".
+// A compressed data file is named after its name without the compression
+// suffix (plots.csv.gz gives plots.mvd).
 OutputPlace output_place(const char *data_file, const std::string &results_dir = "");
 
 // The data file as the documents (JSON, report) name it: "-" for standard
