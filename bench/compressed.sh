@@ -6,7 +6,8 @@
 # wall-clock times per command and vantor's time over the pipe's.
 #
 # Usage: bench/compressed.sh   (BUILD=dir chooses the build directory, RUNS
-#                               the repetitions, default 3)
+#                               the repetitions, default 3, FORMATS some of
+#                               "gz zst xz bz2", default all)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(realpath -m "${BUILD:-$root/build-bench}")
@@ -21,7 +22,7 @@ cd "$data"  # the invocation log goes to the current directory
 csv=table_1000000x20.csv
 if [ ! -s "$csv" ]; then
   echo "generating $csv" >&2
-  "$build/gendata" 1000000 20 1 | sed -e 's/^ *//' -e 's/  */,/g' >"$csv.tmp" && mv "$csv.tmp" "$csv"
+  "$build/gendata" 1000000 20 1 | sed -e 's/^[[:blank:]]*//' -e 's/[[:blank:]][[:blank:]]*/,/g' >"$csv.tmp" && mv "$csv.tmp" "$csv"
 fi
 
 # best COMMAND: the best wall-clock seconds of RUNS runs of the shell command.
@@ -37,8 +38,10 @@ best() {
 
 vantor=$build/vantor
 printf '%-6s %10s %10s %10s %8s\n' format decompress pipe vantor ratio
+formats=" ${FORMATS:-gz zst xz bz2} "
 for entry in "gz:gzip -c:zcat" "zst:zstd -q -c:zstdcat" "xz:xz -c -T1:xzcat" "bz2:bzip2 -c:bzcat"; do
   IFS=: read -r ext compress cat <<<"$entry"
+  [[ $formats == *" $ext "* ]] || continue
   file=$csv.$ext
   [ -s "$file" ] || { $compress "$csv" >"$file.tmp" && mv "$file.tmp" "$file"; }
   alone=$(best "$cat $file >/dev/null")
