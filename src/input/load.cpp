@@ -285,7 +285,7 @@ void load_rows(FILE *in, Analysis &a, const RowRules &file_rules, bool names_lin
   rules.in_passes = a.spill != nullptr;
   if (rules.csv && names_line) rules.column_names = names_line_of(in, rules);
   // A names line one short (R's write.table) names no row-label column.
-  if (rules.column_names.size() + 1 == rules.uses.size())
+  if (!rules.column_names.empty() && rules.column_names.size() + 1 == rules.uses.size())
     rules.column_names.insert(rules.column_names.begin(), std::string());
   TextColumns text = start_text_columns(a, rules);
   GrowableLine buff = loading_buffer(in);
