@@ -172,7 +172,12 @@ Compression compression_of(const unsigned char *head, size_t size) {
   if (starts("\x1f\x8b", 2)) return Compression::gzip;
   if (starts("\x28\xb5\x2f\xfd", 4)) return Compression::zstd;
   if (starts("\xfd" "7zXZ\0", 6)) return Compression::xz;
-  if (starts("BZh", 3) && size >= 4 && head[3] >= '1' && head[3] <= '9') return Compression::bzip2;
+  // "BZh" and a digit could start a line of text: the first block's magic
+  // (or that of the end of an empty stream) must follow.
+  if (starts("BZh", 3) && size >= 10 && head[3] >= '1' && head[3] <= '9' &&
+      (std::memcmp(head + 4, "\x31\x41\x59\x26\x53\x59", 6) == 0 ||
+       std::memcmp(head + 4, "\x17\x72\x45\x38\x50\x90", 6) == 0))
+    return Compression::bzip2;
   return Compression::none;
 }
 
@@ -187,7 +192,7 @@ const char *compression_name(Compression c) {
 }
 
 Compression compression_of_file(int fd) {
-  unsigned char head[6];
+  unsigned char head[10];
   const ssize_t got = pread(fd, head, sizeof head, 0);
   return got > 0 ? compression_of(head, static_cast<size_t>(got)) : Compression::none;
 }

@@ -10,7 +10,8 @@
 enum class Compression : uint8_t { none, gzip, zstd, xz, bzip2 };
 
 // The format whose magic bytes [head, head + size) start with; none when
-// they start no format's.
+// they start no format's. bzip2 needs ten bytes: "BZh", the block size
+// digit and the magic of the first block (or of an empty stream's end).
 Compression compression_of(const unsigned char *head, size_t size);
 
 // The format's name as messages say it ("gzip", "zstd", "xz", "bzip2").

@@ -41,16 +41,20 @@ size_t compression_suffix(const std::string &name) {
   } kFormats[] = {{".gz", "\x1f\x8b", 2},
                   {".zst", "\x28\xb5\x2f\xfd", 4},
                   {".xz", "\xfd" "7zXZ\0", 6},
-                  {".bz2", "BZh", 3}};
+                  {".bz2", "BZh", 3}};  // then the block size and first block's magic
   for (const auto &f : kFormats) {
     const size_t n = std::strlen(f.suffix);
     if (name.size() <= n || strcasecmp(name.c_str() + name.size() - n, f.suffix) != 0) continue;
     FILE *in = std::fopen(name.c_str(), "rb");
     if (in == nullptr) return 0;
-    char head[6] = {};
+    char head[10] = {};
     const size_t got = std::fread(head, 1, sizeof head, in);
     std::fclose(in);
-    return got >= f.magic_size && std::memcmp(head, f.magic, f.magic_size) == 0 ? n : 0;
+    if (got < f.magic_size || std::memcmp(head, f.magic, f.magic_size) != 0) return 0;
+    if (f.magic_size == 3 && (got < 10 || head[3] < '1' || head[3] > '9' ||
+                              std::memcmp(head + 4, "\x31\x41\x59\x26\x53\x59", 6) != 0))
+      return 0;
+    return n;
   }
   return 0;
 }
