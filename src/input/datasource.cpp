@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "base/messages.h"
+#include "input/decompress.h"
 #include "input/spool.h"
 
 DataSource::DataSource(DataSource &&other) noexcept
@@ -42,9 +43,35 @@ void spool(DataSource &source, int fd) {
     fatal("Can't read file %s\n", source.name.c_str());
 }
 
-}  // namespace
+// Puts the decompressed data of `fd` in place of the source's copy, when
+// the data is compressed; `fd` stays open.
+void decompress(DataSource &source, int fd) {
+  const Compression c = compression_of_file(fd);
+  if (c == Compression::none) return;
+  if (lseek(fd, 0, SEEK_SET) != 0) fatal("Can't read file %s\n", source.name.c_str());
+  std::string error;
+  const int plain = decompress_to_temp(fd, c, &error);
+  if (plain < 0) fatal("Can't read file %s: %s\n", source.name.c_str(), error.c_str());
+  if (source.spooled >= 0) close(source.spooled);
+  source.spooled = plain;
+}
 
-DataSource open_data_source(const char *name) {
+// The source's data decompressed when it is compressed: the copy, or the
+// regular file the name opens (anything else is refused by the passes).
+void decompress_source(DataSource &source) {
+  if (source.spooled >= 0) return decompress(source, source.spooled);
+  const int fd = open(source.name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return;
+  try {
+    if (is_regular_file(fd) && make_blocking(fd)) decompress(source, fd);
+  } catch (...) {
+    close(fd);
+    throw;
+  }
+  close(fd);
+}
+
+DataSource open_plain_source(const char *name) {
   DataSource source;
   source.name = name;
   if (std::strcmp(name, "-") == 0) {
@@ -72,6 +99,14 @@ DataSource open_data_source(const char *name) {
     }
     close(fd);
   }
+  return source;
+}
+
+}  // namespace
+
+DataSource open_data_source(const char *name) {
+  DataSource source = open_plain_source(name);
+  decompress_source(source);
   return source;
 }
 

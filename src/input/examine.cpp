@@ -83,6 +83,22 @@ uint32_t count_data_lines(FILE *in, const GrowableLine &line, Workers &w, uint64
 
 namespace {
 
+// R's write.table writes a names line one field short, the rows' first
+// field being the row name: true for a separated file whose names are one
+// short of its first row, and whose first row starts with text (quoted, or
+// not a number), which then holds row labels.
+bool names_for_row_names(const std::vector<std::string> &names, uint32_t columns, RowScratch &s,
+                         const RowRules &rules) {
+  if (!rules.csv || names.size() + 1 != columns || s.fields.empty()) return false;
+  const CsvField &f = s.fields[0];
+  const char *p = f.raw;
+  while (p < f.raw + f.raw_size && (*p == ' ' || *p == '\t')) ++p;
+  double x = 0;
+  return (p < f.raw + f.raw_size && *p == '"') ||
+         (!csv_field_is_missing(f, rules.missing, rules.empty_is_missing) &&
+          !csv_field_number(s.scanner, f, &x, rules.comma_decimals));
+}
+
 // Values in a record after the names line: its field count in CSV mode, its
 // numbers otherwise.
 uint32_t values_in_record(const GrowableLine &line, int64_t len, RowScratch &s,
@@ -107,7 +123,7 @@ void classify_fields(RowScratch &s, const RowRules &rules, uint64_t line_number,
     double x = 0;
     if (csv_field_number(s.scanner, f, &x, rules.comma_decimals)) continue;
     if (rules.numbers_only)
-      not_a_number(line_number, static_cast<uint32_t>(i + 1), f.raw, f.raw_size);
+      not_a_number(line_number, static_cast<uint32_t>(i + 1), f.text, f.size, e.names);
     e.uses[i] = FieldUse::skip;
   }
 }
@@ -235,6 +251,8 @@ Examination examine_data(FILE *in, GrowableLine &line, const RowRules &rules, co
   }
   e.columns = values_in_record(line, len, s, rules, r.line_start);
   if (e.columns == 0) fatal("Too few variables\n");
+  if (e.has_names && names_for_row_names(e.names, e.columns, s, rules))
+    e.names.insert(e.names.begin(), std::string());
   if (e.has_names && e.names.size() != e.columns)
     fatal("Names line holds %zu names, rows hold %u values\n", e.names.size(), e.columns);
   e.analysed = e.columns;

@@ -44,7 +44,9 @@ struct Examination {
 // count of the first record does, and a first record holding a field that
 // is neither a number nor missing is the names line. A names line whose
 // count differs from the row length ends the run with "Names line holds %u
-// names, rows hold %u values\n".
+// names, rows hold %u values\n", except in a separated file whose names are
+// one short and whose first row starts with text (R's write.table): that
+// first column holds row labels, as a column with an empty name does.
 //
 // A CSV file with names has its columns sorted out too: a first column with
 // an empty name holds row labels; a column whose first non-missing value is

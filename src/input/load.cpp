@@ -17,6 +17,7 @@
 #include "input/records.h"
 #include "input/row_accept.h"
 #include "input/splitload.h"
+#include "input/textcols.h"
 #include "record/rowspill.h"
 
 namespace {
@@ -218,7 +219,7 @@ void load_in_batches(Analysis &a, const RowRules &rules, bool plain, LoadingStat
 
 // One record after another, each converted into the next row's place.
 void load_in_order(Analysis &a, const RowRules &rules, bool plain, LoadingState &st, FILE *in,
-                   const Console &con) {
+                   const Console &con, TextColumns &text) {
   RowScratch s;
   for (;;) {
     const int64_t len = read_record(st.r, st.buff, s, rules, con);
@@ -237,28 +238,78 @@ void load_in_order(Analysis &a, const RowRules &rules, bool plain, LoadingState 
       a.group_of_row[slot] = number_group(*a.group_values, s.group_numbers, s.group);
     if (accept_record(st.acc, f) == Verdict::end) break;
   }
+  gather_text_cells(text, s.text_cells);
+}
+
+// The variables that hold missing values, by name (or data-file column),
+// at most ten of them.
+std::string variables_with_missing(const Analysis &a, const RowRules &rules) {
+  std::vector<uint32_t> value_columns;  // value index -> data-file column
+  for (uint32_t i = 0; i < rules.uses.size(); ++i)
+    if (rules.uses[i] == FieldUse::value) value_columns.push_back(i);
+  std::string list;
+  uint32_t listed = 0, more = 0;
+  for (uint32_t k = 0; k < a.m && k < a.missing_cells.size(); ++k) {
+    if (a.missing_cells[k] == 0) continue;
+    if (listed == 10) {
+      ++more;
+      continue;
+    }
+    const auto v = static_cast<uint32_t>(a.variable_to_file[k]);
+    const uint32_t column = v < value_columns.size() ? value_columns[v] : v;
+    const std::string name =
+        column < rules.column_names.size() ? rules.column_names[column] : std::string();
+    list += listed++ == 0 ? "" : ", ";
+    list += name.empty() ? "column " + std::to_string(column + 1)
+                         : shown_field(name.data(), name.size());
+  }
+  if (more > 0) list += " and " + std::to_string(more) + " more";
+  return list;
+}
+
+// Listwise deletion left no row: says which variables have gaps and what
+// reads the file all the same.
+[[noreturn]] void every_row_missing(const Analysis &a, const RowRules &rules) {
+  fatal("Every row has a missing value (%llu rows left out; missing values in %s): "
+        "--use=pairwise uses the values each statistic has\n",
+        static_cast<unsigned long long>(a.rows_left_out),
+        variables_with_missing(a, rules).c_str());
 }
 
 // The one loading pass of every format: records in file order, each
 // converted into the next row's place and handed to the row-acceptance
 // rules. `plain`: white space under none of the record rules.
-void load_rows(FILE *in, Analysis &a, const RowRules &rules, bool names_line, bool plain,
+void load_rows(FILE *in, Analysis &a, const RowRules &file_rules, bool names_line, bool plain,
                const Console &con, Workers &w, uint64_t min_part) {
+  RowRules rules = file_rules;
+  rules.in_passes = a.spill != nullptr;
+  if (rules.csv && names_line) rules.column_names = names_line_of(in, rules);
+  // A names line one short (R's write.table) names no row-label column.
+  if (!rules.column_names.empty() && rules.column_names.size() + 1 == rules.uses.size())
+    rules.column_names.insert(rules.column_names.begin(), std::string());
+  TextColumns text = start_text_columns(a, rules);
   GrowableLine buff = loading_buffer(in);
   buff.silent = rules.csv;
   // A file analysed in passes is loaded block by block in one pass.
-  if (!a.spill && load_split(in, a, buff, rules, names_line, plain, con, w, min_part)) return;
+  if (!a.spill && load_split(in, a, buff, rules, names_line, plain, con, w, min_part, &text)) {
+    retire_text_columns(a, text, rules, con);
+    if (a.n == 0 && a.rows_left_out > 0) every_row_missing(a, rules);
+    return;
+  }
   const uint64_t capacity = a.spill ? a.spill->capacity : a.capacity;
   LoadingState st{{}, std::move(buff), {}, RowAcceptor{con, a.columns, capacity, 0, nullptr, {}},
                   0, names_line};
   start_records(st.r, in, rules);
   st.progress = progress_begin(in, con);
   st.acc.keep_missing = rules.keep_missing;
+  if (!text.missing_rows.empty()) st.acc.missing_rows = &text.missing_rows;
   if (a.spill && w.count() > 1)
     load_in_batches(a, rules, plain, st, in, con, w);
   else
-    load_in_order(a, rules, plain, st, in, con);
+    load_in_order(a, rules, plain, st, in, con, text);
   finish_loading(st.acc, a);
+  retire_text_columns(a, text, rules, con);
+  if (a.n == 0 && a.rows_left_out > 0) every_row_missing(a, rules);
   if (!a.spill) return;
   spill_rows(*a.spill, a.data.block.get(), a.n - st.base);
   if (!a.labels.empty()) spill_labels(*a.spill, a.labels, a.n - st.base);

@@ -28,8 +28,7 @@ int64_t read_record(LineReader &r, GrowableLine &line, RowScratch &s, const RowR
 // A record converted into `row` through `map` (at most `room` values): the
 // row as RowValues tells it and its value count as the row-length rule
 // counts it (every CSV field; the stored numbers of a white-space line).
-// A CSV field that is neither a number nor missing ends the run with "Not a
-// number in line %lu, field %u: \"%s\"\n" naming line `line_number`.
+// A CSV field that is neither a number nor missing goes to text_field.
 struct RecordValues {
   RowValues row;
   uint64_t values = 0;

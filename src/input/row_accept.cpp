@@ -93,6 +93,7 @@ Verdict accept_record(RowAcceptor &acc, const RecordFacts &f) {
     ++t.left_out;
     if (!acc.keep_missing) return Verdict::leave_out;
   }
+  if (acc.missing_rows != nullptr) (*acc.missing_rows)[acc.base + t.rows] = f.missing ? 1 : 0;
   ++t.rows;
   return Verdict::keep;
 }

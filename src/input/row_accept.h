@@ -74,6 +74,9 @@ struct RowAcceptor {
   PartNotes *part = nullptr;
   RowTally tally;
   bool keep_missing = false;  // a record with a missing value is a row all the same
+  // Per row of the data matrix: 1 when the row kept holds a missing value
+  // (set only where given, by the acceptor of a part or of the one pass).
+  std::vector<uint8_t> *missing_rows = nullptr;
 };
 
 // Returned by row_slot in a part for a row beyond the capacity.

@@ -8,9 +8,34 @@
 
 #include "base/messages.h"
 
-void not_a_number(uint64_t line_number, uint32_t field, const char *p, size_t len) {
-  fatal("Not a number in line %lu, field %u: \"%s\"\n", static_cast<unsigned long>(line_number),
-        field, shown_field(p, len).c_str());
+void not_a_number(uint64_t line_number, uint32_t field, const char *p, size_t len,
+                  const std::vector<std::string> &names) {
+  const auto line = static_cast<unsigned long>(line_number);
+  if (field == 0 || field > names.size())
+    fatal("Not a number in line %lu, field %u: \"%s\"\n", line, field, shown_field(p, len).c_str());
+  const std::string &name = names[field - 1];
+  fatal("Not a number in line %lu, column %u (%s): \"%s\"\n", line, field,
+        shown_field(name.data(), name.size()).c_str(), shown_field(p, len).c_str());
+}
+
+void text_field(RowScratch &s, const RowRules &rules, uint64_t line_number, uint32_t field,
+                uint32_t value, const char *p, size_t len) {
+  // Without a names line a column cannot be named, nor told from a row of
+  // another kind: text there stays an error.
+  if (rules.numbers_only || rules.column_names.empty())
+    not_a_number(line_number, field, p, len, rules.column_names);
+  if (rules.in_passes) {
+    const std::string name =
+        field <= rules.column_names.size() ? rules.column_names[field - 1] : std::string();
+    fatal("Leaving out column %u (%s), text in line %lu, needs the whole table in memory: the "
+          "file needs more than --max-memory\n",
+          field, shown_field(name.data(), name.size()).c_str(),
+          static_cast<unsigned long>(line_number));
+  }
+  if (value >= s.text_seen.size()) s.text_seen.resize(value + size_t{1}, false);
+  if (s.text_seen[value]) return;
+  s.text_seen[value] = true;
+  s.text_cells.push_back(TextCell{value, field, line_number, std::string(p, len)});
 }
 
 namespace {
@@ -34,7 +59,9 @@ RowRules row_rules(const Switches &sw) {
   r.sep = sw.separator != 0 ? sw.separator : ',';
   r.comma_decimals = sw.comma_decimals;
   r.names = sw.names != 0;
-  r.numbers_only = sw.numbers_only || sw.conventional;
+  // --conventional reads white-space files strictly; a separated file's
+  // text columns are skipped under it as without it.
+  r.numbers_only = sw.numbers_only || (sw.conventional && !r.csv);
   r.missing = sw.missing;
   r.empty_is_missing = r.csv;
   r.keep_missing = sw.use == MissingUse::pairwise;
@@ -42,8 +69,9 @@ RowRules row_rules(const Switches &sw) {
   r.pick_list = sw.pick_list;
   r.group_column = sw.by;
   // Separated files take the usual spellings of a missing value as such,
-  // besides the words given; under --conventional white-space files too.
-  if (r.csv || sw.conventional)
+  // besides the words given; under --conventional or --names white-space
+  // files too (R's write.table(quote = FALSE) writes NA).
+  if (r.csv || sw.conventional || r.names)
     for (const char *w : kUsualMissingWords) r.missing.emplace_back(w);
   return r;
 }
@@ -157,15 +185,20 @@ RowValues convert_csv_text(RowScratch &s, const char *line, const char *end, dou
     const bool missing =
         size == 0 ? rules.empty_is_missing : is_missing_word(a, size, rules.missing);
     double x = 0;
+    bool text = false;
     if (!missing) {
       const char *next = nullptr;
-      if (size == 0 || !scan_value(s, rules, a, b, &x, &next))
-        not_a_number(line_number, field, a, size);
-      while (next < b && is_c_space(*next)) ++next;
-      if (next != b) not_a_number(line_number, field, a, size);
+      text = size == 0 || !scan_value(s, rules, a, b, &x, &next);
+      while (!text && next < b && is_c_space(*next)) ++next;
+      text = text || next != b;
+      if (text && out.stored == room) not_a_number(line_number, field, a, size, rules.column_names);
+      if (text) text_field(s, rules, line_number, field, out.stored, a, size);
     }
     if (out.stored == room) {
       out.more = true;
+    } else if (text) {
+      row[map[out.stored]] = kMissingValue;
+      ++out.stored;
     } else {
       row[map[out.stored]] = missing ? kMissingValue : x;
       if (missing) s.missing_at.push_back(static_cast<uint32_t>(map[out.stored]));
@@ -194,10 +227,17 @@ RowValues convert_csv_fields(RowScratch &s, double *row, const int32_t *map, uin
     }
     double x = 0;
     const bool missing = csv_field_is_missing(f, rules.missing, rules.empty_is_missing);
-    if (!missing && !csv_field_number(s.scanner, f, &x, rules.comma_decimals))
-      not_a_number(line_number, field, f.raw, f.raw_size);
+    const bool text = !missing && !csv_field_number(s.scanner, f, &x, rules.comma_decimals);
+    if (text && out.stored == room)
+      not_a_number(line_number, field, f.text, f.size, rules.column_names);
+    if (text) text_field(s, rules, line_number, field, out.stored, f.text, f.size);
     if (out.stored == room) {
       out.more = true;
+      continue;
+    }
+    if (text) {
+      row[map[out.stored]] = kMissingValue;
+      ++out.stored;
       continue;
     }
     row[map[out.stored]] = missing ? kMissingValue : x;

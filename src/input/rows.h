@@ -33,6 +33,10 @@ struct RowRules {
   // rows' group values; -1 for none.
   int64_t group_variable = -1;
   std::vector<FieldUse> uses;         // CSV: per file column; beyond it, values
+  std::vector<std::string> column_names;  // CSV: the names line's names, for messages
+  // The rows go to a spill as they are loaded (--max-memory): a column
+  // that turns to text can no longer be taken out of them.
+  bool in_passes = false;
   ColumnPick pick = ColumnPick::all;  // CSV: the columns chosen by a list
   std::string pick_list;
   std::string group_column;           // --by: the group column's name or number
@@ -48,6 +52,14 @@ inline constexpr const char *kUsualMissingWords[] = {"NA",   "N/A",  "NaN",  "na
 
 RowRules row_rules(const Switches &sw);
 
+// The first text value met in a value column of a separated file.
+struct TextCell {
+  uint32_t value = 0;  // the column among the record's values (0-based)
+  uint32_t field = 0;  // its data-file column (1-based)
+  uint64_t line = 0;   // the file line of the record
+  std::string text;    // the value as written, quotes taken off
+};
+
 // Scratch of the row routines, kept from line to line.
 struct RowScratch {
   NumberScanner scanner;
@@ -59,6 +71,8 @@ struct RowScratch {
   std::string group;   // the group field of the last converted record; empty when missing
   std::unordered_map<std::string, int32_t> group_numbers;  // values this part has numbered
   std::vector<uint32_t> missing_at;  // data columns of the last record's missing values
+  std::vector<TextCell> text_cells;  // under retire_text: per column its first text value
+  std::vector<bool> text_seen;       // per value column: it is among text_cells
 };
 
 // Splits the current CSV record [line, end) into s.fields unless that was
@@ -76,8 +90,22 @@ struct RowValues {
   bool missing = false;  // a missing-value marker was among them
 };
 
-// Ends the run with "Not a number in line %lu, field %u: \"%s\"\n".
-[[noreturn]] void not_a_number(uint64_t line_number, uint32_t field, const char *p, size_t len);
+// Ends the run with "Not a number in line %lu, field %u: \"%s\"\n", or
+// where `names` names the column "Not a number in line %lu, column %u
+// (%s): \"%s\"\n"; `field` is 1-based.
+[[noreturn]] void not_a_number(uint64_t line_number, uint32_t field, const char *p, size_t len,
+                               const std::vector<std::string> &names = {});
+
+// A field of a separated file's value column `value` that is neither a
+// number nor missing: the column becomes a text column (its first text
+// value kept in s.text_cells, for the loading pass to retire it) and the
+// field stands in its row as a missing value that leaves no row out.
+// Under --numbers-only, and in a file without names (rules.column_names
+// empty), the run ends with not_a_number naming the column;
+// in passes it ends saying that leaving the column out needs the whole
+// table in memory.
+void text_field(RowScratch &s, const RowRules &rules, uint64_t line_number, uint32_t field,
+                uint32_t value, const char *p, size_t len);
 
 // The values of a white-space line under --missing or --numbers-only (the
 // plain case is convert_row). A token that is a missing word takes a value's
@@ -90,8 +118,8 @@ RowValues scan_blank_row(RowScratch &s, const char *line, const char *end, doubl
                          uint64_t line_number);
 
 // The values of the split CSV record in s.fields: every field a number or a
-// missing value, else the run ends with "Not a number in line %lu, field %u:
-// \"%s\"\n". Fields beyond `room` are only counted.
+// missing value, else text_field decides (text beyond `room` ends the run
+// with not_a_number). Fields beyond `room` are only counted.
 RowValues convert_csv_fields(RowScratch &s, double *row, const int32_t *map, uint32_t room,
                              const RowRules &rules, uint64_t line_number);
 

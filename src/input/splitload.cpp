@@ -81,6 +81,7 @@ struct RecordPart {
   bool holds_names = false;
   bool refused = false;  // only a pass from the start can tell what comes next
   PartNotes noted;
+  std::vector<TextCell> text_cells;
 };
 
 void open_part(LineReader &r, int fd, const RecordPart &p, const RowRules &rules) {
@@ -107,7 +108,7 @@ bool spans_lines(const char *record, int64_t len) {
 // Reads the part's records and converts each into its row, stopping where
 // the one-thread pass could not go on (or might not).
 void convert_part(int fd, RecordPart &p, Analysis &a, const Format &f, int64_t first_capacity,
-                  ProgressFeed feed) {
+                  ProgressFeed feed, std::vector<uint8_t> *missing_rows) {
   LineReader r;
   GrowableLine buff;
   try {
@@ -120,6 +121,7 @@ void convert_part(int fd, RecordPart &p, Analysis &a, const Format &f, int64_t f
   const Console silent{nullptr, nullptr, true};
   RowAcceptor acc{silent, a.columns, a.capacity, p.row_base, &p.noted, {}};
   acc.keep_missing = f.rules.keep_missing;
+  acc.missing_rows = missing_rows;
   RowScratch s;
   for (bool names = p.holds_names;; names = false) {
     const int64_t capacity = buff.capacity;
@@ -164,6 +166,7 @@ void convert_part(int fd, RecordPart &p, Analysis &a, const Format &f, int64_t f
     if (v == Verdict::end || v == Verdict::broken) break;
   }
   p.noted.tally = acc.tally;
+  p.text_cells = std::move(s.text_cells);
 }
 
 // Line numbers and first rows from the counts; false when a count failed.
@@ -190,10 +193,13 @@ bool place_parts(std::vector<RecordPart> &parts, const Format &f) {
 }
 
 // Moves `count` rows from row `from` down to row `to` of the data matrix.
-void move_rows(Analysis &a, uint64_t from, uint64_t to, uint64_t count) {
+void move_rows(Analysis &a, uint64_t from, uint64_t to, uint64_t count,
+               std::vector<uint8_t> *missing_rows) {
   if (from == to) return;
   const size_t bytes = size_t{a.columns} * sizeof(double);
   for (uint64_t k = 0; k < count; ++k) std::memcpy(a.data[to + k], a.data[from + k], bytes);
+  if (missing_rows != nullptr)
+    for (uint64_t k = 0; k < count; ++k) (*missing_rows)[to + k] = (*missing_rows)[from + k];
   if (a.group_values)
     for (uint64_t k = 0; k < count; ++k) a.group_of_row[to + k] = a.group_of_row[from + k];
   if (a.labels.empty()) return;
@@ -225,7 +231,9 @@ std::vector<FilePart> split_at_lines(FILE *in, const Workers &w, uint64_t min_pa
 }
 
 bool load_split(FILE *in, Analysis &a, GrowableLine &buff, const RowRules &rules, bool names_line,
-                bool plain, const Console &con, Workers &w, uint64_t min_part) {
+                bool plain, const Console &con, Workers &w, uint64_t min_part, TextColumns *text) {
+  std::vector<uint8_t> *held =
+      text != nullptr && !text->missing_rows.empty() ? &text->missing_rows : nullptr;
   const std::vector<FilePart> ranges = split_at_lines(in, w, min_part);
   if (ranges.empty()) return false;
   const Format f{rules, names_line, plain};
@@ -243,7 +251,7 @@ bool load_split(FILE *in, Analysis &a, GrowableLine &buff, const RowRules &rules
   const int64_t first_capacity = buff.capacity;
   SharedProgress progress{{}, progress_begin(in, con), con};
   w.run(static_cast<uint32_t>(parts.size()), [&](uint32_t k, uint32_t worker) {
-    convert_part(fd, parts[k], a, f, first_capacity, ProgressFeed{progress, worker == 0});
+    convert_part(fd, parts[k], a, f, first_capacity, ProgressFeed{progress, worker == 0}, held);
   });
   for (const RecordPart &p : parts)
     if (p.refused) return false;
@@ -253,7 +261,8 @@ bool load_split(FILE *in, Analysis &a, GrowableLine &buff, const RowRules &rules
   for (const RecordPart &p : parts) {
     const uint64_t rows = acc.tally.rows;
     const bool ended = replay_part(acc, buff, p.noted);
-    move_rows(a, p.row_base, rows, acc.tally.rows - rows);
+    move_rows(a, p.row_base, rows, acc.tally.rows - rows, held);
+    if (text != nullptr) gather_text_cells(*text, p.text_cells);
     if (ended) break;
   }
   finish_loading(acc, a);

@@ -11,6 +11,7 @@
 #include "base/console.h"
 #include "input/reader.h"
 #include "input/rows.h"
+#include "input/textcols.h"
 #include "machine/workers.h"
 
 // Parts smaller than this are not worth a thread of their own.
@@ -38,5 +39,8 @@ std::vector<FilePart> split_at_lines(FILE *in, const Workers &w, uint64_t min_pa
 // what only a pass from the start can tell: a quoted field open at a part's
 // end (it may run on into the next part), a read or memory failure, a row
 // beyond the capacity. The caller then loads it in one pass.
+// With `text`, the parts' text cells are gathered into it and, where it
+// holds rows, the rows with a missing value are marked in it.
 bool load_split(FILE *in, Analysis &a, GrowableLine &buff, const RowRules &rules, bool names_line,
-                bool plain, const Console &con, Workers &w, uint64_t min_part);
+                bool plain, const Console &con, Workers &w, uint64_t min_part,
+                TextColumns *text = nullptr);

@@ -30,9 +30,9 @@ ssize_t read_some(int fd, char *buf, size_t size) {
   }
 }
 
-// Writes all of [buf, buf + size); 0 or the errno that stopped it. A write
-// that makes no progress is taken as a full disk.
-int write_all(int fd, const char *buf, size_t size) {
+}  // namespace
+
+int write_fully(int fd, const char *buf, size_t size) {
   while (size > 0) {
     ssize_t put = write(fd, buf, size);
     if (put < 0 && errno == EINTR) continue;
@@ -44,6 +44,8 @@ int write_all(int fd, const char *buf, size_t size) {
   return 0;
 }
 
+namespace {
+
 // The copy itself; 0 or -1 with *error set.
 int copy_all(int in, int out, const std::string &dir, std::string *error) {
   std::unique_ptr<char[]> buf(new char[kChunk]);
@@ -54,7 +56,7 @@ int copy_all(int in, int out, const std::string &dir, std::string *error) {
       *error = std::string("Cannot read the input: ") + std::strerror(errno);
       return -1;
     }
-    int err = write_all(out, buf.get(), static_cast<size_t>(got));
+    int err = write_fully(out, buf.get(), static_cast<size_t>(got));
     if (err != 0) {
       *error = failure("Cannot copy the input to a temporary file in ", dir, err);
       return -1;
@@ -64,13 +66,20 @@ int copy_all(int in, int out, const std::string &dir, std::string *error) {
 
 }  // namespace
 
-int spool_to_temp(int fd, std::string *error) {
+int create_temp_file(std::string *error) {
   const std::string dir = temporary_directory();
   const int out = unnamed_temporary(dir, "vantor");
   if (out < 0) {
     *error = failure("Cannot create a temporary file in ", dir, errno);
     return -1;
   }
+  return out;
+}
+
+int spool_to_temp(int fd, std::string *error) {
+  const std::string dir = temporary_directory();
+  const int out = create_temp_file(error);
+  if (out < 0) return -1;
   if (copy_all(fd, out, dir, error) != 0) {
     close(out);
     return -1;

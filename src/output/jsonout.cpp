@@ -427,6 +427,8 @@ void write_json_document(FILE *fp, const Analysis &a, const JsonContext &ctx) {
   std::fputc('\n', fp);  // the one line end a one-line document keeps
 }
 
+uint64_t group_rows(const Analysis &g) { return g.pairwise ? g.n + g.rows_left_out : g.n; }
+
 JsonContext document_context(const Analysis &a, const Switches &sw, uint32_t scores_count,
                              const std::string &data_file,
                              const std::vector<GroupResult> *groups) {
@@ -436,13 +438,13 @@ JsonContext document_context(const Analysis &a, const Switches &sw, uint32_t sco
     for (const GroupResult &g : *groups)
       ctx.groups.push_back({g.value, g.file_part,
                             group_document(g.analysis, sw, scores_count, data_file),
-                            g.analysis.n});
+                            group_rows(g.analysis)});
   return ctx;
 }
 
 void write_json(const Analysis &a, const OutputPlace &place, const Switches &sw, uint32_t scores_count, FILE *stream,
                 const Console &con, const std::vector<GroupResult> *groups) {
-  JsonContext ctx = document_context(a, sw, scores_count, place.data_file, groups);
+  JsonContext ctx = document_context(a, sw, scores_count, source_name(place), groups);
   if (stream != nullptr) {
     ctx.one_line = true;
     write_json_document(stream, a, ctx);

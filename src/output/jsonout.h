@@ -21,7 +21,7 @@ struct JsonContext {
   bool one_line = false;        // the whole document on one line (JSON Lines)
   uint32_t score_limit = 0;     // N of ".fsc"
   uint32_t scores_written = 0;  // scores per observation in ".sco"
-  std::string data_file;        // as named on the command line; empty for standard input
+  std::string data_file;        // as named on the command line; "-" for standard input
   // --by: each group's value, file-name part, row count and whole document
   // on one line, written as the "groups" array.
   struct Group {
@@ -30,6 +30,11 @@ struct JsonContext {
   };
   std::vector<Group> groups;
 };
+
+// The rows of a group's (or a file's) record, complete or not: under
+// --use=pairwise n is cut down to the complete rows once the statistics are
+// computed, and the others are counted in rows_left_out.
+uint64_t group_rows(const Analysis &g);
 
 // The context of a run with these switches; `scores_count` is the driver's
 // count after this file's eigen analysis.

@@ -3,11 +3,13 @@
 // looks for the extension only after the last path separator.
 #include "output/naming.h"
 
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <set>
 
@@ -26,6 +28,39 @@ std::string name_stem(const std::string &data_file) {
   return data_file;
 }
 
+namespace {
+
+// The length of the compression suffix of `name` (".gz", ".zst", ".xz",
+// ".bz2", any case) when the file starts with that format's magic bytes,
+// else 0: a plain file keeps its whole name as the stem's source. The input
+// layer reads the same magic bytes to decompress the file.
+size_t compression_suffix(const std::string &name) {
+  static const struct {
+    const char *suffix, *magic;
+    size_t magic_size;
+  } kFormats[] = {{".gz", "\x1f\x8b", 2},
+                  {".zst", "\x28\xb5\x2f\xfd", 4},
+                  {".xz", "\xfd" "7zXZ\0", 6},
+                  {".bz2", "BZh", 3}};  // then the block size and first block's magic
+  for (const auto &f : kFormats) {
+    const size_t n = std::strlen(f.suffix);
+    if (name.size() <= n || strcasecmp(name.c_str() + name.size() - n, f.suffix) != 0) continue;
+    FILE *in = std::fopen(name.c_str(), "rb");
+    if (in == nullptr) return 0;
+    char head[10] = {};
+    const size_t got = std::fread(head, 1, sizeof head, in);
+    std::fclose(in);
+    if (got < f.magic_size || std::memcmp(head, f.magic, f.magic_size) != 0) return 0;
+    if (f.magic_size == 3 && (got < 10 || head[3] < '1' || head[3] > '9' ||
+                              std::memcmp(head + 4, "\x31\x41\x59\x26\x53\x59", 6) != 0))
+      return 0;
+    return n;
+  }
+  return 0;
+}
+
+}  // namespace
+
 std::string name_label(const std::string &name, int column) {
   if (name.empty()) return std::string(1, 'x').append(std::to_string(column));
   std::string label = name;
@@ -41,7 +76,7 @@ OutputPlace output_place(const char *data_file, const std::string &results_dir) 
   if (name.find(".cor") != std::string::npos || name.find(".inp") != std::string::npos)
     fatal("The infile extension may not be one of %s and %s.\a\n", ".cor", ".inp");
   if (name == "-") return OutputPlace{"", results_dir.empty() ? "stdin" : results_dir + "/stdin"};
-  std::string stem = name_stem(name);
+  std::string stem = name_stem(name.substr(0, name.size() - compression_suffix(name)));
   if (!results_dir.empty()) {
     const size_t slash = stem.find_last_of("/\\:");
     stem = results_dir + "/" + (slash == std::string::npos ? stem : stem.substr(slash + 1));

@@ -21,7 +21,15 @@ struct OutputPlace {
 // not empty, in that directory; refuses names containing ".cor" or ".inp"
 // (fatal), which the results could overwrite. Standard input ("-") has the
 // stem "stdin".
+// A compressed data file is named after its name without the compression
+// suffix (plots.csv.gz gives plots.mvd).
 OutputPlace output_place(const char *data_file, const std::string &results_dir = "");
+
+// The data file as the documents (JSON, report) name it: "-" for standard
+// input, whose place has no data file.
+inline std::string source_name(const OutputPlace &place) {
+  return place.data_file.empty() ? std::string("-") : place.data_file;
+}
 
 // Ends the run with "Results directory %s: %s\n" unless `dir` is a
 // directory that can be written into.

@@ -40,6 +40,7 @@ struct ReportGroup {
   std::string value;
   uint64_t rows = 0;
   std::vector<double> means, stddevs, medians, mins, maxs, lower_quartiles, upper_quartiles;
+  std::vector<uint64_t> missing;  // each variable's missing values in the group
 };
 
 struct ReportInput {
@@ -55,6 +56,7 @@ struct ReportInput {
   std::optional<ReportPca> pca;
   std::string group_column;         // --by: the group column; empty without groups
   std::vector<ReportGroup> groups;  // in order of first appearance
+  uint64_t rows_without_group = 0;  // rows with no value in the group column
 };
 
 // The whole page. Cards are anchored as id="var-N", N the 1-based position

@@ -12,6 +12,7 @@
 
 #include "stats/histogram.h"
 #include "base/messages.h"
+#include "output/jsonout.h"
 #include "output/naming.h"
 #include "eigen/scores.h"
 
@@ -160,7 +161,7 @@ std::string report_date(std::time_t now) {
 ReportInput report_input(const Analysis &a, const OutputPlace &place, const Switches &sw,
                          const ReportRun &run) {
   ReportInput in;
-  in.data_file = place.data_file;
+  in.data_file = source_name(place);
   in.program_version = kVersionTag;
   in.date_text = run.date;
   in.switches_text = run.arguments;
@@ -202,7 +203,7 @@ void add_groups(ReportInput &in, const Analysis &a, const std::vector<GroupResul
   for (const GroupResult &g : groups) {
     ReportGroup r;
     r.value = g.value;
-    r.rows = g.analysis.n;
+    r.rows = group_rows(g.analysis);
     for (uint32_t i = 0; i < g.analysis.m; ++i) {
       const VariableStats s = shown_stats(g.analysis, i);
       r.means.push_back(s.mean);
@@ -212,9 +213,15 @@ void add_groups(ReportInput &in, const Analysis &a, const std::vector<GroupResul
       r.maxs.push_back(s.max);
       r.lower_quartiles.push_back(s.lower_quartile);
       r.upper_quartiles.push_back(s.upper_quartile);
+      r.missing.push_back(values_missing(g.analysis, i));
     }
     in.groups.push_back(std::move(r));
   }
+  // The rows in no group: those of the file the groups do not hold.
+  uint64_t grouped = 0;
+  for (const ReportGroup &r : in.groups) grouped += r.rows;
+  const uint64_t rows = group_rows(a);
+  in.rows_without_group = rows > grouped ? rows - grouped : 0;
 }
 
 }  // namespace

@@ -23,7 +23,8 @@ std::string group_style() {
   std::string css =
       ".boxes{max-width:720px}.bx{fill:#d1e5f0;stroke:#2166ac}.wh{stroke:#2166ac}"
       ".bmd{stroke:#b2182b;stroke-width:2px}.bmn{fill:#b2182b}"
-      ".gl text{text-anchor:end;dominant-baseline:middle}";
+      ".gl text{text-anchor:end;dominant-baseline:middle}"
+      ".grp tr:first-child th{text-align:right;padding-right:10px}";
   for (size_t k = 0; k < std::size(kGroupColours); ++k) {
     css += ".pt.g";
     append_count(css, k);
@@ -151,8 +152,8 @@ void box_plot(std::string &out, const ReportInput &in, size_t i) {
 }
 
 void figures_table(std::string &out, const ReportInput &in) {
-  out += "<p class=\"note\">Mean \u00b1 standard deviation, median in brackets; the number of "
-         "rows under each group.</p><table class=\"st grp\"><tr><th></th>";
+  out += "<p class=\"note\">Mean \u00b1 standard deviation, median in brackets, and the "
+         "values missing; the number of rows under each group.</p><table class=\"st grp\"><tr><th></th>";
   for (const ReportGroup &g : in.groups) {
     out += "<th>";
     append_html_text(out, g.value);
@@ -172,11 +173,23 @@ void figures_table(std::string &out, const ReportInput &in) {
       append_shown(out, g.stddevs[i]);
       out += " (";
       append_shown(out, g.medians[i]);
-      out += ")</td>";
+      out += ")";
+      if (i < g.missing.size() && g.missing[i] > 0) {
+        out += ", ";
+        append_grouped(out, g.missing[i]);
+        out += " missing";
+      }
+      out += "</td>";
     }
     out += "</tr>";
   }
   out += "</table>";
+  if (in.rows_without_group == 0) return;
+  out += "<p class=\"note\">";
+  append_grouped(out, in.rows_without_group);
+  out += in.rows_without_group == 1 ? " row has no value of " : " rows have no value of ";
+  append_html_text(out, in.group_column);
+  out += "</p>";
 }
 
 }  // namespace

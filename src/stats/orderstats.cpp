@@ -101,10 +101,19 @@ void quartile_reads(size_t n, QuartileRead *lower, QuartileRead *upper) {
   }
 }
 
+// The mean of two neighbours, (x + y) / 2, halved before adding only where
+// the sum of two finite values overflows (1e308 and 1.2e308 give 1.1e308):
+// the same bits as the plain formula everywhere else.
+double midpoint(double x, double y) {
+  const double sum = x + y;
+  if (std::isinf(sum) && std::isfinite(x) && std::isfinite(y)) return x / 2 + y / 2;
+  return sum / 2;
+}
+
 template <class Sorted>
 double read_quartile(const QuartileRead &r, const Sorted &a) {
   switch (r.kind) {
-    case QuartileRead::kMidpoint: return (a[r.lo] + a[r.hi]) / 2;
+    case QuartileRead::kMidpoint: return midpoint(a[r.lo], a[r.hi]);
     case QuartileRead::kWeighted: return r.w_lo * a[r.lo] + r.w_hi * a[r.hi];
     default: return a[r.lo];
   }
@@ -133,7 +142,7 @@ void set_order_stats(VariableStats &s, const Sorted &a, size_t n) {
     return;
   }
   const size_t h = n / 2;
-  s.median = n % 2 ? a[h] : (a[h - 1] + a[h]) / 2;
+  s.median = n % 2 ? a[h] : midpoint(a[h - 1], a[h]);
   QuartileRead lower, upper;
   quartile_reads(n, &lower, &upper);
   s.lower_quartile = read_quartile(lower, a);

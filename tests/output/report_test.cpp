@@ -261,3 +261,27 @@ TEST(ReportCharts, CountAxisReachesPastTheTallestBar) {
     EXPECT_NE(svg.find(c.top_label), std::string::npos) << c.top_label << "\n" << svg;
   }
 }
+
+TEST(ReportGroups, TableRightAlignsHeadersShowsMissingAndCountsRowsWithoutGroup) {
+  ReportInput in = synthetic(2, 4, 0);
+  in.group_column = "Sex";
+  for (const char *value : {"Male", "Female"}) {
+    ReportGroup g;
+    g.value = value;
+    g.rows = 85;
+    g.means = g.stddevs = g.medians = g.mins = g.maxs = {1, 2};
+    g.lower_quartiles = g.upper_quartiles = {1, 2};
+    g.missing = {0, 3};
+    in.groups.push_back(g);
+  }
+  for (const uint64_t without : {0, 1, 2}) {
+    in.rows_without_group = without;
+    const std::string page = report_page(in);
+    EXPECT_EQ(xml_fault(page), "");
+    EXPECT_EQ(occurrences(page, ".grp tr:first-child th{text-align:right"), 1u);
+    EXPECT_EQ(occurrences(page, "<th>Female (85)</th>"), 1u);
+    EXPECT_EQ(occurrences(page, ", 3 missing</td>"), 2u);
+    EXPECT_EQ(occurrences(page, "1 row has no value of Sex"), without == 1 ? 1u : 0u);
+    EXPECT_EQ(occurrences(page, "2 rows have no value of Sex"), without == 2 ? 1u : 0u);
+  }
+}

@@ -23,6 +23,12 @@ int compare_ascending(const void *pa, const void *pb) {
   return d < 0 ? -1 : d > 0 ? 1 : 0;
 }
 
+// Two neighbours' mean: halved first only when their sum overflows.
+double mean2(double x, double y) {
+  const double sum = x + y;
+  return std::isinf(sum) && !std::isinf(x) && !std::isinf(y) ? 0.5 * x + 0.5 * y : sum / 2;
+}
+
 // The straightforward computation: sort the whole column, then read the
 // interpolation positions. A stable sort, so that +0 and -0 keep their order
 // in the column; the platform's qsort for a column with NaN.
@@ -37,10 +43,10 @@ VariableStats sorted_reference(std::vector<double> a) {
     s.median = s.lower_quartile = s.upper_quartile = a[0];
     return s;
   }
-  s.median = n % 2 ? a[h] : (a[h - 1] + a[h]) / 2;
+  s.median = n % 2 ? a[h] : mean2(a[h - 1], a[h]);
   switch (n % 4) {
     case 0:
-      s.lower_quartile = (a[q - 1] + a[q]) / 2, s.upper_quartile = (a[3 * q - 1] + a[3 * q]) / 2;
+      s.lower_quartile = mean2(a[q - 1], a[q]), s.upper_quartile = mean2(a[3 * q - 1], a[3 * q]);
       break;
     case 1:
       s.lower_quartile = 0.25 * a[q - 1] + 0.75 * a[q], s.upper_quartile = 0.75 * a[3 * q] + 0.25 * a[3 * q + 1];
@@ -57,6 +63,9 @@ VariableStats sorted_reference(std::vector<double> a) {
 
 }  // namespace
 
+constexpr double kMax = std::numeric_limits<double>::max();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
 TEST_F(OrderStatsTest, InterpolationFollowsTheRemainderOfNDividedByFour) {
   const struct {
     std::vector<double> values;
@@ -70,6 +79,12 @@ TEST_F(OrderStatsTest, InterpolationFollowsTheRemainderOfNDividedByFour) {
       {{6, 5, 4, 3, 2, 1}, 3.5, 2, 5},
       {{1, 2, 3, 4, 5, 6, 7}, 4, 2.25, 5.75},
       {{8, 1, 7, 2, 6, 3, 5, 4}, 4.5, 2.5, 6.5},
+      // At the ends of the range the mean of two neighbours does not overflow.
+      {{1.0e308, 1.2e308}, 1.1e308, 1.0e308, 1.2e308},
+      {{-1.2e308, -1.0e308}, -1.1e308, -1.2e308, -1.0e308},
+      {{1.7e308, 1.7e308, 1.7e308, 1.7e308}, 1.7e308, 1.7e308, 1.7e308},
+      {{1, kMax, kMax, kMax}, kMax, 0.5 * 1 + 0.5 * kMax, kMax},
+      {{1.0e308, kInf}, kInf, 1.0e308, kInf},
   };
   for (const auto &c : cases) {
     load_columns(a, {c.values});
