@@ -147,9 +147,10 @@ OutputPlace place_in(const AnalysisResult &r, const std::string &directory,
 
 // The component scores and the standardized data read the rows, which a
 // table finished from its parts does not hold.
+// `what` names the need with its verb ("The component scores need").
 void need_rows(const AnalysisResult &r, bool needed, const char *what) {
   if (r.no_rows && needed)
-    fatal("%s needs the rows, which stay in the parts of the table: analyse without "
+    fatal("%s the rows, which stay in the parts of the table: analyse without "
           "components, or analyse the rows in one place\n", what);
 }
 
@@ -297,7 +298,7 @@ std::string json_document(const AnalysisResult &r) {
 
 std::string report_html(const AnalysisResult &r, const std::string &name,
                         const std::string &arguments) {
-  need_rows(r, r.options.eigenvalues, "The page's score plot");
+  need_rows(r, r.options.eigenvalues, "The page's score plot needs");
   const ReportRun run{arguments, report_date(std::time(nullptr))};
   return report_page(full_report_input(r.table, place_in(r, "", name), r.options, run,
                                        r.groups.empty() ? nullptr : &r.groups));
@@ -305,7 +306,7 @@ std::string report_html(const AnalysisResult &r, const std::string &name,
 
 std::string write_result_files(const AnalysisResult &r, const std::string &directory,
                                const std::string &name, const std::string &arguments) {
-  need_rows(r, r.options.eigenvalues || r.options.stddev, "Writing \".sco\" or \".std\"");
+  need_rows(r, r.options.eigenvalues || r.options.stddev, "Writing \".sco\" or \".std\" needs");
   MemoryText text;
   const Console con{text.fp, text.fp, false};
   RunState run = make_run_state(r.options);
@@ -383,7 +384,7 @@ std::vector<double> score_coefficient_rows(const AnalysisResult &r, const Analys
 
 std::vector<double> observation_score_rows(const AnalysisResult &r, const Analysis &a,
                                            uint32_t count) {
-  need_rows(r, true, "The component scores");
+  need_rows(r, true, "The component scores need");
   const uint32_t N = score_limit(a, r.options.four);
   if (count == 0 || count > N) fatal("The score count must be 1 to %u\n", N);
   const ScoreBasis basis = score_basis(a, N, count, r.options.scores_mean);

@@ -127,9 +127,9 @@ def test_cluster_gives_the_in_memory_analysis(client, valid_document):
 def test_rows_stay_in_the_parts():
     r = vantor.dask.analyse(da.from_array(numpy.arange(40.0).reshape(20, 2), chunks=(3, 2)),
                             components=2)
-    with pytest.raises(ValueError, match="needs the rows"):
+    with pytest.raises(ValueError, match="The component scores need the rows"):
         r.scores()
-    with pytest.raises(ValueError, match="needs the rows"):
+    with pytest.raises(ValueError, match="score plot needs the rows"):
         r.to_html()
     for bad, error in ((da.ones((5,)), ValueError), (da.from_array(numpy.array([["a"]])), TypeError),
                        (numpy.ones((3, 2)), TypeError)):
