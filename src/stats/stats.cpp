@@ -54,6 +54,18 @@ struct DeviationSums {
   explicit DeviationSums(uint32_t m) : s1(m, 0.0), s2(m, 0.0), s3(m, 0.0), s4(m, 0.0) {}
 };
 
+// Under --conventional, the mean of a variable whose plain sum overflows
+// though every value is finite: the sum of x / n, in row order, as the
+// statistics packages scale it.
+double scaled_mean(const Analysis &a, uint32_t i) {
+  const double nd = a.n;
+  double sum = 0;
+  RowCursor cursor = row_cursor(a);
+  for (RowRange rows; next_rows(cursor, rows);)
+    for (uint64_t r = 0; r < rows.count; ++r) sum += rows[r][i] / nd;
+  return sum;
+}
+
 // Mean and one-pass variance of every variable, and the centre its
 // deviations are taken from: the mean, or for a constant variable (min ==
 // max, not NaN) the constant itself, so that rounding of the mean cannot
@@ -66,6 +78,9 @@ void set_means(Analysis &a, const Extremes &extremes, const std::vector<double> 
   for (uint32_t i = 0; i < m; ++i) {
     VariableStats &s = a.stats[i];
     s.mean = sum[i] / nd;
+    const bool overflowed = !std::isfinite(sum[i]) && std::isfinite(extremes.min[i]) &&
+                            std::isfinite(extremes.max[i]);
+    if (a.conventional && overflowed) s.mean = scaled_mean(a, i);
     s.variance = (sumsq[i] - sum[i] * sum[i] / nd) / n1;
     s.constant = extremes.min[i] == extremes.max[i] && !std::isnan(s.variance);
     centre[i] = s.constant ? extremes.min[i] : s.mean;
@@ -93,7 +108,11 @@ void set_moments(Analysis &a, const std::vector<double> &sumsq, const DeviationS
   for (uint32_t i = 0; i < m; ++i) {
     VariableStats &s = a.stats[i];
     const double one_pass_numerator = s.variance * n1;
-    const bool offset = !s.constant && one_pass_numerator < kTrustedShare * sumsq[i];
+    // Under --conventional a sum of squares that overflowed leaves the
+    // variance to the deviations too.
+    const bool overflowed = a.conventional && std::isinf(sumsq[i]) && std::isfinite(s.mean);
+    const bool offset =
+        !s.constant && (one_pass_numerator < kTrustedShare * sumsq[i] || overflowed);
     if (offset) s.variance = offset_variance(dev, i, nd, n1);
     if (s.constant || s.variance <= 0) {
       s.constant = true;
