@@ -32,14 +32,6 @@ inline bool is_c_space(char ch) {
 // caller decides whether what follows ends the number.
 const char *scan_plain_decimal(const char *p, const char *e, double *out);
 
-// scan_plain_decimal for the whole token [p, e) (no white space in it).
-inline bool parse_plain_decimal(const char *p, const char *e, double *out) {
-  double x = 0;
-  if (scan_plain_decimal(p, e, &x) != e) return false;
-  *out = x;
-  return true;
-}
-
 // Converts the next number at or after `p`, looking no further than `end`,
 // exactly as sscanf "%lg" would: leading white space skipped, the value
 // stored in *value and *next set after the last character consumed.

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "input/numparse.h"
+#include "support/numparse_whole.h"
 
 namespace {
 

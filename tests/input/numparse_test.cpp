@@ -1,6 +1,7 @@
 // Number conversion of the loading pass against the platform routines it
 // stands in for: bit for bit the same values, counts and consumed text.
 #include "input/numparse.h"
+#include "support/numparse_whole.h"
 
 #include <gtest/gtest.h>
 
