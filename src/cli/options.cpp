@@ -55,6 +55,8 @@ enum {
   kBy,
   kGroupLimit,
   kMaxMemory,
+  kRank,
+  kCi,
 };
 }  // namespace
 
@@ -108,6 +110,8 @@ const struct option kLongOptions[] = {
     {"by", required_argument, nullptr, kBy},
     {"group-limit", required_argument, nullptr, kGroupLimit},
     {"max-memory", required_argument, nullptr, kMaxMemory},
+    {"rank", required_argument, nullptr, kRank},
+    {"ci", required_argument, nullptr, kCi},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -178,6 +182,23 @@ MissingUse missing_use(const char *value) {
   if (std::strcmp(value, "complete") == 0) return MissingUse::complete;
   if (std::strcmp(value, "pairwise") == 0) return MissingUse::pairwise;
   fatal("Need complete or pairwise as argument to option %s (%s)\n", "--use", value);
+}
+
+// --rank=spearman or --rank=kendall.
+RankChoice rank_choice(const char *value) {
+  if (std::strcmp(value, "spearman") == 0) return RankChoice::spearman;
+  if (std::strcmp(value, "kendall") == 0) return RankChoice::kendall;
+  fatal("Need spearman or kendall as argument to option %s (%s)\n", "--rank", value);
+}
+
+// --ci=LEVEL: a confidence level strictly between 0 and 1.
+double confidence_level(const char *value) {
+  char *end = nullptr;
+  errno = 0;
+  const double level = std::strtod(value, &end);
+  if (errno != 0 || end == value || *end != '\0' || !(level > 0 && level < 1))
+    fatal("Need a number between 0 and 1 as argument to option %s (%s)\n", "--ci", value);
+  return level;
 }
 
 // --columns and --skip-columns: one of them, the last LIST given.
@@ -303,6 +324,8 @@ CommandLine parse_switches(int argc, char **argv) {
       case kBy: sw.by = optarg; break;
       case kGroupLimit: sw.group_limit = count_value("--group-limit", optarg, 1000000); break;
       case kMaxMemory: sw.max_memory = size_value("--max-memory", optarg); break;
+      case kRank: sw.rank = rank_choice(optarg); break;
+      case kCi: sw.ci = confidence_level(optarg); break;
       case kSwitches:
         std::fputs(switch_list_text().c_str(), stdout);
         end_run(0);
@@ -317,4 +340,8 @@ void check_options(const Switches &sw) {
   if (sw.comma_decimals && (sw.separator == ',' || (sw.csv && sw.separator == 0)))
     fatal("--comma-decimals cannot be used with the comma as separator\n");
   check_column_pick(sw);
+  // The ranks are taken over complete rows only.
+  if (sw.rank != RankChoice::none && sw.use == MissingUse::pairwise)
+    fatal("--rank cannot be used with --use=pairwise\n");
+  if (sw.ci != 0 && !sw.conventional) fatal("--ci needs --conventional\n");
 }

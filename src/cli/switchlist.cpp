@@ -21,6 +21,8 @@ const SwitchLine kSwitchLines[] = {
     {"-c, --correlation[=WORD]", "write the correlation matrix .cor"},
     {"--pearson", "make the correlation matrix Pearson's r"},
     {"--conventional", "statistics-package definitions: r, covariance / (n - 1), strict numbers"},
+    {"--rank=METHOD", "correlation by ranks: spearman (rho) or kendall (tau-b)"},
+    {"--ci=LEVEL", "confidence level of the --conventional intervals (default 0.95)"},
     {"-v, --covariance[=WORD]", "write the covariance matrix .cov"},
     {"-m, --mean[=WORD]", "write the statistics file .mvd (default on)"},
     {"-b, --stddev", "write the standardized data .std"},
