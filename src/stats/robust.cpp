@@ -99,8 +99,13 @@ RobustStats robust_stats(std::vector<double> values, double mean, double varianc
 
 void compute_robust_stats(Analysis &a, Workers &w) {
   a.robust.assign(a.m, RobustStats{});
-  w.run(a.m, [&](uint32_t i, uint32_t) {
-    const VariableStats v = shown_stats(a, i);
-    a.robust[i] = robust_stats(present_values(a, i), v.mean, v.variance, a.level);
-  });
+  // A spilled file is read one column at a time: one copy of a column is
+  // the most this adds to the memory the passes keep within.
+  w.run(
+      a.m,
+      [&](uint32_t i, uint32_t) {
+        const VariableStats v = shown_stats(a, i);
+        a.robust[i] = robust_stats(present_values(a, i), v.mean, v.variance, a.level);
+      },
+      a.spill ? 1 : 0);
 }

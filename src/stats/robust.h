@@ -26,5 +26,5 @@ RobustStats robust_stats(std::vector<double> values, double mean, double varianc
 // Fills a.robust for every variable over its values present (the n rows,
 // or under pairwise deletion the variable's own values), each column read
 // through the row walk, so that a file analysed in passes gives the same.
-// The workers take variables.
+// The workers take variables; one at a time when the rows are spilled.
 void compute_robust_stats(Analysis &a, Workers &w = serial_workers());
