@@ -120,6 +120,10 @@ std::vector<std::string> option_words(const Switches &options);
 // each component in that order (m x m); the score coefficients (N x N);
 // the first `count` scores of every observation (n x count).
 std::vector<double> statistics_rows(const Analysis &a);
+// Under --conventional, per variable: standard error, mean interval low and
+// high, trimmed means 10 % and 20 %, MAD, IQR, percentiles 1, 5, 95, 99
+// (m x 11); empty without.
+std::vector<double> robust_rows(const Analysis &a);
 std::vector<double> ordered_eigenvalues(const Analysis &a);
 std::vector<double> ordered_loadings(const Analysis &a);
 std::vector<double> score_coefficient_rows(const AnalysisResult &r, uint32_t &N);
