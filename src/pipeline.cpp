@@ -46,6 +46,7 @@
 #include "eigen/scores.h"
 #include "stats/stats.h"
 #include "output/statsout.h"
+#include "output/summaryout.h"
 #include "output/tetrad.h"
 
 namespace {
@@ -69,6 +70,7 @@ void write_statistics_files(const Analysis &a, const OutputPlace &place, const S
   if (sw.tetrad) write_inp_file(a, place, sw, con);
   if (sw.oldtetrad) write_da1_file(a, place, con);
   if (sw.histogram) write_his_file(a, place, con);
+  if (sw.summary_file) write_sum_file(a, place, con);
 }
 
 // A pairwise matrix need not be positive semi-definite; its negative

@@ -57,6 +57,7 @@ enum {
   kMaxMemory,
   kRank,
   kCi,
+  kSummaryFile,
 };
 }  // namespace
 
@@ -112,6 +113,7 @@ const struct option kLongOptions[] = {
     {"max-memory", required_argument, nullptr, kMaxMemory},
     {"rank", required_argument, nullptr, kRank},
     {"ci", required_argument, nullptr, kCi},
+    {"summary-file", no_argument, nullptr, kSummaryFile},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -326,6 +328,7 @@ CommandLine parse_switches(int argc, char **argv) {
       case kMaxMemory: sw.max_memory = size_value("--max-memory", optarg); break;
       case kRank: sw.rank = rank_choice(optarg); break;
       case kCi: sw.ci = confidence_level(optarg); break;
+      case kSummaryFile: sw.summary_file = true; break;
       case kSwitches:
         std::fputs(switch_list_text().c_str(), stdout);
         end_run(0);
@@ -344,4 +347,5 @@ void check_options(const Switches &sw) {
   if (sw.rank != RankChoice::none && sw.use == MissingUse::pairwise)
     fatal("--rank cannot be used with --use=pairwise\n");
   if (sw.ci != 0 && !sw.conventional) fatal("--ci needs --conventional\n");
+  if (sw.summary_file && !sw.conventional) fatal("--summary-file needs --conventional\n");
 }

@@ -74,5 +74,6 @@ struct Switches {
   uint32_t group_limit = 1000;         // --group-limit=N: most groups --by may make
   uint64_t max_memory = 0;             // --max-memory=SIZE: bytes a file's rows may take; 0: no bound
   RankChoice rank = RankChoice::none;  // --rank=spearman|kendall: the correlation used
+  bool summary_file = false;           // --summary-file: write ".sum" (needs --conventional)
   double ci = 0;                       // --ci=LEVEL: intervals' level (needs --conventional); 0: 0.95
 };

@@ -31,6 +31,7 @@ const SwitchLine kSwitchLines[] = {
     {"--square", "mirror the lower triangle of .cor into the upper"},
     {"--zsquare", "fill the upper triangle of .cor with zeroes"},
     {"-z, --split-file", "split the long lines of .inp"},
+    {"--summary-file", "write the --conventional intervals and tests .sum"},
     {"--json[=-]", "all results as JSON in .json, or a line on stdout"},
     {"--report", "write the HTML report .html"},
     {"Principal components:", nullptr},
