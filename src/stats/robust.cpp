@@ -33,6 +33,16 @@ double sorted_median(const std::vector<double> &v) {
   return r_mean(v.data() + half - 1, 2);
 }
 
+// The same median of values in any order, by selection: the middle one, or
+// the mean of the two middle ones. Reorders `v`.
+double selected_median(std::vector<double> &v) {
+  const size_t n = v.size(), half = (n + 1) / 2;
+  std::nth_element(v.begin(), v.begin() + (half - 1), v.end());
+  if (n % 2 == 1) return v[half - 1];
+  const double pair[2] = {v[half - 1], *std::min_element(v.begin() + half, v.end())};
+  return r_mean(pair, 2);
+}
+
 std::vector<double> present_values(const Analysis &a, uint32_t i) {
   std::vector<double> v;
   v.reserve(values_used(a, i));
@@ -66,8 +76,7 @@ double median_absolute_deviation(const std::vector<double> &sorted) {
   const double centre = sorted_median(sorted);
   std::vector<double> d(sorted.size());
   for (size_t k = 0; k < d.size(); ++k) d[k] = std::fabs(sorted[k] - centre);
-  std::sort(d.begin(), d.end());
-  return 1.4826 * sorted_median(d);
+  return 1.4826 * selected_median(d);
 }
 
 RobustStats robust_stats(std::vector<double> values, double mean, double variance, double level) {
