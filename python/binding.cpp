@@ -80,6 +80,13 @@ Switches options_of(const py::dict &d) {
   sw.histogram = sw.bins != Switches{}.bins || option<bool>(d, "histogram", false);
   sw.conventional = option<bool>(d, "conventional", false);
   sw.pearson = option<bool>(d, "pearson", false) || sw.conventional;
+  const std::string rank = option<std::string>(d, "rank", "");
+  if (!rank.empty() && rank != "spearman" && rank != "kendall")
+    throw py::value_error("rank must be 'spearman' or 'kendall'");
+  sw.rank = rank == "spearman" ? RankChoice::spearman
+            : rank == "kendall" ? RankChoice::kendall
+                                : RankChoice::none;
+  sw.ci = option<double>(d, "ci", 0);
   const std::string use = option<std::string>(d, "use", "complete");
   if (use != "complete" && use != "pairwise")
     throw py::value_error("use must be 'complete' or 'pairwise'");
@@ -212,6 +219,25 @@ std::vector<std::pair<std::string, std::unique_ptr<Handle>>> groups_of(const Han
     gh->arguments = h.arguments;
     gh->keep = h.keep;
     out.emplace_back(g.value, std::move(gh));
+  }
+  return out;
+}
+
+// Under --conventional, the record's test matrices by the JSON document's
+// names (m x m each); an empty dict without.
+py::dict pair_tests(const Handle &h) {
+  const Analysis &a = table(h);
+  const PairTests &t = a.tests;
+  py::dict out;
+  if (t.p.empty()) return out;
+  const size_t m = a.m;
+  out["pairs"] = matrix(m, m, [&](size_t i, size_t j) { return static_cast<double>(t.count[i * m + j]); });
+  out["p_value"] = matrix_of(t.p, m, m);
+  out["p_holm"] = matrix_of(t.p_holm, m, m);
+  out["p_bh"] = matrix_of(t.p_bh, m, m);
+  if (!t.low.empty()) {
+    out["interval_low"] = matrix_of(t.low, m, m);
+    out["interval_high"] = matrix_of(t.high, m, m);
   }
   return out;
 }
@@ -496,6 +522,10 @@ PYBIND11_MODULE(_vantor, mod) {
         const Analysis &a = table(h);
         return matrix(a.m, a.m, [&](size_t i, size_t j) { return a.correlation[i][j]; });
       })
+      .def("robust", [](const Handle &h) {
+        return matrix_of(robust_rows(table(h)), table(h).robust.size(), 11);
+      })
+      .def("pair_tests", &pair_tests)
       .def("histogram_counts", &histogram_counts)
       .def("histogram_edges", &histogram_edges_of)
       .def("eigenvalues", &eigenvalues)

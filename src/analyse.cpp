@@ -4,6 +4,7 @@
 #include "analyse.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -152,6 +153,12 @@ void need_rows(const AnalysisResult &r, bool needed, const char *what) {
   if (r.no_rows && needed)
     fatal("%s the rows, which stay in the parts of the table: analyse without "
           "components, or analyse the rows in one place\n", what);
+}
+
+// The shortest text that reads back as x.
+std::string shortest_text(double x) {
+  char text[32];
+  return std::string(text, std::to_chars(text, text + sizeof text, x).ptr);
 }
 
 std::string number_word(const char *prefix, uint64_t value) {
@@ -323,6 +330,9 @@ std::vector<std::string> option_words(const Switches &o) {
   if (o.bins != d.bins) w.push_back(number_word("-h", o.bins));
   if (o.pearson) w.push_back("--pearson");
   if (o.conventional) w.push_back("--conventional");
+  if (o.rank != RankChoice::none)
+    w.push_back(o.rank == RankChoice::spearman ? "--rank=spearman" : "--rank=kendall");
+  if (o.ci != 0) w.push_back("--ci=" + shortest_text(o.ci));
   if (o.use == MissingUse::pairwise) w.push_back("--use=pairwise");
   if (!o.by.empty()) w.push_back("--by=" + o.by);
   if (o.group_limit != d.group_limit) w.push_back(number_word("--group-limit=", o.group_limit));
@@ -358,6 +368,16 @@ std::vector<double> statistics_rows(const Analysis &a) {
                      s.lower_quartile, s.upper_quartile})
       out.push_back(v);
   }
+  return out;
+}
+
+std::vector<double> robust_rows(const Analysis &a) {
+  std::vector<double> out;
+  out.reserve(a.robust.size() * 11);
+  for (const RobustStats &r : a.robust)
+    for (double v : {r.standard_error, r.mean_low, r.mean_high, r.trimmed_10, r.trimmed_20, r.mad,
+                     r.iqr, r.p1, r.p5, r.p95, r.p99})
+      out.push_back(v);
   return out;
 }
 

@@ -140,6 +140,10 @@ std::vector<std::string> option_words(const Switches &options);
 // the first `count` scores of every observation (n x count). `a` is the
 // result's table or one of its groups' tables.
 std::vector<double> statistics_rows(const Analysis &a);
+// Under --conventional, per variable: standard error, mean interval low and
+// high, trimmed means 10 % and 20 %, MAD, IQR, percentiles 1, 5, 95, 99
+// (m x 11); empty without.
+std::vector<double> robust_rows(const Analysis &a);
 std::vector<double> ordered_eigenvalues(const Analysis &a);
 std::vector<double> ordered_loadings(const Analysis &a);
 std::vector<double> score_coefficient_rows(const AnalysisResult &r, const Analysis &a,

@@ -39,11 +39,15 @@
 #include "output/naming.h"
 #include "cli/options.h"
 #include "stats/orderstats.h"
+#include "stats/inference.h"
 #include "stats/pairwise.h"
+#include "stats/rankcorr.h"
+#include "stats/robust.h"
 #include "output/report_data.h"
 #include "eigen/scores.h"
 #include "stats/stats.h"
 #include "output/statsout.h"
+#include "output/summaryout.h"
 #include "output/tetrad.h"
 
 namespace {
@@ -67,6 +71,7 @@ void write_statistics_files(const Analysis &a, const OutputPlace &place, const S
   if (sw.tetrad) write_inp_file(a, place, sw, con);
   if (sw.oldtetrad) write_da1_file(a, place, con);
   if (sw.histogram) write_his_file(a, place, con);
+  if (sw.summary_file) write_sum_file(a, place, con);
 }
 
 // A pairwise matrix need not be positive semi-definite; its negative
@@ -224,6 +229,7 @@ void refuse_passes(const Switches &sw) {
   const char *what = nullptr;
   if (!sw.by.empty()) what = "--by";
   if (sw.use == MissingUse::pairwise) what = "--use=pairwise";
+  if (sw.rank != RankChoice::none) what = "--rank";
   if (what != nullptr)
     fatal("%s needs the whole table in memory: the file needs more than --max-memory\n", what);
 }
@@ -374,13 +380,26 @@ void compute_pairwise_statistics(Analysis &a, const Switches &sw, const Console 
   if (!con.quiet) say(con, "Found %u columns %u rows\n", a.m, a.n);
   const Moments moments = compute_pairwise(a, sw.conventional, w);
   print_zero_variance_warning(moments, sw.conventional, con);
+  // Each variable's own values and each pair's count, before the rows go.
+  if (sw.conventional) {
+    compute_robust_stats(a, w);
+    compute_pair_tests(a, pair_counts(a), {});
+  }
   keep_complete_rows(a);
+}
+
+RankMethod rank_method(RankChoice choice) {
+  if (choice == RankChoice::spearman) return RankMethod::spearman;
+  if (choice == RankChoice::kendall) return RankMethod::kendall;
+  return RankMethod::none;
 }
 
 }  // namespace
 
 void compute_statistics(Analysis &a, const Switches &sw, const Console &con, Workers &w) {
   a.conventional = sw.conventional;
+  a.rank = rank_method(sw.rank);
+  a.level = sw.ci != 0 ? sw.ci : 0.95;
   if (sw.use == MissingUse::pairwise) return compute_pairwise_statistics(a, sw, con, w);
   const Extremes extremes = find_extremes(a, w);
   count_histogram(a, extremes, sw.debug != 0, con, w);
@@ -391,6 +410,11 @@ void compute_statistics(Analysis &a, const Switches &sw, const Console &con, Wor
   if (sw.conventional) use_sample_divisor(a);
   print_zero_variance_warning(moments, sw.conventional, con);
   compute_order_stats(a, w);
+  std::vector<TieSums> ties;
+  if (a.rank != RankMethod::none) ties = make_rank_correlation(a, a.rank, w);
+  if (!sw.conventional) return;
+  compute_robust_stats(a, w);
+  compute_pair_tests(a, {}, ties);
 }
 
 // The loadings block is the decomposition's scratch until the loadings are

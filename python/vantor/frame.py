@@ -12,7 +12,7 @@ from .result import Result
 
 
 def _options(*, pearson, components, bins, threads, missing, files, reading, conventional=False,
-             use="complete", by=None, group_limit=None):
+             use="complete", by=None, group_limit=None, rank=None, ci=None):
     """The library's options of the keywords, as a dict of the option
     record's fields (the compiled module checks them as the command line
     checks its switches)."""
@@ -34,6 +34,10 @@ def _options(*, pearson, components, bins, threads, missing, files, reading, con
         out["by"] = str(by)
     if group_limit is not None:
         out["group_limit"] = int(group_limit)
+    if rank is not None:
+        out["rank"] = str(rank)
+    if ci is not None:
+        out["ci"] = float(ci)
     for f in files:
         if f not in _FILE_OPTIONS:
             raise ValueError("unknown result file %r (one of %s)" % (f, ", ".join(_FILE_OPTIONS)))
@@ -129,7 +133,7 @@ def _array_of(data, names, exclude=()):
 
 
 def analyse(data, *, names=None, name=None, pearson=False, conventional=False, use="complete",
-            by=None, group_limit=None, components=3, bins=30, threads=None,
+            by=None, group_limit=None, rank=None, ci=None, components=3, bins=30, threads=None,
             missing="listwise", files=(), csv=False, separator=None, comma_decimals=False,
             columns=None, skip_columns=None, missing_words=(), header=False, numbers_only=False):
     """Analyse a table as the command line does and return a Result.
@@ -152,6 +156,9 @@ def analyse(data, *, names=None, name=None, pearson=False, conventional=False, u
                 DataFrame the column's label (any dtype), for a file its name
                 or number; each group is analysed too (Result.groups).
     group_limit most groups `by` may make (--group-limit=N).
+    rank        "spearman" or "kendall": that rank correlation as the
+                correlation (--rank=METHOD).
+    ci          with conventional: the intervals' confidence level (--ci=LEVEL).
     components  -eN: N scores; 0 for no eigen analysis.
     bins        histogram bins (-hB when not 30, which also writes ".his").
     threads     worker threads (--threads=N); default as the command line.
@@ -172,7 +179,8 @@ def analyse(data, *, names=None, name=None, pearson=False, conventional=False, u
     if isinstance(data, (str, os.PathLike)):
         options = _options(pearson=pearson, components=components, bins=bins, threads=threads,
                            missing=missing, files=tuple(files), reading=reading,
-                           conventional=conventional, use=use, by=by, group_limit=group_limit)
+                           conventional=conventional, use=use, by=by, group_limit=group_limit,
+                           rank=rank, ci=ci)
         path = os.fspath(data)
         handle = _vantor.analyse_file(path, options)
         if name is None:
@@ -182,7 +190,8 @@ def analyse(data, *, names=None, name=None, pearson=False, conventional=False, u
         raise ValueError("reading options apply to data files only")
     options = _options(pearson=pearson, components=components, bins=bins, threads=threads,
                        missing=missing, files=tuple(files), reading={},
-                       conventional=conventional, use=use, group_limit=group_limit)
+                       conventional=conventional, use=use, group_limit=group_limit,
+                       rank=rank, ci=ci)
     group_values, group_column = [], ""
     if by is not None:
         group_values, group_column = _group_values(data, by)

@@ -11,6 +11,10 @@ import pandas
 STATISTICS = ["mean", "variance", "standard_deviation", "minimum", "maximum", "skewness",
               "curtosis", "median", "lower_quartile", "upper_quartile"]
 
+# The columns of Result.robust (conventional=True), in the module's order.
+ROBUST = ["standard_error", "mean_low", "mean_high", "trimmed_mean_10", "trimmed_mean_20", "mad",
+          "iqr", "percentile_1", "percentile_5", "percentile_95", "percentile_99"]
+
 
 class Result:
     """One analysed table. Its numbers are the command line's for the same
@@ -22,6 +26,13 @@ class Result:
     covariance            DataFrame (divisor n)
     correlation           DataFrame (covariance over the n - 1 deviations, or
                           Pearson's r with pearson=True)
+    robust                with conventional=True: DataFrame indexed by variable:
+                          standard error, t interval of the mean, trimmed
+                          means, MAD, IQR and percentiles (else None)
+    correlation_tests     with conventional=True: DataFrame indexed by the
+                          pairs (variable, other) above the diagonal: pairs,
+                          p_value, p_holm, p_bh and, for Pearson's r, the
+                          interval (else None)
     histogram_counts      DataFrame, one row per bin
     histogram_edges       DataFrame, B + 1 edges per variable
     eigenvalues, explained (percent), loadings, score_coefficients, and
@@ -77,6 +88,25 @@ class Result:
     def correlation(self):
         return pandas.DataFrame(self._h.correlation(), index=self.variables,
                                 columns=self.variables)
+
+    @property
+    def robust(self):
+        rows = self._h.robust()
+        if rows.shape[0] == 0:
+            return None
+        return pandas.DataFrame(rows, index=self.variables, columns=ROBUST)
+
+    @property
+    def correlation_tests(self):
+        tests = self._h.pair_tests()
+        if not tests:
+            return None
+        upper = numpy.triu_indices(self.m, 1)
+        index = pandas.MultiIndex.from_arrays(
+            [self.variables[upper[0]], self.variables[upper[1]]], names=["variable", "other"])
+        frame = pandas.DataFrame({key: matrix[upper] for key, matrix in tests.items()}, index=index)
+        frame["pairs"] = frame["pairs"].astype("int64")
+        return frame
 
     @property
     def histogram_counts(self):

@@ -160,4 +160,9 @@ void check_options(const Switches &sw) {
   if (sw.comma_decimals && (sw.separator == ',' || (sw.csv && sw.separator == 0)))
     fatal("--comma-decimals cannot be used with the comma as separator\n");
   check_column_pick(sw);
+  // The ranks are taken over complete rows only.
+  if (sw.rank != RankChoice::none && sw.use == MissingUse::pairwise)
+    fatal("--rank cannot be used with --use=pairwise\n");
+  if (sw.ci != 0 && !sw.conventional) fatal("--ci needs --conventional\n");
+  if (sw.summary_file && !sw.conventional) fatal("--summary-file needs --conventional\n");
 }

@@ -22,6 +22,9 @@ enum class MissingUse { complete, pairwise };
 // of the lower one (--square).
 enum class UpperTriangle { none, zeros, mirror };
 
+// The rank correlation --rank puts in place of the correlation matrix.
+enum class RankChoice { none, spearman, kendall };
+
 struct Switches {
   bool tetrad = true;        // --tetrad: write ".inp"
   bool oldtetrad = false;    // --oldtetrad: write ".da1"
@@ -70,4 +73,7 @@ struct Switches {
   std::string by;                      // --by=COLUMN: analyse each group of rows too
   uint32_t group_limit = 1000;         // --group-limit=N: most groups --by may make
   uint64_t max_memory = 0;             // --max-memory=SIZE: bytes a file's rows may take; 0: no bound
+  RankChoice rank = RankChoice::none;  // --rank=spearman|kendall: the correlation used
+  bool summary_file = false;           // --summary-file: write ".sum" (needs --conventional)
+  double ci = 0;                       // --ci=LEVEL: intervals' level (needs --conventional); 0: 0.95
 };

@@ -75,6 +75,23 @@ MissingUse missing_use(const char *value) {
   fatal("Need complete or pairwise as argument to option %s (%s)\n", "--use", value);
 }
 
+// --rank=spearman or --rank=kendall.
+RankChoice rank_choice(const char *value) {
+  if (std::strcmp(value, "spearman") == 0) return RankChoice::spearman;
+  if (std::strcmp(value, "kendall") == 0) return RankChoice::kendall;
+  fatal("Need spearman or kendall as argument to option %s (%s)\n", "--rank", value);
+}
+
+// --ci=LEVEL: a confidence level strictly between 0 and 1.
+double confidence_level(const char *value) {
+  char *end = nullptr;
+  errno = 0;
+  const double level = std::strtod(value, &end);
+  if (errno != 0 || end == value || *end != '\0' || !(level > 0 && level < 1))
+    fatal("Need a number between 0 and 1 as argument to option %s (%s)\n", "--ci", value);
+  return level;
+}
+
 // --columns and --skip-columns: one of them, the last LIST given.
 void pick_columns(Switches &sw, ColumnPick pick, const char *list) {
   if (sw.pick != ColumnPick::all && sw.pick != pick)
@@ -108,6 +125,12 @@ const std::vector<SwitchRow> &table_rows() {
      // Pearson's r is one of the conventions; the others are read from this
      // switch where they apply.
      [](Switches &sw, const char *, const char *) { sw.conventional = sw.pearson = true; }},
+    {nullptr, 0, "rank", nullptr, V::required, false, 49, "--rank=METHOD",
+     "correlation by ranks: spearman (rho) or kendall (tau-b)",
+     [](Switches &sw, const char *v, const char *) { sw.rank = rank_choice(v); }},
+    {nullptr, 0, "ci", nullptr, V::required, false, 50, "--ci=LEVEL",
+     "confidence level of the --conventional intervals (default 0.95)",
+     [](Switches &sw, const char *v, const char *) { sw.ci = confidence_level(v); }},
     {nullptr, 'v', "covariance", nullptr, V::optional, false, 14, "-v, --covariance[=WORD]",
      "write the covariance matrix .cov",
      [](Switches &sw, const char *v, const char *) { sw.covariance = word_value("-v", v); }},
@@ -132,6 +155,9 @@ const std::vector<SwitchRow> &table_rows() {
     {nullptr, 'z', "split-file", nullptr, V::optional, true, 17, "-z, --split-file",
      "split the long lines of .inp",
      [](Switches &sw, const char *v, const char *) { sw.split_file = word_value("-z", v); }},
+    {nullptr, 0, "summary-file", nullptr, V::none, false, 51, "--summary-file",
+     "write the --conventional intervals and tests .sum",
+     [](Switches &sw, const char *, const char *) { sw.summary_file = true; }},
     {nullptr, 0, "json", nullptr, V::optional, false, 31, "--json[=-]",
      "all results as JSON in .json, or a line on stdout",
      [](Switches &sw, const char *v, const char *) { sw.json = json_target(v); }},

@@ -143,6 +143,36 @@ void put_matrix(Sink &s, std::string_view indent, uint32_t rows, uint32_t cols, 
   put(s, "]");
 }
 
+// --conventional: how the tests and the robust measures are defined.
+void add_test_definitions(nlohmann::ordered_json &d, const Analysis &a) {
+  d["correlation_tests"] =
+      a.rank == RankMethod::spearman
+          ? "two-sided test of rho = 0: t = rho / sqrt((1 - rho^2) / (n - 2)) with n - 2 degrees "
+            "of freedom, for every n and with ties (no exact distribution)"
+      : a.rank == RankMethod::kendall
+          ? "two-sided test of tau = 0: z = S / sd(S), S = tau * sqrt((n0 - n1) * (n0 - n2)), "
+            "the variance of S corrected for ties, normal, no continuity correction, for every "
+            "n (no exact distribution)"
+          : "two-sided test of r = 0: t = sqrt(n - 2) * r / sqrt(1 - r^2) with n - 2 degrees of "
+            "freedom; interval tanh(atanh(r) -/+ z / sqrt(n - 3)), z the normal quantile at "
+            "(1 + level) / 2, for n > 3";
+  d["pairs"] = "the rows each correlation and its test used";
+  d["adjusted_p_values"] =
+      "p_holm: Holm's step-down and p_bh: Benjamini-Hochberg over the p-values of the pairs "
+      "above the diagonal, pairs without a p-value not counted";
+  d["mean_interval"] =
+      "mean -/+ t * standard_error, t the quantile of Student's t with count - 1 degrees of "
+      "freedom at (1 + level) / 2, standard_error = standard_deviation / sqrt(count)";
+  d["trimmed_mean"] =
+      "trimmed_mean_10 and trimmed_mean_20: the mean of the sorted values after floor(count * "
+      "0.1) or floor(count * 0.2) are left out at either end";
+  d["mad"] = "1.4826 * the median of |x - median|";
+  d["percentiles"] =
+      "iqr and percentile_P: linear interpolation in the sorted values a_1 ... a_count at the "
+      "1-based position 1 + (count - 1) * p: Hyndman-Fan type 7; iqr is the 0.75 less the 0.25 "
+      "quantile";
+}
+
 nlohmann::ordered_json definitions(bool pearson, const Analysis &a) {
   nlohmann::ordered_json d;
   d["missing_values"] =
@@ -156,10 +186,17 @@ nlohmann::ordered_json definitions(bool pearson, const Analysis &a) {
   d["covariance"] = a.conventional ? "sum of (x - mean_x) * (y - mean_y) / (n - 1)"
                                    : "sum of (x - mean_x) * (y - mean_y) / n";
   d["correlation"] =
-      a.pairwise ? "Pearson's r of each pair over its common rows; the diagonal is exactly 1"
-      : pearson  ? "Pearson's r; the diagonal is exactly 1"
-                 : "covariance / (sd_x * sd_y) with the n - 1 standard deviations, which is "
-                   "(n - 1)/n times Pearson's r; the diagonal is exactly 1";
+      a.rank == RankMethod::spearman
+          ? "Spearman's rho: Pearson's r of the ranks, tied values given the mean of their ranks; "
+            "a constant variable correlates 0; the diagonal is exactly 1"
+      : a.rank == RankMethod::kendall
+          ? "Kendall's tau-b: (concordant - discordant pairs) / sqrt((n0 - n1) * (n0 - n2)), "
+            "n0 = n(n - 1)/2, n1 and n2 the pairs tied in x and in y; a constant variable "
+            "correlates 0; the diagonal is exactly 1"
+      : a.pairwise ? "Pearson's r of each pair over its common rows; the diagonal is exactly 1"
+      : pearson    ? "Pearson's r; the diagonal is exactly 1"
+                   : "covariance / (sd_x * sd_y) with the n - 1 standard deviations, which is "
+                     "(n - 1)/n times Pearson's r; the diagonal is exactly 1";
   d["skewness"] = "m3 / s^3 with m3 = sum of (x - mean)^3 / n and s from the n - 1 variance";
   d["kurtosis"] =
       "excess kurtosis m4 / s^4 - 3 with m4 = sum of (x - mean)^4 / n and s from the n - 1 "
@@ -186,6 +223,7 @@ nlohmann::ordered_json definitions(bool pearson, const Analysis &a) {
   d["score_coefficients"] =
       "loading / (eigenvalue / sum of the eigenvalues) / 100, for the first score_limit variables "
       "and components";
+  if (a.conventional) add_test_definitions(d, a);
   d["null"] = "a number that is infinite or not a number, which JSON cannot write";
   return d;
 }
@@ -252,6 +290,24 @@ std::string variable_name(const Analysis &a, uint32_t i) {
   return i < a.names.size() ? json_string(a.names[i]) : std::string("null");
 }
 
+// --conventional: a variable's interval and robust measures.
+void put_robust(Sink &s, const RobustStats &r) {
+  put_field(s, "standard_error", r.standard_error);
+  put(s, ", \"mean_interval\": [");
+  put_number(s, r.mean_low);
+  put(s, ", ");
+  put_number(s, r.mean_high);
+  put(s, "]");
+  put_field(s, "trimmed_mean_10", r.trimmed_10);
+  put_field(s, "trimmed_mean_20", r.trimmed_20);
+  put_field(s, "mad", r.mad);
+  put_field(s, "iqr", r.iqr);
+  put_field(s, "percentile_1", r.p1);
+  put_field(s, "percentile_5", r.p5);
+  put_field(s, "percentile_95", r.p95);
+  put_field(s, "percentile_99", r.p99);
+}
+
 void put_variable(Sink &s, const Analysis &a, uint32_t i) {
   const VariableStats v = shown_stats(a, i);
   put(s, "{\"column\": ");
@@ -272,7 +328,9 @@ void put_variable(Sink &s, const Analysis &a, uint32_t i) {
   put_field(s, "median", v.median);
   put_field(s, "lower_quartile", v.lower_quartile);
   put_field(s, "upper_quartile", v.upper_quartile);
-  put(s, v.constant ? ", \"constant\": true}" : ", \"constant\": false}");
+  put(s, v.constant ? ", \"constant\": true" : ", \"constant\": false");
+  if (!a.robust.empty()) put_robust(s, a.robust[i]);
+  put(s, "}");
 }
 
 void put_variables(Sink &s, const Analysis &a) {
@@ -296,6 +354,40 @@ void put_matrices(Sink &s, const Analysis &a) {
   put_matrix(s, "  ", a.m, a.m, upper(a.covariance));
   put_key(s, "  ", "correlation");
   put_matrix(s, "  ", a.m, a.m, upper(a.correlation));
+}
+
+// --conventional: every pair's test as m x m matrices, the diagonal null.
+void put_tests(Sink &s, const Analysis &a) {
+  const PairTests &t = a.tests;
+  if (t.p.empty()) return;
+  const uint64_t m = a.m;
+  const auto cells = [m](const std::vector<double> &v) {
+    return [&v, m](uint32_t i, uint32_t j) { return v[i * m + j]; };
+  };
+  put_key(s, "  ", "correlation_tests");
+  put(s, "{");
+  put_key(s, "    ", "method", true);
+  put(s, a.rank == RankMethod::spearman  ? "\"spearman\""
+         : a.rank == RankMethod::kendall ? "\"kendall\""
+                                         : "\"pearson\"");
+  put_key(s, "    ", "level");
+  put_number(s, a.level);
+  put_key(s, "    ", "pairs");
+  put_matrix(s, "    ", a.m, a.m,
+             [&](uint32_t i, uint32_t j) { return static_cast<double>(t.count[i * m + j]); });
+  put_key(s, "    ", "p_value");
+  put_matrix(s, "    ", a.m, a.m, cells(t.p));
+  put_key(s, "    ", "p_holm");
+  put_matrix(s, "    ", a.m, a.m, cells(t.p_holm));
+  put_key(s, "    ", "p_bh");
+  put_matrix(s, "    ", a.m, a.m, cells(t.p_bh));
+  if (!t.low.empty()) {
+    put_key(s, "    ", "interval_low");
+    put_matrix(s, "    ", a.m, a.m, cells(t.low));
+    put_key(s, "    ", "interval_high");
+    put_matrix(s, "    ", a.m, a.m, cells(t.high));
+  }
+  put(s, "\n  }");
 }
 
 void put_histogram(Sink &s, const Analysis &a) {
@@ -419,6 +511,7 @@ void write_json_document(FILE *fp, const Analysis &a, const JsonContext &ctx) {
   put_definitions(s, ctx.pearson, a);
   put_variables(s, a);
   put_matrices(s, a);
+  put_tests(s, a);
   put_histogram(s, a);
   put_components(s, a, ctx);
   put_groups(s, ctx);

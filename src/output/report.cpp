@@ -150,11 +150,15 @@ void overview(const Page &p) {
   overview_row(p.out, "Program version", in.program_version);
   overview_row(p.out, "Date", in.date_text);
   p.out += "</dl><p class=\"note\" id=\"definitions\">Definitions: ";
-  p.out += in.pairwise  ? "missing values: pairwise, each statistic over the values present "
-                          "and each correlation (Pearson's r) over its pair's common rows; "
-           : in.pearson ? "correlation: Pearson's r; "
-                        : "correlation: the covariance over the n \u2212 1 standard deviations, "
-                          "(n \u2212 1)/n times Pearson's r (--pearson gives r); ";
+  p.out +=
+      in.rank == RankMethod::spearman
+          ? "correlation: Spearman's rho, Pearson's r of the ranks (ties get their mean rank); "
+      : in.rank == RankMethod::kendall ? "correlation: Kendall's tau-b (ties corrected); "
+      : in.pairwise ? "missing values: pairwise, each statistic over the values present "
+                      "and each correlation (Pearson's r) over its pair's common rows; "
+      : in.pearson  ? "correlation: Pearson's r; "
+                    : "correlation: the covariance over the n \u2212 1 standard deviations, "
+                      "(n \u2212 1)/n times Pearson's r (--pearson gives r); ";
   p.out += in.conventional ? "covariance: divisor n \u2212 1" : "covariance: divisor n";
   p.out += "; variance: divisor n \u2212 1; skewness m3/s\u00b3 and "
            "curtosis (excess) m4/s\u2074 \u2212 3, moments about the mean over n, s from the "

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "record/analysis.h"
+
 struct ReportVariable {
   std::string label;  // the variable's name when known, else its column number as text
   int column = 0;     // 1-based data-file column
@@ -48,6 +50,7 @@ struct ReportInput {
   uint64_t rows = 0, rows_left_out = 0;
   uint32_t bins = 0;
   bool pearson = false;  // the correlation matrix holds Pearson's r
+  RankMethod rank = RankMethod::none;  // --rank: it holds this rank correlation instead
   bool conventional = false;  // --conventional: divisor n - 1, constants shown as measured
   bool pairwise = false;      // --use=pairwise: rows_left_out were left out of the row files only
   std::string skipped_text;  // the columns left out ("4 name (text), ..."); empty for none

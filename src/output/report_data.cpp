@@ -173,6 +173,7 @@ ReportInput report_input(const Analysis &a, const OutputPlace &place, const Swit
   }
   in.bins = a.bins;
   in.pearson = sw.pearson;
+  in.rank = a.rank;
   in.conventional = a.conventional;
   in.pairwise = a.pairwise;
   const std::vector<uint64_t> non_finite = non_finite_counts(a);

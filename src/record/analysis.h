@@ -29,6 +29,32 @@ struct VariableStats {
   bool constant;  // the zero-variance rule replaced the variance
 };
 
+// Which correlation the correlation matrix holds when it is a rank
+// correlation (--rank); none for the moment-based ones.
+enum class RankMethod { none, spearman, kendall };
+
+// Under --conventional, a variable's interval and robust measures (R's
+// definitions): not a number where its values are too few.
+struct RobustStats {
+  double standard_error;          // sd / sqrt(count)
+  double mean_low, mean_high;     // t interval of the mean at the run's level
+  double trimmed_10, trimmed_20;  // mean(trim = 0.1), mean(trim = 0.2)
+  double mad;                     // 1.4826 * median of |x - median|
+  double iqr;                     // type 7 upper less lower quartile
+  double p1, p5, p95, p99;        // type 7 percentiles
+};
+
+// Under --conventional, the test of every correlation against zero: m x m
+// row-major matrices, symmetric, the diagonal not a number. Empty when not
+// computed.
+struct PairTests {
+  std::vector<uint64_t> count;    // rows the pair's correlation used
+  std::vector<double> p;          // two-sided p-value
+  std::vector<double> p_holm;     // Holm-adjusted over the upper triangle
+  std::vector<double> p_bh;       // Benjamini-Hochberg-adjusted likewise
+  std::vector<double> low, high;  // Fisher-z interval of Pearson's r; empty for ranks
+};
+
 // ---------------------------------------------------------------------------
 // Storage. Every array is one zero-filled calloc block owned by a
 // unique_ptr; a matrix is a table of row pointers into one contiguous block,
@@ -120,6 +146,8 @@ struct Analysis {
   uint64_t smallest_pair = 0;
   bool pairwise = false;
   bool conventional = false;  // --conventional: constants shown as measured, counts in the table
+  RankMethod rank = RankMethod::none;  // --rank: the correlation matrix holds this
+  double level = 0.95;                 // --ci: the intervals' confidence level
   std::vector<std::string> names;  // per variable (data order) when the file names them
   std::vector<std::string> labels;      // per row when the file has a label column
   // Under --by, per row: while loading, its value's number in group_values
@@ -138,6 +166,8 @@ struct Analysis {
   Table<int32_t> histogram;          // B rows of c counts: histogram[bin][variable]
   Table<double> correlation;         // c x c, unit diagonal
   Table<double> covariance;          // c x c, divisor n
+  std::vector<RobustStats> robust;   // --conventional: per variable (m), else empty
+  PairTests tests;                   // --conventional: per pair, else empty
   RowBlock<double> data;             // R rows of c values
   // A file analysed in passes (--max-memory): its rows, read back block by
   // block; `data` then holds only the loading pass's block. Null in memory.

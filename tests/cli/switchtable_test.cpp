@@ -21,6 +21,8 @@ const char *sample_value(const SwitchRow &row) {
   if (name == "json") return "-";
   if (name == "sort" || name == "columns" || name == "skip-columns" || name == "by") return "2";
   if (name == "max-memory") return "4K";
+  if (name == "rank") return "kendall";
+  if (name == "ci") return "0.9";
   return row.value == SwitchValue::optional ? "on" : "3";
 }
 
@@ -32,8 +34,9 @@ bool acts_at_once(const SwitchRow &row) {
   return row.name != nullptr && names.count(row.name) > 0;
 }
 
+// Each switch is read beside --conventional, which some need.
 Switches parsed(std::vector<std::string> words) {
-  words.insert(words.begin(), "vantor");
+  words.insert(words.begin(), {"vantor", "--conventional"});
   std::vector<char *> argv;
   for (std::string &w : words) argv.push_back(w.data());
   argv.push_back(nullptr);

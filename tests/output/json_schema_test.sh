@@ -20,6 +20,8 @@ trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1
 cp "$src/examples/measurements.txt" plain.txt
 cp "$src/examples/measurements.txt" eigen.txt
+cp "$src/examples/measurements.txt" tests.txt
+cp "$src/examples/measurements.txt" ranks.txt
 # A quote, a backslash, a control byte and a byte that is not UTF-8.
 odd=$'odd "q" \\ \x01 \xff.txt'
 printf '1 5\n2 5\n3 5\n' >"$odd"
@@ -31,6 +33,8 @@ check() {  # NAME EXPECTATION: a jq test the document must pass
 "$vantor" --quiet --no-log --json plain.txt || fail=1
 "$vantor" --quiet --no-log --json -e -f -h5 eigen.txt || fail=1
 "$vantor" --quiet --no-log --json "$odd" >/dev/null || fail=1
+"$vantor" --quiet --no-log --json --conventional --ci=0.9 tests.txt || fail=1
+"$vantor" --quiet --no-log --json --conventional --rank=kendall -e ranks.txt || fail=1
 "$vantor" --no-log --json=- -e eigen.txt >stdout.json 2>/dev/null || fail=1
 "$vantor" --no-log --json=- plain.txt eigen.txt >lines.jsonl 2>/dev/null || fail=1
 cp "${odd%.txt}.json" odd.json
@@ -40,6 +44,8 @@ check eigen.json '.components.scores_written == 3 and (.histogram.variables[0].e
 check odd.json '.data_file | test("\ufffd") and test("\"q\" \\\\ \u0001")'
 check odd.json '.variables[1].constant == true'
 check stdout.json '.m == (.variables | length)'
+check tests.json '.correlation_tests.level == 0.9 and (.correlation_tests.interval_low | length) == .m'
+check ranks.json '.correlation_tests.method == "kendall" and .correlation_tests.interval_low == null'
 
 # Standard output of two files reads back line by line, one document a line,
 # each the same document as the indented .json file of the same run.
@@ -56,7 +62,7 @@ if documents[0] != indented:
     sys.exit("FAIL: the one-line document differs from the indented one")
 PY
 
-/usr/bin/python3 - "$src/doc/result.schema.json" plain.json eigen.json odd.json stdout.json lines.jsonl <<'PY' || fail=1
+/usr/bin/python3 - "$src/doc/result.schema.json" plain.json eigen.json odd.json stdout.json tests.json ranks.json lines.jsonl <<'PY' || fail=1
 import json, sys
 import jsonschema
 with open(sys.argv[1]) as f:
@@ -72,4 +78,4 @@ for name in sys.argv[2:]:
         print(f"FAIL: {name}: {error.json_path}: {error.message}")
 sys.exit(1 if bad else 0)
 PY
-[ $fail = 0 ] && echo "json schema: 6 documents valid" || exit 1
+[ $fail = 0 ] && echo "json schema: 8 documents valid" || exit 1

@@ -188,6 +188,9 @@ KEYWORD_SWITCHES = [
     (dict(by="g"), ["--by=g"]),
     (dict(by="g", use="pairwise", conventional=True),
      ["--by=g", "--use=pairwise", "--conventional"]),
+    (dict(conventional=True, rank="kendall", ci=0.9, by="g"),
+     ["--conventional", "--rank=kendall", "--ci=0.9", "--by=g"]),
+    (dict(rank="spearman", components=2), ["--rank=spearman", "-e2"]),
 ]
 
 GAPPY = ("g,x,y,z\na,1.5,2,7\nb,,3,1\na,2.25,4.5,\nb,3,,2\na,4,1,5\nb,5.5,6,3\n"
@@ -243,3 +246,33 @@ def test_frames_as_people_hold_them(tmp_path):
         r = vantor.analyse(back, components=2)
     assert list(r.statistics.index) == ["x", "y"]
     assert json.loads(r.to_json())["correlation"] == want["correlation"]
+
+
+
+
+@pytest.mark.parametrize("rank", [None, "spearman"])
+def test_tests_and_robust_measures_are_the_documents(rank):
+    """Result.correlation_tests and Result.robust hold the JSON document's
+    numbers, named by variable and pair; None without conventional."""
+    frame = pandas.DataFrame({"x": [1.5, 2, 3.25, 4, 6, 5], "y": [2, 9, 5, 6.5, 7, 1],
+                              "z": [3, 1, 4, 1, 5, 9]})
+    r = vantor.analyse(frame, conventional=True, rank=rank, ci=0.8, components=0)
+    doc = json.loads(r.to_json())
+    tests = doc["correlation_tests"]
+    assert tests["level"] == 0.8
+    t = r.correlation_tests
+    assert list(t.index) == [("x", "y"), ("x", "z"), ("y", "z")]
+    assert list(t.index.names) == ["variable", "other"]
+    for (a, b), row in t.iterrows():
+        i, j = list(r.variables).index(a), list(r.variables).index(b)
+        for key in tests:
+            if key not in ("method", "level"):
+                assert row[key] == tests[key][i][j], key
+    assert ("interval_low" in t.columns) == (rank is None)
+    robust = r.robust
+    for k, v in enumerate(doc["variables"]):
+        assert robust.iloc[k]["mean_low"] == v["mean_interval"][0]
+        assert robust.iloc[k]["percentile_99"] == v["percentile_99"]
+        assert robust.iloc[k]["mad"] == v["mad"]
+    plain = vantor.analyse(frame, components=0)
+    assert plain.correlation_tests is None and plain.robust is None

@@ -1,0 +1,90 @@
+// The ".sum" file: a title line, a header and a row per variable, then a
+// title line, a header and a row per pair; fields separated by tabs so that
+// cut, awk and read.delim take them as they are.
+#include "output/summaryout.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+namespace {
+
+// A tab and the shortest text that reads back as x, or NA.
+void add_field(std::string &line, double x) {
+  line += '\t';
+  if (!std::isfinite(x)) {
+    line += "NA";
+    return;
+  }
+  char text[32];
+  line.append(text, std::to_chars(text, text + sizeof text, x).ptr);
+}
+
+void add_field(std::string &line, const std::string &text) {
+  line += '\t';
+  line += text;
+}
+
+// The variable's name, or its 1-based data-file column.
+std::string label(const Analysis &a, uint32_t i) {
+  if (i < a.names.size() && !a.names[i].empty()) return a.names[i];
+  return std::to_string(a.variable_to_file[i] + 1);
+}
+
+const char *method_name(RankMethod rank) {
+  return rank == RankMethod::spearman  ? "spearman"
+         : rank == RankMethod::kendall ? "kendall"
+                                       : "pearson";
+}
+
+void write_variables(FILE *fp, const Analysis &a) {
+  std::string level;
+  add_field(level, a.level);
+  std::fprintf(fp, "/Variables level %s\n", level.c_str() + 1);
+  std::fputs(
+      "variable\tcount\tstandard_error\tmean_low\tmean_high\ttrimmed_mean_10\t"
+      "trimmed_mean_20\tmad\tiqr\tpercentile_1\tpercentile_5\tpercentile_95\t"
+      "percentile_99\n",
+      fp);
+  for (uint32_t i = 0; i < a.robust.size(); ++i) {
+    const RobustStats &r = a.robust[i];
+    std::string line = label(a, i);
+    add_field(line, std::to_string(values_used(a, i)));
+    for (double v : {r.standard_error, r.mean_low, r.mean_high, r.trimmed_10, r.trimmed_20, r.mad,
+                     r.iqr, r.p1, r.p5, r.p95, r.p99})
+      add_field(line, v);
+    std::fprintf(fp, "%s\n", line.c_str());
+  }
+}
+
+void write_pairs(FILE *fp, const Analysis &a) {
+  const PairTests &t = a.tests;
+  const uint64_t m = a.m;
+  std::fprintf(fp, "/Correlation tests %s\n", method_name(a.rank));
+  std::fputs(
+      "variable\tother\tpairs\tcorrelation\tp_value\tp_holm\tp_bh\tinterval_low\t"
+      "interval_high\n",
+      fp);
+  for (uint32_t i = 0; i < m && !t.p.empty(); ++i)
+    for (uint32_t j = i + 1; j < m; ++j) {
+      const uint64_t at = i * m + j;
+      std::string line = label(a, i);
+      add_field(line, label(a, j));
+      add_field(line, std::to_string(t.count[at]));
+      for (double v : {a.correlation[i][j], t.p[at], t.p_holm[at], t.p_bh[at]}) add_field(line, v);
+      add_field(line, t.low.empty() ? NAN : t.low[at]);
+      add_field(line, t.high.empty() ? NAN : t.high[at]);
+      std::fprintf(fp, "%s\n", line.c_str());
+    }
+}
+
+}  // namespace
+
+void write_sum_file(const Analysis &a, const OutputPlace &place, const Console &con) {
+  OutputFile out = open_output(place, ".sum");
+  announce_output(out, con);
+  write_variables(out.fp, a);
+  write_pairs(out.fp, a);
+  close_output(out);
+}

@@ -1,0 +1,197 @@
+// Rank correlations over the rows in memory: Spearman's rho from average
+// ranks, Kendall's tau-b by Knight's count of exchanges in a merge sort, and
+// the tie sums the tests of those correlations need.
+#include "stats/rankcorr.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+namespace {
+
+// A variable's row order by value (ascending, stable) and each row's dense
+// rank (equal values, both zeros among them, share one).
+struct RankedColumn {
+  std::vector<uint32_t> order;
+  std::vector<uint32_t> rank;
+  uint64_t tied_pairs = 0;  // pairs of rows with equal values
+};
+
+RankedColumn ranked_column(const std::vector<double> &v) {
+  const uint32_t n = static_cast<uint32_t>(v.size());
+  RankedColumn c;
+  c.order.resize(n);
+  std::iota(c.order.begin(), c.order.end(), 0u);
+  std::stable_sort(c.order.begin(), c.order.end(),
+                   [&v](uint32_t p, uint32_t q) { return v[p] < v[q]; });
+  c.rank.resize(n);
+  uint32_t dense = 0;
+  uint64_t run = 0;
+  for (uint32_t k = 0; k < n; ++k) {
+    if (k > 0 && v[c.order[k - 1]] < v[c.order[k]]) {
+      ++dense;
+      c.tied_pairs += run * (run - 1) / 2;
+      run = 0;
+    }
+    ++run;
+    c.rank[c.order[k]] = dense;
+  }
+  c.tied_pairs += run * (run - 1) / 2;
+  return c;
+}
+
+// Sorts `y` ascending with a bottom-up merge sort and returns the number of
+// exchanges an insertion sort would make (pairs k < l with y[k] > y[l]).
+uint64_t count_exchanges(std::vector<uint32_t> &y, std::vector<uint32_t> &buffer) {
+  const size_t n = y.size();
+  buffer.resize(n);
+  uint64_t exchanges = 0;
+  for (size_t width = 1; width < n; width *= 2) {
+    for (size_t lo = 0; lo < n; lo += 2 * width) {
+      const size_t mid = std::min(lo + width, n), hi = std::min(lo + 2 * width, n);
+      size_t p = lo, q = mid, out = lo;
+      while (p < mid && q < hi) {
+        if (y[q] < y[p]) {
+          exchanges += mid - p;
+          buffer[out++] = y[q++];
+        } else {
+          buffer[out++] = y[p++];
+        }
+      }
+      while (p < mid) buffer[out++] = y[p++];
+      while (q < hi) buffer[out++] = y[q++];
+    }
+    y.swap(buffer);
+  }
+  return exchanges;
+}
+
+// Knight's algorithm: the rows in x's order, ties in x broken by y; the
+// pairs tied in both counted on that order; the exchanges that sort y then
+// are the discordant pairs.
+double kendall_of(const RankedColumn &x, const RankedColumn &y, std::vector<uint32_t> &seq,
+                  std::vector<uint32_t> &buffer) {
+  const uint64_t n = x.order.size();
+  seq.resize(n);
+  for (uint64_t k = 0; k < n; ++k) seq[k] = y.rank[x.order[k]];
+  uint64_t joint = 0;
+  for (uint64_t k = 0; k < n;) {
+    uint64_t end = k + 1;
+    while (end < n && x.rank[x.order[end]] == x.rank[x.order[k]]) ++end;
+    if (end - k > 1) {
+      std::sort(seq.begin() + k, seq.begin() + end);
+      uint64_t run = 1;
+      for (uint64_t l = k + 1; l <= end; ++l) {
+        if (l < end && seq[l] == seq[l - 1]) {
+          ++run;
+        } else {
+          joint += run * (run - 1) / 2;
+          run = 1;
+        }
+      }
+    }
+    k = end;
+  }
+  const uint64_t n0 = n * (n - 1) / 2;
+  const uint64_t exchanges = count_exchanges(seq, buffer);
+  const int64_t s = static_cast<int64_t>(n0 - x.tied_pairs - y.tied_pairs + joint) -
+                    2 * static_cast<int64_t>(exchanges);
+  const double den =
+      static_cast<double>(n0 - x.tied_pairs) * static_cast<double>(n0 - y.tied_pairs);
+  if (den == 0) return std::nan("");
+  return static_cast<double>(s) / std::sqrt(den);
+}
+
+std::vector<double> column_values(const Analysis &a, uint32_t i) {
+  std::vector<double> v(a.n);
+  for (uint32_t k = 0; k < a.n; ++k) v[k] = a.data[k][i];
+  return v;
+}
+
+void set_pair(Analysis &a, uint32_t i, uint32_t j, double r) {
+  if (std::isnan(r)) r = 0;  // a constant variable, as under Pearson's r
+  r = std::clamp(r, -1.0, 1.0);
+  a.correlation[i][j] = r;
+  a.correlation[j][i] = r;
+}
+
+void spearman_matrix(Analysis &a, Workers &w) {
+  const uint32_t m = a.m;
+  const double centre = (static_cast<double>(a.n) + 1) / 2;
+  std::vector<std::vector<double>> ranks(m);
+  std::vector<double> squares(m, 0);
+  w.run(m, [&](uint32_t i, uint32_t) {
+    ranks[i] = average_ranks(column_values(a, i));
+    for (double &r : ranks[i]) {
+      r -= centre;
+      squares[i] += r * r;
+    }
+  });
+  w.run(m, [&](uint32_t i, uint32_t) {
+    for (uint32_t j = i + 1; j < m; ++j) {
+      double sum = 0;
+      for (uint32_t k = 0; k < a.n; ++k) sum += ranks[i][k] * ranks[j][k];
+      set_pair(a, i, j, sum / std::sqrt(squares[i] * squares[j]));
+    }
+  });
+}
+
+void kendall_matrix(Analysis &a, Workers &w) {
+  const uint32_t m = a.m;
+  std::vector<RankedColumn> columns(m);
+  w.run(m, [&](uint32_t i, uint32_t) { columns[i] = ranked_column(column_values(a, i)); });
+  w.run(m, [&](uint32_t i, uint32_t) {
+    std::vector<uint32_t> seq, buffer;
+    for (uint32_t j = i + 1; j < m; ++j)
+      set_pair(a, i, j, kendall_of(columns[i], columns[j], seq, buffer));
+  });
+}
+
+}  // namespace
+
+std::vector<double> average_ranks(const std::vector<double> &values) {
+  const RankedColumn c = ranked_column(values);
+  const uint64_t n = values.size();
+  std::vector<double> ranks(n);
+  for (uint64_t k = 0; k < n;) {
+    uint64_t end = k + 1;
+    while (end < n && c.rank[c.order[end]] == c.rank[c.order[k]]) ++end;
+    // Ranks k + 1 .. end share their mean.
+    const double mean = (static_cast<double>(k + 1) + static_cast<double>(end)) / 2;
+    for (uint64_t l = k; l < end; ++l) ranks[c.order[l]] = mean;
+    k = end;
+  }
+  return ranks;
+}
+
+double kendall_tau_b(const std::vector<double> &x, const std::vector<double> &y) {
+  std::vector<uint32_t> seq, buffer;
+  return kendall_of(ranked_column(x), ranked_column(y), seq, buffer);
+}
+
+TieSums tie_sums(const std::vector<double> &values) {
+  std::vector<double> v = values;
+  std::sort(v.begin(), v.end());
+  TieSums s;
+  for (size_t k = 0; k < v.size();) {
+    size_t end = k + 1;
+    while (end < v.size() && v[end] == v[k]) ++end;
+    const double t = static_cast<double>(end - k);
+    if (t > 1) {
+      s.pairs += t * (t - 1) / 2;
+      s.v += t * (t - 1) * (2 * t + 5);
+      s.two += t * (t - 1);
+      s.three += t * (t - 1) * (t - 2);
+    }
+    k = end;
+  }
+  return s;
+}
+
+std::vector<TieSums> make_rank_correlation(Analysis &a, RankMethod method, Workers &w) {
+  if (method == RankMethod::spearman) spearman_matrix(a, w);
+  if (method == RankMethod::kendall) kendall_matrix(a, w);
+  std::vector<TieSums> ties(a.m);
+  w.run(a.m, [&](uint32_t i, uint32_t) { ties[i] = tie_sums(column_values(a, i)); });
+  return ties;
+}

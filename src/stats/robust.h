@@ -1,0 +1,30 @@
+// Under --conventional, each variable's interval of the mean and its robust
+// measures as R defines them: trimmed means, MAD, IQR and percentiles
+// (type 7). The moments they start from are in stats.cpp.
+#pragma once
+
+#include <vector>
+
+#include "record/analysis.h"
+#include "machine/workers.h"
+
+// R's quantile(x, p, type = 7) of ascending values: (1 - h) x[lo] + h x[hi]
+// at the 1-based index 1 + (n - 1) p. REQUIRES: at least one value.
+double quantile_type7(const std::vector<double> &sorted, double p);
+
+// R's mean(x, trim = trim) of ascending values, trim < 0.5: the mean of
+// the values floor(n trim) + 1 .. n - floor(n trim), summed as R's mean.
+double trimmed_mean(const std::vector<double> &sorted, double trim);
+
+// R's mad(x): 1.4826 * median(|x - median(x)|) of ascending values.
+double median_absolute_deviation(const std::vector<double> &sorted);
+
+// The record of `values` (any order, none NaN) with the given mean and
+// sample variance, the t interval at `level`.
+RobustStats robust_stats(std::vector<double> values, double mean, double variance, double level);
+
+// Fills a.robust for every variable over its values present (the n rows,
+// or under pairwise deletion the variable's own values), each column read
+// through the row walk, so that a file analysed in passes gives the same.
+// The workers take variables; one at a time when the rows are spilled.
+void compute_robust_stats(Analysis &a, Workers &w = serial_workers());

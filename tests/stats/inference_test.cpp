@@ -1,0 +1,228 @@
+// Rank correlations, correlation tests, adjusted p-values and the robust
+// measures against R's figures on R's data sets (reference/make_reference.R
+// names R's commands and writes the figures; R is not needed here).
+#include "stats/inference.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <map>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "stats/rankcorr.h"
+#include "support/stats_fixture.h"
+
+namespace {
+
+const std::string kReference = std::string(VANTOR_SOURCE_DIR) + "/tests/stats/reference/";
+
+// A data set's columns as R wrote them, NA as NaN.
+Columns read_set(const std::string &name) {
+  std::ifstream in(kReference + name + ".csv");
+  Columns cols;
+  for (std::string line; std::getline(in, line);) {
+    std::stringstream fields(line);
+    size_t j = 0;
+    for (std::string f; std::getline(fields, f, ','); ++j) {
+      if (cols.size() <= j) cols.emplace_back();
+      cols[j].push_back(f == "NA" ? std::nan("") : std::stod(f));
+    }
+  }
+  return cols;
+}
+
+Columns complete_rows(const Columns &cols) {
+  Columns out(cols.size());
+  for (size_t k = 0; k < cols[0].size(); ++k) {
+    bool whole = true;
+    for (const auto &c : cols) whole = whole && !std::isnan(c[k]);
+    if (whole)
+      for (size_t j = 0; j < cols.size(); ++j) out[j].push_back(cols[j][k]);
+  }
+  return out;
+}
+
+Analysis analysed(const Columns &cols, Switches sw) {
+  Analysis a;
+  load_columns(a, cols);
+  const Console con{stdout, stderr, true};
+  testing::internal::CaptureStdout();
+  compute_statistics(a, sw, con);
+  testing::internal::GetCapturedStdout();
+  return a;
+}
+
+Switches conventional(RankChoice rank = RankChoice::none, double ci = 0) {
+  Switches sw;
+  sw.conventional = sw.pearson = true;
+  sw.rank = rank;
+  sw.ci = ci;
+  return sw;
+}
+
+// The five analyses a set's figures come from.
+struct SetRuns {
+  Analysis pearson, pearson90, spearman, kendall, own_values;
+};
+
+double pair_value(const SetRuns &r, const std::string &kind, uint32_t i, uint32_t j) {
+  const uint64_t m = r.pearson.m, at = i * m + j;
+  if (kind == "pearson") return r.pearson.correlation[i][j];
+  if (kind == "pearson_p") return r.pearson.tests.p[at];
+  if (kind == "ci_low") return r.pearson.tests.low[at];
+  if (kind == "ci_high") return r.pearson.tests.high[at];
+  if (kind == "ci90_low") return r.pearson90.tests.low[at];
+  if (kind == "ci90_high") return r.pearson90.tests.high[at];
+  if (kind == "spearman") return r.spearman.correlation[i][j];
+  if (kind == "spearman_p") return r.spearman.tests.p[at];
+  if (kind == "kendall") return r.kendall.correlation[i][j];
+  if (kind == "kendall_p") return r.kendall.tests.p[at];
+  ADD_FAILURE() << "unknown figure " << kind;
+  return 0;
+}
+
+// The k-th pair above the diagonal, row by row (0-based).
+std::pair<uint32_t, uint32_t> pair_at(uint32_t m, uint32_t k) {
+  for (uint32_t i = 0; i < m; ++i)
+    for (uint32_t j = i + 1; j < m; ++j)
+      if (k-- == 0) return {i, j};
+  return {0, 0};
+}
+
+double variable_value(const RobustStats &s, const std::string &kind) {
+  const std::map<std::string, double> v{{"standard_error", s.standard_error},
+                                        {"mean_low", s.mean_low},
+                                        {"mean_high", s.mean_high},
+                                        {"trimmed_10", s.trimmed_10},
+                                        {"trimmed_20", s.trimmed_20},
+                                        {"mad", s.mad},
+                                        {"iqr", s.iqr},
+                                        {"p1", s.p1},
+                                        {"p5", s.p5},
+                                        {"p95", s.p95},
+                                        {"p99", s.p99}};
+  return v.at(kind);
+}
+
+double figure(const SetRuns &r, const std::string &kind, uint32_t i, uint32_t j) {
+  if (kind == "holm" || kind == "bh") {
+    const auto [a, b] = pair_at(r.pearson.m, i - 1);
+    const std::vector<double> &p = kind == "holm" ? r.pearson.tests.p_holm : r.pearson.tests.p_bh;
+    return p[a * uint64_t{r.pearson.m} + b];
+  }
+  if (j == 0) return variable_value(r.own_values.robust[i - 1], kind);
+  return pair_value(r, kind, i - 1, j - 1);
+}
+
+bool is_p_value(const std::string &kind) {
+  return kind == "holm" || kind == "bh" ||
+         (kind.size() > 2 && kind.substr(kind.size() - 2) == "_p");
+}
+
+}  // namespace
+
+// Every figure of figures.txt within 1e-12 relative (statistics) or 1e-10
+// (p-values above 1e-300); the largest difference of each kind is printed.
+TEST(InferenceReference, EveryFigureMatchesR) {
+  std::ifstream in(kReference + "figures.txt");
+  ASSERT_TRUE(in) << "missing " << kReference << "figures.txt";
+  std::map<std::string, SetRuns> runs;
+  std::map<std::string, double> largest;
+  size_t compared = 0;
+  std::string set, kind;
+  uint32_t i = 0, j = 0;
+  std::string text;
+  std::map<std::string, double> r_of;  // R's r by set and pair, read before its intervals
+  while (in >> set >> kind >> i >> j >> text) {
+    const std::string pair = set + " " + std::to_string(i) + " " + std::to_string(j);
+    if (kind == "pearson") r_of[pair] = std::stod(text);
+    if (!runs.count(set)) {
+      const Columns all = read_set(set), whole = complete_rows(all);
+      Switches own = conventional();
+      own.use = MissingUse::pairwise;
+      runs.emplace(set,
+                   SetRuns{analysed(whole, conventional()),
+                           analysed(whole, conventional(RankChoice::none, 0.9)),
+                           analysed(whole, conventional(RankChoice::spearman)),
+                           analysed(whole, conventional(RankChoice::kendall)), analysed(all, own)});
+    }
+    double got = figure(runs.at(set), kind, i, j);
+    // The interval from R's r: near zero an end magnifies the last digits
+    // of r, which the pearson figures check on their own.
+    if (kind.rfind("ci", 0) == 0) {
+      const Interval ci = fisher_interval(r_of.at(pair), runs.at(set).pearson.n,
+                                          kind.rfind("ci90", 0) == 0 ? 0.9 : 0.95);
+      got = kind.find("low") != std::string::npos ? ci.low : ci.high;
+    }
+    const double want = std::stod(text);
+    const bool p = is_p_value(kind);
+    if (p && want < 1e-300) continue;
+    const double diff = std::fabs(got - want) / std::max(std::fabs(want), 1e-300);
+    largest[kind] = std::max(largest[kind], diff);
+    EXPECT_LE(diff, p ? 1e-10 : 1e-12)
+        << set << " " << kind << " " << i << " " << j << ": " << got << " against R's " << want;
+    ++compared;
+  }
+  EXPECT_GT(compared, 1500u);
+  for (const auto &[k, d] : largest)
+    std::printf("  %-15s largest relative difference %.3g\n", k.c_str(), d);
+}
+
+// Knight's count against the count over all pairs, on small tables full of
+// ties (both zeros among them).
+TEST(KendallTauB, KnightEqualsTheCountOverAllPairs) {
+  std::mt19937_64 rng(37);
+  for (int trial = 0; trial < 200; ++trial) {
+    const size_t n = 2 + rng() % 40;
+    std::vector<double> x(n), y(n);
+    for (size_t k = 0; k < n; ++k) {
+      x[k] = static_cast<double>(rng() % 5) - 2;
+      y[k] = static_cast<double>(rng() % 7) - 3;
+      if (x[k] == 0 && rng() % 2) x[k] = -0.0;
+    }
+    double s = 0, tx = 0, ty = 0;
+    const double n0 = n * (n - 1) / 2.0;
+    for (size_t a = 0; a < n; ++a)
+      for (size_t b = a + 1; b < n; ++b) {
+        const double dx = x[a] - x[b], dy = y[a] - y[b];
+        s += ((dx > 0) - (dx < 0)) * ((dy > 0) - (dy < 0));
+        tx += dx == 0;
+        ty += dy == 0;
+      }
+    const double want = s / std::sqrt((n0 - tx) * (n0 - ty));
+    const double got = kendall_tau_b(x, y);
+    if (std::isnan(want)) {
+      EXPECT_TRUE(std::isnan(got));
+    } else {
+      EXPECT_NEAR(got, want, 1e-15) << "trial " << trial;
+    }
+  }
+}
+
+// R's p.adjust on ties, a lone p-value and NaN entries left out.
+TEST(AdjustedPValues, HolmAndBhAsR) {
+  const double nan = std::nan("");
+  struct Case {
+    std::vector<double> p, holm, bh;
+  };
+  // p.adjust(c(0.01, 0.04, 0.03, 0.04, NA), "holm") and "BH".
+  const Case cases[] = {
+      {{0.01, 0.04, 0.03, 0.04, nan}, {0.04, 0.09, 0.09, 0.09, nan}, {0.04, 0.04, 0.04, 0.04, nan}},
+      {{0.5}, {0.5}, {0.5}},
+      {{0.9, 0.8}, {1, 1}, {0.9, 0.9}},
+  };
+  for (const Case &c : cases) {
+    const std::vector<double> holm = holm_adjust(c.p), bh = bh_adjust(c.p);
+    for (size_t k = 0; k < c.p.size(); ++k) {
+      EXPECT_EQ(std::isnan(holm[k]), std::isnan(c.holm[k]));
+      if (!std::isnan(c.holm[k])) {
+        EXPECT_DOUBLE_EQ(holm[k], c.holm[k]);
+        EXPECT_DOUBLE_EQ(bh[k], c.bh[k]);
+      }
+    }
+  }
+}
