@@ -385,42 +385,35 @@ std::vector<KeySearch> key_searches(const std::vector<std::tuple<uint32_t, uint3
   return out;
 }
 
-std::vector<py::array_t<int64_t>> digit_counts_part(
-    const Rows &x, const std::vector<std::tuple<uint32_t, uint32_t, uint64_t>> &searches) {
+using Triples = std::vector<std::tuple<uint32_t, uint32_t, uint64_t>>;
+
+// One array per search of what `per_part` (count_next_digits or
+// bucket_values) finds in the part's rows, computed without the GIL.
+template <class T, class PerPart>
+std::vector<py::array_t<T>> per_search(const Rows &x, const Triples &searches, PerPart per_part) {
   check_part(x);
   const std::vector<KeySearch> s = key_searches(searches);
-  std::vector<std::vector<int64_t>> counts;
+  std::vector<std::vector<T>> found;
   {
     py::gil_scoped_release free;
-    counts = count_next_digits(x.data(), static_cast<uint64_t>(x.shape(0)),
-                               static_cast<uint32_t>(x.shape(1)), s);
+    found = per_part(x.data(), static_cast<uint64_t>(x.shape(0)),
+                     static_cast<uint32_t>(x.shape(1)), s);
   }
-  std::vector<py::array_t<int64_t>> out;
-  for (const std::vector<int64_t> &c : counts) {
-    py::array_t<int64_t> a(c.size());
-    std::copy(c.begin(), c.end(), a.mutable_data());
+  std::vector<py::array_t<T>> out;
+  for (const std::vector<T> &v : found) {
+    py::array_t<T> a(v.size());
+    std::copy(v.begin(), v.end(), a.mutable_data());
     out.push_back(std::move(a));
   }
   return out;
 }
 
-std::vector<py::array_t<double>> bucket_values_part(
-    const Rows &x, const std::vector<std::tuple<uint32_t, uint32_t, uint64_t>> &searches) {
-  check_part(x);
-  const std::vector<KeySearch> s = key_searches(searches);
-  std::vector<std::vector<double>> values;
-  {
-    py::gil_scoped_release free;
-    values = bucket_values(x.data(), static_cast<uint64_t>(x.shape(0)),
-                           static_cast<uint32_t>(x.shape(1)), s);
-  }
-  std::vector<py::array_t<double>> out;
-  for (const std::vector<double> &v : values) {
-    py::array_t<double> a(v.size());
-    std::copy(v.begin(), v.end(), a.mutable_data());
-    out.push_back(std::move(a));
-  }
-  return out;
+std::vector<py::array_t<int64_t>> digit_counts_part(const Rows &x, const Triples &searches) {
+  return per_search<int64_t>(x, searches, count_next_digits);
+}
+
+std::vector<py::array_t<double>> bucket_values_part(const Rows &x, const Triples &searches) {
+  return per_search<double>(x, searches, bucket_values);
 }
 
 py::array_t<uint8_t> zero_signs_part(const Rows &x, uint32_t column) {
