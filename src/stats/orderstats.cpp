@@ -272,8 +272,6 @@ constexpr uint32_t kRadixColumns = 16;
 constexpr uint32_t kFirstDigit = 16, kDigit = 12;
 constexpr size_t kChunkRows = 1024;
 constexpr size_t kMaxPositions = 6;  // what needed_positions() returns at most
-constexpr uint64_t kSignBit = uint64_t{1} << 63;
-constexpr uint64_t kZeroKey = kSignBit;
 
 uint64_t prefix_mask(uint32_t bits) { return bits == 0 ? 0 : ~uint64_t{0} << (64 - bits); }
 
@@ -643,18 +641,4 @@ struct KnownPositions {
 void order_stats_at(VariableStats &s, uint64_t n, const std::vector<uint64_t> &positions,
                     const std::vector<double> &values) {
   set_order_stats(s, KnownPositions{positions, values}, n);
-}
-
-uint64_t order_key(double x) {
-  if (x == 0) return kZeroKey;
-  uint64_t u;
-  std::memcpy(&u, &x, sizeof u);
-  return u & kSignBit ? ~u : u | kSignBit;
-}
-
-double key_value(uint64_t key) {
-  const uint64_t u = key & kSignBit ? key & ~kSignBit : ~key;
-  double x;
-  std::memcpy(&x, &u, sizeof x);
-  return x;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "record/analysis.h"
@@ -30,7 +31,20 @@ void order_stats_at(VariableStats &s, uint64_t n, const std::vector<uint64_t> &p
 // values do (the sign bit set for a positive value, every bit inverted for a
 // negative one), and both zeros take +0's key, as the comparison calls them
 // equal; which zero a position holds is the zero of that rank in row order.
-uint64_t order_key(double x);
+// Inline: the counting passes call it for every value.
+inline uint64_t order_key(double x) {
+  constexpr uint64_t sign = uint64_t{1} << 63;
+  if (x == 0) return sign;
+  uint64_t u;
+  std::memcpy(&u, &x, sizeof u);
+  return u & sign ? ~u : u | sign;
+}
 
 // The value of a key; a zero's key gives +0.
-double key_value(uint64_t key);
+inline double key_value(uint64_t key) {
+  constexpr uint64_t sign = uint64_t{1} << 63;
+  const uint64_t u = key & sign ? key & ~sign : ~key;
+  double x;
+  std::memcpy(&x, &u, sizeof x);
+  return x;
+}
