@@ -8,10 +8,7 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstring>
-#include <ctime>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <tuple>
 #include <vector>
