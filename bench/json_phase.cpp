@@ -9,6 +9,7 @@
 
 #include "cpu_time.h"
 #include "output/jsonout.h"
+#include "analyse.h"
 #include "pipeline.h"
 #include "eigen/scores.h"
 
@@ -54,7 +55,7 @@ int main(int argc, char **argv) {
   Analysis a = load_data_file(argv[1], sw, run, con);
   compute_statistics(a, sw, con);
   compute_components(a);
-  const JsonContext ctx = json_context(a, sw, run.scores_count);
+  const JsonContext ctx = json_context(a, document_options(sw, run.scores_count));
 
   FILE *sink = std::tmpfile();
   const double tw = best_time(repeats, [&] {

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "base/messages.h"
+#include "analyse.h"
 #include "pipeline.h"
 #include "output/report_data.h"
 
@@ -34,13 +35,14 @@ int main(int argc, char **argv) {
     Analysis a = load_data_file(argv[argc - 1], sw, run, con);
     analyse_and_write(a, place_, sw, run, con);
     auto start = std::chrono::steady_clock::now();
-    const ReportInput in = report_input(a, place_, sw, ReportRun{"", report_date(0)});
+    const ReportInput in =
+        report_input(a, place_, document_options(sw, run.scores_count), ReportRun{"", report_date(0)});
     const double gather = seconds_since(start);
     start = std::chrono::steady_clock::now();
     const std::string page = report_page(in);
     const double build = seconds_since(start);
     start = std::chrono::steady_clock::now();
-    write_report_file(a, place_, sw, ReportRun{"", report_date(0)}, con);
+    write_report_file(a, place_, document_options(sw, run.scores_count), ReportRun{"", report_date(0)}, con);
     const double whole = seconds_since(start);
     std::printf("input %.3f s, page %.3f s, whole .html %.3f s, %zu bytes\n", gather, build,
                 whole, page.size());

@@ -249,6 +249,7 @@ std::unique_ptr<AnalysisResult> finish_parts(const TableParts &p, const Switches
   if (p.rows_left_out > 0)
     say(con, "Left out %lu rows with missing values\n", static_cast<unsigned long>(p.rows_left_out));
   const Moments moments = finish_summary(s, a);
+  a.pearson = options.pearson;
   if (options.pearson) make_pearson_correlation(a);
   print_zero_variance_warning(moments, options.conventional, con);
   for (uint32_t b = 0; b < options.bins; ++b)
@@ -294,10 +295,14 @@ uint32_t scores_written(const AnalysisResult &r) {
   return adjusted_scores_count(sw.scores, score_limit(r.table, sw.four), sw.allscores);
 }
 
+DocumentOptions document_options(const Switches &options, uint32_t scores_count) {
+  return DocumentOptions{options.eigenvalues, options.four, options.scores_mean, scores_count};
+}
+
 std::string json_document(const AnalysisResult &r) {
   MemoryText text;
   const JsonContext ctx =
-      document_context(r.table, r.options, scores_written(r), r.data_file,
+      document_context(r.table, document_options(r.options, scores_written(r)), r.data_file,
                        r.groups.empty() ? nullptr : &r.groups);
   write_json_document(text.fp, r.table, ctx);
   return text.take();
@@ -307,7 +312,8 @@ std::string report_html(const AnalysisResult &r, const std::string &name,
                         const std::string &arguments) {
   need_rows(r, r.options.eigenvalues, "The page's score plot needs");
   const ReportRun run{arguments, report_date(std::time(nullptr))};
-  return report_page(full_report_input(r.table, place_in(r, "", name), r.options, run,
+  return report_page(full_report_input(r.table, place_in(r, "", name),
+                                       document_options(r.options, scores_written(r)), run,
                                        r.groups.empty() ? nullptr : &r.groups));
 }
 

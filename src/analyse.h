@@ -15,6 +15,7 @@
 #include "record/analysis.h"
 #include "record/groups.h"
 #include "machine/workers.h"
+#include "output/docoptions.h"
 #include "stats/summary.h"
 
 // Rows a caller holds: `rows` x `columns` doubles, row after row. NaN is a
@@ -115,6 +116,10 @@ std::unique_ptr<AnalysisResult> finish_parts(const TableParts &parts, const Swit
 
 // Scores per observation that ".sco" and the documents hold.
 uint32_t scores_written(const AnalysisResult &r);
+
+// What the documents take from these switches, with the scores per row
+// of the file's ".sco".
+DocumentOptions document_options(const Switches &options, uint32_t scores_count);
 
 // The JSON document as --json writes it to ".json".
 std::string json_document(const AnalysisResult &r);

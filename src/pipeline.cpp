@@ -62,13 +62,18 @@ struct InputStream {
   }
 };
 
+CorUpper cor_upper(UpperTriangle square) {
+  if (square == UpperTriangle::mirror) return CorUpper::mirror;
+  return square == UpperTriangle::zeros ? CorUpper::zeros : CorUpper::none;
+}
+
 void write_statistics_files(const Analysis &a, const OutputPlace &place, const Switches &sw,
                             const Console &con) {
   if (sw.stddev) write_std_file(a, place, con);
-  if (sw.mean) write_mvd_file(a, place, sw, con);
-  if (sw.correlation) write_cor_file(a, place, sw, con);
+  if (sw.mean) write_mvd_file(a, place, sw.quartiles, con);
+  if (sw.correlation) write_cor_file(a, place, cor_upper(sw.square), con);
   if (sw.covariance) write_cov_file(a, place, con);
-  if (sw.tetrad) write_inp_file(a, place, sw, con);
+  if (sw.tetrad) write_inp_file(a, place, sw.split_file, con);
   if (sw.oldtetrad) write_da1_file(a, place, con);
   if (sw.histogram) write_his_file(a, place, con);
   if (sw.summary_file) write_sum_file(a, place, con);
@@ -115,10 +120,10 @@ void write_documents(const Analysis &a, const OutputPlace &place, const Switches
                      const RunState &run, const Console &con,
                      const std::vector<GroupResult> *groups = nullptr) {
   if (sw.json != JsonTarget::none)
-    write_json(a, place, sw, run.scores_count,
+    write_json(a, place, document_options(sw, run.scores_count),
                sw.json == JsonTarget::standard_output ? stdout : nullptr, con, groups);
   if (sw.report)
-    write_report_file(a, place, sw, ReportRun{run.arguments, report_date(std::time(nullptr))}, con,
+    write_report_file(a, place, document_options(sw, run.scores_count), ReportRun{run.arguments, report_date(std::time(nullptr))}, con,
                       groups);
 }
 
@@ -398,6 +403,7 @@ RankMethod rank_method(RankChoice choice) {
 
 void compute_statistics(Analysis &a, const Switches &sw, const Console &con, Workers &w) {
   a.conventional = sw.conventional;
+  a.pearson = sw.pearson;
   a.rank = rank_method(sw.rank);
   a.level = sw.ci != 0 ? sw.ci : 0.95;
   if (sw.use == MissingUse::pairwise) return compute_pairwise_statistics(a, sw, con, w);

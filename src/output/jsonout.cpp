@@ -173,7 +173,7 @@ void add_test_definitions(nlohmann::ordered_json &d, const Analysis &a) {
       "quantile";
 }
 
-nlohmann::ordered_json definitions(bool pearson, const Analysis &a) {
+nlohmann::ordered_json definitions(const Analysis &a) {
   nlohmann::ordered_json d;
   d["missing_values"] =
       a.pairwise ? "pairwise: each variable's statistics over its own values (count), each "
@@ -194,7 +194,7 @@ nlohmann::ordered_json definitions(bool pearson, const Analysis &a) {
             "n0 = n(n - 1)/2, n1 and n2 the pairs tied in x and in y; a constant variable "
             "correlates 0; the diagonal is exactly 1"
       : a.pairwise ? "Pearson's r of each pair over its common rows; the diagonal is exactly 1"
-      : pearson    ? "Pearson's r; the diagonal is exactly 1"
+      : a.pearson  ? "Pearson's r; the diagonal is exactly 1"
                    : "covariance / (sd_x * sd_y) with the n - 1 standard deviations, which is "
                      "(n - 1)/n times Pearson's r; the diagonal is exactly 1";
   d["skewness"] = "m3 / s^3 with m3 = sum of (x - mean)^3 / n and s from the n - 1 variance";
@@ -229,9 +229,9 @@ nlohmann::ordered_json definitions(bool pearson, const Analysis &a) {
 }
 
 // The definitions indented as a member of the top-level object.
-void put_definitions(Sink &s, bool pearson, const Analysis &a) {
+void put_definitions(Sink &s, const Analysis &a) {
   const std::string text =
-      definitions(pearson, a).dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+      definitions(a).dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
   for (char ch : text) {
     if (ch == '\n')
       put(s, "\n  ");
@@ -462,9 +462,9 @@ void put_groups(Sink &s, const JsonContext &ctx) {
 }
 
 // A group's document on one line, without its line end.
-std::string group_document(const Analysis &a, const Switches &sw, uint32_t scores_count,
+std::string group_document(const Analysis &a, const DocumentOptions &options,
                            const std::string &data_file) {
-  JsonContext ctx = json_context(a, sw, scores_count);
+  JsonContext ctx = json_context(a, options);
   ctx.data_file = data_file;
   ctx.one_line = true;
   char *text = nullptr;
@@ -491,13 +491,12 @@ std::string json_number(double x) {
   return text;
 }
 
-JsonContext json_context(const Analysis &a, const Switches &sw, uint32_t scores_count) {
+JsonContext json_context(const Analysis &a, const DocumentOptions &options) {
   JsonContext ctx;
-  ctx.components = sw.eigenvalues != 0;
-  ctx.pearson = sw.pearson != 0;
+  ctx.components = options.components;
   if (ctx.components) {
-    ctx.score_limit = score_limit(a, sw.four != 0);
-    ctx.scores_written = std::min(scores_count, ctx.score_limit);
+    ctx.score_limit = score_limit(a, options.four);
+    ctx.scores_written = std::min(options.scores_count, ctx.score_limit);
   }
   return ctx;
 }
@@ -508,7 +507,7 @@ void write_json_document(FILE *fp, const Analysis &a, const JsonContext &ctx) {
   s.buf.reserve(2 * kFlushAt);
   put_header(s, a, ctx);
   put_key(s, "  ", "definitions");
-  put_definitions(s, ctx.pearson, a);
+  put_definitions(s, a);
   put_variables(s, a);
   put_matrices(s, a);
   put_tests(s, a);
@@ -522,22 +521,22 @@ void write_json_document(FILE *fp, const Analysis &a, const JsonContext &ctx) {
 
 uint64_t group_rows(const Analysis &g) { return g.pairwise ? g.n + g.rows_left_out : g.n; }
 
-JsonContext document_context(const Analysis &a, const Switches &sw, uint32_t scores_count,
+JsonContext document_context(const Analysis &a, const DocumentOptions &options,
                              const std::string &data_file,
                              const std::vector<GroupResult> *groups) {
-  JsonContext ctx = json_context(a, sw, scores_count);
+  JsonContext ctx = json_context(a, options);
   ctx.data_file = data_file;
   if (groups != nullptr)
     for (const GroupResult &g : *groups)
       ctx.groups.push_back({g.value, g.file_part,
-                            group_document(g.analysis, sw, scores_count, data_file),
+                            group_document(g.analysis, options, data_file),
                             group_rows(g.analysis)});
   return ctx;
 }
 
-void write_json(const Analysis &a, const OutputPlace &place, const Switches &sw, uint32_t scores_count, FILE *stream,
-                const Console &con, const std::vector<GroupResult> *groups) {
-  JsonContext ctx = document_context(a, sw, scores_count, source_name(place), groups);
+void write_json(const Analysis &a, const OutputPlace &place, const DocumentOptions &options,
+                FILE *stream, const Console &con, const std::vector<GroupResult> *groups) {
+  JsonContext ctx = document_context(a, options, source_name(place), groups);
   if (stream != nullptr) {
     ctx.one_line = true;
     write_json_document(stream, a, ctx);

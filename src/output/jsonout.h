@@ -12,12 +12,11 @@
 #include "record/groups.h"
 #include "base/console.h"
 #include "output/naming.h"
-#include "cli/switches.h"
+#include "output/docoptions.h"
 
 // What the document tells besides the record.
 struct JsonContext {
   bool components = false;      // -e ran: the components section is filled
-  bool pearson = false;         // the correlation matrix holds Pearson's r
   bool one_line = false;        // the whole document on one line (JSON Lines)
   uint32_t score_limit = 0;     // N of ".fsc"
   uint32_t scores_written = 0;  // scores per observation in ".sco"
@@ -36,9 +35,8 @@ struct JsonContext {
 // computed, and the others are counted in rows_left_out.
 uint64_t group_rows(const Analysis &g);
 
-// The context of a run with these switches; `scores_count` is the driver's
-// count after this file's eigen analysis.
-JsonContext json_context(const Analysis &a, const Switches &sw, uint32_t scores_count);
+// The context of a file's document under these options.
+JsonContext json_context(const Analysis &a, const DocumentOptions &options);
 
 // Writes the whole document, ending in a line end, to `fp`: indented over
 // many lines, or as one line when `ctx.one_line`.
@@ -46,7 +44,7 @@ void write_json_document(FILE *fp, const Analysis &a, const JsonContext &ctx);
 
 // The context of a data file's document: json_context with the name the
 // document gives the file and, under --by, each group's document.
-JsonContext document_context(const Analysis &a, const Switches &sw, uint32_t scores_count,
+JsonContext document_context(const Analysis &a, const DocumentOptions &options,
                              const std::string &data_file,
                              const std::vector<GroupResult> *groups);
 
@@ -54,8 +52,8 @@ JsonContext document_context(const Analysis &a, const Switches &sw, uint32_t sco
 // (--json=-, so that several files make JSON Lines), else pretty-printed to
 // ".json" beside the other results, announced like them. A failed
 // write ends the run with "Can't write file: %s\a\n".
-void write_json(const Analysis &a, const OutputPlace &place, const Switches &sw, uint32_t scores_count, FILE *stream,
-                const Console &con, const std::vector<GroupResult> *groups = nullptr);
+void write_json(const Analysis &a, const OutputPlace &place, const DocumentOptions &options,
+                FILE *stream, const Console &con, const std::vector<GroupResult> *groups = nullptr);
 
 // A string as a JSON string literal, quotes included. Bytes that are not
 // valid UTF-8 become U+FFFD; control characters are escaped.

@@ -19,16 +19,16 @@ void write_variable_labels(FILE *fp, const Analysis &a, bool split, uint32_t per
   std::fputc('\n', fp);
 }
 
-void write_cor_file(const Analysis &a, const OutputPlace &place, const Switches &sw, const Console &con) {
+void write_cor_file(const Analysis &a, const OutputPlace &place, CorUpper upper, const Console &con) {
   const uint32_t m = a.m;
   const Table<double> &cc = a.correlation;
   OutputFile out = open_output(place, ".cor");
   announce_output(out, con);
   for (uint32_t i = 0; i < m; ++i) {
     for (uint32_t j = 0; j <= i; ++j) std::fprintf(out.fp, " %- .6f", shown(cc[j][i]));
-    if (sw.square == UpperTriangle::mirror)
+    if (upper == CorUpper::mirror)
       for (uint32_t j = i + 1; j < m; ++j) std::fprintf(out.fp, " %- .6f", shown(cc[j][i]));
-    else if (sw.square == UpperTriangle::zeros)
+    else if (upper == CorUpper::zeros)
       for (uint32_t j = i + 1; j < m; ++j) std::fprintf(out.fp, " %- .6f", 0.0);
     std::fputc('\n', out.fp);
   }

@@ -73,10 +73,10 @@ uint32_t score_plot_step(uint32_t n) { return (n + kReportScorePoints - 1) / kRe
 // Scores of the first two components for every k-th row, k the least step
 // that keeps the plot within kReportScorePoints: the scores of ".sco" under
 // the same -4 and --scores-mean.
-std::vector<std::array<double, 2>> score_points(const Analysis &a, const Switches &sw) {
-  const uint32_t N = score_limit(a, sw.four != 0);
+std::vector<std::array<double, 2>> score_points(const Analysis &a, const DocumentOptions &options) {
+  const uint32_t N = score_limit(a, options.four);
   if (N < 2 || a.n == 0) return {};
-  const ScoreBasis basis = score_basis(a, N, 2, sw.scores_mean != 0);
+  const ScoreBasis basis = score_basis(a, N, 2, options.scores_mean);
   const uint32_t step = score_plot_step(a.n);
   std::vector<std::array<double, 2>> points;
   points.reserve(a.n / step + 1);
@@ -117,7 +117,7 @@ std::vector<std::string> score_labels(const Analysis &a, size_t points) {
   return labels;
 }
 
-ReportPca components(const Analysis &a, const Switches &sw) {
+ReportPca components(const Analysis &a, const DocumentOptions &options) {
   ReportPca pca;
   const int32_t *position = a.components.order.get();
   for (uint32_t u = 0; u < a.m; ++u) {
@@ -129,9 +129,9 @@ ReportPca components(const Analysis &a, const Switches &sw) {
   for (uint32_t i = 0; i < a.m; ++i)
     for (uint32_t u = 0; u < a.m; ++u)
       pca.loadings[i][u] = a.components.loadings[uint64_t{i} * a.m + position[u]];
-  pca.scores = score_points(a, sw);
+  pca.scores = score_points(a, options);
   pca.score_rows_total = a.n;
-  pca.scores_centred = sw.scores_mean;
+  pca.scores_centred = options.scores_mean;
   pca.score_labels = score_labels(a, pca.scores.size());
   return pca;
 }
@@ -158,7 +158,7 @@ std::string report_date(std::time_t now) {
   return std::string(text, std::strftime(text, sizeof text, "%Y-%m-%d", &parts));
 }
 
-ReportInput report_input(const Analysis &a, const OutputPlace &place, const Switches &sw,
+ReportInput report_input(const Analysis &a, const OutputPlace &place, const DocumentOptions &options,
                          const ReportRun &run) {
   ReportInput in;
   in.data_file = source_name(place);
@@ -172,7 +172,7 @@ ReportInput report_input(const Analysis &a, const OutputPlace &place, const Swit
     in.skipped_text += std::to_string(c.column) + " " + c.name + (c.empty ? " (empty)" : " (text)");
   }
   in.bins = a.bins;
-  in.pearson = sw.pearson;
+  in.pearson = a.pearson;
   in.rank = a.rank;
   in.conventional = a.conventional;
   in.pairwise = a.pairwise;
@@ -181,7 +181,7 @@ ReportInput report_input(const Analysis &a, const OutputPlace &place, const Swit
   in.correlation.resize(uint64_t{a.m} * a.m);
   for (uint32_t i = 0; i < a.m; ++i)
     std::copy(a.correlation[i], a.correlation[i] + a.m, in.correlation.begin() + uint64_t{i} * a.m);
-  if (sw.eigenvalues) in.pca = components(a, sw);
+  if (options.components) in.pca = components(a, options);
   return in;
 }
 
@@ -227,17 +227,17 @@ void add_groups(ReportInput &in, const Analysis &a, const std::vector<GroupResul
 
 }  // namespace
 
-ReportInput full_report_input(const Analysis &a, const OutputPlace &place, const Switches &sw,
+ReportInput full_report_input(const Analysis &a, const OutputPlace &place, const DocumentOptions &options,
                               const ReportRun &run, const std::vector<GroupResult> *groups) {
-  ReportInput in = report_input(a, place, sw, run);
+  ReportInput in = report_input(a, place, options, run);
   if (groups != nullptr) add_groups(in, a, *groups);
   return in;
 }
 
-void write_report_file(const Analysis &a, const OutputPlace &place, const Switches &sw,
+void write_report_file(const Analysis &a, const OutputPlace &place, const DocumentOptions &options,
                        const ReportRun &run, const Console &con,
                        const std::vector<GroupResult> *groups) {
-  const ReportInput in = full_report_input(a, place, sw, run, groups);
+  const ReportInput in = full_report_input(a, place, options, run, groups);
   OutputFile out = open_output(place, ".html");
   announce_output(out, con);
   // A failed write leaves the stream's error flag set, which close_output

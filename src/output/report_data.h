@@ -11,7 +11,7 @@
 #include "base/console.h"
 #include "output/naming.h"
 #include "output/report.h"
-#include "cli/switches.h"
+#include "output/docoptions.h"
 
 // What the page shows about the run rather than the file.
 struct ReportRun {
@@ -35,14 +35,14 @@ std::string report_date(std::time_t now);
 // analysis) are done. Labels are the names when the file has them, else
 // the data-file column numbers; the score plot uses the definition of
 // ".sco" under the same -4 and --scores-mean.
-ReportInput report_input(const Analysis &a, const OutputPlace &place, const Switches &sw,
+ReportInput report_input(const Analysis &a, const OutputPlace &place, const DocumentOptions &options,
                          const ReportRun &run);
 
 // report_input with, under --by, the table of the groups.
-ReportInput full_report_input(const Analysis &a, const OutputPlace &place, const Switches &sw,
+ReportInput full_report_input(const Analysis &a, const OutputPlace &place, const DocumentOptions &options,
                               const ReportRun &run, const std::vector<GroupResult> *groups);
 
 // ".html", announced and protected like every result file.
-void write_report_file(const Analysis &a, const OutputPlace &place, const Switches &sw,
+void write_report_file(const Analysis &a, const OutputPlace &place, const DocumentOptions &options,
                        const ReportRun &run, const Console &con,
                        const std::vector<GroupResult> *groups = nullptr);

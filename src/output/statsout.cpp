@@ -84,12 +84,12 @@ void write_std_file(const Analysis &a, const OutputPlace &place, const Console &
   close_output(out);
 }
 
-void write_mvd_file(const Analysis &a, const OutputPlace &place, const Switches &sw, const Console &con) {
+void write_mvd_file(const Analysis &a, const OutputPlace &place, bool quartiles, const Console &con) {
   const uint32_t m = a.m;
   OutputFile out = open_output(place, ".mvd");
   announce_output(out, con);
   std::fprintf(out.fp, "!%s", kMvdTitles);
-  if (sw.quartiles) std::fputs(kMvdQuartileTitles, out.fp);
+  if (quartiles) std::fputs(kMvdQuartileTitles, out.fp);
   if (!a.names.empty()) std::fputs("  Name", out.fp);
   if (shows_counts(a)) std::fputs(kCountTitles, out.fp);
   std::fputc('\n', out.fp);
@@ -99,7 +99,7 @@ void write_mvd_file(const Analysis &a, const OutputPlace &place, const Switches 
     for (double x : {s.mean, s.variance, s.stddev, s.min, s.max, s.skewness, s.curtosis})
       std::fprintf(out.fp, kMvdField, shown(x));
     std::fprintf(out.fp, kMvdLastField, shown(s.median));
-    if (sw.quartiles) {
+    if (quartiles) {
       std::fprintf(out.fp, kMvdLastField, shown(s.lower_quartile));
       std::fprintf(out.fp, kMvdLastField, shown(s.upper_quartile));
     }

@@ -7,7 +7,6 @@
 #include "base/console.h"
 #include "output/naming.h"
 #include "stats/stats.h"
-#include "cli/switches.h"
 
 // "\nWARNING! Variable(s)\a", the 1-based data columns the zero-variance rule
 // replaced, " has no Std.Dev. Modifies...\n"; nothing when there are none.
@@ -20,4 +19,5 @@ void print_zero_variance_warning(const Moments &moments, bool measured, const Co
 void print_stats_table(const Analysis &a, const Console &con);
 
 void write_std_file(const Analysis &a, const OutputPlace &place, const Console &con);                     // ".std"
-void write_mvd_file(const Analysis &a, const OutputPlace &place, const Switches &sw, const Console &con);  // ".mvd"
+// ".mvd", with the quartile columns under `quartiles` (--quartiles).
+void write_mvd_file(const Analysis &a, const OutputPlace &place, bool quartiles, const Console &con);

@@ -23,12 +23,11 @@ char label_digit(uint32_t i) { return static_cast<char>('0' + i % 10); }
 
 }  // namespace
 
-void write_inp_file(const Analysis &a, const OutputPlace &place, const Switches &sw, const Console &con) {
+void write_inp_file(const Analysis &a, const OutputPlace &place, bool split, const Console &con) {
   const uint32_t m = a.m;
   const Table<double> &cc = a.correlation;
   OutputFile out = open_output(place, ".inp");
   announce_output(out, con);
-  const bool split = sw.split_file != 0;
   if (split) say(con, "Using split\n");
   std::fputs("/Covariance\n", out.fp);
   std::fprintf(out.fp, "%llu\n", static_cast<unsigned long long>(stated_sample_size(a)));

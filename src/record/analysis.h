@@ -146,6 +146,7 @@ struct Analysis {
   uint64_t smallest_pair = 0;
   bool pairwise = false;
   bool conventional = false;  // --conventional: constants shown as measured, counts in the table
+  bool pearson = false;       // --pearson (or --conventional): the correlation matrix holds r
   RankMethod rank = RankMethod::none;  // --rank: the correlation matrix holds this
   double level = 0.95;                 // --ci: the intervals' confidence level
   std::vector<std::string> names;  // per variable (data order) when the file names them

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "analyse.h"
 #include "output/jsonout.h"
 #include "support/output_fixture.h"
 
@@ -173,7 +174,7 @@ TEST_F(JsonNames, KnownNamesAreWrittenAndUnknownOnesAreNull) {
   a.variable_to_file[1] = 0;
   for (bool named : {true, false}) {
     a.names = named ? std::vector<std::string>{"height", "w\"eight"} : std::vector<std::string>{};
-    write_json(a, place_, sw, 3, nullptr, con);
+    write_json(a, place_, document_options(sw, 3), nullptr, con);
     const Json doc = Json::parse(read(".json"));
     EXPECT_EQ(doc["variables"][0]["column"], 2);
     EXPECT_EQ(doc["variables"][1]["name"], named ? Json("w\"eight") : Json(nullptr));

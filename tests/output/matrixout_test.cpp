@@ -9,24 +9,22 @@ using MatrixOutTest = OutputTest;
 TEST_F(MatrixOutTest, CorInItsThreeModes) {
   load_and_run(a, {{1, 2, 3, 4, 5}, {2, 4, 6, 8, 10}});
   const struct {
-    UpperTriangle square;
+    CorUpper upper;
     const char *text;
   } cases[] = {
-      {UpperTriangle::none, "  1.000000\n  0.800000  1.000000\n"},
-      {UpperTriangle::zeros, "  1.000000  0.000000\n  0.800000  1.000000\n"},
-      {UpperTriangle::mirror, "  1.000000  0.800000\n  0.800000  1.000000\n"},
+      {CorUpper::none, "  1.000000\n  0.800000  1.000000\n"},
+      {CorUpper::zeros, "  1.000000  0.000000\n  0.800000  1.000000\n"},
+      {CorUpper::mirror, "  1.000000  0.800000\n  0.800000  1.000000\n"},
   };
   for (const auto &c : cases) {
-    sw.square = c.square;
-    write_cor_file(a, place_, sw, con);
-    EXPECT_EQ(read_file(path(".cor")), c.text) << static_cast<int>(c.square);
+    write_cor_file(a, place_, c.upper, con);
+    EXPECT_EQ(read_file(path(".cor")), c.text) << static_cast<int>(c.upper);
   }
 }
 
 TEST_F(MatrixOutTest, CorRowsReadDownTheColumnsAndKeepTheSign) {
   load_and_run(a, {{1, 2, 3, 4}, {4, 3, 2, 1}, {1, 3, 2, 4}});
-  sw.square = UpperTriangle::mirror;
-  write_cor_file(a, place_, sw, con);
+  write_cor_file(a, place_, CorUpper::mirror, con);
   // Row i holds a.correlation[0..m-1][i]; the mirrored upper part equals the lower part.
   EXPECT_EQ(read_file(path(".cor")),
             "  1.000000 -0.750000  0.600000\n"
@@ -45,7 +43,7 @@ TEST_F(MatrixOutTest, CovHasTheInpHeadAndTheLowerTriangle) {
 
 TEST_F(MatrixOutTest, SingleVariableAndReorderedLabels) {
   load_and_run(a, {{1, 2, 3}});
-  write_cor_file(a, place_, sw, con);
+  write_cor_file(a, place_, CorUpper::none, con);
   EXPECT_EQ(read_file(path(".cor")), "  1.000000\n");
   write_cov_file(a, place_, con);
   EXPECT_EQ(read_file(path(".cov")), "/Covariance\n3\nx1 \n 0.666667 \n");

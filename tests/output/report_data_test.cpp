@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "support/output_fixture.h"
+#include "analyse.h"
 #include "pipeline.h"
 #include "output/report_data.h"
 
@@ -52,7 +53,7 @@ TEST_F(ReportDataTest, ScorePlotIsTheScoFileThinnedToEveryKthRow) {
     for (const int centre : {0, 1}) {
       sw.scores_mean = centre;
       run_on(table(n));
-      const ReportInput in = report_input(a, place_, sw, ReportRun{});
+      const ReportInput in = report_input(a, place_, document_options(sw, sw.scores), ReportRun{});
       ASSERT_TRUE(in.pca.has_value());
       const ReportPca &pca = *in.pca;
       const uint32_t step = n > kReportScorePoints ? 3 : 1;
@@ -75,7 +76,7 @@ TEST_F(ReportDataTest, ScorePlotIsTheScoFileThinnedToEveryKthRow) {
 TEST_F(ReportDataTest, LabelsAreNamesElseFileColumns) {
   sw.inverse = 1;
   run_on("1 5 9\n2 4 7\n3 3 8\n");
-  ReportInput in = report_input(a, place_, sw, ReportRun{});
+  ReportInput in = report_input(a, place_, document_options(sw, sw.scores), ReportRun{});
   ASSERT_EQ(in.variables.size(), 3u);
   EXPECT_EQ(in.variables[0].label, "3");
   EXPECT_EQ(in.variables[0].column, 3);
@@ -86,7 +87,7 @@ TEST_F(ReportDataTest, LabelsAreNamesElseFileColumns) {
   sw.inverse = 0;
   sw.names = 1;
   run_on("<script>alert(1)</script> b&c \"d\"\n1 5 9\n2 4 7\n3 3 8\n");
-  in = report_input(a, place_, sw, ReportRun{"--names '<b>'", "2026-01-01"});
+  in = report_input(a, place_, document_options(sw, sw.scores), ReportRun{"--names '<b>'", "2026-01-01"});
   EXPECT_EQ(in.variables[0].label, "<script>alert(1)</script>");
   EXPECT_EQ(in.variables[1].label, "b&c");
   const std::string page = report_page(in);
