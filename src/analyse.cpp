@@ -155,6 +155,17 @@ void need_rows(const AnalysisResult &r, bool needed, const char *what) {
           "components, or analyse the rows in one place\n", what);
 }
 
+// A block for the rows of the largest group.
+CArray<double> largest_group_block(const GroupIndex &index, uint32_t columns) {
+  size_t rows = 1;
+  for (const std::vector<uint32_t> &r : index.rows) rows = std::max(rows, r.size());
+  size_t count = 0;
+  if (__builtin_mul_overflow(rows, size_t{columns}, &count)) throw std::bad_alloc();
+  void *block = std::calloc(count, sizeof(double));
+  if (block == nullptr) throw std::bad_alloc();
+  return CArray<double>(static_cast<double *>(block));
+}
+
 // The shortest text that reads back as x.
 std::string shortest_text(double x) {
   char text[32];
@@ -178,6 +189,37 @@ void analyse_loaded(Analysis &a, const Switches &options, const Console &con, Wo
   if (options.eigenvalues) compute_components(a, w.count() > 1);
 }
 
+std::vector<GroupResult> analyse_groups(Analysis &a, const Switches &options, RunState &run,
+                                        const Console &con, bool keep_rows,
+                                        const GroupStep &step) {
+  const GroupIndex index = index_groups(a, options.group_limit);
+  const std::vector<std::string> parts = group_file_parts(a.group_column, index.values);
+  const WorkArraySettings settings{options.bins, false, usable_memory()};
+  const Console quiet{con.out, con.err, true};
+  const bool copy_first = options.use == MissingUse::pairwise;
+  std::vector<GroupResult> groups(index.values.size());
+  for (size_t k = 0; k < groups.size(); ++k) {
+    groups[k].value = index.values[k];
+    groups[k].file_part = parts[k];
+    if (copy_first) groups[k].analysis = group_table(a, index.rows[k], settings, run.memory, quiet);
+  }
+  step(a, nullptr, index);
+  // One block takes each group's rows in turn, so its pages are touched
+  // once rather than once a group.
+  const bool share = !keep_rows && !copy_first;
+  CArray<double> shared;
+  if (share) shared = largest_group_block(index, a.columns);
+  for (size_t k = 0; k < groups.size(); ++k) {
+    GroupResult &g = groups[k];
+    if (!copy_first)
+      g.analysis = group_table(a, index.rows[k], settings, run.memory, quiet,
+                               share ? std::move(shared) : CArray<double>());
+    step(g.analysis, &g, index);
+    if (share) shared = std::move(g.analysis.data.block);
+  }
+  return groups;
+}
+
 std::unique_ptr<AnalysisResult> analyse(const TableSource &source, const Switches &options) {
   auto r = std::make_unique<AnalysisResult>();
   r->options = options;
@@ -191,27 +233,13 @@ std::unique_ptr<AnalysisResult> analyse(const TableSource &source, const Switche
   r->table = load_table(source, r->options, run, con);
   Analysis &a = r->table;
   r->borrowed = source.rows != nullptr && a.data.block.get() == source.rows->values;
-  if (a.group_column.empty()) {
+  if (a.group_column.empty())
     analyse_loaded(a, r->options, con, workers);
-  } else {
-    const GroupIndex index = index_groups(a, options.group_limit);
-    const std::vector<std::string> parts = group_file_parts(a.group_column, index.values);
-    const WorkArraySettings settings{options.bins, false, usable_memory()};
-    // Pairwise deletion reorders the whole table's rows: the groups first.
-    const bool copy_first = options.use == MissingUse::pairwise;
-    r->groups.resize(index.values.size());
-    for (size_t k = 0; k < r->groups.size(); ++k) {
-      r->groups[k].value = index.values[k];
-      r->groups[k].file_part = parts[k];
-      if (copy_first) r->groups[k].analysis = group_table(a, index.rows[k], settings, run.memory, con);
-    }
-    analyse_loaded(a, r->options, con, workers);
-    for (size_t k = 0; k < r->groups.size(); ++k) {
-      GroupResult &g = r->groups[k];
-      if (!copy_first) g.analysis = group_table(a, index.rows[k], settings, run.memory, con);
-      analyse_loaded(g.analysis, r->options, con, workers);
-    }
-  }
+  else
+    r->groups = analyse_groups(a, r->options, run, con, true,
+                               [&](Analysis &t, const GroupResult *, const GroupIndex &) {
+                                 analyse_loaded(t, r->options, con, workers);
+                               });
   r->log = text.take();
   return r;
 }

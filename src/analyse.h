@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -70,6 +71,22 @@ Analysis load_table(const TableSource &source, const Switches &options, RunState
 // Everything computed from a loaded table: the statistics with their
 // console lines and, with -e, the principal components.
 void analyse_loaded(Analysis &a, const Switches &options, const Console &con, Workers &w);
+
+// Analyses one table of a grouped analysis: the whole table (group null),
+// then each group's table; the index gives the groups' count and the rows
+// without a group value.
+using GroupStep = std::function<void(Analysis &table, const GroupResult *group,
+                                     const GroupIndex &index)>;
+
+// --by: the whole table, then each group as a table of its rows, in order
+// of first appearance, each handed to `step`. With `keep_rows`, every group
+// keeps its table's rows; without, one block with room for the largest
+// group takes each group's rows in turn and they go once its step is done,
+// so the run holds the data once and one group more. Pairwise deletion,
+// whose whole-table statistics reorder the rows, copies every group first.
+std::vector<GroupResult> analyse_groups(Analysis &a, const Switches &options, RunState &run,
+                                        const Console &con, bool keep_rows,
+                                        const GroupStep &step);
 
 // The whole analysis of one table on a pool of its own, quiet; its console
 // text lands in the result's log. Throws RunEnd with the program's message.

@@ -127,54 +127,27 @@ void write_documents(const Analysis &a, const OutputPlace &place, const Switches
                       groups);
 }
 
-// A block for the rows of the largest group.
-CArray<double> largest_group_block(const GroupIndex &index, uint32_t columns) {
-  size_t rows = 1;
-  for (const std::vector<uint32_t> &r : index.rows) rows = std::max(rows, r.size());
-  size_t count = 0;
-  if (__builtin_mul_overflow(rows, size_t{columns}, &count)) throw std::bad_alloc();
-  void *block = std::calloc(count, sizeof(double));
-  if (block == nullptr) throw std::bad_alloc();
-  return CArray<double>(static_cast<double *>(block));
-}
-
 // --by: the whole table is analysed as without --by, then each group as a
-// table of its rows under names that carry its value; the documents hold
-// them all. A group's table is copied from the loaded rows when its turn
-// comes and its rows are let go once it is analysed, so the run holds the
-// data once and one group more; only pairwise deletion, whose whole-table
-// phase reorders the rows, copies every group first.
+// table of its rows under names that carry its value; each table's files
+// are written before the next group is copied, and the documents hold them
+// all.
 void analyse_by_groups(Analysis &a, const OutputPlace &place, const Switches &sw, RunState &run,
                        const Console &con) {
-  const GroupIndex index = index_groups(a, sw.group_limit);
-  const std::vector<std::string> parts = group_file_parts(a.group_column, index.values);
-  const WorkArraySettings settings{sw.bins, false, usable_memory()};
-  const Console quiet{con.out, con.err, true};
-  const bool copy_first = sw.use == MissingUse::pairwise;
-  std::vector<GroupResult> groups(index.values.size());
-  for (size_t k = 0; k < groups.size(); ++k) {
-    groups[k].value = index.values[k];
-    groups[k].file_part = parts[k];
-    if (copy_first) groups[k].analysis = group_table(a, index.rows[k], settings, run.memory, quiet);
-  }
-  analyse_and_write_files(a, place, sw, run, con);
-  if (!con.quiet)
-    say(con, "\nGroups by %s: %zu, rows without a group value: %llu\n", a.group_column.c_str(),
-        groups.size(), static_cast<unsigned long long>(index.without));
-  // One block with room for the largest group takes each group's rows in
-  // turn, so its pages are touched once rather than once a group.
-  CArray<double> shared;
-  if (!copy_first) shared = largest_group_block(index, a.columns);
-  for (size_t k = 0; k < groups.size(); ++k) {
-    GroupResult &g = groups[k];
-    if (!copy_first)
-      g.analysis = group_table(a, index.rows[k], settings, run.memory, quiet, std::move(shared));
-    if (!con.quiet)
-      say(con, "\nGroup %s=%s: %u rows\n", a.group_column.c_str(), g.value.c_str(), g.analysis.n);
-    analyse_and_write_files(g.analysis, OutputPlace{place.data_file, place.stem + "." + g.file_part},
-                            sw, run, con);
-    shared = std::move(g.analysis.data.block);
-  }
+  const std::vector<GroupResult> groups = analyse_groups(
+      a, sw, run, con, false, [&](Analysis &t, const GroupResult *g, const GroupIndex &index) {
+        if (g == nullptr) {
+          analyse_and_write_files(a, place, sw, run, con);
+          if (!con.quiet)
+            say(con, "\nGroups by %s: %zu, rows without a group value: %llu\n",
+                a.group_column.c_str(), index.values.size(),
+                static_cast<unsigned long long>(index.without));
+          return;
+        }
+        if (!con.quiet)
+          say(con, "\nGroup %s=%s: %u rows\n", a.group_column.c_str(), g->value.c_str(), t.n);
+        analyse_and_write_files(t, OutputPlace{place.data_file, place.stem + "." + g->file_part},
+                                sw, run, con);
+      });
   write_documents(a, place, sw, run, con, &groups);
 }
 
