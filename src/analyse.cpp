@@ -206,12 +206,16 @@ std::vector<GroupResult> analyse_groups(Analysis &a, const Switches &options, Ru
   step(a, nullptr, index);
   // One block takes each group's rows in turn, so its pages are touched
   // once rather than once a group.
-  const bool share = !keep_rows && !copy_first;
+  const bool share = !keep_rows && !copy_first && !a.spill;
   CArray<double> shared;
   if (share) shared = largest_group_block(index, a.columns);
   for (size_t k = 0; k < groups.size(); ++k) {
     GroupResult &g = groups[k];
-    if (!copy_first)
+    if (a.spill)
+      g.analysis = spilled_group_table(a, static_cast<uint32_t>(k),
+                                       static_cast<uint32_t>(index.rows[k].size()),
+                                       options.max_memory, settings, run.memory, quiet);
+    else if (!copy_first)
       g.analysis = group_table(a, index.rows[k], settings, run.memory, quiet,
                                share ? std::move(shared) : CArray<double>());
     step(g.analysis, &g, index);

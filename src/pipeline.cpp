@@ -205,7 +205,6 @@ Switches read_as_named(const char *name, const Switches &sw, const DataSource &s
 // passes: ended before anything is loaded or written.
 void refuse_passes(const Switches &sw) {
   const char *what = nullptr;
-  if (!sw.by.empty()) what = "--by";
   if (sw.use == MissingUse::pairwise) what = "--use=pairwise";
   if (sw.rank != RankChoice::none) what = "--rank";
   if (what != nullptr)
@@ -320,7 +319,8 @@ Analysis load_data_file(const char *name, const Switches &options, RunState &run
   a.skipped = std::move(skipped);
   if (!e.uses.empty() && e.uses[0] == FieldUse::label) a.labels.assign(a.capacity, std::string());
   if (e.group != UINT32_MAX) {
-    a.group_of_row.assign(a.capacity, -1);
+    // Every row's group number stays in memory, in passes too.
+    a.group_of_row.assign(in_passes ? R : a.capacity, -1);
     a.group_values = std::make_unique<GroupValues>();
     const bool named = e.group < e.names.size() && !e.names[e.group].empty();
     a.group_column = named ? e.names[e.group] : std::to_string(e.group + 1);

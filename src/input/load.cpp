@@ -7,6 +7,7 @@
 #include <cstring>
 #include <exception>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -104,6 +105,7 @@ struct BatchRecord {
   RecordFacts facts;
   std::vector<uint32_t> missing_at;
   std::string label;
+  std::string group;         // its --by value
   std::exception_ptr error;  // its conversion ended the run
 };
 
@@ -183,6 +185,7 @@ void convert_batch(Batch &b, std::vector<double> &rows, const Analysis &a, const
       }
       if (rec.facts.missing_at != nullptr) rec.missing_at = *rec.facts.missing_at;
       rec.label = s.label;
+      rec.group = s.group;
     }
   });
 }
@@ -196,6 +199,7 @@ void load_in_batches(Analysis &a, const RowRules &rules, bool plain, LoadingStat
   std::vector<double> rows(count * c);
   std::vector<RowScratch> scratch(w.count());
   RowScratch reading;
+  std::unordered_map<std::string, int32_t> group_numbers;
   Batch b;
   int64_t shown = st.buff.capacity;  // the capacity the messages have reached
   while (!b.done) {
@@ -206,10 +210,13 @@ void load_in_batches(Analysis &a, const RowRules &rules, bool plain, LoadingStat
       for (; shown < rec.capacity; shown *= 2)
         if (!st.buff.silent) say_rereading(con, shown);
       if (rec.names) continue;
-      const uint64_t slot = block_slot(a, row_slot(st.acc), st.base);
+      const uint64_t row = row_slot(st.acc);
+      const uint64_t slot = block_slot(a, row, st.base);
       if (rec.error) std::rethrow_exception(rec.error);
       std::memcpy(a.data[slot], rows.data() + k * c, c * sizeof(double));
       if (!a.labels.empty()) a.labels[slot] = std::move(rec.label);
+      if (a.group_values)
+        a.group_of_row[row] = number_group(*a.group_values, group_numbers, rec.group);
       if (rec.facts.missing_at != nullptr) rec.facts.missing_at = &rec.missing_at;
       if (accept_record(st.acc, rec.facts) == Verdict::end) return;
     }
@@ -229,13 +236,14 @@ void load_in_order(Analysis &a, const RowRules &rules, bool plain, LoadingState 
       st.names = false;
       continue;
     }
-    const uint64_t slot = a.spill ? block_slot(a, row_slot(st.acc), st.base) : row_slot(st.acc);
+    const uint64_t row = row_slot(st.acc);
+    const uint64_t slot = a.spill ? block_slot(a, row, st.base) : row;
     const RecordFacts f = convert_for_loading(s, plain, st.buff.bytes.get(), len, a.data[slot],
                                               a.file_to_variable.get(), a.columns, rules,
                                               st.r.line_start, st.r.eof);
     if (!a.labels.empty()) a.labels[slot] = s.label;
     if (a.group_values)
-      a.group_of_row[slot] = number_group(*a.group_values, s.group_numbers, s.group);
+      a.group_of_row[row] = number_group(*a.group_values, s.group_numbers, s.group);
     if (accept_record(st.acc, f) == Verdict::end) break;
   }
   gather_text_cells(text, s.text_cells);

@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <memory>
 #include <unordered_map>
 
 #include "base/messages.h"
+#include "record/rowspill.h"
 
 int32_t number_group(GroupValues &values, std::unordered_map<std::string, int32_t> &seen,
                      const std::string &text) {
@@ -63,8 +65,7 @@ bool take_number_groups(Analysis &a, uint32_t file_column) {
   a.group_of_row.assign(a.n, -1);
   std::unordered_map<std::string, int32_t> seen;
   std::string value;
-  for (uint32_t k = 0; k < a.n; ++k) {
-    double *row = a.data[k];
+  const auto take = [&](double *row, uint64_t k) {
     if (!std::isnan(row[d])) {
       char text[32];
       const auto end = std::to_chars(text, text + sizeof text, row[d]).ptr;
@@ -72,6 +73,19 @@ bool take_number_groups(Analysis &a, uint32_t file_column) {
       a.group_of_row[k] = number_group(*a.group_values, seen, value);
     }
     std::copy(row + d + 1, row + a.m, row + d);
+  };
+  if (!a.spill) {
+    for (uint32_t k = 0; k < a.n; ++k) take(a.data[k], k);
+  } else {
+    // Spilled rows are taken a block at a time and written back in place.
+    RowSpill &s = *a.spill;
+    std::unique_ptr<double[]> block(new double[s.block_rows * s.stride]);
+    for (uint64_t first = 0; first < a.n; first += s.block_rows) {
+      const uint64_t count = std::min<uint64_t>(s.block_rows, a.n - first);
+      read_spilled_rows(s, first, count, block.get());
+      for (uint64_t k = 0; k < count; ++k) take(block.get() + k * s.stride, first + k);
+      rewrite_spilled_rows(s, first, count, block.get());
+    }
   }
   std::copy(a.variable_to_file.get() + d + 1, a.variable_to_file.get() + a.m,
             a.variable_to_file.get() + d);
@@ -101,5 +115,60 @@ Analysis group_table(const Analysis &a, const std::vector<uint32_t> &rows,
   t.missing_cells.assign(a.m, 0);
   if (!a.labels.empty())
     for (uint32_t k : rows) t.labels.push_back(a.labels[k]);
+  return t;
+}
+
+namespace {
+
+// The names, maps, skipped columns and counts a group's table shares with
+// the table it comes from.
+void take_table_facts(Analysis &t, const Analysis &a) {
+  t.m = a.m;
+  std::copy(a.file_to_variable.get(), a.file_to_variable.get() + a.columns, t.file_to_variable.get());
+  std::copy(a.variable_to_file.get(), a.variable_to_file.get() + a.columns, t.variable_to_file.get());
+  t.names = a.names;
+  t.skipped = a.skipped;
+  t.group_column = a.group_column;
+  t.missing_cells.assign(a.m, 0);
+}
+
+}  // namespace
+
+Analysis spilled_group_table(const Analysis &a, uint32_t group, uint32_t count, uint64_t budget,
+                             const WorkArraySettings &settings, MemoryTally &tally,
+                             const Console &con) {
+  const bool in_passes = work_array_need(count, a.columns, settings.bins) > budget;
+  Analysis t = in_passes
+                   ? make_analysis_in_passes(count, a.columns, budget, settings, tally, con)
+                   : make_analysis(count, a.columns, settings, tally, con);
+  take_table_facts(t, a);
+  const bool labelled = !a.labels.empty() || (a.spill && a.spill->label_fd >= 0);
+  if (labelled) t.labels.assign(t.capacity, std::string());
+  uint64_t held = 0;  // rows in t's block not yet spilled
+  const auto spill_block = [&] {
+    spill_rows(*t.spill, t.data.block.get(), held);
+    if (labelled) spill_labels(*t.spill, t.labels, held);
+    held = 0;
+  };
+  RowCursor rows = row_cursor(a);
+  LabelCursor labels = label_cursor(a);
+  std::string label;
+  for (RowRange r; next_rows(rows, r);)
+    for (uint64_t k = 0; k < r.count; ++k) {
+      const bool ours = a.group_of_row[r.first + k] == static_cast<int32_t>(group);
+      if (labelled) next_label(labels, ours ? &label : nullptr);
+      if (!ours) continue;
+      if (in_passes && held == t.capacity) spill_block();
+      std::copy(r[k], r[k] + a.columns, t.data[static_cast<uint32_t>(held)]);
+      if (labelled) t.labels[held] = label;
+      ++held;
+      ++t.n;
+    }
+  if (!in_passes) {
+    if (labelled) t.labels.resize(t.n);
+    return t;
+  }
+  spill_block();
+  t.data.block.reset();
   return t;
 }

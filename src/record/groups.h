@@ -46,6 +46,14 @@ Analysis group_table(const Analysis &a, const std::vector<uint32_t> &rows,
                      const WorkArraySettings &settings, MemoryTally &tally, const Console &con,
                      CArray<double> rows_block = nullptr);
 
+// A group's table made from a table analysed in passes, whose rows are
+// walked from its spill: in memory when its arrays fit in `budget` bytes,
+// else analysed in passes itself. `group` is the group's number in the
+// table's group_of_row, `count` its rows.
+Analysis spilled_group_table(const Analysis &a, uint32_t group, uint32_t count, uint64_t budget,
+                             const WorkArraySettings &settings, MemoryTally &tally,
+                             const Console &con);
+
 // One group's results: its value, the part its file names carry and its
 // analysed table.
 struct GroupResult {

@@ -81,11 +81,6 @@ void read_at(int fd, uint64_t at, char *into, uint64_t left) {
   }
 }
 
-void read_rows(const RowSpill &spill, uint64_t first, uint64_t count, double *to) {
-  const uint64_t row_bytes = spill.stride * sizeof(double);
-  read_at(spill.fd, first * row_bytes, reinterpret_cast<char *>(to), count * row_bytes);
-}
-
 // At least `bytes` of the label spill from the cursor's place on in its
 // buffer, and some read ahead.
 void read_label_bytes(LabelCursor &c, uint64_t bytes) {
@@ -106,6 +101,27 @@ void read_label_bytes(LabelCursor &c, uint64_t bytes) {
 
 }  // namespace
 
+void read_spilled_rows(const RowSpill &spill, uint64_t first, uint64_t count, double *to) {
+  const uint64_t row_bytes = spill.stride * sizeof(double);
+  read_at(spill.fd, first * row_bytes, reinterpret_cast<char *>(to), count * row_bytes);
+}
+
+void rewrite_spilled_rows(RowSpill &spill, uint64_t first, uint64_t count, const double *from) {
+  const uint64_t row_bytes = spill.stride * sizeof(double);
+  const char *bytes = reinterpret_cast<const char *>(from);
+  uint64_t at = first * row_bytes, left = count * row_bytes;
+  while (left > 0) {
+    const ssize_t put = pwrite(spill.fd, bytes, left, static_cast<off_t>(at));
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0)
+      fatal("Can't write the temporary copy of the data (%s)\n",
+            std::strerror(put < 0 ? errno : ENOSPC));
+    bytes += put;
+    at += static_cast<uint64_t>(put);
+    left -= static_cast<uint64_t>(put);
+  }
+}
+
 RowCursor row_cursor(const Analysis &a) {
   RowCursor c;
   c.a = &a;
@@ -123,7 +139,7 @@ bool next_rows(RowCursor &c, RowRange &r) {
   }
   const RowSpill &s = *a.spill;
   const uint64_t count = std::min<uint64_t>(s.block_rows, a.n - c.next);
-  read_rows(s, c.next, count, c.buffer.get());
+  read_spilled_rows(s, c.next, count, c.buffer.get());
   r = RowRange{c.buffer.get(), c.next, count, s.stride};
   c.next += count;
   return true;

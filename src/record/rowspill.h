@@ -42,6 +42,12 @@ void spill_rows(RowSpill &spill, const double *rows, uint64_t count);
 // bytes, failing as spill_rows does.
 void spill_labels(RowSpill &spill, const std::vector<std::string> &labels, uint64_t count);
 
+// Reads rows [first, first + count) of the spill into `to`, and writes
+// them back from `from` in their place; failures end the run as the walks'
+// and spill_rows' do.
+void read_spilled_rows(const RowSpill &spill, uint64_t first, uint64_t count, double *to);
+void rewrite_spilled_rows(RowSpill &spill, uint64_t first, uint64_t count, const double *from);
+
 // Rows [first, first + count) in the order they came.
 struct RowRange {
   const double *block = nullptr;
