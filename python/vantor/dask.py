@@ -272,8 +272,8 @@ def _analyse_parts(blocks, found, columns, skipped, options, name, left_out_extr
     return result
 
 
-def analyse(collection, *, names=None, name="data", pearson=False, components=3, bins=30,
-            missing="listwise", files=()):
+def analyse(collection, *, names=None, name="data", pearson=False, conventional=False,
+            components=3, bins=30, missing="listwise", files=()):
     """The analysis of vantor.analyse on a dask.dataframe.DataFrame or a
     dask.array.Array, computed on the active Dask scheduler (a
     distributed.Client, or the local one). Returns a vantor.Result.
@@ -284,14 +284,17 @@ def analyse(collection, *, names=None, name="data", pearson=False, components=3,
     histogram counts, median and quartiles are identical to vantor.analyse
     on the same rows, every other number within a relative 1e-10 of it
     (doc/summaries.md). Component scores, the report page with its score
-    plot and ".sco"/".std" need the rows and are refused. Keywords as
-    vantor.analyse; threads does not apply. The result records the
+    plot and ".sco"/".std" need the rows and are refused; so are, under
+    conventional=True, the robust measures (interval of the mean, trimmed
+    means, MAD, IQR, percentiles), while the divisor n - 1 and the tests
+    of the correlations are given. Keywords as vantor.analyse; threads
+    does not apply. The result records the
     partition count and the seconds of each pass (partitions,
     pass_seconds).
     """
     import dask
-    options = _options(pearson=pearson, components=components, bins=bins, threads=None,
-                       missing=missing, files=tuple(files), reading={})
+    options = _options(pearson=pearson, conventional=conventional, components=components,
+                       bins=bins, threads=None, missing=missing, files=tuple(files), reading={})
     parts, found, columns, skipped = _parts(collection, names)
     blocks = dask.persist(*[dask.delayed(_block)(p) for p in parts])
     return _analyse_parts(list(blocks), found, columns, skipped, options, name)
@@ -324,8 +327,8 @@ def _file_list(paths):
     return found
 
 
-def analyse_files(paths, *, name="data", pearson=False, components=3, bins=30,
-                  missing="listwise", files=(), csv=False, separator=None,
+def analyse_files(paths, *, name="data", pearson=False, conventional=False, components=3,
+                  bins=30, missing="listwise", files=(), csv=False, separator=None,
                   comma_decimals=False, columns=None, skip_columns=None, missing_words=(),
                   header=False, numbers_only=False):
     """The analysis of the rows of several data files taken together, each
@@ -337,8 +340,9 @@ def analyse_files(paths, *, name="data", pearson=False, components=3, bins=30,
     import dask
     reading = _reading_options(csv, separator, comma_decimals, columns, skip_columns,
                                list(missing_words), header, numbers_only)
-    options = _options(pearson=pearson, components=components, bins=bins, threads=None,
-                       missing=missing, files=tuple(files), reading=reading)
+    options = _options(pearson=pearson, conventional=conventional, components=components,
+                       bins=bins, threads=None, missing=missing, files=tuple(files),
+                       reading=reading)
     listed = _file_list(paths)
     loaded = list(dask.persist(*[dask.delayed(_load)(p, options) for p in listed]))
     described = dask.compute(*[dask.delayed(operator.getitem)(l, 1) for l in loaded])

@@ -124,6 +124,17 @@ def test_cluster_gives_the_in_memory_analysis(client, valid_document):
     assert numpy.allclose(arr.loadings.abs(), mem.loadings.abs(), rtol=1e-9, atol=1e-12)
 
 
+def test_conventional_figures_that_merge(client):
+    frame = table()
+    ref = vantor.analyse(frame, components=0, conventional=True)
+    got = vantor.dask.analyse(dask_frame(frame), components=0, conventional=True)
+    assert numpy.allclose(got.covariance, ref.covariance, rtol=1e-10, atol=0)
+    tests, want = got.correlation_tests, ref.correlation_tests
+    assert (tests["pairs"] == want["pairs"]).all()
+    assert numpy.allclose(tests.drop(columns="pairs"), want.drop(columns="pairs"), rtol=1e-8)
+    assert got.robust is None and ref.robust is not None
+
+
 def test_rows_stay_in_the_parts():
     r = vantor.dask.analyse(da.from_array(numpy.arange(40.0).reshape(20, 2), chunks=(3, 2)),
                             components=2)
