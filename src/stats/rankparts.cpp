@@ -27,20 +27,35 @@ ScanAnswer empty_answer(const KeyScan &s) {
   return a;
 }
 
-void take(const KeyScan &s, double x, ScanAnswer &a) {
+// Rows taken a block at a time: one column's values and keys of a block
+// stay in cache while each scan of that column reads them.
+constexpr uint64_t kBlockRows = 1024;
+
+// One scan over a block of a column's values and their keys, in row order.
+void scan_block(const KeyScan &s, const double *x, const uint64_t *keys, uint64_t len,
+                ScanAnswer &a) {
   if (s.kind == ScanKind::signs) {
-    if (x == 0) a.signs.push_back(std::signbit(x) ? 1 : 0);
+    for (uint64_t k = 0; k < len; ++k)
+      if (x[k] == 0) a.signs.push_back(std::signbit(x[k]) ? 1 : 0);
     return;
   }
-  const uint64_t key = order_key(x);
-  if (key < s.lo || key > s.hi) return;
+  const uint64_t lo = s.lo, width = s.hi - s.lo;  // key - lo <= width: in range
   if (s.kind == ScanKind::gather) {
-    a.values.push_back(x);
+    for (uint64_t k = 0; k < len; ++k)
+      if (keys[k] - lo <= width) a.values.push_back(x[k]);
     return;
   }
-  ++a.counts[(key - s.lo) >> s.shift];
-  a.min_key = std::min(a.min_key, key);
-  a.max_key = std::max(a.max_key, key);
+  int64_t *counts = a.counts.data();
+  uint64_t least = a.min_key, greatest = a.max_key;
+  for (uint64_t k = 0; k < len; ++k) {
+    const uint64_t key = keys[k];
+    if (key - lo > width) continue;
+    ++counts[(key - lo) >> s.shift];
+    least = std::min(least, key);
+    greatest = std::max(greatest, key);
+  }
+  a.min_key = least;
+  a.max_key = greatest;
 }
 
 }  // namespace
@@ -57,10 +72,25 @@ std::vector<ScanAnswer> scan_part(const double *rows, uint64_t n, uint32_t m,
     check_scan(s, m);
     out.push_back(empty_answer(s));
   }
-  // Rows outer: one walk of the part's memory whatever the scan count.
-  for (uint64_t k = 0; k < n; ++k) {
-    const double *row = rows + k * m;
-    for (size_t i = 0; i < scans.size(); ++i) take(scans[i], row[scans[i].column], out[i]);
+  // One walk of the part's memory whatever the scan count: a block of rows
+  // at a time, each column with scans keyed once.
+  std::vector<size_t> order(scans.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(),
+                   [&](size_t x, size_t y) { return scans[x].column < scans[y].column; });
+  std::vector<double> x(kBlockRows);
+  std::vector<uint64_t> keys(kBlockRows);
+  for (uint64_t first = 0; first < n; first += kBlockRows) {
+    const uint64_t len = std::min(kBlockRows, n - first);
+    for (size_t g = 0; g < order.size();) {
+      const uint32_t column = scans[order[g]].column;
+      for (uint64_t k = 0; k < len; ++k) {
+        x[k] = rows[(first + k) * m + column];
+        keys[k] = order_key(x[k]);
+      }
+      for (; g < order.size() && scans[order[g]].column == column; ++g)
+        scan_block(scans[order[g]], x.data(), keys.data(), len, out[order[g]]);
+    }
   }
   return out;
 }
