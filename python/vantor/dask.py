@@ -23,31 +23,19 @@ ALL_KEYS = (0, 2 ** 64 - 1)
 
 # --- what runs on the workers -------------------------------------------------
 
-def _rows(part):
-    """A partition as C-ordered float64 rows without the rows holding a
-    missing value; an infinity is refused."""
-    x = numpy.ascontiguousarray(numpy.asarray(part, dtype=numpy.float64))
-    if x.ndim != 2:
-        raise ValueError("a partition must be 2-D")
-    if numpy.isinf(x).any():
-        raise ValueError("Infinite value in the table")
-    missing = numpy.isnan(x).any(axis=1)
-    return numpy.ascontiguousarray(x[~missing]) if missing.any() else x
-
-
 def _block(part):
-    """A partition as the passes read it: its rows without missing values,
-    and the counts of what was left out (rows, then each column's values)."""
-    return _rows(part), _left_out(part)
-
-
-def _left_out(part):
-    """The rows holding a missing value, then each column's missing values."""
+    """A partition as the passes read it: its rows without those holding a
+    missing value, C-ordered float64, and the counts of what was left out
+    (rows, then each column's values); an infinity is refused."""
     x = numpy.asarray(part, dtype=numpy.float64)
     if x.ndim != 2:
         raise ValueError("a partition must be 2-D")
     nan = numpy.isnan(x)
-    return numpy.concatenate(([nan.any(axis=1).sum()], nan.sum(axis=0))).astype(numpy.int64)
+    missing = nan.any(axis=1)
+    left_out = numpy.concatenate(([missing.sum()], nan.sum(axis=0))).astype(numpy.int64)
+    if numpy.isinf(x).any():
+        raise ValueError("Infinite value in the table")
+    return numpy.ascontiguousarray(x[~missing] if missing.any() else x), left_out
 
 
 def _scan(part, plan):
