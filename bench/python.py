@@ -1,12 +1,18 @@
 #!/usr/bin/python3
 # Benchmarks of the Python package on generated data (nothing here is a
 # test): vantor.analyse against pandas and NumPy in one process, with the
-# peak memory each adds, and vantor.dask.analyse against Dask's describe()
-# and corr() on a LocalCluster of two workers.
+# peak memory each adds; vantor.dask.analyse against Dask's describe() and
+# corr() and against vantor.analyse in one process; analyse_files against
+# the program on the concatenated files and against dd.read_csv with
+# vantor.dask.analyse. The Dask runs use a LocalCluster of two
+# single-threaded workers and report each worker's peak memory.
 #
 # Usage: PYTHONPATH=build/python /usr/bin/python3 bench/python.py inproc [ROWS [COLS]]
 #        PYTHONPATH=build/python /usr/bin/python3 bench/python.py dask [ROWS [COLS [PARTS]]]
-# Defaults: 1,000,000 x 20 in process; 20,000,000 x 20 in 40 partitions.
+#        PYTHONPATH=build/python /usr/bin/python3 bench/python.py files [FILES [ROWS [COLS]]]
+# Defaults: 1,000,000 x 20 in process; 10,000,000 x 20 in 20 partitions;
+# 20 CSV files of 500,000 x 20 (written once to /tmp/vantor-bench-files,
+# the program from build/vantor).
 import resource
 import subprocess
 import sys
@@ -73,23 +79,104 @@ def peak(what, rows, cols):
           % (max(0.0, after - before), x.nbytes / 2**20, before))
 
 
+def cluster():
+    import distributed
+    return distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
+                                    dashboard_address=None, silence_logs=50)
+
+
+def worker_peaks(client):
+    """Each worker's peak resident memory so far, in MiB."""
+    got = client.run(lambda: resource.getrusage(resource.RUSAGE_SELF).ru_maxrss / 1024)
+    return " ".join("%.0f" % v for v in got.values())
+
+
 def dask_bench(rows, cols, parts):
     import dask.array as da
     import dask.dataframe as dd
     import distributed
+    import vantor
     import vantor.dask
-    with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
-                                  dashboard_address=None, silence_logs=50) as cluster, \
-            distributed.Client(cluster) as client:
+    with cluster() as c, distributed.Client(c) as client:
         arr = da.random.RandomState(1).standard_normal((rows, cols), chunks=(rows // parts, cols))
         frame = dd.from_dask_array(arr, columns=["v%d" % j for j in range(cols)]).persist()
         distributed.wait(frame)
-        t_vantor = timed(lambda: vantor.dask.analyse(frame, components=3))
+        held = frame.memory_usage(deep=True).sum().compute() / 2**20 / 2
+        result = []
+        t_vantor = timed(lambda: result.append(vantor.dask.analyse(frame, components=3)))
+        peaks = worker_peaks(client)
         t_dask = timed(lambda: (frame.describe().compute(), frame.corr().compute()))
-        print("Dask, %d x %d in %d partitions, LocalCluster of 2 workers" % (rows, cols, parts))
-        print("  vantor.dask.analyse (exact quartiles) %.2f s" % t_vantor)
-        print("  describe() + corr() (approximate)     %.2f s" % t_dask)
+        x = frame.to_dask_array(lengths=True).compute()
         client.close()
+    t_inproc = timed(lambda: vantor.analyse(x, components=3, threads=2))
+    r = result[0]
+    goal = 1.5 * t_inproc / 2 + 5
+    print("Dask, %d x %d in %d partitions, LocalCluster of 2 workers" % (rows, cols, parts))
+    print("  vantor.dask.analyse (exact quartiles) %.2f s in %d passes (%s)"
+          % (t_vantor, len(r.pass_seconds), " ".join("%.2f" % t for t in r.pass_seconds)))
+    print("  describe() + corr() (approximate)     %.2f s (ratio %.1f, goal >= 5)"
+          % (t_dask, t_dask / t_vantor))
+    print("  vantor.analyse in process, 2 threads  %.2f s (goal for Dask <= %.2f s)"
+          % (t_inproc, goal))
+    print("  worker peak memory %s MiB, about %.0f MiB of partitions each" % (peaks, held))
+
+
+def write_files(where, files, rows, cols):
+    """`files` CSV files of rows x cols with a names line, written once."""
+    import os
+    import numpy
+    os.makedirs(where, exist_ok=True)
+    paths = [os.path.join(where, "part%02d.csv" % k) for k in range(files)]
+    names = ",".join("v%d" % j for j in range(cols)) + "\n"
+    for k, path in enumerate(paths):
+        if os.path.exists(path):
+            continue
+        x = table(rows, cols, seed=k + 1)
+        with open(path + ".tmp", "w") as f:
+            f.write(names)
+            numpy.savetxt(f, x, fmt="%.6g", delimiter=",")
+        os.replace(path + ".tmp", path)
+    whole = os.path.join(where, "whole.csv")
+    if not os.path.exists(whole):
+        with open(whole + ".tmp", "w") as out:
+            out.write(names)
+            for path in paths:
+                with open(path) as f:
+                    f.readline()
+                    out.write(f.read())
+        os.replace(whole + ".tmp", whole)
+    return paths, whole
+
+
+def files_bench(files, rows, cols):
+    import os
+    import dask.dataframe as dd
+    import distributed
+    import vantor.dask
+    where = "/tmp/vantor-bench-files"
+    paths, whole = write_files(where, files, rows, cols)
+    program = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "build", "vantor")
+    t_program = timed(lambda: subprocess.run(
+        [program, whole, "--csv", "--names", "--threads=2", "-e3", "--quiet"],
+        cwd=where, check=True, capture_output=True))
+    with cluster() as c, distributed.Client(c) as client:
+        result = []
+        t_files = timed(lambda: result.append(vantor.dask.analyse_files(
+            paths, csv=True, header=True, components=3)))
+        peaks = worker_peaks(client)
+        t_read = timed(lambda: vantor.dask.analyse(dd.read_csv(paths), components=3))
+        client.close()
+    r = result[0]
+    size = sum(os.path.getsize(p) for p in paths) / 2**20
+    print("%d CSV files of %d x %d (%.0f MiB), LocalCluster of 2 workers" % (files, rows, cols, size))
+    print("  vantor.dask.analyse_files             %.2f s in %d passes (%s)"
+          % (t_files, len(r.pass_seconds), " ".join("%.2f" % t for t in r.pass_seconds)))
+    print("  the program, concatenated, 2 threads  %.2f s (goal for files <= %.2f s)"
+          % (t_program, 1.5 * t_program + 5))
+    print("  dd.read_csv + vantor.dask.analyse     %.2f s (ratio %.1f, goal >= 5)"
+          % (t_read, t_read / t_files))
+    print("  worker peak memory after analyse_files %s MiB, about %.0f MiB of rows each"
+          % (peaks, files * rows * cols * 8 / 2**20 / 2))
 
 
 if __name__ == "__main__":
@@ -99,6 +186,8 @@ if __name__ == "__main__":
     elif args[0] == "peak":
         peak(args[1], int(args[2]), int(args[3]))
     elif args[0] == "dask":
-        dask_bench(*(int(a) for a in (args[1:] + ["20000000", "20", "40"][len(args) - 1:])))
+        dask_bench(*(int(a) for a in (args[1:] + ["10000000", "20", "20"][len(args) - 1:])))
+    elif args[0] == "files":
+        files_bench(*(int(a) for a in (args[1:] + ["20", "500000", "20"][len(args) - 1:])))
     else:
         sys.exit(__doc__)

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -372,54 +373,46 @@ py::dict load_rows(const std::string &path, const py::dict &options) {
   return out;
 }
 
-// The searches of vantor.dask as (column, known bits, prefix) triples.
-std::vector<KeySearch> key_searches(const std::vector<std::tuple<uint32_t, uint32_t, uint64_t>> &t) {
-  std::vector<KeySearch> out;
-  for (const auto &[column, known, prefix] : t) {
-    if (known >= 64) throw py::value_error("A search with every bit known is settled");
-    out.push_back(KeySearch{column, known, prefix});
-  }
-  return out;
-}
+// The scans of vantor.dask as (kind, column, lo, hi, shift) tuples, kind 0
+// count, 1 gather, 2 signs; answered in one sweep of the part without the
+// GIL: a count as (counts, least key, greatest key), a gather as its
+// values, signs as 0/1 bytes.
+using ScanTuples = std::vector<std::tuple<uint32_t, uint32_t, uint64_t, uint64_t, uint32_t>>;
 
-using Triples = std::vector<std::tuple<uint32_t, uint32_t, uint64_t>>;
-
-// One array per search of what `per_part` (count_next_digits or
-// bucket_values) finds in the part's rows, computed without the GIL.
-template <class T, class PerPart>
-std::vector<py::array_t<T>> per_search(const Rows &x, const Triples &searches, PerPart per_part) {
+py::list scan_of_part(const Rows &x, const ScanTuples &tuples) {
   check_part(x);
-  const std::vector<KeySearch> s = key_searches(searches);
-  std::vector<std::vector<T>> found;
-  {
+  std::vector<KeyScan> scans;
+  for (const auto &[kind, column, lo, hi, shift] : tuples) {
+    if (kind > 2) throw py::value_error("A scan kind is 0, 1 or 2");
+    scans.push_back(KeyScan{static_cast<ScanKind>(kind), column, lo, hi, shift});
+  }
+  std::vector<ScanAnswer> found;
+  try {
     py::gil_scoped_release free;
-    found = per_part(x.data(), static_cast<uint64_t>(x.shape(0)),
-                     static_cast<uint32_t>(x.shape(1)), s);
+    found = scan_part(x.data(), static_cast<uint64_t>(x.shape(0)),
+                      static_cast<uint32_t>(x.shape(1)), scans);
+  } catch (const std::invalid_argument &e) {
+    throw py::value_error(e.what());
   }
-  std::vector<py::array_t<T>> out;
-  for (const std::vector<T> &v : found) {
-    py::array_t<T> a(v.size());
-    std::copy(v.begin(), v.end(), a.mutable_data());
-    out.push_back(std::move(a));
+  py::list out;
+  for (size_t i = 0; i < scans.size(); ++i) {
+    const ScanAnswer &a = found[i];
+    if (scans[i].kind == ScanKind::count)
+      out.append(py::make_tuple(py::array_t<int64_t>(a.counts.size(), a.counts.data()), a.min_key,
+                                a.max_key));
+    else if (scans[i].kind == ScanKind::gather)
+      out.append(py::array_t<double>(a.values.size(), a.values.data()));
+    else
+      out.append(py::array_t<uint8_t>(a.signs.size(), a.signs.data()));
   }
   return out;
 }
 
-std::vector<py::array_t<int64_t>> digit_counts_part(const Rows &x, const Triples &searches) {
-  return per_search<int64_t>(x, searches, count_next_digits);
-}
-
-std::vector<py::array_t<double>> bucket_values_part(const Rows &x, const Triples &searches) {
-  return per_search<double>(x, searches, bucket_values);
-}
-
-py::array_t<uint8_t> zero_signs_part(const Rows &x, uint32_t column) {
-  check_part(x);
-  const std::vector<uint8_t> signs =
-      zero_signs(x.data(), static_cast<uint64_t>(x.shape(0)), static_cast<uint32_t>(x.shape(1)), column);
-  py::array_t<uint8_t> a(signs.size());
-  std::copy(signs.begin(), signs.end(), a.mutable_data());
-  return a;
+double value_at_rank_of(const py::array_t<double, py::array::c_style | py::array::forcecast> &v,
+                        uint64_t rank) {
+  if (v.ndim() != 1 || rank >= static_cast<uint64_t>(v.size()))
+    throw py::value_error("No value at that rank");
+  return value_at_rank(std::vector<double>(v.data(), v.data() + v.size()), rank);
 }
 
 // A record of m variables without rows of its own, for counting one part's
@@ -540,10 +533,9 @@ PYBIND11_MODULE(_vantor, mod) {
           py::arg("bins"));
   mod.def("order_positions", &order_positions, py::arg("n"));
   mod.def("load_rows", &load_rows, py::arg("path"), py::arg("options"));
-  mod.def("digit_counts", &digit_counts_part, py::arg("rows"), py::arg("searches"));
-  mod.def("bucket_values", &bucket_values_part, py::arg("rows"), py::arg("searches"));
-  mod.def("zero_signs", &zero_signs_part, py::arg("rows"), py::arg("column"));
-  mod.def("digit_bits", &next_digit_bits, py::arg("known"));
+  mod.def("scan", &scan_of_part, py::arg("rows"), py::arg("scans"));
+  mod.def("scan_shift", &scan_shift, py::arg("lo"), py::arg("hi"));
+  mod.def("value_at_rank", &value_at_rank_of, py::arg("values"), py::arg("rank"));
   mod.def("key_value", &key_value, py::arg("key"));
   mod.def("finish", &finish, py::arg("summary"), py::arg("counts"), py::arg("order_values"),
           py::arg("names"), py::arg("columns"), py::arg("skipped"), py::arg("options"),

@@ -22,6 +22,7 @@
 #include "output/report_data.h"
 #include "machine/memlimit.h"
 #include "record/workarrays.h"
+#include "stats/inference.h"
 #include "stats/orderstats.h"
 #include "stats/stats.h"
 
@@ -280,14 +281,20 @@ std::unique_ptr<AnalysisResult> finish_parts(const TableParts &p, const Switches
   if (p.missing_cells.size() == m) a.missing_cells = p.missing_cells;
   if (p.rows_left_out > 0)
     say(con, "Left out %lu rows with missing values\n", static_cast<unsigned long>(p.rows_left_out));
+  a.conventional = options.conventional;
+  a.level = options.ci != 0 ? options.ci : 0.95;
   const Moments moments = finish_summary(s, a);
   a.pearson = options.pearson;
   if (options.pearson) make_pearson_correlation(a);
+  if (options.conventional) use_sample_divisor(a);
   print_zero_variance_warning(moments, options.conventional, con);
   for (uint32_t b = 0; b < options.bins; ++b)
     for (uint32_t j = 0; j < m; ++j)
       a.histogram[b][j] = static_cast<int32_t>(std::min<int64_t>(p.counts[size_t{b} * m + j], INT32_MAX));
   for (uint32_t j = 0; j < m; ++j) order_stats_at(a.stats[j], s.n, positions, p.order_values[j]);
+  // The tests need only the correlations and n; the robust measures need
+  // the rows and stay out.
+  if (options.conventional) compute_pair_tests(a, {}, {});
   if (options.eigenvalues) compute_components(a);
   r->log = text.take();
   return r;

@@ -127,7 +127,10 @@ struct TableParts {
 };
 
 // The analysis of a table from its parts: what analyse() gives for the same
-// rows, without the rows (scores and ".std" are refused). Throws RunEnd.
+// rows, without the rows (scores and ".std" are refused). Under
+// options.conventional: the divisor n - 1, constants as measured and the
+// tests of the correlations, but no robust measures (interval of the mean,
+// trimmed means, MAD, IQR, percentiles), which need the rows. Throws RunEnd.
 std::unique_ptr<AnalysisResult> finish_parts(const TableParts &parts, const Switches &options,
                                              const std::string &data_file);
 

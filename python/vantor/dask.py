@@ -13,63 +13,47 @@ from . import _vantor
 from .frame import _options, _reading_options
 from .result import Result
 
-# A bucket of at most this many values is gathered and sorted to settle the
-# ranks in it; a larger one is counted again on the next digit.
+# A key range of at most this many values is gathered and its position
+# chosen among them; a larger one is counted again in 4,096 finer ranges.
 GATHER_LIMIT = 65536
+# What a scan asks of a column's keys in a range (stats/rankparts.h).
+COUNT, GATHER, SIGNS = 0, 1, 2
+ALL_KEYS = (0, 2 ** 64 - 1)
 
 
 # --- what runs on the workers -------------------------------------------------
 
-def _rows(part):
-    """A partition as C-ordered float64 rows without the rows holding a
-    missing value; an infinity is refused."""
-    x = numpy.ascontiguousarray(numpy.asarray(part, dtype=numpy.float64))
-    if x.ndim != 2:
-        raise ValueError("a partition must be 2-D")
-    if numpy.isinf(x).any():
-        raise ValueError("Infinite value in the table")
-    missing = numpy.isnan(x).any(axis=1)
-    return numpy.ascontiguousarray(x[~missing]) if missing.any() else x
-
-
 def _block(part):
-    """A partition as the passes read it: its rows without missing values,
-    and the counts of what was left out (rows, then each column's values)."""
-    return _rows(part), _left_out(part)
-
-
-def _left_out(part):
-    """The rows holding a missing value, then each column's missing values."""
+    """A partition as the passes read it: its rows without those holding a
+    missing value, C-ordered float64, and the counts of what was left out
+    (rows, then each column's values); an infinity is refused."""
     x = numpy.asarray(part, dtype=numpy.float64)
     if x.ndim != 2:
         raise ValueError("a partition must be 2-D")
     nan = numpy.isnan(x)
-    return numpy.concatenate(([nan.any(axis=1).sum()], nan.sum(axis=0))).astype(numpy.int64)
+    missing = nan.any(axis=1)
+    left_out = numpy.concatenate(([missing.sum()], nan.sum(axis=0))).astype(numpy.int64)
+    if numpy.isinf(x).any():
+        raise ValueError("Infinite value in the table")
+    return numpy.ascontiguousarray(x[~missing] if missing.any() else x), left_out
 
 
-def _count_pass(part, searches):
-    """For every search (variable, known bits, prefix), the counts of the
-    next digit of the partition's keys with that prefix (the library keys
-    the values)."""
-    return _vantor.digit_counts(part, searches)
+def _scan(part, plan):
+    """The answers of the partition's rows to every scan of the plan, in one
+    sweep by the library."""
+    return _vantor.scan(part, plan) if plan else []
 
 
-def _gather(part, searches):
-    """The values of each search's bucket in the partition, in row order."""
-    return _vantor.bucket_values(part, searches)
-
-
-def _zero_signs(part, j):
-    """The zeros of column j of the partition in row order (1 for -0)."""
-    return _vantor.zero_signs(part, j)
-
-
-def _add_counts(a, b):
-    return [p + q for p, q in zip(a, b)]
-
-
-def _join_gathered(a, b):
-    return [numpy.concatenate([p, q]) for p, q in zip(a, b)]
+def _merge_answers(a, b):
+    """Two parts' answers as one: counts added with the key extremes, values
+    and signs joined in partition order."""
+    out = []
+    for p, q in zip(a, b):
+        if isinstance(p, tuple):
+            out.append((p[0] + q[0], min(p[1], q[1]), max(p[2], q[2])))
+        else:
+            out.append(numpy.concatenate([p, q]))
+    return out
 
 
 # --- the driver -----------------------------------------------------------------
@@ -129,91 +113,94 @@ def _parts(collection, names):
 
 
 class _Search:
-    """Where the search for one sorted position of one variable stands."""
+    """Where the search for one sorted position of one variable stands: the
+    position is the rank-th of the `size` values whose keys lie in
+    [lo, hi]; `zero` once those are the column's zeros."""
 
-    def __init__(self, j, rank):
-        self.j, self.rank, self.known, self.prefix, self.value = j, rank, 0, 0, None
-        self.zero_rank = None
+    def __init__(self, j, rank, size):
+        self.j, self.rank, self.size = j, rank, size
+        self.lo, self.hi = ALL_KEYS
+        self.zero, self.value = False, None
 
-    def key(self):
-        return (self.j, self.known, self.prefix)
+    def request(self):
+        """The scan this open search asks of every partition next."""
+        if self.zero:
+            return (SIGNS, self.j, 0, 0, 0)
+        if self.size <= GATHER_LIMIT:
+            return (GATHER, self.j, self.lo, self.hi, 0)
+        return (COUNT, self.j, self.lo, self.hi, _vantor.scan_shift(self.lo, self.hi))
 
-
-def _order_values(parts, searches, first_counts, compute, extra):
-    """Settles every search: counts digit by digit until its bucket is small
-    enough to gather (or its key is known whole), then selects in the
-    gathered bucket. `extra` (a delayed job) rides along the first pass
-    after the first counts; its result is returned."""
-    import dask
-    counts = first_counts
-    extra_result = None
-    while True:
-        for s in searches:
-            if s.value is not None:
-                continue
-            c = counts[s.key()]
-            cumulative = numpy.cumsum(c)
-            digit = int(numpy.searchsorted(cumulative, s.rank, side="right"))
-            below = int(cumulative[digit - 1]) if digit else 0
-            width = _vantor.digit_bits(s.known)
-            s.rank -= below
-            s.prefix = (s.prefix << width) | digit
-            s.known += width
-            s.size = int(c[digit])
-            if s.known == 64:
-                s.value = _vantor.key_value(s.prefix)
-                if s.value == 0:
-                    s.zero_rank = s.rank  # the bucket is the column's zeros
-        open_ = [s for s in searches if s.value is None]
-        if not open_:
-            if extra is not None:
-                extra_result, = compute(extra)
-            _settle_zeros(parts, searches, compute)
-            return extra_result
-        gather = sorted({s.key() for s in open_ if s.size <= GATHER_LIMIT})
-        count = sorted({s.key() for s in open_ if s.size > GATHER_LIMIT})
-        jobs = []
-        if gather:
-            jobs.append(_tree([dask.delayed(_gather)(p, gather) for p in parts], _join_gathered))
-        if count:
-            jobs.append(_tree([dask.delayed(_count_pass)(p, count) for p in parts], _add_counts))
-        if extra is not None:
-            jobs.append(extra)
-        got = list(compute(*jobs))
-        if extra is not None:
-            extra_result, extra = got.pop(), None
-        if gather:
-            values = dict(zip(gather, got.pop(0)))
-            for s in open_:
-                if s.key() in values:
-                    s.value = float(numpy.sort(values[s.key()], kind="stable")[s.rank])
-        counts = dict(zip(count, got.pop(0))) if count else {}
+    def take(self, scan, answer):
+        """Narrows the search by the merged answer to its scan."""
+        if scan[0] == SIGNS:
+            self.value = -0.0 if answer[self.rank] else 0.0
+        elif scan[0] == GATHER:
+            self.value = _vantor.value_at_rank(answer, self.rank)
+        else:
+            counts, least, greatest = answer
+            if least != greatest:  # else one key holds them all: settled
+                cumulative = numpy.cumsum(counts)
+                bucket = int(numpy.searchsorted(cumulative, self.rank, side="right"))
+                self.rank -= int(cumulative[bucket - 1]) if bucket else 0
+                self.size = int(counts[bucket])
+                lo = self.lo + (bucket << scan[4])
+                least, greatest = max(lo, least), min(lo + (1 << scan[4]) - 1, self.hi, greatest)
+            self.lo, self.hi = least, greatest
+            if self.lo == self.hi:
+                value = _vantor.key_value(self.lo)
+                if value == 0:
+                    self.zero = True  # which zero: the rank-th in row order
+                else:
+                    self.value = value
 
 
-def _settle_zeros(parts, searches, compute):
-    """A position found among a column's zeros holds the zero of that rank
-    in row order: one more pass over the columns concerned."""
-    import dask
-    columns = sorted({s.j for s in searches if s.zero_rank is not None})
-    if not columns:
-        return
-    got = compute(*[[dask.delayed(_zero_signs)(p, j) for p in parts] for j in columns])
-    signs = {j: numpy.concatenate(g) for j, g in zip(columns, got)}
+def _plan(searches):
+    """The scans the open searches ask for, each once."""
+    return sorted({s.request() for s in searches if s.value is None})
+
+
+def _advance(searches, plan, answers):
+    """The searches narrowed by the merged answers to the plan's scans."""
+    import copy
+    got = dict(zip(plan, answers))
+    out = []
     for s in searches:
-        if s.zero_rank is not None:
-            s.value = -0.0 if signs[s.j][s.zero_rank] else 0.0
+        s = copy.copy(s)
+        if s.value is None:
+            scan = s.request()
+            s.take(scan, got[scan])
+        out.append(s)
+    return out
+
+
+def _rounds(parts, searches, count):
+    """`count` rounds of the search as one delayed job: each scans every
+    partition for the open searches' plan, merges the answers in a tree and
+    narrows the searches; a round with nothing open costs a task a part."""
+    import dask
+    state = searches
+    for _ in range(count):
+        plan = dask.delayed(_plan)(state)
+        answers = _tree([dask.delayed(_scan)(p, plan) for p in parts], _merge_answers)
+        state = dask.delayed(_advance)(state, plan, answers)
+    return state
+
+
+# Rounds of the search chained in each pass after the first: the common case
+# counts 4,096 finer ranges in the first and gathers in the second.
+ROUNDS_PER_PASS = 2
 
 
 def _first_pass(block, first):
     """The first pass over a partition's block: its summary, its rows left
     out for a missing value with each column's missing values, and the
-    counts of the first digit of every column's keys."""
+    counts of every column's keys by their top 12 bits."""
     x, left_out = block
-    return _vantor.summarise(x), left_out, _vantor.digit_counts(x, first)
+    return _vantor.summarise(x), left_out, _vantor.scan(x, first)
 
 
 def _merge_first(a, b):
-    return (_vantor.merge(a[0], b[0]), a[1] + b[1], [p + q for p, q in zip(a[2], b[2])])
+    return (_vantor.merge(a[0], b[0]), a[1] + b[1], _merge_answers(a[2], b[2]))
 
 
 def _histogram(part, lo, hi, bins):
@@ -234,16 +221,18 @@ def _timed(compute, seconds):
 
 def _analyse_parts(blocks, found, columns, skipped, options, name, left_out_extra=None):
     """The analysis of a table whose rows are in blocks (delayed pairs of
-    C-ordered rows without missing values and the counts left out):
-    a first pass for the summaries, the counts left out and the first digit
-    of every median and quartile search; a second for the histogram with the
-    next round of the searches; more only while a search's bucket is too
-    large to gather (many equal leading bits) and one for signed zeros."""
+    C-ordered rows without missing values and the counts left out).
+    The first pass: the summaries, the counts left out and every column's
+    keys counted by their top 12 bits. The second: the histogram, and two
+    rounds of the median and quartile searches (4,096 finer counts of a
+    range too large to gather, then the gathering). More passes only while
+    a range of more than GATHER_LIMIT values holds several distinct
+    values."""
     import dask
     seconds = []
     compute = _timed(dask.compute, seconds)
     m = len(columns)
-    first = [(j, 0, 0) for j in range(m)]
+    first = [(COUNT, j) + ALL_KEYS + (_vantor.scan_shift(*ALL_KEYS),) for j in range(m)]
     (summary, left_out, first_counts), = compute(
         _tree([dask.delayed(_first_pass)(b, first) for b in blocks], _merge_first))
     parts = [dask.delayed(operator.getitem)(b, 0) for b in blocks]
@@ -254,10 +243,14 @@ def _analyse_parts(blocks, found, columns, skipped, options, name, left_out_extr
         raise ValueError("Too few variables")
     lo, hi = list(summary[2:2 + m]), list(summary[2 + m:2 + 2 * m])
     positions = _vantor.order_positions(n)
-    searches = [_Search(j, p) for j in range(m) for p in positions]
+    searches = [_Search(j, p, n) for j in range(m) for p in positions]
+    for s in searches:
+        s.take(first[s.j], first_counts[s.j])
     bins = options["bins"]
     histogram = _tree([dask.delayed(_histogram)(p, lo, hi, bins) for p in parts], operator.add)
-    hist = _order_values(parts, searches, dict(zip(first, first_counts)), compute, histogram)
+    hist, searches = compute(histogram, _rounds(parts, searches, ROUNDS_PER_PASS))
+    while any(s.value is None for s in searches):
+        searches, = compute(_rounds(parts, searches, ROUNDS_PER_PASS))
     order = [[s.value for s in searches if s.j == j] for j in range(m)]
     handle = _vantor.finish(summary, hist, order, found, columns, skipped, options, name,
                             int(left_out[0]), [int(c) for c in left_out[1:]])
@@ -267,8 +260,8 @@ def _analyse_parts(blocks, found, columns, skipped, options, name, left_out_extr
     return result
 
 
-def analyse(collection, *, names=None, name="data", pearson=False, components=3, bins=30,
-            missing="listwise", files=()):
+def analyse(collection, *, names=None, name="data", pearson=False, conventional=False,
+            components=3, bins=30, missing="listwise", files=()):
     """The analysis of vantor.analyse on a dask.dataframe.DataFrame or a
     dask.array.Array, computed on the active Dask scheduler (a
     distributed.Client, or the local one). Returns a vantor.Result.
@@ -279,14 +272,17 @@ def analyse(collection, *, names=None, name="data", pearson=False, components=3,
     histogram counts, median and quartiles are identical to vantor.analyse
     on the same rows, every other number within a relative 1e-10 of it
     (doc/summaries.md). Component scores, the report page with its score
-    plot and ".sco"/".std" need the rows and are refused. Keywords as
-    vantor.analyse; threads does not apply. The result records the
+    plot and ".sco"/".std" need the rows and are refused; so are, under
+    conventional=True, the robust measures (interval of the mean, trimmed
+    means, MAD, IQR, percentiles), while the divisor n - 1 and the tests
+    of the correlations are given. Keywords as vantor.analyse; threads
+    does not apply. The result records the
     partition count and the seconds of each pass (partitions,
     pass_seconds).
     """
     import dask
-    options = _options(pearson=pearson, components=components, bins=bins, threads=None,
-                       missing=missing, files=tuple(files), reading={})
+    options = _options(pearson=pearson, conventional=conventional, components=components,
+                       bins=bins, threads=None, missing=missing, files=tuple(files), reading={})
     parts, found, columns, skipped = _parts(collection, names)
     blocks = dask.persist(*[dask.delayed(_block)(p) for p in parts])
     return _analyse_parts(list(blocks), found, columns, skipped, options, name)
@@ -319,8 +315,8 @@ def _file_list(paths):
     return found
 
 
-def analyse_files(paths, *, name="data", pearson=False, components=3, bins=30,
-                  missing="listwise", files=(), csv=False, separator=None,
+def analyse_files(paths, *, name="data", pearson=False, conventional=False, components=3,
+                  bins=30, missing="listwise", files=(), csv=False, separator=None,
                   comma_decimals=False, columns=None, skip_columns=None, missing_words=(),
                   header=False, numbers_only=False):
     """The analysis of the rows of several data files taken together, each
@@ -332,8 +328,9 @@ def analyse_files(paths, *, name="data", pearson=False, components=3, bins=30,
     import dask
     reading = _reading_options(csv, separator, comma_decimals, columns, skip_columns,
                                list(missing_words), header, numbers_only)
-    options = _options(pearson=pearson, components=components, bins=bins, threads=None,
-                       missing=missing, files=tuple(files), reading=reading)
+    options = _options(pearson=pearson, conventional=conventional, components=components,
+                       bins=bins, threads=None, missing=missing, files=tuple(files),
+                       reading=reading)
     listed = _file_list(paths)
     loaded = list(dask.persist(*[dask.delayed(_load)(p, options) for p in listed]))
     described = dask.compute(*[dask.delayed(operator.getitem)(l, 1) for l in loaded])

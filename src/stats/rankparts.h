@@ -1,31 +1,50 @@
 // The search for sorted positions over a table whose rows lie in parts
-// (vantor.dask): the digit counts and bucket values of one part, keyed as
-// the in-memory search keys them, and the zeros of a part in row order, so
-// that a position among a column's zeros gets the zero of that rank.
+// (vantor.dask): one sweep of a part's rows answering every open search at
+// once (key-range counts, the values of a key range, the zeros' signs),
+// keyed as the in-memory search keys them, and the choice of a position
+// among gathered values. The merging of the parts' answers is the caller's.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
-// One open search: the keys of `column` whose top `known` bits equal
-// `prefix` (right-aligned) hold the position sought.
-struct KeySearch {
-  uint32_t column = 0;
-  uint32_t known = 0;
-  uint64_t prefix = 0;
+// What a scan asks of one column's keys in [lo, hi] (order_key, both ends
+// included).
+enum class ScanKind : uint8_t {
+  count,   // counts of (key - lo) >> shift, with the least and greatest key
+  gather,  // the values, in row order
+  signs,   // the column's zeros, in row order (lo, hi and shift unused)
 };
 
-// Bits of the next digit after `known` settled bits: 12, fewer at the end.
-uint32_t next_digit_bits(uint32_t known);
+struct KeyScan {
+  ScanKind kind = ScanKind::count;
+  uint32_t column = 0;
+  uint64_t lo = 0, hi = UINT64_MAX;
+  uint32_t shift = 0;
+};
 
-// For each search, the counts of the next digit among the part's keys in
-// its bucket (2^next_digit_bits entries). `rows` holds n rows of m values.
-std::vector<std::vector<int64_t>> count_next_digits(const double *rows, uint64_t n, uint32_t m,
-                                                    const std::vector<KeySearch> &searches);
+// One scan's answer over a part. An empty range has min_key > max_key.
+struct ScanAnswer {
+  std::vector<int64_t> counts;  // count: ((hi - lo) >> shift) + 1 buckets
+  uint64_t min_key = UINT64_MAX, max_key = 0;
+  std::vector<double> values;   // gather
+  std::vector<uint8_t> signs;   // signs: 1 for -0, 0 for +0
+};
 
-// For each search, the part's values in its bucket, in row order.
-std::vector<std::vector<double>> bucket_values(const double *rows, uint64_t n, uint32_t m,
-                                               const std::vector<KeySearch> &searches);
+// Most buckets one count scan may ask for.
+constexpr uint64_t kMaxScanBuckets = uint64_t{1} << 16;
 
-// The zeros of a column of the part in row order: 1 for -0, 0 for +0.
-std::vector<uint8_t> zero_signs(const double *rows, uint64_t n, uint32_t m, uint32_t column);
+// The shift that splits [lo, hi] into at most 4,096 buckets of 2^shift keys.
+uint32_t scan_shift(uint64_t lo, uint64_t hi);
+
+// Answers every scan in one sweep of the part's n rows of m values.
+// Throws std::invalid_argument for a column >= m, lo > hi, a shift of 64 or
+// more or more than kMaxScanBuckets buckets.
+std::vector<ScanAnswer> scan_part(const double *rows, uint64_t n, uint32_t m,
+                                  const std::vector<KeyScan> &scans);
+
+// The value at 0-based sorted position `rank` of `values` (a column's
+// values in one key range, in row order), as the in-memory search gives it:
+// both zeros one key, a position among the zeros holding the zero of that
+// rank in row order. REQUIRES: rank < values.size().
+double value_at_rank(const std::vector<double> &values, uint64_t rank);

@@ -124,6 +124,17 @@ def test_cluster_gives_the_in_memory_analysis(client, valid_document):
     assert numpy.allclose(arr.loadings.abs(), mem.loadings.abs(), rtol=1e-9, atol=1e-12)
 
 
+def test_conventional_figures_that_merge(client):
+    frame = table()
+    ref = vantor.analyse(frame, components=0, conventional=True)
+    got = vantor.dask.analyse(dask_frame(frame), components=0, conventional=True)
+    assert numpy.allclose(got.covariance, ref.covariance, rtol=1e-10, atol=0)
+    tests, want = got.correlation_tests, ref.correlation_tests
+    assert (tests["pairs"] == want["pairs"]).all()
+    assert numpy.allclose(tests.drop(columns="pairs"), want.drop(columns="pairs"), rtol=1e-8)
+    assert got.robust is None and ref.robust is not None
+
+
 def test_rows_stay_in_the_parts():
     r = vantor.dask.analyse(da.from_array(numpy.arange(40.0).reshape(20, 2), chunks=(3, 2)),
                             components=2)
@@ -235,3 +246,48 @@ def test_offset_columns_agreement(client):
                                     components=0).statistics["variance"].to_numpy()
         assert (abs(parts - two_pass) <= 1e-12 * two_pass).all(), offset
         assert (abs(parts - memory) <= 1e-8 * memory).all(), offset
+
+
+# Columns whose median and quartiles take each way of the search: ties held
+# by one key beyond a gather, zeros of both signs beyond a gather, one value
+# throughout, a range of 600 binades, missing values, a binade too full to
+# gather, two neighbouring keys tied beyond a gather in a wider range. Bit
+# for bit as memory, in the passes stated.
+def _ties(rng, n):
+    return {"ties": rng.integers(1, 4, n).astype(float), "few": rng.integers(0, 9, n) / 4}
+
+
+def _zeros(rng, n):
+    z = numpy.where(rng.random(n) < 0.5, -0.0, 0.0)
+    z[rng.random(n) < 0.2] = 1.5
+    return {"zeros": z, "minus": numpy.full(n, -0.0)}
+
+
+def _huge(rng, n):
+    x = rng.choice([-1.0, 1.0], n) * 10.0 ** rng.uniform(-300, 300, n)
+    x[:50] = 5e-324
+    return {"huge": x, "constant": numpy.full(n, 7.5)}
+
+
+def _missing(rng, n):
+    x = rng.normal(size=n)
+    x[rng.random(n) < 0.1] = numpy.nan
+    return {"gappy": x, "binade": 1 + rng.random(n)}
+
+
+def _neighbours(rng, n):
+    x = numpy.where(rng.random(n) < 0.5, 1.0, numpy.nextafter(1.0, 2.0))
+    x[:2] = 1.5, 1.9
+    return {"near": x}
+
+
+@pytest.mark.parametrize("make,passes", [(_ties, 2), (_zeros, 2), (_huge, 2), (_missing, 2),
+                                         (_neighbours, 3)])
+def test_order_statistics_through_the_passes(client, make, passes):
+    frame = pandas.DataFrame(make(numpy.random.default_rng(8), 240000))
+    memory = vantor.analyse(frame, components=0).statistics
+    got = vantor.dask.analyse(dd.from_pandas(frame, npartitions=5), components=0)
+    assert len(got.pass_seconds) == passes
+    for field in ("median", "lower_quartile", "upper_quartile"):
+        for want, have in zip(memory[field], got.statistics[field]):
+            assert (want, numpy.signbit(want)) == (have, numpy.signbit(have)), field

@@ -1,0 +1,75 @@
+// The search over a table in parts: a position chosen among gathered values
+// against a stable sort, and a part's key-range counts against a walk of
+// its column.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <stdexcept>
+#include <vector>
+
+#include "stats/orderstats.h"
+#include "stats/rankparts.h"
+
+namespace {
+
+// Values with many ties and both zeros in random order.
+std::vector<double> tied_values(std::mt19937_64 &rng, size_t n) {
+  const double pool[] = {-2.5, -0.0, 0.0, 0.0, 1e-310, 3.0, 3.0, -1e300, 7.25};
+  std::vector<double> v(n);
+  for (double &x : v) x = pool[rng() % std::size(pool)];
+  return v;
+}
+
+TEST(RankPartsTest, ValueAtRankIsTheStableSortsValueSignedZerosIncluded) {
+  std::mt19937_64 rng(7);
+  for (size_t n : {1, 2, 9, 200}) {
+    const std::vector<double> v = tied_values(rng, n);
+    std::vector<double> sorted = v;
+    std::stable_sort(sorted.begin(), sorted.end(), [](double x, double y) { return x < y; });
+    for (uint64_t r = 0; r < n; ++r) {
+      const double got = value_at_rank(v, r);
+      EXPECT_EQ(got, sorted[r]) << n << " " << r;
+      EXPECT_EQ(std::signbit(got), std::signbit(sorted[r])) << n << " " << r;
+    }
+  }
+}
+
+TEST(RankPartsTest, ScanCountsGathersAndSignsOneColumnsKeys) {
+  std::mt19937_64 rng(3);
+  const uint32_t m = 3;
+  std::vector<double> rows = tied_values(rng, 300 * m);
+  const uint64_t lo = order_key(-2.5), hi = order_key(7.25);
+  const std::vector<KeyScan> scans{{ScanKind::count, 1, lo, hi, scan_shift(lo, hi)},
+                                   {ScanKind::gather, 1, order_key(0.0), order_key(3.0), 0},
+                                   {ScanKind::signs, 1, 0, 0, 0}};
+  const std::vector<ScanAnswer> a = scan_part(rows.data(), 300, m, scans);
+  ASSERT_LE(a[0].counts.size(), 4096u);
+  std::vector<int64_t> counts(a[0].counts.size(), 0);
+  std::vector<double> values;
+  std::vector<uint8_t> signs;
+  uint64_t least = UINT64_MAX, greatest = 0;
+  for (uint64_t k = 0; k < 300; ++k) {
+    const double x = rows[k * m + 1];
+    const uint64_t key = order_key(x);
+    if (key >= lo && key <= hi) {
+      ++counts[(key - lo) >> scans[0].shift];
+      least = std::min(least, key), greatest = std::max(greatest, key);
+    }
+    if (key >= order_key(0.0) && key <= order_key(3.0)) values.push_back(x);
+    if (x == 0) signs.push_back(std::signbit(x));
+  }
+  EXPECT_EQ(a[0].counts, counts);
+  EXPECT_EQ(a[0].min_key, least);
+  EXPECT_EQ(a[0].max_key, greatest);
+  ASSERT_EQ(a[1].values.size(), values.size());
+  for (size_t i = 0; i < values.size(); ++i)
+    EXPECT_EQ(std::signbit(a[1].values[i]), std::signbit(values[i]));
+  EXPECT_EQ(a[2].signs, signs);
+  for (const KeyScan &bad : {KeyScan{ScanKind::count, 3, 0, 1, 0}, KeyScan{ScanKind::count, 0, 2, 1, 0},
+                             KeyScan{ScanKind::count, 0, 0, UINT64_MAX, 40}})
+    EXPECT_THROW(scan_part(rows.data(), 300, m, {bad}), std::invalid_argument);
+}
+
+}  // namespace
