@@ -34,7 +34,7 @@ check() {  # NAME EXPECTATION: a jq test the document must pass
 "$vantor" --quiet --no-log --json -e -f -h5 eigen.txt || fail=1
 "$vantor" --quiet --no-log --json "$odd" >/dev/null || fail=1
 "$vantor" --quiet --no-log --json --conventional --ci=0.9 tests.txt || fail=1
-"$vantor" --quiet --no-log --json --conventional --rank=kendall -e ranks.txt || fail=1
+"$vantor" --quiet --no-log --json --conventional --rank=kendall -e --rotate=promax ranks.txt || fail=1
 "$vantor" --no-log --json=- -e eigen.txt >stdout.json 2>/dev/null || fail=1
 "$vantor" --no-log --json=- plain.txt eigen.txt >lines.jsonl 2>/dev/null || fail=1
 cp "${odd%.txt}.json" odd.json
@@ -46,6 +46,7 @@ check odd.json '.variables[1].constant == true'
 check stdout.json '.m == (.variables | length)'
 check tests.json '.correlation_tests.level == 0.9 and (.correlation_tests.interval_low | length) == .m'
 check ranks.json '.correlation_tests.method == "kendall" and .correlation_tests.interval_low == null'
+check ranks.json '.rotation.method == "promax" and (.sampling_adequacy.msa | length) == .m'
 
 # Standard output of two files reads back line by line, one document a line,
 # each the same document as the indented .json file of the same run.
