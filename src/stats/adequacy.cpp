@@ -21,7 +21,7 @@ constexpr double kSingular = 1e-12;
 // pchisq gives.
 void bartlett(SamplingAdequacy &s, double log_det, uint32_t m) {
   const double factor = static_cast<double>(s.n) - 1 - (2.0 * m + 5) / 6;
-  s.chi_square = -log_det * factor;
+  s.chi_square = -log_det * factor + 0.0;  // + 0.0: no -0 for a unit matrix
   if (!(s.chi_square > 0)) {
     s.p_value = std::isnan(s.chi_square) ? s.chi_square : 1.0;
     return;
@@ -90,5 +90,6 @@ SamplingAdequacy sampling_adequacy(const Analysis &a) {
   std::vector<double> unit(uint64_t{m} * m, 0.0);
   for (uint32_t i = 0; i < m; ++i) unit[uint64_t{i} * m + i] = 1;
   kaiser_meyer_olkin(s, r, cholesky_solve(lower, m, std::move(unit), m), m);
+  if (std::isnan(s.kmo)) s.reason = "no variable is correlated with another: no KMO measure";
   return s;
 }
