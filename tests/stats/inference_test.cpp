@@ -219,6 +219,37 @@ TEST(InferenceReference, EveryFigureMatchesR) {
     std::printf("  %-15s largest relative difference %.3g\n", k.c_str(), d);
 }
 
+// A matrix that allows no adequacy figures gives NaN and says why, never a
+// crash: a column made of the others, a constant, one variable.
+TEST(SamplingAdequacy, RefusedMatricesSayWhy) {
+  struct Case {
+    Columns cols;
+    const char *reason;
+  };
+  const Case cases[] = {
+      {{{1, 2, 3, 4, 5}, {2, 1, 4, 3, 6}, {3, 3, 7, 7, 11}}, "singular or not positive definite"},
+      {{{1, 2, 3, 4}, {2, 1, 4, 3}, {5, 5, 5, 5}}, "column 3 is constant"},
+      {{{1, 2, 4, 3}}, "one variable"},
+  };
+  for (const Case &c : cases) {
+    const SamplingAdequacy s = sampling_adequacy(analysed(c.cols, conventional()));
+    EXPECT_NE(s.reason.find(c.reason), std::string::npos) << s.reason;
+    EXPECT_TRUE(std::isnan(s.kmo) && std::isnan(s.chi_square) && std::isnan(s.msa[0]));
+  }
+}
+
+// One component is its own rotation; a variable without any loading leaves
+// the normalisation undefined and is refused with the reason.
+TEST(Rotation, DegenerateLoadingsAreBoundedAndSaid) {
+  const Rotation one = rotate_loadings({-0.9, 0.5, 0.2}, 3, 1, RotationMethod::varimax);
+  EXPECT_EQ(one.loadings, (std::vector<double>{0.9, -0.5, -0.2}));
+  EXPECT_EQ(one.matrix, (std::vector<double>{-1}));
+  const Rotation empty =
+      rotate_loadings({0.8, 0.1, 0, 0, 0.3, 0.7}, 3, 2, RotationMethod::promax);
+  EXPECT_TRUE(empty.loadings.empty());
+  EXPECT_NE(empty.reason.find("no loading"), std::string::npos);
+}
+
 // Knight's count against the count over all pairs, on small tables full of
 // ties (both zeros among them).
 TEST(KendallTauB, KnightEqualsTheCountOverAllPairs) {
