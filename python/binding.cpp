@@ -85,6 +85,12 @@ Switches options_of(const py::dict &d) {
             : rank == "kendall" ? RankChoice::kendall
                                 : RankChoice::none;
   sw.ci = option<double>(d, "ci", 0);
+  const std::string rotate = option<std::string>(d, "rotate", "");
+  if (!rotate.empty() && rotate != "varimax" && rotate != "promax")
+    throw py::value_error("rotate must be 'varimax' or 'promax'");
+  sw.rotate = rotate == "varimax"  ? RotateChoice::varimax
+              : rotate == "promax" ? RotateChoice::promax
+                                   : RotateChoice::none;
   const std::string use = option<std::string>(d, "use", "complete");
   if (use != "complete" && use != "pairwise")
     throw py::value_error("use must be 'complete' or 'pairwise'");
@@ -237,6 +243,41 @@ py::dict pair_tests(const Handle &h) {
     out["interval_low"] = matrix_of(t.low, m, m);
     out["interval_high"] = matrix_of(t.high, m, m);
   }
+  return out;
+}
+
+// Under --conventional, the sampling adequacy by the JSON document's names;
+// None without.
+py::object sampling_adequacy(const Handle &h) {
+  const Analysis &a = table(h);
+  const SamplingAdequacy &q = a.adequacy;
+  if (q.msa.empty()) return py::none();
+  py::dict out;
+  out["n"] = q.n;
+  out["bartlett_chi_square"] = q.chi_square;
+  out["bartlett_df"] = q.df;
+  out["bartlett_p_value"] = q.p_value;
+  out["kmo"] = q.kmo;
+  out["msa"] = matrix_of(q.msa, 1, a.m);
+  out["reason"] = q.reason.empty() ? py::object(py::none()) : py::str(q.reason);
+  return out;
+}
+
+// Under --rotate, the rotation by the JSON document's names; None without.
+py::object rotation_of(const Handle &h) {
+  const Analysis &a = table(h);
+  const Rotation &r = a.rotation;
+  if (r.method == RotationMethod::none) return py::none();
+  py::dict out;
+  out["method"] = r.method == RotationMethod::promax ? "promax" : "varimax";
+  out["components"] = r.count;
+  out["iterations"] = r.iterations;
+  out["reason"] = r.reason.empty() ? py::object(py::none()) : py::str(r.reason);
+  if (!r.reason.empty()) return out;
+  out["loadings"] = matrix_of(r.loadings, a.m, r.count);
+  out["matrix"] = matrix_of(r.matrix, r.count, r.count);
+  out["variance"] = matrix_of(r.variance, 1, r.count);
+  out["proportion"] = matrix_of(r.proportion, 1, r.count);
   return out;
 }
 
@@ -509,6 +550,8 @@ PYBIND11_MODULE(_vantor, mod) {
         return matrix_of(robust_rows(table(h)), table(h).robust.size(), 11);
       })
       .def("pair_tests", &pair_tests)
+      .def("sampling_adequacy", &sampling_adequacy)
+      .def("rotation", &rotation_of)
       .def("histogram_counts", &histogram_counts)
       .def("histogram_edges", &histogram_edges_of)
       .def("eigenvalues", &eigenvalues)

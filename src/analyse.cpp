@@ -22,6 +22,7 @@
 #include "output/report_data.h"
 #include "machine/memlimit.h"
 #include "record/workarrays.h"
+#include "stats/adequacy.h"
 #include "stats/inference.h"
 #include "stats/orderstats.h"
 #include "stats/stats.h"
@@ -187,7 +188,9 @@ Analysis load_table(const TableSource &source, const Switches &options, RunState
 
 void analyse_loaded(Analysis &a, const Switches &options, const Console &con, Workers &w) {
   compute_statistics(a, options, con, w);
+  if (options.conventional) a.adequacy = sampling_adequacy(a);
   if (options.eigenvalues) compute_components(a, w.count() > 1);
+  if (options.rotate != RotateChoice::none) compute_rotation(a, options);
 }
 
 std::vector<GroupResult> analyse_groups(Analysis &a, const Switches &options, RunState &run,
@@ -295,7 +298,9 @@ std::unique_ptr<AnalysisResult> finish_parts(const TableParts &p, const Switches
   // The tests need only the correlations and n; the robust measures need
   // the rows and stay out.
   if (options.conventional) compute_pair_tests(a, {}, {});
+  if (options.conventional) a.adequacy = sampling_adequacy(a);
   if (options.eigenvalues) compute_components(a);
+  if (options.rotate != RotateChoice::none) compute_rotation(a, options);
   r->log = text.take();
   return r;
 }
@@ -378,6 +383,8 @@ std::vector<std::string> option_words(const Switches &o) {
   if (o.rank != RankChoice::none)
     w.push_back(o.rank == RankChoice::spearman ? "--rank=spearman" : "--rank=kendall");
   if (o.ci != 0) w.push_back("--ci=" + shortest_text(o.ci));
+  if (o.rotate != RotateChoice::none)
+    w.push_back(o.rotate == RotateChoice::varimax ? "--rotate=varimax" : "--rotate=promax");
   if (o.use == MissingUse::pairwise) w.push_back("--use=pairwise");
   if (!o.by.empty()) w.push_back("--by=" + o.by);
   if (o.group_limit != d.group_limit) w.push_back(number_word("--group-limit=", o.group_limit));

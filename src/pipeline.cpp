@@ -44,6 +44,7 @@
 #include "stats/rankcorr.h"
 #include "stats/robust.h"
 #include "output/report_data.h"
+#include "eigen/rotation.h"
 #include "eigen/scores.h"
 #include "stats/stats.h"
 #include "output/statsout.h"
@@ -402,6 +403,13 @@ void compute_components(Analysis &a, bool vectors_apart) {
   a.eigen = eigen_decompose(a.correlation, a.m, a.components.loadings.get(), std::move(a.eigen),
                             vectors_apart);
   a.components = order_components(a.eigen, a.m, std::move(a.components));
+}
+
+void compute_rotation(Analysis &a, const Switches &sw) {
+  const RotationMethod method =
+      sw.rotate == RotateChoice::promax ? RotationMethod::promax : RotationMethod::varimax;
+  const uint32_t k = adjusted_scores_count(sw.scores, score_limit(a, sw.four != 0), sw.allscores);
+  a.rotation = rotate_loadings(leading_loadings(a, k), a.m, k, method);
 }
 
 void analyse_and_write(Analysis &a, const OutputPlace &place, const Switches &sw, RunState &run,

@@ -48,6 +48,11 @@ void compute_statistics(Analysis &a, const Switches &sw, const Console &con,
 // same bits).
 void compute_components(Analysis &a, bool vectors_apart = false);
 
+// --rotate: the rotation of the loadings of the components the run scores
+// (-e N, at most the score limit; all with --allscores) into a.rotation.
+// REQUIRES: compute_components done.
+void compute_rotation(Analysis &a, const Switches &sw);
+
 // Everything after loading: statistics, the result files and, with -e, the
 // eigen analysis and its files.
 void analyse_and_write(Analysis &a, const OutputPlace &place, const Switches &sw, RunState &run,

@@ -12,7 +12,7 @@ from .result import Result
 
 
 def _options(*, pearson, components, bins, threads, missing, files, reading, conventional=False,
-             use="complete", by=None, group_limit=None, rank=None, ci=None):
+             use="complete", by=None, group_limit=None, rank=None, ci=None, rotate=None):
     """The library's options of the keywords, as a dict of the option
     record's fields (the compiled module checks them as the command line
     checks its switches)."""
@@ -38,6 +38,8 @@ def _options(*, pearson, components, bins, threads, missing, files, reading, con
         out["rank"] = str(rank)
     if ci is not None:
         out["ci"] = float(ci)
+    if rotate is not None:
+        out["rotate"] = str(rotate)
     for f in files:
         if f not in _FILE_OPTIONS:
             raise ValueError("unknown result file %r (one of %s)" % (f, ", ".join(_FILE_OPTIONS)))
@@ -133,7 +135,8 @@ def _array_of(data, names, exclude=()):
 
 
 def analyse(data, *, names=None, name=None, pearson=False, conventional=False, use="complete",
-            by=None, group_limit=None, rank=None, ci=None, components=3, bins=30, threads=None,
+            by=None, group_limit=None, rank=None, ci=None, rotate=None, components=3, bins=30,
+            threads=None,
             missing="listwise", files=(), csv=False, separator=None, comma_decimals=False,
             columns=None, skip_columns=None, missing_words=(), header=False, numbers_only=False):
     """Analyse a table as the command line does and return a Result.
@@ -159,6 +162,8 @@ def analyse(data, *, names=None, name=None, pearson=False, conventional=False, u
     rank        "spearman" or "kendall": that rank correlation as the
                 correlation (--rank=METHOD).
     ci          with conventional: the intervals' confidence level (--ci=LEVEL).
+    rotate      with conventional and components: "varimax" or "promax", the
+                rotation of the scored components' loadings (--rotate=METHOD).
     components  -eN: N scores; 0 for no eigen analysis.
     bins        histogram bins (-hB when not 30, which also writes ".his").
     threads     worker threads (--threads=N); default as the command line.
@@ -180,7 +185,7 @@ def analyse(data, *, names=None, name=None, pearson=False, conventional=False, u
         options = _options(pearson=pearson, components=components, bins=bins, threads=threads,
                            missing=missing, files=tuple(files), reading=reading,
                            conventional=conventional, use=use, by=by, group_limit=group_limit,
-                           rank=rank, ci=ci)
+                           rank=rank, ci=ci, rotate=rotate)
         path = os.fspath(data)
         handle = _vantor.analyse_file(path, options)
         if name is None:
@@ -191,7 +196,7 @@ def analyse(data, *, names=None, name=None, pearson=False, conventional=False, u
     options = _options(pearson=pearson, components=components, bins=bins, threads=threads,
                        missing=missing, files=tuple(files), reading={},
                        conventional=conventional, use=use, group_limit=group_limit,
-                       rank=rank, ci=ci)
+                       rank=rank, ci=ci, rotate=rotate)
     group_values, group_column = [], ""
     if by is not None:
         group_values, group_column = _group_values(data, by)

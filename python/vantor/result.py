@@ -33,6 +33,19 @@ class Result:
                           pairs (variable, other) above the diagonal: pairs,
                           p_value, p_holm, p_bh and, for Pearson's r, the
                           interval (else None)
+    sampling_adequacy     with conventional=True: Series indexed by measure: n,
+                          Bartlett's chi-square, df and p-value, KMO (else None;
+                          NaN where the matrix allows none, adequacy_reason
+                          says why)
+    msa                   with conventional=True: Series of each variable's
+                          measure of sampling adequacy (else None)
+    rotated_loadings      with rotate=: DataFrame, variables by rotated
+                          components RC1 ... RCk (else None; rotation_reason
+                          says why a rotation is None)
+    rotation_matrix       with rotate=: DataFrame, components PC1 ... PCk by
+                          RC1 ... RCk: rotated = loadings[PC1..PCk] @ matrix
+    rotated_variance      with rotate=: DataFrame indexed by measure (variance:
+                          sum of squared loadings, proportion: variance / m)
     histogram_counts      DataFrame, one row per bin
     histogram_edges       DataFrame, B + 1 edges per variable
     eigenvalues, explained (percent), loadings, score_coefficients, and
@@ -107,6 +120,65 @@ class Result:
         frame = pandas.DataFrame({key: matrix[upper] for key, matrix in tests.items()}, index=index)
         frame["pairs"] = frame["pairs"].astype("int64")
         return frame
+
+    @property
+    def sampling_adequacy(self):
+        q = self._h.sampling_adequacy()
+        if q is None:
+            return None
+        keys = ["n", "bartlett_chi_square", "bartlett_df", "bartlett_p_value", "kmo"]
+        return pandas.Series([float(q[k]) for k in keys],
+                             index=pandas.Index(keys, name="measure"), name="sampling_adequacy")
+
+    @property
+    def msa(self):
+        q = self._h.sampling_adequacy()
+        return None if q is None else pandas.Series(q["msa"][0], index=self.variables, name="msa")
+
+    @property
+    def adequacy_reason(self):
+        """Why sampling_adequacy is NaN, or None."""
+        q = self._h.sampling_adequacy()
+        return None if q is None else q["reason"]
+
+    def _rotated(self):
+        r = self._h.rotation()
+        return None if r is None or r["reason"] is not None else r
+
+    def _rotated_names(self, count):
+        return pandas.Index(["RC%d" % (u + 1) for u in range(count)], name="rotated")
+
+    @property
+    def rotated_loadings(self):
+        r = self._rotated()
+        if r is None:
+            return None
+        return pandas.DataFrame(r["loadings"], index=self.variables,
+                                columns=self._rotated_names(r["components"]))
+
+    @property
+    def rotation_matrix(self):
+        r = self._rotated()
+        if r is None:
+            return None
+        k = r["components"]
+        return pandas.DataFrame(r["matrix"], index=self._component_names(k),
+                                columns=self._rotated_names(k))
+
+    @property
+    def rotated_variance(self):
+        r = self._rotated()
+        if r is None:
+            return None
+        return pandas.DataFrame(numpy.vstack([r["variance"], r["proportion"]]),
+                                index=pandas.Index(["variance", "proportion"], name="measure"),
+                                columns=self._rotated_names(r["components"]))
+
+    @property
+    def rotation_reason(self):
+        """Why a rotation asked for was not made, or None."""
+        r = self._h.rotation()
+        return None if r is None else r["reason"]
 
     @property
     def histogram_counts(self):

@@ -165,4 +165,8 @@ void check_options(const Switches &sw) {
     fatal("--rank cannot be used with --use=pairwise\n");
   if (sw.ci != 0 && !sw.conventional) fatal("--ci needs --conventional\n");
   if (sw.summary_file && !sw.conventional) fatal("--summary-file needs --conventional\n");
+  // The rotation turns the components' loadings; it computes none itself,
+  // so that the component files are written only when -e asks for them.
+  if (sw.rotate != RotateChoice::none && !sw.conventional) fatal("--rotate needs --conventional\n");
+  if (sw.rotate != RotateChoice::none && !sw.eigenvalues) fatal("--rotate needs -e\n");
 }

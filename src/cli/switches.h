@@ -25,6 +25,9 @@ enum class UpperTriangle { none, zeros, mirror };
 // The rank correlation --rank puts in place of the correlation matrix.
 enum class RankChoice { none, spearman, kendall };
 
+// The rotation --rotate applies to the scored components' loadings.
+enum class RotateChoice { none, varimax, promax };
+
 struct Switches {
   bool tetrad = true;        // --tetrad: write ".inp"
   bool oldtetrad = false;    // --oldtetrad: write ".da1"
@@ -76,4 +79,5 @@ struct Switches {
   RankChoice rank = RankChoice::none;  // --rank=spearman|kendall: the correlation used
   bool summary_file = false;           // --summary-file: write ".sum" (needs --conventional)
   double ci = 0;                       // --ci=LEVEL: intervals' level (needs --conventional); 0: 0.95
+  RotateChoice rotate = RotateChoice::none;  // --rotate=METHOD (needs --conventional, -e)
 };

@@ -92,6 +92,13 @@ double confidence_level(const char *value) {
   return level;
 }
 
+// --rotate=varimax or --rotate=promax.
+RotateChoice rotate_choice(const char *value) {
+  if (std::strcmp(value, "varimax") == 0) return RotateChoice::varimax;
+  if (std::strcmp(value, "promax") == 0) return RotateChoice::promax;
+  fatal("Need varimax or promax as argument to option %s (%s)\n", "--rotate", value);
+}
+
 // --columns and --skip-columns: one of them, the last LIST given.
 void pick_columns(Switches &sw, ColumnPick pick, const char *list) {
   if (sw.pick != ColumnPick::all && sw.pick != pick)
@@ -179,6 +186,9 @@ const std::vector<SwitchRow> &table_rows() {
     {nullptr, 'n', "scores-mean", nullptr, V::optional, true, 10, "-n, --scores-mean",
      "centre the data before the scores",
      [](Switches &sw, const char *v, const char *) { sw.scores_mean = word_value("-n", v); }},
+    {nullptr, 0, "rotate", nullptr, V::required, false, 52, "--rotate=METHOD",
+     "rotate the scored loadings: varimax or promax (--conventional)",
+     [](Switches &sw, const char *v, const char *) { sw.rotate = rotate_choice(v); }},
     {nullptr, 'a', "allscores", nullptr, V::none, false, 0, "-a, --allscores",
      "as many scores as components",
      [](Switches &sw, const char *, const char *) { sw.allscores = true; }},

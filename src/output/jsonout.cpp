@@ -173,6 +173,27 @@ void add_test_definitions(nlohmann::ordered_json &d, const Analysis &a) {
       "quantile";
 }
 
+// --conventional: how the sampling adequacy is defined.
+void add_adequacy_definitions(nlohmann::ordered_json &d) {
+  d["sampling_adequacy"] =
+      "of the correlation matrix R the run uses (m variables, n rows: under pairwise deletion "
+      "the smallest count of a pair): Bartlett's chi_square = -ln det(R) * (n - 1 - (2m + 5) / "
+      "6), df = m (m - 1) / 2, p_value its upper chi-square tail; kmo = sum r^2 / (sum r^2 + sum "
+      "q^2) over the cells off the diagonal, q the partial correlations from R's inverse scaled "
+      "to unit diagonal; msa the same over each variable's column; null with a reason when R is "
+      "singular or not positive definite";
+}
+
+// --rotate: how the rotation is defined.
+void add_rotation_definitions(nlohmann::ordered_json &d) {
+  d["rotation"] =
+      "of the loadings (eigenvector * sqrt(eigenvalue)) of the scored components: varimax with "
+      "Kaiser normalisation, at most 1000 steps until the criterion grows by less than a factor "
+      "1 + 1e-5 (R's varimax); promax: power 4 on that varimax (R's promax); rotated loadings = "
+      "loadings x matrix, each column signed so that its largest absolute loading is positive; "
+      "variance: each column's sum of squared loadings, proportion: variance / m";
+}
+
 nlohmann::ordered_json definitions(const Analysis &a) {
   nlohmann::ordered_json d;
   d["missing_values"] =
@@ -224,6 +245,8 @@ nlohmann::ordered_json definitions(const Analysis &a) {
       "loading / (eigenvalue / sum of the eigenvalues) / 100, for the first score_limit variables "
       "and components";
   if (a.conventional) add_test_definitions(d, a);
+  if (!a.adequacy.msa.empty()) add_adequacy_definitions(d);
+  if (a.rotation.method != RotationMethod::none) add_rotation_definitions(d);
   d["null"] = "a number that is infinite or not a number, which JSON cannot write";
   return d;
 }
@@ -390,6 +413,29 @@ void put_tests(Sink &s, const Analysis &a) {
   put(s, "\n  }");
 }
 
+// --conventional: Bartlett's test and the KMO measures.
+void put_adequacy(Sink &s, const Analysis &a) {
+  const SamplingAdequacy &q = a.adequacy;
+  if (q.msa.empty()) return;
+  put_key(s, "  ", "sampling_adequacy");
+  put(s, "{");
+  put_key(s, "    ", "n", true);
+  put_count(s, q.n);
+  put_key(s, "    ", "bartlett_chi_square");
+  put_number(s, q.chi_square);
+  put_key(s, "    ", "bartlett_df");
+  put_count(s, q.df);
+  put_key(s, "    ", "bartlett_p_value");
+  put_number(s, q.p_value);
+  put_key(s, "    ", "kmo");
+  put_number(s, q.kmo);
+  put_key(s, "    ", "msa");
+  put_row(s, a.m, [&](uint32_t i) { return q.msa[i]; });
+  put_key(s, "    ", "reason");
+  put(s, q.reason.empty() ? "null" : json_string(q.reason));
+  put(s, "\n  }");
+}
+
 void put_histogram(Sink &s, const Analysis &a) {
   put_key(s, "  ", "histogram");
   put(s, "{");
@@ -438,6 +484,39 @@ void put_components(Sink &s, const Analysis &a, const JsonContext &ctx) {
   put_matrix(s, "    ", N, N, [&](uint32_t j, uint32_t u) { return coef[j * uint64_t{N} + u]; });
   put_key(s, "    ", "scores_written");
   put_count(s, ctx.scores_written);
+  put(s, "\n  }");
+}
+
+// --rotate: the rotated loadings of the scored components.
+void put_rotation(Sink &s, const Analysis &a) {
+  const Rotation &r = a.rotation;
+  if (r.method == RotationMethod::none) return;
+  const uint32_t k = r.count;
+  const bool done = r.reason.empty();
+  put_key(s, "  ", "rotation");
+  put(s, "{");
+  put_key(s, "    ", "method", true);
+  put(s, r.method == RotationMethod::promax ? "\"promax\"" : "\"varimax\"");
+  put_key(s, "    ", "components");
+  put_count(s, k);
+  put_key(s, "    ", "iterations");
+  put_count(s, r.iterations);
+  const auto cell = [k](const std::vector<double> &v) {
+    return [&v, k](uint32_t i, uint32_t j) { return v[i * uint64_t{k} + j]; };
+  };
+  const auto entry = [](const std::vector<double> &v) {
+    return [&v](uint32_t j) { return v[j]; };
+  };
+  put_key(s, "    ", "loadings");
+  done ? put_matrix(s, "    ", a.m, k, cell(r.loadings)) : put(s, "null");
+  put_key(s, "    ", "matrix");
+  done ? put_matrix(s, "    ", k, k, cell(r.matrix)) : put(s, "null");
+  put_key(s, "    ", "variance");
+  done ? put_row(s, k, entry(r.variance)) : put(s, "null");
+  put_key(s, "    ", "proportion");
+  done ? put_row(s, k, entry(r.proportion)) : put(s, "null");
+  put_key(s, "    ", "reason");
+  put(s, done ? "null" : json_string(r.reason));
   put(s, "\n  }");
 }
 
@@ -511,8 +590,10 @@ void write_json_document(FILE *fp, const Analysis &a, const JsonContext &ctx) {
   put_variables(s, a);
   put_matrices(s, a);
   put_tests(s, a);
+  put_adequacy(s, a);
   put_histogram(s, a);
   put_components(s, a, ctx);
+  put_rotation(s, a);
   put_groups(s, ctx);
   put(s, "\n}");
   flush(s);

@@ -12,6 +12,7 @@
 #include "output/number_text.h"
 #include "output/report_alerts.h"
 #include "stats/stats.h"
+#include "output/report_adequacy.h"
 #include "output/report_groups.h"
 #include "output/svg_charts.h"
 
@@ -119,6 +120,7 @@ void head(const Page &p) {
   p.out += kStyle;
   p.out += diverging_css();
   if (!p.in.groups.empty()) p.out += group_style();
+  if (has_adequacy_tables(p.in)) p.out += adequacy_style();
   p.out += "</style></head><body><main><h1>Statistics of ";
   text(p.out, p.in.data_file);
   p.out += "</h1>";
@@ -522,6 +524,7 @@ void scores_plot(const Page &p, const ReportPca &pca) {
 
 void pca_section(const Page &p) {
   p.out += "<section id=\"pca\"><h2>Principal components</h2>";
+  adequacy_tables(p.out, p.in);
   if (!p.in.pca) {
     p.out += "<p class=\"note\">No eigen analysis in this run.</p></section>";
     return;
@@ -540,6 +543,7 @@ void pca_section(const Page &p) {
                                     std::min(shown, pca.explained_percent.size()));
   scree_svg(p.out, ev, pct);
   loadings_map(p, pca);
+  rotation_tables(p.out, p.in);
   scores_plot(p, pca);
   p.out += "</section>";
 }

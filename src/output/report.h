@@ -57,6 +57,8 @@ struct ReportInput {
   std::vector<ReportVariable> variables;
   std::vector<double> correlation;  // m * m, row-major
   std::optional<ReportPca> pca;
+  SamplingAdequacy adequacy;        // --conventional: msa empty without
+  Rotation rotation;                // --rotate: method none without
   std::string group_column;         // --by: the group column; empty without groups
   std::vector<ReportGroup> groups;  // in order of first appearance
   uint64_t rows_without_group = 0;  // rows with no value in the group column

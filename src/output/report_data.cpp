@@ -182,6 +182,8 @@ ReportInput report_input(const Analysis &a, const OutputPlace &place, const Docu
   for (uint32_t i = 0; i < a.m; ++i)
     std::copy(a.correlation[i], a.correlation[i] + a.m, in.correlation.begin() + uint64_t{i} * a.m);
   if (options.components) in.pca = components(a, options);
+  in.adequacy = a.adequacy;
+  in.rotation = a.rotation;
   return in;
 }
 

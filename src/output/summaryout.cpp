@@ -1,6 +1,7 @@
 // The ".sum" file: a title line, a header and a row per variable, then a
-// title line, a header and a row per pair; fields separated by tabs so that
-// cut, awk and read.delim take them as they are.
+// title line, a header and a row per pair, then the sampling adequacy and
+// (--rotate) the rotation; fields separated by tabs so that cut, awk and
+// read.delim take them as they are.
 #include "output/summaryout.h"
 
 #include <charconv>
@@ -79,6 +80,64 @@ void write_pairs(FILE *fp, const Analysis &a) {
     }
 }
 
+// Bartlett's test and the KMO measure on one line, then each variable's MSA.
+void write_adequacy(FILE *fp, const Analysis &a) {
+  const SamplingAdequacy &q = a.adequacy;
+  if (q.msa.empty()) return;
+  std::fprintf(fp, "/Sampling adequacy%s%s\n", q.reason.empty() ? "" : " none: ",
+               q.reason.c_str());
+  std::fputs("n\tbartlett_chi_square\tbartlett_df\tbartlett_p_value\tkmo\n", fp);
+  std::string line = std::to_string(q.n);
+  add_field(line, q.chi_square);
+  add_field(line, std::to_string(q.df));
+  for (double v : {q.p_value, q.kmo}) add_field(line, v);
+  std::fprintf(fp, "%s\nvariable\tmsa\n", line.c_str());
+  for (uint32_t i = 0; i < a.m; ++i) {
+    line = label(a, i);
+    add_field(line, q.msa[i]);
+    std::fprintf(fp, "%s\n", line.c_str());
+  }
+}
+
+// A header of the rotated components RC1 ... RCk after `first`.
+void rotated_header(FILE *fp, const char *first, uint32_t k) {
+  std::fputs(first, fp);
+  for (uint32_t j = 1; j <= k; ++j) std::fprintf(fp, "\tRC%u", j);
+  std::fputc('\n', fp);
+}
+
+// The rotated loadings, the rotation matrix and the explained variance.
+void write_rotation(FILE *fp, const Analysis &a) {
+  const Rotation &r = a.rotation;
+  if (r.method == RotationMethod::none) return;
+  const char *method = r.method == RotationMethod::promax ? "promax" : "varimax";
+  if (!r.reason.empty()) {
+    std::fprintf(fp, "/Rotation %s none: %s\n", method, r.reason.c_str());
+    return;
+  }
+  const uint32_t k = r.count;
+  std::fprintf(fp, "/Rotation %s components %u iterations %u\n", method, k, r.iterations);
+  rotated_header(fp, "variable", k);
+  for (uint32_t i = 0; i < a.m; ++i) {
+    std::string line = label(a, i);
+    for (uint32_t j = 0; j < k; ++j) add_field(line, r.loadings[uint64_t{i} * k + j]);
+    std::fprintf(fp, "%s\n", line.c_str());
+  }
+  rotated_header(fp, "component", k);
+  for (uint32_t c = 0; c < k; ++c) {
+    std::string line = std::to_string(c + 1);
+    for (uint32_t j = 0; j < k; ++j) add_field(line, r.matrix[uint64_t{c} * k + j]);
+    std::fprintf(fp, "%s\n", line.c_str());
+  }
+  rotated_header(fp, "measure", k);
+  std::string variance = "variance", proportion = "proportion";
+  for (uint32_t j = 0; j < k; ++j) {
+    add_field(variance, r.variance[j]);
+    add_field(proportion, r.proportion[j]);
+  }
+  std::fprintf(fp, "%s\n%s\n", variance.c_str(), proportion.c_str());
+}
+
 }  // namespace
 
 void write_sum_file(const Analysis &a, const OutputPlace &place, const Console &con) {
@@ -86,5 +145,7 @@ void write_sum_file(const Analysis &a, const OutputPlace &place, const Console &
   announce_output(out, con);
   write_variables(out.fp, a);
   write_pairs(out.fp, a);
+  write_adequacy(out.fp, a);
+  write_rotation(out.fp, a);
   close_output(out);
 }

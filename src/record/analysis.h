@@ -55,6 +55,34 @@ struct PairTests {
   std::vector<double> low, high;  // Fisher-z interval of Pearson's r; empty for ranks
 };
 
+// Under --conventional, whether the correlation matrix suits a component
+// analysis: Bartlett's test of sphericity and the Kaiser-Meyer-Olkin
+// measures. Not numbers, with the reason, where the matrix allows none.
+struct SamplingAdequacy {
+  uint64_t n = 0;                  // rows Bartlett's test counts
+  uint64_t df = 0;                 // m (m - 1) / 2
+  double chi_square = 0, p_value = 0;
+  double kmo = 0;                  // overall measure of sampling adequacy
+  std::vector<double> msa;         // per variable (m); empty when not computed
+  std::string reason;              // why the figures are not numbers; empty when they are
+};
+
+// The rotation --rotate asks for, of the loadings of the scored components.
+enum class RotationMethod { none, varimax, promax };
+
+// The rotated loadings: rotated = unrotated x matrix. Method none when not
+// asked; not computed (empty, with the reason) where the loadings allow none.
+struct Rotation {
+  RotationMethod method = RotationMethod::none;
+  uint32_t count = 0;               // k: components rotated
+  uint32_t iterations = 0;          // varimax steps taken
+  std::vector<double> loadings;     // m x k, row-major
+  std::vector<double> matrix;       // k x k, row-major
+  std::vector<double> variance;     // k: sum of the squared rotated loadings
+  std::vector<double> proportion;   // k: variance / m
+  std::string reason;               // why nothing was rotated; empty when rotated
+};
+
 // ---------------------------------------------------------------------------
 // Storage. Every array is one zero-filled calloc block owned by a
 // unique_ptr; a matrix is a table of row pointers into one contiguous block,
@@ -169,6 +197,8 @@ struct Analysis {
   Table<double> covariance;          // c x c, divisor n
   std::vector<RobustStats> robust;   // --conventional: per variable (m), else empty
   PairTests tests;                   // --conventional: per pair, else empty
+  SamplingAdequacy adequacy;         // --conventional: of the correlation matrix
+  Rotation rotation;                 // --rotate: of the scored components' loadings
   RowBlock<double> data;             // R rows of c values
   // A file analysed in passes (--max-memory): its rows, read back block by
   // block; `data` then holds only the loading pass's block. Null in memory.

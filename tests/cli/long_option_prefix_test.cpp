@@ -62,7 +62,11 @@ const std::vector<LongEntry> kExtensionLongOptions = {
     {"version", no_argument, "", 110},       {"no-log", no_argument, "", 111},
     {"switches", no_argument, "", 112},      {"separator", required_argument, "", 113},
     {"comma-decimals", no_argument, "", 114}, {"columns", required_argument, "", 115},
-    {"skip-columns", required_argument, "", 116},
+    {"skip-columns", required_argument, "", 116}, {"conventional", no_argument, "", 117},
+    {"use", required_argument, "", 118},     {"by", required_argument, "", 119},
+    {"group-limit", required_argument, "", 120}, {"max-memory", required_argument, "", 121},
+    {"rank", required_argument, "", 122},    {"ci", required_argument, "", 123},
+    {"summary-file", no_argument, "", 124},  {"rotate", required_argument, "", 125},
 };
 
 const char kAmbiguous[] = "(ambiguous)";

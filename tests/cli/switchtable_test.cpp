@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/messages.h"
 #include "cli/options.h"
 #include "cli/switchtable.h"
 
@@ -23,6 +24,7 @@ const char *sample_value(const SwitchRow &row) {
   if (name == "max-memory") return "4K";
   if (name == "rank") return "kendall";
   if (name == "ci") return "0.9";
+  if (name == "rotate") return "promax";
   return row.value == SwitchValue::optional ? "on" : "3";
 }
 
@@ -34,13 +36,19 @@ bool acts_at_once(const SwitchRow &row) {
   return row.name != nullptr && names.count(row.name) > 0;
 }
 
-// Each switch is read beside --conventional, which some need.
-Switches parsed(std::vector<std::string> words) {
-  words.insert(words.begin(), {"vantor", "--conventional"});
+// The switches read from the words, without a program name.
+Switches parsed_alone(std::vector<std::string> words) {
+  words.insert(words.begin(), "vantor");
   std::vector<char *> argv;
   for (std::string &w : words) argv.push_back(w.data());
   argv.push_back(nullptr);
   return parse_switches(static_cast<int>(words.size()), argv.data()).switches;
+}
+
+// Each switch is read beside --conventional and -e, which some need.
+Switches parsed(std::vector<std::string> words) {
+  words.insert(words.begin(), {"--conventional", "-e"});
+  return parsed_alone(words);
 }
 
 bool same(const Switches &a, const Switches &b) {
@@ -90,5 +98,29 @@ TEST(SwitchTable, EachLongNameIsReadAsItsOwnRowAndEqualsItsLetter) {
     if (row.value == SwitchValue::required) short_form.push_back(sample_value(row));
     else if (valued) short_form[0] += sample_value(row);
     EXPECT_TRUE(same(by_name, parsed(short_form))) << long_form;
+  }
+}
+
+// --rotate by its name and its abbreviation, and refused without what it
+// rotates or with a method it does not know.
+TEST(SwitchTable, RotateIsReadOnlyWithConventionalComponents) {
+  struct Case {
+    std::vector<std::string> words;
+    RotateChoice want;  // none: refused
+  };
+  const Case cases[] = {
+      {{"--conventional", "-e", "--rotate=varimax"}, RotateChoice::varimax},
+      {{"--conventional", "-e2", "--ro=promax"}, RotateChoice::promax},
+      {{"--conventional", "-f", "--rotate", "varimax"}, RotateChoice::varimax},
+      {{"--conventional", "-e", "--rotate=oblimin"}, RotateChoice::none},
+      {{"--conventional", "--rotate=varimax"}, RotateChoice::none},
+      {{"-e", "--rotate=varimax"}, RotateChoice::none},
+  };
+  for (const Case &c : cases) {
+    if (c.want == RotateChoice::none) {
+      EXPECT_THROW(parsed_alone(c.words), RunEnd) << c.words.back();
+    } else {
+      EXPECT_EQ(parsed_alone(c.words).rotate, c.want) << c.words.back();
+    }
   }
 }

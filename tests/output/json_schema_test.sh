@@ -32,9 +32,9 @@ check() {  # NAME EXPECTATION: a jq test the document must pass
 }
 "$vantor" --quiet --no-log --json plain.txt || fail=1
 "$vantor" --quiet --no-log --json -e -f -h5 eigen.txt || fail=1
-"$vantor" --quiet --no-log --json "$odd" >/dev/null || fail=1
+"$vantor" --quiet --no-log --json --conventional -e --rotate=varimax "$odd" >/dev/null || fail=1
 "$vantor" --quiet --no-log --json --conventional --ci=0.9 tests.txt || fail=1
-"$vantor" --quiet --no-log --json --conventional --rank=kendall -e ranks.txt || fail=1
+"$vantor" --quiet --no-log --json --conventional --rank=kendall -e --rotate=promax ranks.txt || fail=1
 "$vantor" --no-log --json=- -e eigen.txt >stdout.json 2>/dev/null || fail=1
 "$vantor" --no-log --json=- plain.txt eigen.txt >lines.jsonl 2>/dev/null || fail=1
 cp "${odd%.txt}.json" odd.json
@@ -42,10 +42,11 @@ cp "${odd%.txt}.json" odd.json
 check plain.json '.components == null and .histogram.bins == 30'
 check eigen.json '.components.scores_written == 3 and (.histogram.variables[0].edges | length) == 6'
 check odd.json '.data_file | test("\ufffd") and test("\"q\" \\\\ \u0001")'
-check odd.json '.variables[1].constant == true'
+check odd.json '.variables[1].constant == true and .sampling_adequacy.kmo == null and .rotation.components == 2'
 check stdout.json '.m == (.variables | length)'
 check tests.json '.correlation_tests.level == 0.9 and (.correlation_tests.interval_low | length) == .m'
 check ranks.json '.correlation_tests.method == "kendall" and .correlation_tests.interval_low == null'
+check ranks.json '.rotation.method == "promax" and (.sampling_adequacy.msa | length) == .m'
 
 # Standard output of two files reads back line by line, one document a line,
 # each the same document as the indented .json file of the same run.

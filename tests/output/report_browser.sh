@@ -66,6 +66,14 @@ for id in overview alerts variables correlation pca; do
   grep -q "id=\"$id\"" "$work/dom.html" || fail "section id=\"$id\" missing from the DOM"
 done
 
+# At 1280 px the page needs no horizontal scroll bar: a copy of it that
+# writes its own width into the DOM is opened in a window that wide.
+sed 's#</body>#<script>document.body.dataset.width=document.documentElement.scrollWidth</script></body>#' \
+  "$file" >"$work/width.html"
+run_browser --window-size=1280,900 --dump-dom "file://$work/width.html" >"$work/width.dom"
+width=$(grep -o 'data-width="[0-9]*"' "$work/width.dom" | grep -o '[0-9][0-9]*')
+[ -n "$width" ] && [ "$width" -le 1280 ] || fail "the page is ${width:-?} px wide in a 1280 px window"
+
 count() { grep -o "$1" "$work/dom.html" | wc -l; }
 bars=$(count 'class="bar"')
 cells=$(count 'class="cell ')

@@ -45,4 +45,8 @@ check --report --missing=NA honest.txt -- honest.html 90 9 0 \
 # Groups by soil: the whole table's 4 x 30 bars, 4 x 4 correlations and
 # loadings, a score point a row, and the comparison of the groups.
 check --csv --by=soil --report -e plots_r.csv -- plots_r.html 120 32 14 "Groups by soil"
+# Sampling adequacy and the rotated loadings under --conventional: the
+# loadings map's 7 x 7 cells beside the correlations'.
+check --conventional -e3 --rotate=varimax --report fish.txt -- fish.html 210 98 40 \
+  "Is a component analysis appropriate?" "Rotated loadings (varimax)" "Rotation matrix"
 echo "PASS: every page"

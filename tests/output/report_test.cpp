@@ -285,3 +285,38 @@ TEST(ReportGroups, TableRightAlignsHeadersShowsMissingAndCountsRowsWithoutGroup)
     EXPECT_EQ(occurrences(page, "2 rows have no value of Sex"), without == 2 ? 1u : 0u);
   }
 }
+
+// The adequacy and rotation tables of a wide table stay within the page's
+// caps (60 MSA rows, 40 rotated rows, 10 rotated columns), escape the
+// labels and stay well-formed; a page without them does not name them, and
+// a refused figure shows its reason instead of a table.
+TEST(ReportAdequacy, WideTablesAreCutEscapedAndAbsentWithoutTheirFigures) {
+  const size_t m = 130;
+  const uint32_t k = 15;
+  ReportInput in = synthetic(m, 5, 10);
+  EXPECT_EQ(report_page(in).find("adequacy"), std::string::npos);
+  in.variables[0].label = "<b>&\"";
+  in.adequacy.n = 40;
+  in.adequacy.df = m * (m - 1) / 2;
+  in.adequacy.kmo = 0.42;
+  for (size_t i = 0; i < m; ++i) in.adequacy.msa.push_back(static_cast<double>(i) / m);
+  in.rotation.method = RotationMethod::promax;
+  in.rotation.count = k;
+  for (size_t c = 0; c < m * k; ++c) in.rotation.loadings.push_back(std::cos(static_cast<double>(c)));
+  in.rotation.matrix.assign(k * k, 0.5);
+  in.rotation.variance.assign(k, 2.0);
+  in.rotation.proportion.assign(k, 2.0 / m);
+  const std::string page = report_page(in);
+  EXPECT_EQ(xml_fault(page), "");
+  EXPECT_NE(page.find("<th>&lt;b&gt;&amp;"), std::string::npos);
+  EXPECT_EQ(occurrences(page, "class=\"mb\""), 60u);
+  EXPECT_NE(page.find("the first 10 columns"), std::string::npos);
+  EXPECT_EQ(occurrences(page, "<th>RC10</th>"), 2u);
+  EXPECT_EQ(occurrences(page, "<th>RC11</th>"), 0u);
+  in.adequacy.reason = "the correlation matrix is singular";
+  in.rotation.reason = "a variable has no loading";
+  const std::string refused = report_page(in);
+  EXPECT_NE(refused.find("Not computed: the correlation matrix is singular."), std::string::npos);
+  EXPECT_NE(refused.find("Not rotated: a variable has no loading."), std::string::npos);
+  EXPECT_EQ(occurrences(refused, "class=\"mb\""), 0u);
+}

@@ -191,6 +191,8 @@ KEYWORD_SWITCHES = [
     (dict(conventional=True, rank="kendall", ci=0.9, by="g"),
      ["--conventional", "--rank=kendall", "--ci=0.9", "--by=g"]),
     (dict(rank="spearman", components=2), ["--rank=spearman", "-e2"]),
+    (dict(conventional=True, components=2, rotate="promax"),
+     ["--conventional", "-e2", "--rotate=promax"]),
 ]
 
 GAPPY = ("g,x,y,z\na,1.5,2,7\nb,,3,1\na,2.25,4.5,\nb,3,,2\na,4,1,5\nb,5.5,6,3\n"
@@ -276,3 +278,24 @@ def test_tests_and_robust_measures_are_the_documents(rank):
         assert robust.iloc[k]["mad"] == v["mad"]
     plain = vantor.analyse(frame, components=0)
     assert plain.correlation_tests is None and plain.robust is None
+
+
+def test_adequacy_and_rotation_are_the_documents():
+    """Result's adequacy and rotation frames hold the JSON document's numbers,
+    named by variable, measure and component; None when not asked for."""
+    frame = pandas.DataFrame({"x": [1.5, 2, 3.25, 4, 6, 5, 7], "y": [2, 9, 5, 6.5, 7, 1, 3],
+                              "z": [3, 1, 4, 1, 5, 9, 2], "w": [1, 2, 2, 3, 5, 4, 6]})
+    r = vantor.analyse(frame, conventional=True, components=2, rotate="varimax")
+    doc = json.loads(r.to_json())
+    q, rot = doc["sampling_adequacy"], doc["rotation"]
+    assert r.sampling_adequacy["kmo"] == q["kmo"] and r.adequacy_reason is None
+    assert r.sampling_adequacy.index.name == "measure"
+    assert r.msa.tolist() == q["msa"] and list(r.msa.index) == ["x", "y", "z", "w"]
+    assert r.rotated_loadings.values.tolist() == rot["loadings"]
+    assert list(r.rotated_loadings.columns) == ["RC1", "RC2"]
+    assert r.rotation_matrix.values.tolist() == rot["matrix"]
+    assert r.rotated_variance.loc["proportion"].tolist() == rot["proportion"]
+    plain = vantor.analyse(frame, components=2)
+    assert plain.sampling_adequacy is None and plain.rotated_loadings is None
+    with pytest.raises(ValueError, match="--rotate needs -e"):
+        vantor.analyse(frame, conventional=True, components=0, rotate="varimax")

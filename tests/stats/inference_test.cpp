@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "eigen/rotation.h"
+#include "stats/adequacy.h"
 #include "stats/rankcorr.h"
 #include "support/stats_fixture.h"
 
@@ -108,7 +110,41 @@ double variable_value(const RobustStats &s, const std::string &kind) {
   return v.at(kind);
 }
 
+// KMO, MSA and Bartlett's test of the Pearson or ("spearman_...") the
+// Spearman matrix.
+double adequacy_value(const SetRuns &r, const std::string &kind, uint32_t i) {
+  const bool rank = kind.rfind("spearman_", 0) == 0;
+  const SamplingAdequacy s = sampling_adequacy(rank ? r.spearman : r.pearson);
+  const std::string what = rank ? kind.substr(9) : kind;
+  if (what == "kmo") return s.kmo;
+  if (what == "msa") return s.msa[i - 1];
+  return what == "bartlett_p" ? s.p_value : s.chi_square;
+}
+
+// "varimax3_loading" and the like: the rotation of the first k columns of
+// R's own unrotated loadings (`l`, m x 3 or fewer), which R's figures
+// sign as the rotated ones are (each column's largest absolute value positive).
+double rotation_value(const std::vector<double> &l, uint32_t m, const std::string &kind,
+                      uint32_t i, uint32_t j) {
+  const uint32_t k = kind.find("2_") != std::string::npos ? 2 : 3, top = l.size() / m;
+  std::vector<double> first(uint64_t{m} * k);
+  for (uint32_t v = 0; v < m; ++v)
+    for (uint32_t c = 0; c < k; ++c) first[v * k + c] = l[v * top + c];
+  const Rotation rot = rotate_loadings(
+      first, m, k, kind.rfind("promax", 0) == 0 ? RotationMethod::promax : RotationMethod::varimax);
+  if (!rot.reason.empty()) {
+    ADD_FAILURE() << kind << " not rotated: " << rot.reason;
+    return std::nan("");
+  }
+  if (kind.find("_loading") != std::string::npos) return rot.loadings[(i - 1) * k + j - 1];
+  if (kind.find("_matrix") != std::string::npos) return rot.matrix[(i - 1) * k + j - 1];
+  return rot.variance[i - 1];
+}
+
 double figure(const SetRuns &r, const std::string &kind, uint32_t i, uint32_t j) {
+  if (kind.find("kmo") != std::string::npos || kind.find("msa") != std::string::npos ||
+      kind.find("bartlett") != std::string::npos)
+    return adequacy_value(r, kind, i);
   if (kind == "holm" || kind == "bh") {
     const auto [a, b] = pair_at(r.pearson.m, i - 1);
     const std::vector<double> &p = kind == "holm" ? r.pearson.tests.p_holm : r.pearson.tests.p_bh;
@@ -119,7 +155,7 @@ double figure(const SetRuns &r, const std::string &kind, uint32_t i, uint32_t j)
 }
 
 bool is_p_value(const std::string &kind) {
-  return kind == "holm" || kind == "bh" ||
+  return kind == "holm" || kind == "bh" || kind.find("bartlett_p") != std::string::npos ||
          (kind.size() > 2 && kind.substr(kind.size() - 2) == "_p");
 }
 
@@ -137,6 +173,7 @@ TEST(InferenceReference, EveryFigureMatchesR) {
   uint32_t i = 0, j = 0;
   std::string text;
   std::map<std::string, double> r_of;  // R's r by set and pair, read before its intervals
+  std::map<std::string, std::vector<double>> unrotated;  // R's loadings, row by row
   while (in >> set >> kind >> i >> j >> text) {
     const std::string pair = set + " " + std::to_string(i) + " " + std::to_string(j);
     if (kind == "pearson") r_of[pair] = std::stod(text);
@@ -150,7 +187,13 @@ TEST(InferenceReference, EveryFigureMatchesR) {
                            analysed(whole, conventional(RankChoice::spearman)),
                            analysed(whole, conventional(RankChoice::kendall)), analysed(all, own)});
     }
-    double got = figure(runs.at(set), kind, i, j);
+    if (kind == "unrotated") {
+      unrotated[set].push_back(std::stod(text));
+      continue;
+    }
+    double got = kind.find("max") != std::string::npos
+                     ? rotation_value(unrotated[set], runs.at(set).pearson.m, kind, i, j)
+                     : figure(runs.at(set), kind, i, j);
     // The interval from R's r: near zero an end magnifies the last digits
     // of r, which the pearson figures check on their own.
     if (kind.rfind("ci", 0) == 0) {
@@ -161,15 +204,50 @@ TEST(InferenceReference, EveryFigureMatchesR) {
     const double want = std::stod(text);
     const bool p = is_p_value(kind);
     if (p && want < 1e-300) continue;
-    const double diff = std::fabs(got - want) / std::max(std::fabs(want), 1e-300);
+    // A rotated loading or matrix cell near zero is held to its column's
+    // scale (1 for the matrix, at least 0.1 for loadings), not to itself.
+    const double scale = kind.find("max") == std::string::npos ? std::fabs(want)
+                                                               : std::max(std::fabs(want), 0.1);
+    const double diff = std::fabs(got - want) / std::max(scale, 1e-300);
     largest[kind] = std::max(largest[kind], diff);
     EXPECT_LE(diff, p ? 1e-10 : 1e-12)
         << set << " " << kind << " " << i << " " << j << ": " << got << " against R's " << want;
     ++compared;
   }
-  EXPECT_GT(compared, 1500u);
+  EXPECT_GT(compared, 2050u);
   for (const auto &[k, d] : largest)
     std::printf("  %-15s largest relative difference %.3g\n", k.c_str(), d);
+}
+
+// A matrix that allows no adequacy figures gives NaN and says why, never a
+// crash: a column made of the others, a constant, one variable.
+TEST(SamplingAdequacy, RefusedMatricesSayWhy) {
+  struct Case {
+    Columns cols;
+    const char *reason;
+  };
+  const Case cases[] = {
+      {{{1, 2, 3, 4, 5}, {2, 1, 4, 3, 6}, {3, 3, 7, 7, 11}}, "singular or not positive definite"},
+      {{{1, 2, 3, 4}, {2, 1, 4, 3}, {5, 5, 5, 5}}, "column 3 is constant"},
+      {{{1, 2, 4, 3}}, "one variable"},
+  };
+  for (const Case &c : cases) {
+    const SamplingAdequacy s = sampling_adequacy(analysed(c.cols, conventional()));
+    EXPECT_NE(s.reason.find(c.reason), std::string::npos) << s.reason;
+    EXPECT_TRUE(std::isnan(s.kmo) && std::isnan(s.chi_square) && std::isnan(s.msa[0]));
+  }
+}
+
+// One component is its own rotation; a variable without any loading leaves
+// the normalisation undefined and is refused with the reason.
+TEST(Rotation, DegenerateLoadingsAreBoundedAndSaid) {
+  const Rotation one = rotate_loadings({-0.9, 0.5, 0.2}, 3, 1, RotationMethod::varimax);
+  EXPECT_EQ(one.loadings, (std::vector<double>{0.9, -0.5, -0.2}));
+  EXPECT_EQ(one.matrix, (std::vector<double>{-1}));
+  const Rotation empty =
+      rotate_loadings({0.8, 0.1, 0, 0, 0.3, 0.7}, 3, 2, RotationMethod::promax);
+  EXPECT_TRUE(empty.loadings.empty());
+  EXPECT_NE(empty.reason.find("no loading"), std::string::npos);
 }
 
 // Knight's count against the count over all pairs, on small tables full of
