@@ -22,6 +22,7 @@
 #include "output/report_data.h"
 #include "machine/memlimit.h"
 #include "record/workarrays.h"
+#include "stats/grouptests.h"
 #include "stats/orderstats.h"
 #include "stats/stats.h"
 
@@ -196,6 +197,8 @@ std::unique_ptr<AnalysisResult> analyse(const TableSource &source, const Switche
   } else {
     const GroupIndex index = index_groups(a, options.group_limit);
     const std::vector<std::string> parts = group_file_parts(a.group_column, index.values);
+    if (options.conventional)
+      compute_group_tests(a, static_cast<uint32_t>(index.values.size()), workers);
     const WorkArraySettings settings{options.bins, false, usable_memory()};
     // Pairwise deletion reorders the whole table's rows: the groups first.
     const bool copy_first = options.use == MissingUse::pairwise;

@@ -39,6 +39,7 @@
 #include "output/naming.h"
 #include "cli/options.h"
 #include "stats/orderstats.h"
+#include "stats/grouptests.h"
 #include "stats/inference.h"
 #include "stats/pairwise.h"
 #include "stats/rankcorr.h"
@@ -143,6 +144,9 @@ void analyse_by_groups(Analysis &a, const OutputPlace &place, const Switches &sw
                        const Console &con) {
   const GroupIndex index = index_groups(a, sw.group_limit);
   const std::vector<std::string> parts = group_file_parts(a.group_column, index.values);
+  if (sw.conventional)
+    compute_group_tests(a, static_cast<uint32_t>(index.values.size()),
+                        run.workers != nullptr ? *run.workers : serial_workers());
   const WorkArraySettings settings{sw.bins, false, usable_memory()};
   const Console quiet{con.out, con.err, true};
   const bool copy_first = sw.use == MissingUse::pairwise;

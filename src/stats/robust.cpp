@@ -8,23 +8,10 @@
 #include <cmath>
 
 #include "record/rowspill.h"
+#include "stats/normality.h"
 #include "stats/stats.h"
 
 namespace {
-
-// R's mean: a long double sum over n, then the mean of the deviations from
-// it added back.
-double r_mean(const double *x, size_t n) {
-  long double s = 0;
-  for (size_t k = 0; k < n; ++k) s += x[k];
-  s /= static_cast<long double>(n);
-  if (std::isfinite(static_cast<double>(s))) {
-    long double t = 0;
-    for (size_t k = 0; k < n; ++k) t += x[k] - s;
-    s += t / static_cast<long double>(n);
-  }
-  return static_cast<double>(s);
-}
 
 // R's median of ascending values: the middle one, or the mean of the two.
 double sorted_median(const std::vector<double> &v) {
@@ -55,6 +42,18 @@ std::vector<double> present_values(const Analysis &a, uint32_t i) {
 
 }  // namespace
 
+double r_mean(const double *x, size_t n) {
+  long double s = 0;
+  for (size_t k = 0; k < n; ++k) s += x[k];
+  s /= static_cast<long double>(n);
+  if (std::isfinite(static_cast<double>(s))) {
+    long double t = 0;
+    for (size_t k = 0; k < n; ++k) t += x[k] - s;
+    s += t / static_cast<long double>(n);
+  }
+  return static_cast<double>(s);
+}
+
 double quantile_type7(const std::vector<double> &sorted, double p) {
   const double index = 1 + static_cast<double>(sorted.size() - 1) * p;
   const double lo = std::floor(index), hi = std::ceil(index);
@@ -79,12 +78,12 @@ double median_absolute_deviation(const std::vector<double> &sorted) {
   return 1.4826 * selected_median(d);
 }
 
-RobustStats robust_stats(std::vector<double> values, double mean, double variance, double level) {
+RobustStats robust_stats(const std::vector<double> &values, double mean, double variance,
+                         double level) {
   const double none = std::nan("");
   RobustStats s{none, none, none, none, none, none, none, none, none, none, none};
   const size_t n = values.size();
   if (n == 0) return s;
-  std::sort(values.begin(), values.end());
   if (n >= 2) {
     // t.test: the interval (mean / se -/+ q) * se.
     s.standard_error = std::sqrt(variance / static_cast<double>(n));
@@ -108,13 +107,17 @@ RobustStats robust_stats(std::vector<double> values, double mean, double varianc
 
 void compute_robust_stats(Analysis &a, Workers &w) {
   a.robust.assign(a.m, RobustStats{});
+  a.normality.assign(a.m, NormalityTest{});
   // A spilled file is read one column at a time: one copy of a column is
   // the most this adds to the memory the passes keep within.
   w.run(
       a.m,
       [&](uint32_t i, uint32_t) {
         const VariableStats v = shown_stats(a, i);
-        a.robust[i] = robust_stats(present_values(a, i), v.mean, v.variance, a.level);
+        std::vector<double> values = present_values(a, i);
+        std::sort(values.begin(), values.end());
+        a.robust[i] = robust_stats(values, v.mean, v.variance, a.level);
+        a.normality[i] = normality_test(values);
       },
       a.spill ? 1 : 0);
 }

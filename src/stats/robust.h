@@ -3,10 +3,15 @@
 // (type 7). The moments they start from are in stats.cpp.
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 #include "record/analysis.h"
 #include "machine/workers.h"
+
+// R's mean of x[0 .. n): a long double sum over n, then the mean of the
+// deviations from it added back. REQUIRES: n > 0.
+double r_mean(const double *x, size_t n);
 
 // R's quantile(x, p, type = 7) of ascending values: (1 - h) x[lo] + h x[hi]
 // at the 1-based index 1 + (n - 1) p. REQUIRES: at least one value.
@@ -19,11 +24,12 @@ double trimmed_mean(const std::vector<double> &sorted, double trim);
 // R's mad(x): 1.4826 * median(|x - median(x)|) of ascending values.
 double median_absolute_deviation(const std::vector<double> &sorted);
 
-// The record of `values` (any order, none NaN) with the given mean and
+// The record of ascending `values` (none NaN) with the given mean and
 // sample variance, the t interval at `level`.
-RobustStats robust_stats(std::vector<double> values, double mean, double variance, double level);
+RobustStats robust_stats(const std::vector<double> &values, double mean, double variance,
+                         double level);
 
-// Fills a.robust for every variable over its values present (the n rows,
+// Fills a.robust and a.normality for every variable over its values present (the n rows,
 // or under pairwise deletion the variable's own values), each column read
 // through the row walk, so that a file analysed in passes gives the same.
 // The workers take variables; one at a time when the rows are spilled.
