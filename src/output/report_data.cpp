@@ -182,6 +182,7 @@ ReportInput report_input(const Analysis &a, const OutputPlace &place, const Swit
   for (uint32_t i = 0; i < a.m; ++i)
     std::copy(a.correlation[i], a.correlation[i] + a.m, in.correlation.begin() + uint64_t{i} * a.m);
   if (sw.eigenvalues) in.pca = components(a, sw);
+  in.normality = a.normality;
   return in;
 }
 
@@ -200,6 +201,7 @@ std::vector<int32_t> score_groups(const Analysis &a, size_t points) {
 // The groups' figures the comparison shows, and the score plot's colours.
 void add_groups(ReportInput &in, const Analysis &a, const std::vector<GroupResult> &groups) {
   in.group_column = a.group_column;
+  in.group_tests = a.group_tests;
   if (in.pca) in.pca->score_groups = score_groups(a, in.pca->scores.size());
   for (const GroupResult &g : groups) {
     ReportGroup r;

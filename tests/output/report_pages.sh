@@ -45,4 +45,8 @@ check --report --missing=NA honest.txt -- honest.html 90 9 0 \
 # Groups by soil: the whole table's 4 x 30 bars, 4 x 4 correlations and
 # loadings, a score point a row, and the comparison of the groups.
 check --csv --by=soil --report -e plots_r.csv -- plots_r.html 120 32 14 "Groups by soil"
+# The same groups with --conventional: the normality line of each card and
+# the table of the group tests.
+check --csv --by=soil --conventional --report plots_r.csv -- plots_r.html 120 16 0 \
+  "Shapiro–Wilk W = " "Kruskal–Wallis" "Brown–Forsythe"
 echo "PASS: every page"
