@@ -122,7 +122,7 @@ NormalityTest untested(NormalityMethod method, const char *reason) {
 NormalityTest shapiro_wilk(const std::vector<double> &x) {
   const size_t n = x.size();
   if (n < 3) return untested(NormalityMethod::shapiro_wilk, "fewer than 3 values");
-  if (n > 5000) return untested(NormalityMethod::shapiro_wilk, "more than 5000 values");
+  if (n > kShapiroWilkMost) return untested(NormalityMethod::shapiro_wilk, "more than 5000 values");
   const double range = x[n - 1] - x[0];
   if (!(range >= 1e-10)) return untested(NormalityMethod::shapiro_wilk, "all values (nearly) equal");
   const double w1 = one_less_w(x, swilk_coefficients(n), range);
@@ -174,6 +174,6 @@ NormalityTest dagostino_k2(const std::vector<double> &x) {
   return NormalityTest{NormalityMethod::dagostino, k2, p, nullptr};
 }
 
-NormalityTest normality_test(const std::vector<double> &sorted) {
-  return sorted.size() <= 5000 ? shapiro_wilk(sorted) : dagostino_k2(sorted);
+NormalityTest normality_test(const std::vector<double> &values) {
+  return values.size() <= kShapiroWilkMost ? shapiro_wilk(values) : dagostino_k2(values);
 }

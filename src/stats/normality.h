@@ -1,11 +1,16 @@
 // The normality test of one variable under --conventional: Shapiro-Wilk by
 // Royston's algorithm for 3 to 5000 values, D'Agostino's K^2 beyond. It
-// takes the sorted values robust.cpp already holds; it sorts nothing.
+// takes the values robust.cpp already holds (sorted up to 5000); it sorts
+// nothing.
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 #include "record/analysis.h"
+
+// The most values Shapiro-Wilk takes (R's limit).
+constexpr size_t kShapiroWilkMost = 5000;
 
 // R's shapiro.test of ascending values: W and its p-value by Royston's
 // approximation (AS R94). Not a number, with the reason, for fewer than 3
@@ -18,5 +23,6 @@ NormalityTest shapiro_wilk(const std::vector<double> &sorted);
 // with no spread.
 NormalityTest dagostino_k2(const std::vector<double> &values);
 
-// The test for this many values: Shapiro-Wilk up to 5000, K^2 beyond.
-NormalityTest normality_test(const std::vector<double> &sorted);
+// The test for this many values: Shapiro-Wilk up to 5000 (ascending values),
+// K^2 beyond (any order).
+NormalityTest normality_test(const std::vector<double> &values);

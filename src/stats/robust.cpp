@@ -105,6 +105,48 @@ RobustStats robust_stats(const std::vector<double> &values, double mean, double 
   return s;
 }
 
+std::vector<size_t> robust_positions(size_t n) {
+  std::vector<size_t> at;
+  if (n == 0) return at;
+  const size_t half = (n + 1) / 2;
+  at.push_back(half - 1);
+  if (n % 2 == 0) at.push_back(half);
+  for (double p : {0.01, 0.05, 0.25, 0.75, 0.95, 0.99}) {
+    const double index = 1 + static_cast<double>(n - 1) * p;
+    at.push_back(static_cast<size_t>(std::floor(index)) - 1);
+    at.push_back(static_cast<size_t>(std::ceil(index)) - 1);
+  }
+  for (double trim : {0.1, 0.2}) {
+    const size_t lo = static_cast<size_t>(std::floor(static_cast<double>(n) * trim)) + 1;
+    at.push_back(lo - 1);
+    at.push_back(n - lo);
+  }
+  std::sort(at.begin(), at.end());
+  at.erase(std::unique(at.begin(), at.end()), at.end());
+  return at;
+}
+
+namespace {
+
+// Places the order statistics at positions [first, last) of the ascending
+// list, the middle one first, then each side's within its part.
+void select_range(double *begin, double *end, const size_t *first, const size_t *last,
+                  double *base) {
+  if (first == last) return;
+  const size_t *middle = first + (last - first) / 2;
+  double *at = base + *middle;
+  std::nth_element(begin, at, end);
+  select_range(begin, at, first, middle, base);
+  select_range(at + 1, end, middle + 1, last, base);
+}
+
+}  // namespace
+
+void select_order_statistics(std::vector<double> &values, const std::vector<size_t> &positions) {
+  select_range(values.data(), values.data() + values.size(), positions.data(),
+               positions.data() + positions.size(), values.data());
+}
+
 void compute_robust_stats(Analysis &a, Workers &w) {
   a.robust.assign(a.m, RobustStats{});
   a.normality.assign(a.m, NormalityTest{});
@@ -115,7 +157,12 @@ void compute_robust_stats(Analysis &a, Workers &w) {
       [&](uint32_t i, uint32_t) {
         const VariableStats v = shown_stats(a, i);
         std::vector<double> values = present_values(a, i);
-        std::sort(values.begin(), values.end());
+        // Shapiro-Wilk reads every value in order; past its 5000 values the
+        // measures need only their order statistics, selected in linear time.
+        if (values.size() <= kShapiroWilkMost)
+          std::sort(values.begin(), values.end());
+        else
+          select_order_statistics(values, robust_positions(values.size()));
         a.robust[i] = robust_stats(values, v.mean, v.variance, a.level);
         a.normality[i] = normality_test(values);
       },

@@ -24,8 +24,19 @@ double trimmed_mean(const std::vector<double> &sorted, double trim);
 // R's mad(x): 1.4826 * median(|x - median(x)|) of ascending values.
 double median_absolute_deviation(const std::vector<double> &sorted);
 
-// The record of ascending `values` (none NaN) with the given mean and
-// sample variance, the t interval at `level`.
+// The 0-based positions of the ascending values robust_stats reads alone
+// (medians, quantiles, trimming bounds), ascending, each once.
+std::vector<size_t> robust_positions(size_t n);
+
+// Reorders `values` so that each listed position (ascending) holds the value
+// a full sort puts there and the values between two listed positions lie
+// between theirs: enough for robust_stats. Linear in n per position level.
+void select_order_statistics(std::vector<double> &values, const std::vector<size_t> &positions);
+
+// The record of `values` (none NaN), ascending or ordered by
+// select_order_statistics at robust_positions, with the given mean and
+// sample variance, the t interval at `level`. The trimmed means sum their
+// values in the order they stand.
 RobustStats robust_stats(const std::vector<double> &values, double mean, double variance,
                          double level);
 
