@@ -195,7 +195,11 @@ TEST(InferenceReference, EveryFigureMatchesR) {
     if (set == "residues") {
       got = normality_value(normality_test(residues()), kind);
     } else if (set.size() > 7 && set.substr(set.size() - 7) == "_groups") {
-      if (!grouped.count(set)) grouped.emplace(set, read_set(set));
+      if (!grouped.count(set)) {  // the set's columns, then its group codes
+        Columns cols = read_set(set.substr(0, set.size() - 7));
+        for (std::vector<double> &g : read_set(set)) cols.push_back(std::move(g));
+        grouped.emplace(set, std::move(cols));
+      }
       got = group_value(tests_of(grouped.at(set), i, j), kind);
     } else if (!runs.count(set)) {
       const Columns all = read_set(set), whole = complete_rows(all);

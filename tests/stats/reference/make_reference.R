@@ -19,8 +19,8 @@
 #   D'Agostino's K^2 and its p-value on 6000 values (k^2 %% 1009 + k^3 %% 1013
 #     + k %% 1019, k = 1..6000) by the formula of D'Agostino, Belanger and
 #     D'Agostino (1990) written out below, R having no function for it
-# Group tests (per variable y and group column g of the `grouped` sets, the
-# groups coded 1, 2, ... in order of first appearance; NA values left out):
+# Group tests (per variable y of a set and group column g of <set>_groups.csv,
+# the groups coded 1, 2, ... in order of first appearance; NA values left out):
 #   t.test(y ~ g)$statistic, $parameter, $p.value (two groups; var.equal = FALSE)
 #   oneway.test(y ~ g)$statistic, $parameter[2], $p.value (more groups)
 #   oneway.test(y ~ g, var.equal = TRUE)$statistic, $p.value
@@ -120,49 +120,47 @@ put("residues", "dagostino_k2", 1, 0, z1^2 + z2^2)
 put("residues", "dagostino_p", 1, 0, pchisq(z1^2 + z2^2, 2, lower.tail = FALSE))
 
 code <- function(g) match(g, unique(g))
+# Per set: the group columns (written as codes to <set>_groups.csv, numbered
+# after the set's own columns in the figures) and the variables tested.
 grouped <- list(
-  mtcars_groups = list(data = data.frame(mtcars[, c("mpg", "disp", "hp", "wt", "qsec")],
-                                         cyl = code(mtcars$cyl), am = code(mtcars$am)),
-                       vars = 1:5, groups = 6:7),
-  iris_groups = list(data = data.frame(iris[, 1:4], Species = code(iris$Species)),
-                     vars = 1:4, groups = 5),
-  ToothGrowth_groups = list(data = data.frame(len = ToothGrowth$len, supp = code(ToothGrowth$supp),
-                                              dose = code(ToothGrowth$dose)),
-                            vars = 1, groups = 2:3),
-  airquality_groups = list(data = data.frame(airquality[, 1:4], Month = code(airquality$Month)),
-                           vars = 1:4, groups = 5)
+  mtcars = list(groups = list(cyl = mtcars$cyl, am = mtcars$am), vars = c(1, 3, 4, 6, 7)),
+  iris = list(groups = list(Species = iris$Species), vars = 1:4),
+  ToothGrowth = list(groups = list(supp = ToothGrowth$supp, dose = ToothGrowth$dose), vars = 1),
+  airquality = list(groups = list(Month = airquality$Month), vars = 1:4)
 )
 for (set in names(grouped)) {
-  x <- grouped[[set]]$data
-  write.table(x, paste0(set, ".csv"), sep = ",", row.names = FALSE, col.names = FALSE, na = "NA")
-  for (i in grouped[[set]]$vars) for (j in grouped[[set]]$groups) {
+  codes <- as.data.frame(lapply(grouped[[set]]$groups, code))
+  write.table(codes, paste0(set, "_groups.csv"), sep = ",", row.names = FALSE, col.names = FALSE)
+  x <- cbind(sets[[set]], codes)
+  name <- paste0(set, "_groups")
+  for (i in grouped[[set]]$vars) for (j in ncol(sets[[set]]) + seq_along(codes)) {
     keep <- !is.na(x[[i]])
     y <- x[[i]][keep]; g <- factor(x[[j]][keep])
     if (nlevels(g) == 2) {
       w <- t.test(y ~ g)
-      put(set, "welch", i, j, w$statistic)
-      put(set, "welch_df", i, j, w$parameter)
-      put(set, "welch_p", i, j, w$p.value)
+      put(name, "welch", i, j, w$statistic)
+      put(name, "welch_df", i, j, w$parameter)
+      put(name, "welch_p", i, j, w$p.value)
       n1 <- sum(g == levels(g)[1]); n2 <- sum(g == levels(g)[2])
       s2 <- ((n1 - 1) * var(y[g == levels(g)[1]]) + (n2 - 1) * var(y[g == levels(g)[2]])) / (n1 + n2 - 2)
-      put(set, "cohen_d", i, j, (mean(y[g == levels(g)[1]]) - mean(y[g == levels(g)[2]])) / sqrt(s2))
+      put(name, "cohen_d", i, j, (mean(y[g == levels(g)[1]]) - mean(y[g == levels(g)[2]])) / sqrt(s2))
     } else {
       w <- oneway.test(y ~ g)
-      put(set, "welch", i, j, w$statistic)
-      put(set, "welch_df", i, j, w$parameter[2])
-      put(set, "welch_p", i, j, w$p.value)
+      put(name, "welch", i, j, w$statistic)
+      put(name, "welch_df", i, j, w$parameter[2])
+      put(name, "welch_p", i, j, w$p.value)
     }
     a <- oneway.test(y ~ g, var.equal = TRUE)
-    put(set, "anova", i, j, a$statistic)
-    put(set, "anova_p", i, j, a$p.value)
+    put(name, "anova", i, j, a$statistic)
+    put(name, "anova_p", i, j, a$p.value)
     kw <- kruskal.test(y ~ g)
-    put(set, "kruskal", i, j, kw$statistic)
-    put(set, "kruskal_p", i, j, kw$p.value)
+    put(name, "kruskal", i, j, kw$statistic)
+    put(name, "kruskal_p", i, j, kw$p.value)
     bf <- car::leveneTest(y ~ g, center = median)
-    put(set, "brown_forsythe", i, j, bf[["F value"]][1])
-    put(set, "brown_forsythe_p", i, j, bf[["Pr(>F)"]][1])
+    put(name, "brown_forsythe", i, j, bf[["F value"]][1])
+    put(name, "brown_forsythe_p", i, j, bf[["Pr(>F)"]][1])
     ni <- tapply(y, g, length); mi <- tapply(y, g, mean)
-    put(set, "eta_squared", i, j, sum(ni * (mi - mean(y))^2) / sum((y - mean(y))^2))
+    put(name, "eta_squared", i, j, sum(ni * (mi - mean(y))^2) / sum((y - mean(y))^2))
   }
 }
 close(out)
