@@ -281,6 +281,58 @@ py::object rotation_of(const Handle &h) {
   return out;
 }
 
+// Under --conventional, each variable's normality test by the JSON
+// document's names; an empty dict without.
+py::dict normality(const Handle &h) {
+  const Analysis &a = table(h);
+  py::dict out;
+  if (a.normality.empty()) return out;
+  const size_t m = a.normality.size();
+  py::list method, untested;
+  for (const NormalityTest &t : a.normality) {
+    method.append(t.method == NormalityMethod::shapiro_wilk ? "shapiro_wilk" : "dagostino");
+    untested.append(t.untested == nullptr ? py::object(py::none()) : py::str(t.untested));
+  }
+  out["method"] = method;
+  out["statistic"] = matrix(m, 1, [&](size_t i, size_t) { return a.normality[i].statistic; });
+  out["p_value"] = matrix(m, 1, [&](size_t i, size_t) { return a.normality[i].p; });
+  out["untested"] = untested;
+  return out;
+}
+
+// Under --by and --conventional, the whole table's group tests as columns
+// named as the ".sum" file names them; an empty dict otherwise.
+py::dict group_tests_of(const Handle &h) {
+  const Analysis &a = table(h);
+  py::dict out;
+  const std::vector<GroupTests> &g = a.group_tests;
+  if (g.empty()) return out;
+  const auto column = [&](const char *name, auto value) {
+    out[name] = matrix(g.size(), 1, [&](size_t i, size_t) { return double(value(g[i])); });
+  };
+  column("groups", [](const GroupTests &t) { return t.groups; });
+  column("count", [](const GroupTests &t) { return t.count; });
+  py::list method;
+  for (const GroupTests &t : g) method.append(t.groups == 2 ? "t" : "F");
+  out["welch_method"] = method;
+  const std::pair<const char *, GroupTest GroupTests::*> tests[] = {
+      {"welch", &GroupTests::welch},
+      {"anova", &GroupTests::anova},
+      {"kruskal", &GroupTests::kruskal},
+      {"brown_forsythe", &GroupTests::brown_forsythe}};
+  for (const auto &[name, member] : tests) {
+    const std::string n(name);
+    const bool one_df = n == "kruskal";
+    column((n + "_statistic").c_str(), [&](const GroupTests &t) { return (t.*member).statistic; });
+    column((n + (one_df ? "_df" : "_df1")).c_str(), [&](const GroupTests &t) { return (t.*member).df1; });
+    if (!one_df) column((n + "_df2").c_str(), [&](const GroupTests &t) { return (t.*member).df2; });
+    column((n + "_p").c_str(), [&](const GroupTests &t) { return (t.*member).p; });
+  }
+  column("eta_squared", [](const GroupTests &t) { return t.eta_squared; });
+  column("cohen_d", [](const GroupTests &t) { return t.cohen_d; });
+  return out;
+}
+
 py::array_t<int64_t> histogram_counts(const Handle &h) {
   const Analysis &a = table(h);
   py::array_t<int64_t> out({size_t{a.bins}, size_t{a.m}});
@@ -552,6 +604,8 @@ PYBIND11_MODULE(_vantor, mod) {
       .def("pair_tests", &pair_tests)
       .def("sampling_adequacy", &sampling_adequacy)
       .def("rotation", &rotation_of)
+      .def("normality", &normality)
+      .def("group_tests", &group_tests_of)
       .def("histogram_counts", &histogram_counts)
       .def("histogram_edges", &histogram_edges_of)
       .def("eigenvalues", &eigenvalues)

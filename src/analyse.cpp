@@ -23,6 +23,7 @@
 #include "machine/memlimit.h"
 #include "record/workarrays.h"
 #include "stats/adequacy.h"
+#include "stats/grouptests.h"
 #include "stats/inference.h"
 #include "stats/orderstats.h"
 #include "stats/stats.h"
@@ -198,6 +199,10 @@ std::vector<GroupResult> analyse_groups(Analysis &a, const Switches &options, Ru
                                         const GroupStep &step) {
   const GroupIndex index = index_groups(a, options.group_limit);
   const std::vector<std::string> parts = group_file_parts(a.group_column, index.values);
+  // The group tests take the whole table's rows before anything reorders them.
+  if (options.conventional)
+    compute_group_tests(a, static_cast<uint32_t>(index.values.size()),
+                        run.workers != nullptr ? *run.workers : serial_workers());
   const WorkArraySettings settings{options.bins, false, usable_memory()};
   const Console quiet{con.out, con.err, true};
   const bool copy_first = options.use == MissingUse::pairwise;

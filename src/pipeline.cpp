@@ -39,6 +39,7 @@
 #include "output/naming.h"
 #include "cli/options.h"
 #include "stats/orderstats.h"
+#include "stats/grouptests.h"
 #include "stats/inference.h"
 #include "stats/pairwise.h"
 #include "stats/rankcorr.h"
@@ -208,6 +209,8 @@ void refuse_passes(const Switches &sw) {
   const char *what = nullptr;
   if (sw.use == MissingUse::pairwise) what = "--use=pairwise";
   if (sw.rank != RankChoice::none) what = "--rank";
+  // The group tests gather each variable's values of every group.
+  if (!sw.by.empty() && sw.conventional) what = "--by with --conventional";
   if (what != nullptr)
     fatal("%s needs the whole table in memory: the file needs more than --max-memory\n", what);
 }

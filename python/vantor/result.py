@@ -29,6 +29,16 @@ class Result:
     robust                with conventional=True: DataFrame indexed by variable:
                           standard error, t interval of the mean, trimmed
                           means, MAD, IQR and percentiles (else None)
+    normality             with conventional=True: DataFrame indexed by variable:
+                          method (shapiro_wilk up to 5000 values, else
+                          dagostino), statistic, p_value and why a variable
+                          is untested (else None)
+    group_tests           with by= and conventional=True, on the whole
+                          table's result: DataFrame indexed by variable:
+                          groups, count, Welch's test (welch_method t or F),
+                          the classical F (anova), Kruskal-Wallis, Brown-
+                          Forsythe, each as _statistic, _df1/_df2 (or _df)
+                          and _p, then eta_squared and cohen_d (else None)
     correlation_tests     with conventional=True: DataFrame indexed by the
                           pairs (variable, other) above the diagonal: pairs,
                           p_value, p_holm, p_bh and, for Pearson's r, the
@@ -108,6 +118,25 @@ class Result:
         if rows.shape[0] == 0:
             return None
         return pandas.DataFrame(rows, index=self.variables, columns=ROBUST)
+
+    @property
+    def normality(self):
+        tests = self._h.normality()
+        if not tests:
+            return None
+        return pandas.DataFrame({key: numpy.ravel(column) if not isinstance(column, list)
+                                 else column for key, column in tests.items()},
+                                index=self.variables)
+
+    @property
+    def group_tests(self):
+        tests = self._h.group_tests()
+        if not tests:
+            return None
+        frame = pandas.DataFrame({key: numpy.ravel(column) if not isinstance(column, list)
+                                  else column for key, column in tests.items()},
+                                 index=self.variables)
+        return frame.astype({"groups": "int64", "count": "int64"})
 
     @property
     def correlation_tests(self):

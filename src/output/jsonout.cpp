@@ -194,6 +194,25 @@ void add_rotation_definitions(nlohmann::ordered_json &d) {
       "variance: each column's sum of squared loadings, proportion: variance / m";
 }
 
+
+// --conventional: the normality test and, under --by, the group tests.
+void add_group_test_definitions(nlohmann::ordered_json &d, const Analysis &a) {
+  d["normality"] =
+      "shapiro_wilk for 3 to 5000 values: W by Royston's algorithm (AS R94) and its p-value "
+      "from his normal approximation of log(1 - W); dagostino beyond 5000 values: K^2 = "
+      "Z(sqrt b1)^2 + Z(b2)^2 (D'Agostino, Belanger and D'Agostino 1990), chi-squared with 2 "
+      "degrees of freedom; untested says why a variable has none";
+  if (a.group_tests.empty()) return;
+  d["group_tests"] =
+      "per variable over the groups with values of it: welch is Welch's t (two groups, the "
+      "first group's mean less the second's, Welch-Satterthwaite df) or Welch's one-way F "
+      "(more groups); anova the classical one-way F (a group of one value adds nothing within); "
+      "kruskal_wallis H with mid-ranks and the tie correction, chi-squared with groups - 1 df; "
+      "brown_forsythe the classical F on |x - group median|; eta_squared the between-group over "
+      "the total sum of squares; cohen_d (two groups) the mean difference over the pooled "
+      "standard deviation; a test the values do not allow is null with the reason in untested";
+}
+
 nlohmann::ordered_json definitions(const Analysis &a) {
   nlohmann::ordered_json d;
   d["missing_values"] =
@@ -247,6 +266,7 @@ nlohmann::ordered_json definitions(const Analysis &a) {
   if (a.conventional) add_test_definitions(d, a);
   if (!a.adequacy.msa.empty()) add_adequacy_definitions(d);
   if (a.rotation.method != RotationMethod::none) add_rotation_definitions(d);
+  if (a.conventional) add_group_test_definitions(d, a);
   d["null"] = "a number that is infinite or not a number, which JSON cannot write";
   return d;
 }
@@ -331,6 +351,22 @@ void put_robust(Sink &s, const RobustStats &r) {
   put_field(s, "percentile_99", r.p99);
 }
 
+// A reason as a JSON string, or null.
+std::string reason_text(const char *reason) {
+  return reason == nullptr ? std::string("null") : json_string(reason);
+}
+
+// --conventional: a variable's normality test.
+void put_normality(Sink &s, const NormalityTest &t) {
+  put(s, ", \"normality\": {\"method\": ");
+  put(s, t.method == NormalityMethod::shapiro_wilk ? "\"shapiro_wilk\"" : "\"dagostino\"");
+  put_field(s, "statistic", t.statistic);
+  put_field(s, "p_value", t.p);
+  put(s, ", \"untested\": ");
+  put(s, reason_text(t.untested));
+  put(s, "}");
+}
+
 void put_variable(Sink &s, const Analysis &a, uint32_t i) {
   const VariableStats v = shown_stats(a, i);
   put(s, "{\"column\": ");
@@ -353,6 +389,7 @@ void put_variable(Sink &s, const Analysis &a, uint32_t i) {
   put_field(s, "upper_quartile", v.upper_quartile);
   put(s, v.constant ? ", \"constant\": true" : ", \"constant\": false");
   if (!a.robust.empty()) put_robust(s, a.robust[i]);
+  if (!a.normality.empty()) put_normality(s, a.normality[i]);
   put(s, "}");
 }
 
@@ -520,6 +557,64 @@ void put_rotation(Sink &s, const Analysis &a) {
   put(s, "\n  }");
 }
 
+// One group test as {"statistic", "df", "p_value", "untested"}, df holding
+// one or two degrees of freedom.
+void put_group_test(Sink &s, std::string_view key, const GroupTest &t, const char *method,
+                    int dfs) {
+  put(s, ", \"");
+  put(s, key);
+  put(s, "\": {");
+  if (method != nullptr) {
+    put(s, "\"method\": \"");
+    put(s, method);
+    put(s, "\", ");
+  }
+  put(s, "\"statistic\": ");
+  put_number(s, t.statistic);
+  put(s, ", \"df\": [");
+  put_number(s, t.df1);
+  if (dfs == 2) {
+    put(s, ", ");
+    put_number(s, t.df2);
+  }
+  put(s, "]");
+  put_field(s, "p_value", t.p);
+  put(s, ", \"untested\": ");
+  put(s, reason_text(t.untested));
+  put(s, "}");
+}
+
+// --by --conventional: how each variable differs across the groups.
+void put_group_tests(Sink &s, const Analysis &a) {
+  if (a.group_tests.empty()) return;
+  put_key(s, "  ", "group_tests");
+  put(s, "{");
+  put_key(s, "    ", "group_column", true);
+  put(s, json_string(a.group_column));
+  put_key(s, "    ", "variables");
+  put(s, "[");
+  for (uint32_t i = 0; i < a.m; ++i) {
+    const GroupTests &t = a.group_tests[i];
+    put(s, i == 0 ? "\n      {\"column\": " : ",\n      {\"column\": ");
+    put_count(s, static_cast<uint64_t>(a.variable_to_file[i]) + 1);
+    put(s, ", \"name\": ");
+    put(s, variable_name(a, i));
+    put(s, ", \"groups\": ");
+    put_count(s, t.groups);
+    put(s, ", \"count\": ");
+    put_count(s, t.count);
+    const bool two = t.groups == 2;
+    put_group_test(s, "welch", t.welch, two ? "t" : "F", two ? 1 : 2);
+    put_group_test(s, "anova", t.anova, nullptr, 2);
+    put_group_test(s, "kruskal_wallis", t.kruskal, nullptr, 1);
+    put_group_test(s, "brown_forsythe", t.brown_forsythe, nullptr, 2);
+    put_field(s, "eta_squared", t.eta_squared);
+    put_field(s, "cohen_d", t.cohen_d);
+    put(s, "}");
+  }
+  put(s, "\n    ]\n  }");
+}
+
 // --by's groups, each entry on one line with its whole document.
 void put_groups(Sink &s, const JsonContext &ctx) {
   if (ctx.groups.empty()) return;
@@ -594,6 +689,7 @@ void write_json_document(FILE *fp, const Analysis &a, const JsonContext &ctx) {
   put_histogram(s, a);
   put_components(s, a, ctx);
   put_rotation(s, a);
+  put_group_tests(s, a);
   put_groups(s, ctx);
   put(s, "\n}");
   flush(s);

@@ -121,6 +121,7 @@ void head(const Page &p) {
   p.out += diverging_css();
   if (!p.in.groups.empty()) p.out += group_style();
   if (has_adequacy_tables(p.in)) p.out += adequacy_style();
+  if (!p.in.group_tests.empty()) p.out += group_tests_style();
   p.out += "</style></head><body><main><h1>Statistics of ";
   text(p.out, p.in.data_file);
   p.out += "</h1>";
@@ -302,6 +303,23 @@ void stat_table(std::string &out, const ReportVariable &v) {
   out += "</table>";
 }
 
+// --conventional: the variable's normality test under its figures.
+void normality_line(std::string &out, const NormalityTest &t) {
+  const bool sw = t.method == NormalityMethod::shapiro_wilk;
+  out += sw ? "<p class=\"st\">Shapiro\u2013Wilk " : "<p class=\"st\">D\u2019Agostino ";
+  if (t.untested != nullptr) {
+    out += "untested: ";
+    text(out, t.untested);
+  } else {
+    out += sw ? "W = <span" : "K\u00b2 = <span";
+    append_titled(out, t.statistic);
+    out += "</span>, p = <span";
+    append_titled(out, t.p);
+    out += "</span>";
+  }
+  out += "</p>";
+}
+
 void card(const Page &p, size_t i, bool detailed) {
   const ReportVariable &v = p.in.variables[i];
   const std::string shown = shortened_label(v.label, kCardLabelChars);
@@ -335,6 +353,7 @@ void card(const Page &p, size_t i, bool detailed) {
   } else {
     stat_line(p.out, measured);
   }
+  if (i < p.in.normality.size()) normality_line(p.out, p.in.normality[i]);
   if (v.constant && p.in.conventional)
     p.out += "<p class=\"note\">Constant: shown as measured in every output; its "
              "correlations are 0.</p>";

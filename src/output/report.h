@@ -62,6 +62,8 @@ struct ReportInput {
   std::string group_column;         // --by: the group column; empty without groups
   std::vector<ReportGroup> groups;  // in order of first appearance
   uint64_t rows_without_group = 0;  // rows with no value in the group column
+  std::vector<NormalityTest> normality;  // --conventional: per variable, else empty
+  std::vector<GroupTests> group_tests;   // --by --conventional: per variable, else empty
 };
 
 // The whole page. Cards are anchored as id="var-N", N the 1-based position

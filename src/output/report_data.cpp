@@ -184,6 +184,7 @@ ReportInput report_input(const Analysis &a, const OutputPlace &place, const Docu
   if (options.components) in.pca = components(a, options);
   in.adequacy = a.adequacy;
   in.rotation = a.rotation;
+  in.normality = a.normality;
   return in;
 }
 
@@ -202,6 +203,7 @@ std::vector<int32_t> score_groups(const Analysis &a, size_t points) {
 // The groups' figures the comparison shows, and the score plot's colours.
 void add_groups(ReportInput &in, const Analysis &a, const std::vector<GroupResult> &groups) {
   in.group_column = a.group_column;
+  in.group_tests = a.group_tests;
   if (in.pca) in.pca->score_groups = score_groups(a, in.pca->scores.size());
   for (const GroupResult &g : groups) {
     ReportGroup r;

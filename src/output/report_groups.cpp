@@ -19,6 +19,11 @@ const char *const kGroupColours[] = {"#1b9e77", "#d95f02", "#7570b3", "#e7298a",
 
 }  // namespace
 
+std::string group_tests_style() {
+  return ".gt tr:first-child th{text-align:right;padding-right:10px}"
+         ".gt td,.gt th{vertical-align:top;padding-bottom:4px}";
+}
+
 std::string group_style() {
   std::string css =
       ".boxes{max-width:720px}.bx{fill:#d1e5f0;stroke:#2166ac}.wh{stroke:#2166ac}"
@@ -192,6 +197,70 @@ void figures_table(std::string &out, const ReportInput &in) {
   out += "</p>";
 }
 
+// A test's cell: the statistic with its degrees of freedom, the p-value
+// under it; a dash with the reason as tooltip when untested.
+void test_cell(std::string &out, const GroupTest &t, const char *symbol, bool two_df) {
+  if (t.untested != nullptr) {
+    out += "<td title=\"";
+    append_html_attribute(out, t.untested);
+    out += "\">\u2014</td>";
+    return;
+  }
+  out += "<td>";
+  out += symbol;
+  out += '(';
+  append_shown(out, t.df1);
+  if (two_df) {
+    out += ", ";
+    append_shown(out, t.df2);
+  }
+  out += ") = <span";
+  append_titled(out, t.statistic);
+  out += "</span><br/>p = <span";
+  append_titled(out, t.p);
+  out += "</span></td>";
+}
+
+void effect_cell(std::string &out, double v) {
+  if (std::isnan(v)) {
+    out += "<td>\u2014</td>";
+    return;
+  }
+  out += "<td";
+  append_titled(out, v);
+  out += "</td>";
+}
+
+// --conventional: whether each variable differs across the groups.
+void tests_table(std::string &out, const ReportInput &in) {
+  if (in.group_tests.empty()) return;
+  out += "<p class=\"note\">Do the groups differ? Welch\u2019s test (t for two groups, else F; "
+         "no equal variances assumed), the one-way ANOVA F, Kruskal\u2013Wallis H (ranks), "
+         "Brown\u2013Forsythe F (equal variances, about the medians) and the effect sizes "
+         "\u03b7\u00b2 and, for two groups, Cohen\u2019s d; degrees of freedom in brackets, "
+         "\u2014 where the values do not allow the test (its reason as tooltip).</p>"
+         "<table class=\"st gt\"><tr><th></th><th>Welch</th><th>ANOVA</th>"
+         "<th>Kruskal\u2013Wallis</th><th>Brown\u2013Forsythe</th><th>\u03b7\u00b2</th>";
+  bool two_groups = false;
+  for (const GroupTests &t : in.group_tests) two_groups = two_groups || t.groups == 2;
+  out += two_groups ? "<th>d</th></tr>" : "</tr>";
+  for (size_t i = 0; i < in.variables.size() && i < in.group_tests.size(); ++i) {
+    const GroupTests &t = in.group_tests[i];
+    out += "<tr><th>";
+    append_html_text(out, in.variables[i].label);
+    out += "</th>";
+    const bool two = t.groups == 2;
+    test_cell(out, t.welch, two ? "t" : "F", !two);
+    test_cell(out, t.anova, "F", true);
+    test_cell(out, t.kruskal, "H", false);
+    test_cell(out, t.brown_forsythe, "F", true);
+    effect_cell(out, t.eta_squared);
+    if (two_groups) effect_cell(out, t.cohen_d);
+    out += "</tr>";
+  }
+  out += "</table>";
+}
+
 }  // namespace
 
 void groups_section(std::string &out, const ReportInput &in) {
@@ -200,6 +269,7 @@ void groups_section(std::string &out, const ReportInput &in) {
   append_html_text(out, in.group_column);
   out += "</h2>";
   figures_table(out, in);
+  tests_table(out, in);
   for (size_t i = 0; i < in.variables.size(); ++i) box_plot(out, in, i);
   out += "</section>";
 }

@@ -16,3 +16,6 @@ void group_key(std::string &out, const ReportInput &in);
 // The CSS rules of the box plots and group colours, for the page's style
 // sheet.
 std::string group_style();
+
+// The CSS rules of the group tests' table, for a page that has one.
+std::string group_tests_style();

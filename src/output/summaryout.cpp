@@ -138,6 +138,55 @@ void write_rotation(FILE *fp, const Analysis &a) {
   std::fprintf(fp, "%s\n%s\n", variance.c_str(), proportion.c_str());
 }
 
+const char *normality_name(NormalityMethod method) {
+  return method == NormalityMethod::shapiro_wilk ? "shapiro_wilk" : "dagostino";
+}
+
+void write_normality(FILE *fp, const Analysis &a) {
+  std::fputs("/Normality\nvariable\tcount\tmethod\tstatistic\tp_value\n", fp);
+  for (uint32_t i = 0; i < a.normality.size(); ++i) {
+    const NormalityTest &t = a.normality[i];
+    std::string line = label(a, i);
+    add_field(line, std::to_string(values_used(a, i)));
+    add_field(line, normality_name(t.method));
+    add_field(line, t.statistic);
+    add_field(line, t.p);
+    std::fprintf(fp, "%s\n", line.c_str());
+  }
+}
+
+void add_test(std::string &line, const GroupTest &t) {
+  for (double v : {t.statistic, t.df1, t.df2, t.p}) add_field(line, v);
+}
+
+void add_one_df_test(std::string &line, const GroupTest &t) {
+  for (double v : {t.statistic, t.df1, t.p}) add_field(line, v);
+}
+
+// Under --by: the group tests of each variable, one line each.
+void write_group_tests(FILE *fp, const Analysis &a) {
+  if (a.group_tests.empty()) return;
+  std::fprintf(fp, "/Group tests by %s\n", a.group_column.c_str());
+  std::fputs(
+      "variable\tgroups\tcount\twelch\twelch_df1\twelch_df2\twelch_p\tanova_f\tanova_df1\t"
+      "anova_df2\tanova_p\tkruskal_h\tkruskal_df\tkruskal_p\tbrown_forsythe_f\t"
+      "brown_forsythe_df1\tbrown_forsythe_df2\tbrown_forsythe_p\teta_squared\tcohen_d\n",
+      fp);
+  for (uint32_t i = 0; i < a.group_tests.size(); ++i) {
+    const GroupTests &t = a.group_tests[i];
+    std::string line = label(a, i);
+    add_field(line, std::to_string(t.groups));
+    add_field(line, std::to_string(t.count));
+    add_test(line, t.welch);
+    add_test(line, t.anova);
+    add_one_df_test(line, t.kruskal);
+    add_test(line, t.brown_forsythe);
+    add_field(line, t.eta_squared);
+    add_field(line, t.cohen_d);
+    std::fprintf(fp, "%s\n", line.c_str());
+  }
+}
+
 }  // namespace
 
 void write_sum_file(const Analysis &a, const OutputPlace &place, const Console &con) {
@@ -147,5 +196,7 @@ void write_sum_file(const Analysis &a, const OutputPlace &place, const Console &
   write_pairs(out.fp, a);
   write_adequacy(out.fp, a);
   write_rotation(out.fp, a);
+  write_normality(out.fp, a);
+  write_group_tests(out.fp, a);
   close_output(out);
 }

@@ -83,6 +83,39 @@ struct Rotation {
   std::string reason;               // why nothing was rotated; empty when rotated
 };
 
+// Under --conventional, a variable's normality test: Shapiro-Wilk for 3 to
+// 5000 values, D'Agostino's K^2 beyond. Not a number, with the reason (a
+// static text), where the values do not allow it.
+enum class NormalityMethod { shapiro_wilk, dagostino };
+struct NormalityTest {
+  NormalityMethod method;
+  double statistic;  // W, or K^2
+  double p;
+  const char *untested;  // why there is no statistic; null when there is one
+};
+
+// One test's statistic, degrees of freedom (df2 not a number for a test
+// with one) and p-value; all not a number, with the reason, when the data
+// do not allow the test.
+struct GroupTest {
+  double statistic, df1, df2, p;
+  const char *untested;  // static text, null when tested
+};
+
+// Under --by and --conventional, how one variable differs across the
+// groups that have values of it (R's t.test, oneway.test, kruskal.test
+// definitions).
+struct GroupTests {
+  uint32_t groups = 0;  // groups with at least one value
+  uint64_t count = 0;   // values in those groups
+  GroupTest welch;      // Welch's t (two groups) or Welch's one-way F
+  GroupTest anova;      // the classical one-way F
+  GroupTest kruskal;    // Kruskal-Wallis H with the tie correction, chi-squared df
+  GroupTest brown_forsythe;  // the classical F on |x - group median|
+  double eta_squared;   // between-group over total sum of squares
+  double cohen_d;       // two groups: mean difference over the pooled sd; else NaN
+};
+
 // ---------------------------------------------------------------------------
 // Storage. Every array is one zero-filled calloc block owned by a
 // unique_ptr; a matrix is a table of row pointers into one contiguous block,
@@ -199,6 +232,8 @@ struct Analysis {
   PairTests tests;                   // --conventional: per pair, else empty
   SamplingAdequacy adequacy;         // --conventional: of the correlation matrix
   Rotation rotation;                 // --rotate: of the scored components' loadings
+  std::vector<NormalityTest> normality;  // --conventional: per variable (m), else empty
+  std::vector<GroupTests> group_tests;    // --by --conventional: per variable (m), else empty
   RowBlock<double> data;             // R rows of c values
   // A file analysed in passes (--max-memory): its rows, read back block by
   // block; `data` then holds only the loading pass's block. Null in memory.

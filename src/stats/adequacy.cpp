@@ -4,7 +4,8 @@
 // so the figures are the same bits on every machine.
 #include "stats/adequacy.h"
 
-#include <boost/math/distributions/chi_squared.hpp>
+#include "stats/distributions.h"
+
 #include <cmath>
 #include <string>
 

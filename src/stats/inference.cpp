@@ -3,9 +3,9 @@
 // agree to the last digits.
 #include "stats/inference.h"
 
+#include "stats/distributions.h"
+
 #include <algorithm>
-#include <boost/math/distributions/normal.hpp>
-#include <boost/math/distributions/students_t.hpp>
 #include <cmath>
 #include <numeric>
 

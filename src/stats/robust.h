@@ -3,10 +3,15 @@
 // (type 7). The moments they start from are in stats.cpp.
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 #include "record/analysis.h"
 #include "machine/workers.h"
+
+// R's mean of x[0 .. n): a long double sum over n, then the mean of the
+// deviations from it added back. REQUIRES: n > 0.
+double r_mean(const double *x, size_t n);
 
 // R's quantile(x, p, type = 7) of ascending values: (1 - h) x[lo] + h x[hi]
 // at the 1-based index 1 + (n - 1) p. REQUIRES: at least one value.
@@ -19,11 +24,23 @@ double trimmed_mean(const std::vector<double> &sorted, double trim);
 // R's mad(x): 1.4826 * median(|x - median(x)|) of ascending values.
 double median_absolute_deviation(const std::vector<double> &sorted);
 
-// The record of `values` (any order, none NaN) with the given mean and
-// sample variance, the t interval at `level`.
-RobustStats robust_stats(std::vector<double> values, double mean, double variance, double level);
+// The 0-based positions of the ascending values robust_stats reads alone
+// (medians, quantiles, trimming bounds), ascending, each once.
+std::vector<size_t> robust_positions(size_t n);
 
-// Fills a.robust for every variable over its values present (the n rows,
+// Reorders `values` so that each listed position (ascending) holds the value
+// a full sort puts there and the values between two listed positions lie
+// between theirs: enough for robust_stats. Linear in n per position level.
+void select_order_statistics(std::vector<double> &values, const std::vector<size_t> &positions);
+
+// The record of `values` (none NaN), ascending or ordered by
+// select_order_statistics at robust_positions, with the given mean and
+// sample variance, the t interval at `level`. The trimmed means sum their
+// values in the order they stand.
+RobustStats robust_stats(const std::vector<double> &values, double mean, double variance,
+                         double level);
+
+// Fills a.robust and a.normality for every variable over its values present (the n rows,
 // or under pairwise deletion the variable's own values), each column read
 // through the row walk, so that a file analysed in passes gives the same.
 // The workers take variables; one at a time when the rows are spilled.

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Opens a vantor HTML report in headless Chromium: checks that the page is
 # well-formed XML, that every section survives the browser's parse with the
-# expected numbers of histogram bars, heat-map cells and score points, and
-# that a screenshot of it is not blank.
+# expected numbers of histogram bars, heat-map cells and score points, that
+# it needs no horizontal scroll bar at 1280 px, and that a screenshot of it
+# is not blank.
 #
 #   report_browser.sh FILE BARS CELLS POINTS [TEXT...]
 #
@@ -85,6 +86,15 @@ echo "bars=$bars cells=$cells points=$points"
 for want in "$@"; do
   grep -qF -- "$want" "$work/dom.html" || fail "the page does not say: $want"
 done
+
+# At 1280 px the page fits its width: a copy that writes the overflow into
+# the DOM, read back as the browser laid it out.
+probe="$work/probe.html"
+sed 's|</body>|<script>document.body.setAttribute("data-overflow", String(document.documentElement.scrollWidth - document.documentElement.clientWidth))</script></body>|' \
+  "$file" >"$probe"
+overflow=$(run_browser --window-size=1280,1000 --dump-dom "file://$probe" |
+  grep -o 'data-overflow="[^"]*"' | head -n 1)
+[ "$overflow" = 'data-overflow="0"' ] || fail "wider than 1280 px: $overflow"
 
 shot="$file.png"
 rm -f "$shot"

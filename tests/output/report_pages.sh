@@ -49,4 +49,8 @@ check --csv --by=soil --report -e plots_r.csv -- plots_r.html 120 32 14 "Groups 
 # loadings map's 7 x 7 cells beside the correlations'.
 check --conventional -e3 --rotate=varimax --report fish.txt -- fish.html 210 98 40 \
   "Is a component analysis appropriate?" "Rotated loadings (varimax)" "Rotation matrix"
+# The same groups with --conventional: the normality line of each card and
+# the table of the group tests.
+check --csv --by=soil --conventional --report plots_r.csv -- plots_r.html 120 16 0 \
+  "Shapiro–Wilk W = " "Kruskal–Wallis" "Brown–Forsythe"
 echo "PASS: every page"

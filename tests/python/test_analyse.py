@@ -299,3 +299,26 @@ def test_adequacy_and_rotation_are_the_documents():
     assert plain.sampling_adequacy is None and plain.rotated_loadings is None
     with pytest.raises(ValueError, match="--rotate needs -e"):
         vantor.analyse(frame, conventional=True, components=0, rotate="varimax")
+
+
+def test_normality_and_group_tests_are_the_documents():
+    """Result.normality and Result.group_tests hold the JSON document's
+    numbers, indexed by variable; None without conventional or by."""
+    frame = pandas.DataFrame({"x": [1.5, 2, 3.25, 4, 6, 5, 8, 2.5], "y": [2, 9, 5, 6.5, 7, 1, 3, 3],
+                              "g": ["a", "b", "a", "b", "c", "c", "a", "b"]})
+    r = vantor.analyse(frame, by="g", conventional=True, components=0)
+    doc = json.loads(r.to_json())
+    normality = r.normality
+    assert normality.index.name == "variable"
+    for k, v in enumerate(doc["variables"]):
+        assert normality.iloc[k]["statistic"] == v["normality"]["statistic"]
+        assert normality.iloc[k]["p_value"] == v["normality"]["p_value"]
+    groups = r.group_tests
+    assert list(groups.index) == ["x", "y"]
+    for k, v in enumerate(doc["group_tests"]["variables"]):
+        assert groups.iloc[k]["welch_df2"] == v["welch"]["df"][1]
+        assert groups.iloc[k]["kruskal_p"] == v["kruskal_wallis"]["p_value"]
+        assert groups.iloc[k]["brown_forsythe_statistic"] == v["brown_forsythe"]["statistic"]
+        assert groups.iloc[k]["eta_squared"] == v["eta_squared"]
+    assert r.groups["a"].group_tests is None
+    assert vantor.analyse(frame, by="g", components=0).normality is None

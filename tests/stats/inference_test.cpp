@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <map>
@@ -15,7 +16,10 @@
 
 #include "eigen/rotation.h"
 #include "stats/adequacy.h"
+#include "stats/grouptests.h"
+#include "stats/normality.h"
 #include "stats/rankcorr.h"
+#include "stats/robust.h"
 #include "support/stats_fixture.h"
 
 namespace {
@@ -141,10 +145,55 @@ double rotation_value(const std::vector<double> &l, uint32_t m, const std::strin
   return rot.variance[i - 1];
 }
 
+double normality_value(const NormalityTest &t, const std::string &kind) {
+  const bool sw = t.method == NormalityMethod::shapiro_wilk;
+  EXPECT_EQ(sw, kind.rfind("shapiro", 0) == 0) << kind;
+  return kind.back() == 'p' ? t.p : t.statistic;
+}
+
+// The 6000 values R's D'Agostino figures are of: k^2 % 1009 + k^3 % 1013
+// + k % 1019, ascending.
+std::vector<double> residues() {
+  std::vector<double> v;
+  for (uint64_t k = 1; k <= 6000; ++k)
+    v.push_back(static_cast<double>(k * k % 1009 + k * k * k % 1013 + k % 1019));
+  std::sort(v.begin(), v.end());
+  return v;
+}
+
+// The tests of a grouped set's column i over the groups coded in column j
+// (both 1-based), NA values left out.
+GroupTests tests_of(const Columns &cols, uint32_t i, uint32_t j) {
+  std::vector<std::vector<double>> groups;
+  for (size_t k = 0; k < cols[i - 1].size(); ++k) {
+    const double y = cols[i - 1][k];
+    const size_t g = static_cast<size_t>(cols[j - 1][k]) - 1;
+    if (groups.size() <= g) groups.resize(g + 1);
+    if (!std::isnan(y)) groups[g].push_back(y);
+  }
+  return group_tests(groups);
+}
+
+double group_value(const GroupTests &t, const std::string &kind) {
+  const std::map<std::string, double> v{{"welch", t.welch.statistic},
+                                        {"welch_df", t.groups == 2 ? t.welch.df1 : t.welch.df2},
+                                        {"welch_p", t.welch.p},
+                                        {"anova", t.anova.statistic},
+                                        {"anova_p", t.anova.p},
+                                        {"kruskal", t.kruskal.statistic},
+                                        {"kruskal_p", t.kruskal.p},
+                                        {"brown_forsythe", t.brown_forsythe.statistic},
+                                        {"brown_forsythe_p", t.brown_forsythe.p},
+                                        {"eta_squared", t.eta_squared},
+                                        {"cohen_d", t.cohen_d}};
+  return v.at(kind);
+}
+
 double figure(const SetRuns &r, const std::string &kind, uint32_t i, uint32_t j) {
   if (kind.find("kmo") != std::string::npos || kind.find("msa") != std::string::npos ||
       kind.find("bartlett") != std::string::npos)
     return adequacy_value(r, kind, i);
+  if (kind.rfind("shapiro", 0) == 0) return normality_value(r.own_values.normality[i - 1], kind);
   if (kind == "holm" || kind == "bh") {
     const auto [a, b] = pair_at(r.pearson.m, i - 1);
     const std::vector<double> &p = kind == "holm" ? r.pearson.tests.p_holm : r.pearson.tests.p_bh;
@@ -156,17 +205,20 @@ double figure(const SetRuns &r, const std::string &kind, uint32_t i, uint32_t j)
 
 bool is_p_value(const std::string &kind) {
   return kind == "holm" || kind == "bh" || kind.find("bartlett_p") != std::string::npos ||
+         kind == "shapiro_p" || kind == "dagostino_p" ||
          (kind.size() > 2 && kind.substr(kind.size() - 2) == "_p");
 }
 
 }  // namespace
 
-// Every figure of figures.txt within 1e-12 relative (statistics) or 1e-10
+// Every figure of figures.txt (correlations and their tests, the robust
+// measures, normality tests and group tests) within 1e-12 relative (statistics) or 1e-10
 // (p-values above 1e-300); the largest difference of each kind is printed.
 TEST(InferenceReference, EveryFigureMatchesR) {
   std::ifstream in(kReference + "figures.txt");
   ASSERT_TRUE(in) << "missing " << kReference << "figures.txt";
   std::map<std::string, SetRuns> runs;
+  std::map<std::string, Columns> grouped;
   std::map<std::string, double> largest;
   size_t compared = 0;
   std::string set, kind;
@@ -177,7 +229,17 @@ TEST(InferenceReference, EveryFigureMatchesR) {
   while (in >> set >> kind >> i >> j >> text) {
     const std::string pair = set + " " + std::to_string(i) + " " + std::to_string(j);
     if (kind == "pearson") r_of[pair] = std::stod(text);
-    if (!runs.count(set)) {
+    double got = 0;
+    if (set == "residues") {
+      got = normality_value(normality_test(residues()), kind);
+    } else if (set.size() > 7 && set.substr(set.size() - 7) == "_groups") {
+      if (!grouped.count(set)) {  // the set's columns, then its group codes
+        Columns cols = read_set(set.substr(0, set.size() - 7));
+        for (std::vector<double> &g : read_set(set)) cols.push_back(std::move(g));
+        grouped.emplace(set, std::move(cols));
+      }
+      got = group_value(tests_of(grouped.at(set), i, j), kind);
+    } else if (!runs.count(set)) {
       const Columns all = read_set(set), whole = complete_rows(all);
       Switches own = conventional();
       own.use = MissingUse::pairwise;
@@ -191,9 +253,10 @@ TEST(InferenceReference, EveryFigureMatchesR) {
       unrotated[set].push_back(std::stod(text));
       continue;
     }
-    double got = kind.find("max") != std::string::npos
-                     ? rotation_value(unrotated[set], runs.at(set).pearson.m, kind, i, j)
-                     : figure(runs.at(set), kind, i, j);
+    if (runs.count(set))
+      got = kind.find("max") != std::string::npos
+                ? rotation_value(unrotated[set], runs.at(set).pearson.m, kind, i, j)
+                : figure(runs.at(set), kind, i, j);
     // The interval from R's r: near zero an end magnifies the last digits
     // of r, which the pearson figures check on their own.
     if (kind.rfind("ci", 0) == 0) {
@@ -214,7 +277,7 @@ TEST(InferenceReference, EveryFigureMatchesR) {
         << set << " " << kind << " " << i << " " << j << ": " << got << " against R's " << want;
     ++compared;
   }
-  EXPECT_GT(compared, 2050u);
+  EXPECT_GT(compared, 2300u);
   for (const auto &[k, d] : largest)
     std::printf("  %-15s largest relative difference %.3g\n", k.c_str(), d);
 }
@@ -302,5 +365,69 @@ TEST(AdjustedPValues, HolmAndBhAsR) {
         EXPECT_DOUBLE_EQ(bh[k], c.bh[k]);
       }
     }
+  }
+}
+
+// Groups the tests cannot take give a reason and no number, never a crash:
+// one group, a group of one value, no spread within the groups, all ties,
+// an empty group (left out).
+TEST(GroupTests, DegenerateGroupsGiveReasons) {
+  struct Case {
+    std::vector<std::vector<double>> groups;
+    uint32_t counted;
+    bool welch, anova, kruskal, brown_forsythe;
+  };
+  const Case cases[] = {
+      {{{1, 2, 3}}, 1, false, false, false, false},
+      {{{1, 2, 3}, {7}}, 2, false, true, true, true},
+      {{{1, 1}, {2, 2}, {3, 3}}, 3, false, false, true, false},
+      {{{4, 4}, {4, 4, 4}}, 2, false, false, false, false},
+      {{{1, 2, 4}, {}, {3, 5, 9}}, 2, true, true, true, true},
+  };
+  for (const Case &c : cases) {
+    const GroupTests t = group_tests(c.groups);
+    EXPECT_EQ(t.groups, c.counted);
+    for (const auto &[test, want] : {std::pair{t.welch, c.welch}, {t.anova, c.anova},
+                                     {t.kruskal, c.kruskal}, {t.brown_forsythe, c.brown_forsythe}}) {
+      EXPECT_EQ(!std::isnan(test.statistic), want) << c.counted;
+      EXPECT_EQ(test.untested == nullptr, want) << c.counted;
+    }
+  }
+}
+
+// Shapiro-Wilk needs 3 to 5000 values and some spread; K^2 takes over past
+// 5000.
+TEST(Normality, MethodAndReasonFollowTheValues) {
+  std::vector<double> many(5001);
+  for (size_t k = 0; k < many.size(); ++k) many[k] = static_cast<double>(k % 7);
+  std::sort(many.begin(), many.end());
+  EXPECT_EQ(normality_test(many).method, NormalityMethod::dagostino);
+  EXPECT_FALSE(std::isnan(normality_test(many).p));
+  for (const std::vector<double> &v : {std::vector<double>{1, 2}, {5, 5, 5, 5}}) {
+    const NormalityTest t = normality_test(v);
+    EXPECT_TRUE(std::isnan(t.statistic));
+    EXPECT_NE(t.untested, nullptr);
+  }
+}
+
+// The measures from selected order statistics equal those from a full sort
+// on random columns full of ties; the trimmed means, summed in another
+// order, within an ulp or two.
+TEST(RobustStats, SelectionGivesTheSortedFigures) {
+  std::mt19937_64 rng(5);
+  for (int trial = 0; trial < 60; ++trial) {
+    const size_t n = 1 + rng() % (trial < 30 ? 40 : 30000);
+    std::vector<double> v(n);
+    for (double &x : v) x = static_cast<double>(rng() % (trial % 3 == 0 ? 7 : 100000)) / 7.0;
+    std::vector<double> sorted = v;
+    std::sort(sorted.begin(), sorted.end());
+    select_order_statistics(v, robust_positions(n));
+    const RobustStats a = robust_stats(sorted, 1, 1, 0.95), b = robust_stats(v, 1, 1, 0.95);
+    for (const std::string kind : {"mad", "iqr", "p1", "p5", "p95", "p99"})
+      EXPECT_EQ(variable_value(a, kind), variable_value(b, kind)) << kind << " n " << n;
+    for (const std::string kind : {"trimmed_10", "trimmed_20"})
+      EXPECT_NEAR(variable_value(a, kind), variable_value(b, kind),
+                  4e-16 * std::fabs(variable_value(a, kind)))
+          << kind << " n " << n;
   }
 }

@@ -23,6 +23,20 @@
 #     R's loadings); the columns of L and of the rotated loadings (with the
 #     rotation matrix's) signed so that each one's largest absolute value is
 #     positive; $loadings, $rotmat and colSums(loadings^2)
+#   shapiro.test(v)$statistic and $p.value (also on the columns of `small`,
+#     3 to 12 values with ties, where Royston's p-value changes form at 11)
+#   D'Agostino's K^2 and its p-value on 6000 values (k^2 %% 1009 + k^3 %% 1013
+#     + k %% 1019, k = 1..6000) by the formula of D'Agostino, Belanger and
+#     D'Agostino (1990) written out below, R having no function for it
+# Group tests (per variable y of a set and group column g of <set>_groups.csv,
+# the groups coded 1, 2, ... in order of first appearance; NA values left out):
+#   t.test(y ~ g)$statistic, $parameter, $p.value (two groups; var.equal = FALSE)
+#   oneway.test(y ~ g)$statistic, $parameter[2], $p.value (more groups)
+#   oneway.test(y ~ g, var.equal = TRUE)$statistic, $p.value
+#   kruskal.test(y ~ g)$statistic, $p.value
+#   car::leveneTest(y ~ g, center = median): F value and Pr(>F)
+#   eta^2 = sum(n_i (mean_i - mean)^2) / sum((y - mean)^2)
+#   Cohen's d = (mean_1 - mean_2) / sqrt(((n_1 - 1) var_1 + (n_2 - 1) var_2) / (n_1 + n_2 - 2))
 sets <- list(
   mtcars = mtcars,
   mtcars_head = head(mtcars[, c("mpg", "cyl", "disp", "gear")], 6),
@@ -120,6 +134,77 @@ for (set in names(sets)) {
     put(set, "p5", i, 0, q[[2]])
     put(set, "p95", i, 0, q[[3]])
     put(set, "p99", i, 0, q[[4]])
+    put(set, "shapiro_w", i, 0, shapiro.test(v)$statistic)
+    put(set, "shapiro_p", i, 0, shapiro.test(v)$p.value)
+  }
+}
+
+small <- list(c(2.1, 3.7, 0.4), c(1, 1, 2, 5), c(3, 1, 4, 1, 5), c(9, 2, 6, 5, 3, 5, 8),
+              c(2, 7, 1, 8, 2, 8, 1, 8, 2, 8, 4), c(1:11, 40))
+smallset <- sapply(small, function(v) c(v, rep(NA, 12 - length(v))))
+write.table(smallset, "small.csv", sep = ",", row.names = FALSE, col.names = FALSE, na = "NA")
+for (i in seq_along(small)) {
+  put("small", "shapiro_w", i, 0, shapiro.test(small[[i]])$statistic)
+  put("small", "shapiro_p", i, 0, shapiro.test(small[[i]])$p.value)
+}
+
+k <- 1:6000
+v <- k^2 %% 1009 + k^3 %% 1013 + k %% 1019
+n <- length(v); d <- v - mean(v)
+m2 <- mean(d^2); b1 <- mean(d^3) / m2^1.5; b2 <- mean(d^4) / m2^2
+y <- b1 * sqrt((n + 1) * (n + 3) / (6 * (n - 2)))
+beta2 <- 3 * (n^2 + 27 * n - 70) * (n + 1) * (n + 3) / ((n - 2) * (n + 5) * (n + 7) * (n + 9))
+w2 <- -1 + sqrt(2 * (beta2 - 1))
+z1 <- log(y / sqrt(2 / (w2 - 1)) + sqrt((y / sqrt(2 / (w2 - 1)))^2 + 1)) / sqrt(log(sqrt(w2)))
+xk <- (b2 - 3 * (n - 1) / (n + 1)) / sqrt(24 * n * (n - 2) * (n - 3) / ((n + 1)^2 * (n + 3) * (n + 5)))
+rb1 <- 6 * (n^2 - 5 * n + 2) / ((n + 7) * (n + 9)) * sqrt(6 * (n + 3) * (n + 5) / (n * (n - 2) * (n - 3)))
+A <- 6 + 8 / rb1 * (2 / rb1 + sqrt(1 + 4 / rb1^2))
+z2 <- (1 - 2 / (9 * A) - ((1 - 2 / A) / (1 + xk * sqrt(2 / (A - 4))))^(1 / 3)) / sqrt(2 / (9 * A))
+put("residues", "dagostino_k2", 1, 0, z1^2 + z2^2)
+put("residues", "dagostino_p", 1, 0, pchisq(z1^2 + z2^2, 2, lower.tail = FALSE))
+
+code <- function(g) match(g, unique(g))
+# Per set: the group columns (written as codes to <set>_groups.csv, numbered
+# after the set's own columns in the figures) and the variables tested.
+grouped <- list(
+  mtcars = list(groups = list(cyl = mtcars$cyl, am = mtcars$am), vars = c(1, 3, 4, 6, 7)),
+  iris = list(groups = list(Species = iris$Species), vars = 1:4),
+  ToothGrowth = list(groups = list(supp = ToothGrowth$supp, dose = ToothGrowth$dose), vars = 1),
+  airquality = list(groups = list(Month = airquality$Month), vars = 1:4)
+)
+for (set in names(grouped)) {
+  codes <- as.data.frame(lapply(grouped[[set]]$groups, code))
+  write.table(codes, paste0(set, "_groups.csv"), sep = ",", row.names = FALSE, col.names = FALSE)
+  x <- cbind(sets[[set]], codes)
+  name <- paste0(set, "_groups")
+  for (i in grouped[[set]]$vars) for (j in ncol(sets[[set]]) + seq_along(codes)) {
+    keep <- !is.na(x[[i]])
+    y <- x[[i]][keep]; g <- factor(x[[j]][keep])
+    if (nlevels(g) == 2) {
+      w <- t.test(y ~ g)
+      put(name, "welch", i, j, w$statistic)
+      put(name, "welch_df", i, j, w$parameter)
+      put(name, "welch_p", i, j, w$p.value)
+      n1 <- sum(g == levels(g)[1]); n2 <- sum(g == levels(g)[2])
+      s2 <- ((n1 - 1) * var(y[g == levels(g)[1]]) + (n2 - 1) * var(y[g == levels(g)[2]])) / (n1 + n2 - 2)
+      put(name, "cohen_d", i, j, (mean(y[g == levels(g)[1]]) - mean(y[g == levels(g)[2]])) / sqrt(s2))
+    } else {
+      w <- oneway.test(y ~ g)
+      put(name, "welch", i, j, w$statistic)
+      put(name, "welch_df", i, j, w$parameter[2])
+      put(name, "welch_p", i, j, w$p.value)
+    }
+    a <- oneway.test(y ~ g, var.equal = TRUE)
+    put(name, "anova", i, j, a$statistic)
+    put(name, "anova_p", i, j, a$p.value)
+    kw <- kruskal.test(y ~ g)
+    put(name, "kruskal", i, j, kw$statistic)
+    put(name, "kruskal_p", i, j, kw$p.value)
+    bf <- car::leveneTest(y ~ g, center = median)
+    put(name, "brown_forsythe", i, j, bf[["F value"]][1])
+    put(name, "brown_forsythe_p", i, j, bf[["Pr(>F)"]][1])
+    ni <- tapply(y, g, length); mi <- tapply(y, g, mean)
+    put(name, "eta_squared", i, j, sum(ni * (mi - mean(y))^2) / sum((y - mean(y))^2))
   }
 }
 close(out)

@@ -1,0 +1,28 @@
+// The normality test of one variable under --conventional: Shapiro-Wilk by
+// Royston's algorithm for 3 to 5000 values, D'Agostino's K^2 beyond. It
+// takes the values robust.cpp already holds (sorted up to 5000); it sorts
+// nothing.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "record/analysis.h"
+
+// The most values Shapiro-Wilk takes (R's limit).
+constexpr size_t kShapiroWilkMost = 5000;
+
+// R's shapiro.test of ascending values: W and its p-value by Royston's
+// approximation (AS R94). Not a number, with the reason, for fewer than 3
+// or more than 5000 values, or a range below 1e-10.
+NormalityTest shapiro_wilk(const std::vector<double> &sorted);
+
+// D'Agostino's omnibus K^2 = Z(sqrt b1)^2 + Z(b2)^2 with 2 degrees of
+// freedom (D'Agostino, Belanger and D'Agostino 1990), b1 and b2 from the
+// moments about the mean with divisor n. Not a number below 8 values or
+// with no spread.
+NormalityTest dagostino_k2(const std::vector<double> &values);
+
+// The test for this many values: Shapiro-Wilk up to 5000 (ascending values),
+// K^2 beyond (any order).
+NormalityTest normality_test(const std::vector<double> &values);
