@@ -53,7 +53,7 @@ int main(int argc, char **argv) {
     const uint32_t count = adjusted_scores_count(run.scores_count, N, false);
     const ScoreBasis basis = score_basis(a, N, count, false);
     std::vector<double> scores(count);
-    double sink = 0;
+    double sink = 0;  // read below, so the loop cannot be left out
     for (uint32_t r = 0; r < a.n; ++r) {
       observation_scores(basis, a.data[r], scores.data());
       if (count > 0) sink += scores[0];
