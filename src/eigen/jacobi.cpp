@@ -122,8 +122,8 @@ void defer_vector_rotation(double *const *vt, uint32_t m, PendingRotations &p, u
 // One rotation of the pair (j, i), j < i, on rows j and i only. The textbook
 // form updates columns j and i and then copies them into rows j and i; with
 // the matrix symmetric, rows and columns hold the same values, so updating
-// the rows forms the same products and sums over contiguous memory.
-// Restoring the columns is left to sweep().
+// the rows forms the same products and sums over contiguous memory. The
+// columns are left behind: see pull_row().
 void rotate_pair(double *const *a, uint32_t m, uint32_t j, uint32_t i, Rotation r) {
   double *rj = a[j];
   double *ri = a[i];
@@ -146,66 +146,66 @@ void rotate_pair(double *const *a, uint32_t m, uint32_t j, uint32_t i, Rotation 
   ri[i] = aii * c2 + ajj * s2 + X;
 }
 
-constexpr uint32_t kTile = 16;  // rows and columns per tile of the copy-back
+// Where the current value of each element is. Every rotation rewrites its two
+// rows whole, so the element shared by rows k and l is current in the one
+// of them rotated last: written[r] is the number of the rotation that last
+// wrote row r (0 for none). The mirror images go stale and are fetched only
+// when their row is next read, by pull_row(): copying each rotated row into
+// its column at once would write every row of the matrix for every pass,
+// one scattered element per rotation and row, where a row is read again
+// only after the rotations of a few passes, a good part of them on the same
+// rows.
+struct Versions {
+  std::vector<uint64_t> written;
+  uint64_t clock = 0;
+};
 
-// Makes the matrix symmetric again after a pass over column i that rotated
-// the rows done[0], done[1], ... (in that order) against row i. Row i is
-// current everywhere. An element shared by a rotated row and another row is
-// current in the rotated one, or, if both were rotated, in the one rotated
-// later (it read the element and wrote it last). `order[r]` is the place of
-// row r in `done`, -1 for the rest. The copy runs in small tiles so that
-// the rows it reads down stay in cache.
-void settle_pass(double *const *a, uint32_t m, uint32_t i, const std::vector<uint32_t> &done,
-                 const std::vector<int64_t> &order) {
-  const double *ri = a[i];
-  for (uint32_t k = 0; k < m; ++k) a[k][i] = ri[k];
-  const size_t count = done.size();
-  for (uint32_t k0 = 0; k0 < m; k0 += kTile) {
-    const uint32_t k1 = m - k0 < kTile ? m : k0 + kTile;
-    for (size_t e0 = 0; e0 < count; e0 += kTile) {
-      const size_t e1 = count - e0 < kTile ? count : e0 + kTile;
-      for (uint32_t k = k0; k < k1; ++k) {
-        if (k == i) continue;
-        double *rk = a[k];
-        const int64_t mine = order[k];
-        for (size_t e = e0; e < e1; ++e)
-          if (mine < static_cast<int64_t>(e)) rk[done[e]] = a[done[e]][k];
-      }
+// Brings row k up to date before it is read: each element whose other row
+// was rotated after row k takes its value from there. The elements to fetch
+// come in runs (rows rotated in the same passes), which a plain branch
+// follows better than a branch-free list of them.
+void pull_row(double *const *a, uint32_t m, uint32_t k, const Versions &ver) {
+  double *rk = a[k];
+  const uint64_t *written = ver.written.data();
+  const uint64_t mine = written[k];
+  for (uint32_t l = 0; l < m; ++l)
+    if (written[l] > mine) rk[l] = a[l][k];
+}
+
+// Makes the matrix symmetric again at the end: every element takes the value
+// of its mirror image where the mirror's row was rotated later.
+void settle_matrix(double *const *a, uint32_t m, const Versions &ver) {
+  for (uint32_t k = 0; k < m; ++k)
+    for (uint32_t l = k + 1; l < m; ++l) {
+      if (ver.written[k] > ver.written[l])
+        a[l][k] = a[k][l];
+      else
+        a[k][l] = a[l][k];
     }
-  }
 }
 
 // One sweep over the pairs of the upper triangle, column by column. An
 // element whose size equals the threshold is rotated. a[j][i] is read as
-// a[i][j], its mirror image, to walk row i.
-//
-// Within the pass over column i only row i and rows j < i are read. Copying
-// every rotated row into its column at once would be one strided write per
-// element; instead a row j about to be rotated first takes, from the rows
-// rotated before it in this pass, the shared elements they changed (the only
-// ones of row j that are behind), and the columns are restored once at the
-// end of the pass.
-uint64_t sweep(double *const *a, double *const *vt, uint32_t m, double t,
-               std::vector<uint32_t> &done, std::vector<int64_t> &order,
+// a[i][j], its mirror image, to walk row i, which every rotation of the pass
+// rewrites and so stays current once pulled.
+uint64_t sweep(double *const *a, double *const *vt, uint32_t m, double t, Versions &ver,
                PendingRotations &pending) {
   uint64_t rotations = 0;
   for (uint32_t i = 1; i < m; ++i) {
     const double *ri = a[i];
-    done.clear();
+    pull_row(a, m, i, ver);
     for (uint32_t j = 0; j < i; ++j) {
       const double x = ri[j];
       if (std::fabs(x) < t) continue;
-      double *rj = a[j];
-      for (uint32_t p : done) rj[p] = a[p][j];
-      const Rotation r = rotation_for(x, rj[j], ri[i]);
+      pull_row(a, m, j, ver);
+      const Rotation r = rotation_for(x, a[j][j], ri[i]);
       defer_vector_rotation(vt, m, pending, j, i, r);
       rotate_pair(a, m, j, i, r);
-      order[j] = static_cast<int64_t>(done.size());
-      done.push_back(j);
+      ++ver.clock;
+      ver.written[j] = ver.clock;
+      ver.written[i] = ver.clock;
+      ++rotations;
     }
-    rotations += done.size();
-    if (!done.empty()) settle_pass(a, m, i, done, order);
-    for (uint32_t j : done) order[j] = -1;
   }
   return rotations;
 }
@@ -255,9 +255,8 @@ JacobiCounts jacobi_decompose(double *const *a, double *const *v, uint32_t m, bo
   if (!std::isfinite(f) || f < DBL_MIN) return counts;
 
   counts.rotated = true;
-  std::vector<uint32_t> done;
-  done.reserve(m);
-  std::vector<int64_t> order(m, -1);
+  Versions ver;
+  ver.written.assign(m, 0);
   PendingRotations pending = make_pending(m, vectors_apart);
   double t = g;
   do {
@@ -265,7 +264,7 @@ JacobiCounts jacobi_decompose(double *const *a, double *const *v, uint32_t m, bo
     uint64_t step_sweeps = 0;
     uint64_t made = 0;
     do {
-      made = sweep(a, v, m, t, done, order, pending);
+      made = sweep(a, v, m, t, ver, pending);
       counts.rotations += made;
       ++counts.sweeps;
       ++step_sweeps;
@@ -273,6 +272,7 @@ JacobiCounts jacobi_decompose(double *const *a, double *const *v, uint32_t m, bo
     if (made != 0) break;
   } while (t > f);
 
+  settle_matrix(a, m, ver);
   apply_pending(v, m, pending, true);
   transpose_in_place(v, m);
   return counts;

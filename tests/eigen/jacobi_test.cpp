@@ -1,7 +1,7 @@
 // Jacobi decomposition: the row-wise routine against the textbook column-wise
-// rotation (kept below) bit for bit, accuracy on random correlation matrices,
-// matrices that must end the decomposition at once, and eigen_decompose on
-// the work arrays.
+// rotation (tests/support) bit for bit on every vector path, accuracy on
+// random correlation matrices, matrices that must end the decomposition at
+// once, and eigen_decompose on the work arrays.
 #include "eigen/jacobi.h"
 
 #include <gtest/gtest.h>
@@ -13,8 +13,10 @@
 #include <cstring>
 #include <limits>
 #include <random>
+#include <string>
 #include <vector>
 
+#include "machine/isa.h"
 #include "support/eigen_fixture.h"
 #include "support/jacobi_textbook.h"
 
@@ -127,11 +129,25 @@ void expect_same_as_textbook(const Matrix &a, const char *what) {
   EXPECT_TRUE(same_bits(apart_v, fast_v)) << what << " eigenvectors differ apart, m=" << a.m;
 }
 
+// Runs a test on one vector path and gives the run's own choice back.
+class JacobiPathTest : public testing::TestWithParam<Isa> {
+ protected:
+  void SetUp() override {
+    if (!isa_supported(GetParam())) GTEST_SKIP() << isa_name(GetParam()) << " not supported here";
+    saved_ = chosen_isa();
+    use_isa_for_tests(GetParam());
+  }
+  void TearDown() override { use_isa_for_tests(saved_); }
+  Isa saved_ = Isa::sse2;
+};
+
 // The eigenvector rotations are applied in blocks of elements (several
 // blocks from m = 300 on) and in batches of rotations, which the dense sizes
-// above 64 pass through many times; each element must still see today's
-// rotations in today's order.
-TEST(Jacobi, RowWiseRotationEqualsTheTextbookColumnRotationBitForBit) {
+// above 64 pass through many times; the mirror images of rotated rows are
+// fetched only when their row is read again, after rotations of many
+// passes. Each element must still see the textbook's rotations in its
+// order, on every vector path.
+TEST_P(JacobiPathTest, RowWiseRotationEqualsTheTextbookColumnRotationBitForBit) {
   const uint32_t sizes[] = {1, 2, 3, 4, 5, 7, 10, 16, 31, 64, 120, 300};
   uint64_t seed = 1;
   for (uint32_t m : sizes) {
@@ -140,10 +156,16 @@ TEST(Jacobi, RowWiseRotationEqualsTheTextbookColumnRotationBitForBit) {
       expect_same_as_textbook(random_symmetric(m, seed++), "symmetric");
     }
   }
-  for (uint32_t m : {64u, 300u, 1000u}) expect_same_as_textbook(random_groups(m, seed++), "groups");
+  for (uint32_t m : {64u, 300u, 1000u, 2000u})
+    expect_same_as_textbook(random_groups(m, seed++), "groups");
   // Few observations: a singular matrix with eigenvalues at rounding level.
   expect_same_as_textbook(random_correlation(40, 6, 99), "rank-deficient");
 }
+
+INSTANTIATE_TEST_SUITE_P(EveryPath, JacobiPathTest, testing::ValuesIn(kAllIsas),
+                         [](const testing::TestParamInfo<Isa> &info) {
+                           return std::string(isa_name(info.param));
+                         });
 
 TEST(Jacobi, RandomCorrelationMatricesGiveTrueEigenpairs) {
   for (uint32_t m : {3u, 12u, 50u, 150u}) {

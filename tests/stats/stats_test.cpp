@@ -6,6 +6,7 @@
 #include <random>
 
 #include "base/messages.h"
+#include "machine/workers.h"
 #include "support/stats_fixture.h"
 
 namespace {
@@ -152,6 +153,25 @@ TEST_F(StatsTest, RowWalkEqualsThePairByPairLoopBitForBit) {
         EXPECT_EQ(bits(a.correlation[j][i]), bits(r));
       }
     }
+  }
+}
+
+// A wide triangle is walked in tiles of rows, each through every observation
+// before the next; each pair must still get its terms in observation order,
+// on one thread and split among three.
+TEST_F(StatsTest, TiledTriangleEqualsThePairByPairLoopBitForBit) {
+  std::mt19937_64 rng(20261210);
+  for (uint32_t threads : {1u, 3u}) {
+    Workers pool(threads);
+    load_columns(a, random_table(rng, 12, 1200), {});
+    compute_statistics(a, Switches{}, Console{stdout, stderr, true}, pool);
+    for (uint32_t i = 0; i < a.m; ++i)
+      for (uint32_t j = i; j < a.m; ++j) {
+        double c = 0;
+        for (uint32_t k = 1; k <= a.n; ++k)
+          c = c + ((a.data[k - 1][i] - a.stats[i].mean) * (a.data[k - 1][j] - a.stats[j].mean) - c) / k;
+        ASSERT_EQ(bits(a.covariance[i][j]), bits(c)) << threads << " threads, pair " << i << "," << j;
+      }
   }
 }
 
