@@ -54,7 +54,7 @@ more_options <- function(more) {
   known <- c("csv", "separator", "comma_decimals", "columns", "skip_columns", "missing",
              "header", "numbers_only", "max_memory", "files", "name", "scores", "quartiles",
              "scores_mean", "allscores", "four", "inverse", "split_file", "square",
-             "group_limit")
+             "group_limit", "rank", "ci", "rotate")
   unknown <- setdiff(names(more), known)
   if (length(more) > 0L && (is.null(names(more)) || any(names(more) == ""))) {
     stop("every option in ... needs a name", call. = FALSE)
@@ -85,6 +85,14 @@ more_options <- function(more) {
   }
   if (!is.null(more$square)) {
     options$square <- match.arg(more$square, c("none", "zeros", "mirror"))
+  }
+  if (!is.null(more$rank)) options$rank <- match.arg(more$rank, c("spearman", "kendall"))
+  if (!is.null(more$rotate)) options$rotate <- match.arg(more$rotate, c("varimax", "promax"))
+  if (!is.null(more$ci)) {
+    if (!(is.numeric(more$ci) && length(more$ci) == 1L && more$ci > 0 && more$ci < 1)) {
+      stop("ci must be one number between 0 and 1", call. = FALSE)
+    }
+    options$ci <- as.numeric(more$ci)
   }
   if (!is.null(more$group_limit)) {
     options$group_limit <- whole_number(more$group_limit, "group_limit", 1)
@@ -134,7 +142,7 @@ column_list <- function(value, what) {
 }
 
 result_files <- function(files) {
-  kinds <- c("std", "cor", "cov", "his", "fsc", "da1", "json", "html")
+  kinds <- c("std", "cor", "cov", "his", "fsc", "da1", "sum", "json", "html")
   bad <- setdiff(files, kinds)
   if (length(bad) > 0L) {
     stop("unknown result file(s) ", paste(bad, collapse = ", "), " (known: ",

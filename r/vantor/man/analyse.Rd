@@ -53,14 +53,19 @@ analyse(x, components = 3, pearson = FALSE, conventional = FALSE,
     \code{columns} or \code{skip_columns} (names or 1-based numbers, also
     for a data frame or a matrix). Result options: \code{files} (the extra result files of
     \code{\link{write_results}}: any of \code{"std"}, \code{"cor"},
-    \code{"cov"}, \code{"his"}, \code{"fsc"}, \code{"da1"}, \code{"json"},
+    \code{"cov"}, \code{"his"}, \code{"fsc"}, \code{"da1"}, \code{"sum"}
+    (needs \code{conventional}), \code{"json"},
     \code{"html"}), \code{name} (how the documents name the table; default
     the path, or the data frame's variable name), \code{scores} (\code{TRUE}
     to keep the component scores), \code{quartiles}, \code{scores_mean},
     \code{allscores}, \code{four}, \code{split_file}, \code{square}
     (\code{"none"}, \code{"zeros"} or \code{"mirror"}: the upper triangle
     of \file{.cor}), \code{group_limit} (the most groups \code{by} may
-    make). For the methods,
+    make). Statistics options: \code{rank} (\code{"spearman"} or
+    \code{"kendall"}: the rank correlation the matrices and components
+    use), \code{ci} (the intervals' level, with \code{conventional}),
+    \code{rotate} (\code{"varimax"} or \code{"promax"} of the scored
+    components' loadings, with \code{conventional} and components). For the methods,
     passed on to \code{print}.}
   \item{object}{an analysis.}
   \item{digits}{significant digits shown.}

@@ -56,6 +56,7 @@ void set_files(Switches &sw, const std::vector<std::string> &files) {
     if (f == "da1") sw.oldtetrad = true;
     if (f == "json") sw.json = JsonTarget::file;
     if (f == "html") sw.report = true;
+    if (f == "sum") sw.summary_file = true;
   }
 }
 
@@ -101,6 +102,12 @@ Switches switches_of(const Rcpp::List &o) {
   sw.inverse = flag(o, "inverse");
   sw.split_file = flag(o, "split_file");
   sw.square = triangle(text(o, "square"));
+  const std::string rank = text(o, "rank"), rotate = text(o, "rotate");
+  if (rank == "spearman") sw.rank = RankChoice::spearman;
+  if (rank == "kendall") sw.rank = RankChoice::kendall;
+  if (rotate == "varimax") sw.rotate = RotateChoice::varimax;
+  if (rotate == "promax") sw.rotate = RotateChoice::promax;
+  if (o.containsElementNamed("ci") && !Rf_isNull(o["ci"])) sw.ci = Rcpp::as<double>(o["ci"]);
   if (o.containsElementNamed("files") && !Rf_isNull(o["files"]))
     set_files(sw, Rcpp::as<std::vector<std::string>>(o["files"]));
   set_reading(sw, o);

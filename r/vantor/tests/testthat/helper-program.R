@@ -17,8 +17,11 @@ switches_of <- function(options) {
   if (isTRUE(options$conventional)) out <- c(out, "--conventional")
   if (identical(options$use, "pairwise")) out <- c(out, "--use=pairwise")
   if (!is.null(options$by)) out <- c(out, paste0("--by=", options$by))
+  if (!is.null(options$rank)) out <- c(out, paste0("--rank=", options$rank))
+  if (!is.null(options$ci)) out <- c(out, paste0("--ci=", options$ci))
+  if (!is.null(options$rotate)) out <- c(out, paste0("--rotate=", options$rotate))
   file_switches <- c(std = "-b", cor = "-c", cov = "-v", his = "-h", fsc = "-f",
-                     da1 = "--oldtetrad")
+                     da1 = "--oldtetrad", sum = "--summary-file")
   out <- c(out, unname(file_switches[options$files]))
   if (isTRUE(options$quartiles)) out <- c(out, "--quartiles")
   if (identical(options$square, "mirror")) out <- c(out, "--square")

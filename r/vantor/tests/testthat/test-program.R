@@ -13,6 +13,8 @@ cases <- list(
   list(data = "ToothGrowth", options = list(by = "supp")),
   list(data = "iris", options = list(by = "Species", components = 2, use = "pairwise")),
   list(data = "mtcars", options = list(by = "cyl", conventional = TRUE)),
+  list(data = "mtcars", options = list(conventional = TRUE, rank = "spearman", ci = 0.9,
+                                       rotate = "varimax", files = "sum")),
   list(data = "airquality", options = list(files = c("std", "cor", "cov", "his", "fsc", "da1"),
                                            quartiles = TRUE, square = "mirror")),
   list(data = "airquality", options = list(columns = c("Temp", "Ozone"), components = 2)),
