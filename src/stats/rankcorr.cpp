@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <utility>
 
 namespace {
 
@@ -40,13 +41,28 @@ RankedColumn ranked_column(const std::vector<double> &v) {
   return c;
 }
 
+// Runs of this many values are sorted by insertion before the merges.
+constexpr size_t kInsertionRun = 32;
+
 // Sorts `y` ascending with a bottom-up merge sort and returns the number of
-// exchanges an insertion sort would make (pairs k < l with y[k] > y[l]).
+// exchanges an insertion sort would make (pairs k < l with y[k] > y[l]):
+// short runs by insertion, counting each step, then merges that count the
+// values each one passes.
 uint64_t count_exchanges(std::vector<uint32_t> &y, std::vector<uint32_t> &buffer) {
   const size_t n = y.size();
   buffer.resize(n);
   uint64_t exchanges = 0;
-  for (size_t width = 1; width < n; width *= 2) {
+  for (size_t lo = 0; lo < n; lo += kInsertionRun) {
+    const size_t hi = std::min(lo + kInsertionRun, n);
+    for (size_t k = lo + 1; k < hi; ++k) {
+      const uint32_t v = y[k];
+      size_t at = k;
+      for (; at > lo && y[at - 1] > v; --at) y[at] = y[at - 1];
+      y[at] = v;
+      exchanges += k - at;
+    }
+  }
+  for (size_t width = kInsertionRun; width < n; width *= 2) {
     for (size_t lo = 0; lo < n; lo += 2 * width) {
       const size_t mid = std::min(lo + width, n), hi = std::min(lo + 2 * width, n);
       size_t p = lo, q = mid, out = lo;
@@ -140,10 +156,14 @@ void kendall_matrix(Analysis &a, Workers &w) {
   const uint32_t m = a.m;
   std::vector<RankedColumn> columns(m);
   w.run(m, [&](uint32_t i, uint32_t) { columns[i] = ranked_column(column_values(a, i)); });
-  w.run(m, [&](uint32_t i, uint32_t) {
-    std::vector<uint32_t> seq, buffer;
-    for (uint32_t j = i + 1; j < m; ++j)
-      set_pair(a, i, j, kendall_of(columns[i], columns[j], seq, buffer));
+  // One task a pair, so that the workers share the pairs evenly.
+  std::vector<std::pair<uint32_t, uint32_t>> pairs;
+  for (uint32_t i = 0; i < m; ++i)
+    for (uint32_t j = i + 1; j < m; ++j) pairs.emplace_back(i, j);
+  std::vector<std::vector<uint32_t>> seq(w.count()), buffer(w.count());
+  w.run(static_cast<uint32_t>(pairs.size()), [&](uint32_t k, uint32_t worker) {
+    const auto [i, j] = pairs[k];
+    set_pair(a, i, j, kendall_of(columns[i], columns[j], seq[worker], buffer[worker]));
   });
 }
 
