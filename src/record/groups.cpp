@@ -95,29 +95,6 @@ bool take_number_groups(Analysis &a, uint32_t file_column) {
   return true;
 }
 
-Analysis group_table(const Analysis &a, const std::vector<uint32_t> &rows,
-                     const WorkArraySettings &settings, MemoryTally &tally, const Console &con,
-                     CArray<double> rows_block) {
-  const auto count = static_cast<uint32_t>(rows.size());
-  Analysis t = make_analysis(rows_block ? 0 : count, a.columns, settings, tally, con);
-  if (rows_block) {
-    t.data.block = std::move(rows_block);
-    t.capacity = count;
-  }
-  t.n = static_cast<uint32_t>(rows.size());
-  t.m = a.m;
-  for (uint32_t k = 0; k < t.n; ++k) std::copy(a.data[rows[k]], a.data[rows[k]] + a.columns, t.data[k]);
-  std::copy(a.file_to_variable.get(), a.file_to_variable.get() + a.columns, t.file_to_variable.get());
-  std::copy(a.variable_to_file.get(), a.variable_to_file.get() + a.columns, t.variable_to_file.get());
-  t.names = a.names;
-  t.skipped = a.skipped;
-  t.group_column = a.group_column;
-  t.missing_cells.assign(a.m, 0);
-  if (!a.labels.empty())
-    for (uint32_t k : rows) t.labels.push_back(a.labels[k]);
-  return t;
-}
-
 namespace {
 
 // The names, maps, skipped columns and counts a group's table shares with
@@ -133,6 +110,23 @@ void take_table_facts(Analysis &t, const Analysis &a) {
 }
 
 }  // namespace
+
+Analysis group_table(const Analysis &a, const std::vector<uint32_t> &rows,
+                     const WorkArraySettings &settings, MemoryTally &tally, const Console &con,
+                     CArray<double> rows_block) {
+  const auto count = static_cast<uint32_t>(rows.size());
+  Analysis t = make_analysis(rows_block ? 0 : count, a.columns, settings, tally, con);
+  if (rows_block) {
+    t.data.block = std::move(rows_block);
+    t.capacity = count;
+  }
+  t.n = static_cast<uint32_t>(rows.size());
+  take_table_facts(t, a);
+  for (uint32_t k = 0; k < t.n; ++k) std::copy(a.data[rows[k]], a.data[rows[k]] + a.columns, t.data[k]);
+  if (!a.labels.empty())
+    for (uint32_t k : rows) t.labels.push_back(a.labels[k]);
+  return t;
+}
 
 Analysis spilled_group_table(const Analysis &a, uint32_t group, uint32_t count, uint64_t budget,
                              const WorkArraySettings &settings, MemoryTally &tally,
