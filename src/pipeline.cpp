@@ -203,16 +203,11 @@ Switches read_as_named(const char *name, const Switches &sw, const DataSource &s
   return named;
 }
 
-// What keeps something of every row in memory cannot be analysed in
-// passes: ended before anything is loaded or written.
+// The rank correlations keep every row's ranks of every variable in
+// memory: a file analysed in passes ends before anything is loaded or written.
 void refuse_passes(const Switches &sw) {
-  const char *what = nullptr;
-  if (sw.use == MissingUse::pairwise) what = "--use=pairwise";
-  if (sw.rank != RankChoice::none) what = "--rank";
-  // The group tests gather each variable's values of every group.
-  if (!sw.by.empty() && sw.conventional) what = "--by with --conventional";
-  if (what != nullptr)
-    fatal("%s needs the whole table in memory: the file needs more than --max-memory\n", what);
+  if (sw.rank != RankChoice::none)
+    fatal("--rank needs the whole table in memory: the file needs more than --max-memory\n");
 }
 
 // The words run() gives a failed allocation of the C++ heap.

@@ -185,5 +185,6 @@ Analysis make_analysis_in_passes(uint32_t capacity, uint32_t columns, uint64_t b
   a.spill->block_rows = block_rows;
   a.spill->capacity = capacity;
   a.spill->scratch = budget > block_bytes ? budget - block_bytes : 0;
+  a.spill->budget = budget;
   return a;
 }

@@ -23,6 +23,7 @@ struct RowSpill {
   uint64_t block_rows = 1;  // rows a walk reads at a time
   uint64_t capacity = 0;    // rows the file may hold (the too-many-rows limit)
   uint64_t scratch = 0;     // bytes the order statistics may hold at once
+  uint64_t budget = 0;      // bytes the table's analysis may hold (--max-memory)
   RowSpill() = default;
   RowSpill(const RowSpill &) = delete;
   RowSpill &operator=(const RowSpill &) = delete;

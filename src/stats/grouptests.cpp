@@ -9,6 +9,7 @@
 #include <cfloat>
 #include <cmath>
 
+#include "record/rowspill.h"
 #include "stats/robust.h"
 
 namespace {
@@ -215,13 +216,20 @@ GroupTests group_tests(const std::vector<std::vector<double>> &all_groups) {
 
 void compute_group_tests(Analysis &a, uint32_t group_count, Workers &w) {
   a.group_tests.assign(a.m, GroupTests{});
-  w.run(a.m, [&](uint32_t i, uint32_t) {
-    std::vector<std::vector<double>> groups(group_count);
-    for (uint32_t k = 0; k < a.n; ++k) {
-      const int32_t g = a.group_of_row[k];
-      const double v = a.data[k][i];
-      if (g >= 0 && !std::isnan(v)) groups[static_cast<size_t>(g)].push_back(v);
-    }
-    a.group_tests[i] = group_tests(groups);
-  });
+  // A spilled file is read one column at a time, as for the robust
+  // measures: one copy of a column is the most this adds to the passes'.
+  w.run(
+      a.m,
+      [&](uint32_t i, uint32_t) {
+        std::vector<std::vector<double>> groups(group_count);
+        RowCursor rows = row_cursor(a);
+        for (RowRange r; next_rows(rows, r);)
+          for (uint64_t k = 0; k < r.count; ++k) {
+            const int32_t g = a.group_of_row[r.first + k];
+            const double v = r[k][i];
+            if (g >= 0 && !std::isnan(v)) groups[static_cast<size_t>(g)].push_back(v);
+          }
+        a.group_tests[i] = group_tests(groups);
+      },
+      a.spill ? 1 : 0);
 }

@@ -9,6 +9,8 @@
 #include <cmath>
 #include <numeric>
 
+#include "record/rowspill.h"
+
 namespace {
 
 // 2 * min(lower, upper) tail of Student's t at `t`, at most 1.
@@ -104,13 +106,15 @@ std::vector<double> bh_adjust(const std::vector<double> &p) {
 std::vector<uint64_t> pair_counts(const Analysis &a) {
   const uint32_t m = a.m;
   std::vector<uint64_t> count(uint64_t{m} * m, 0);
-  for (uint32_t k = 0; k < a.n; ++k) {
-    const double *row = a.data[k];
-    for (uint32_t i = 0; i < m; ++i) {
-      if (std::isnan(row[i])) continue;
-      for (uint32_t j = i; j < m; ++j) count[uint64_t{i} * m + j] += std::isnan(row[j]) ? 0 : 1;
+  RowCursor rows = row_cursor(a);
+  for (RowRange r; next_rows(rows, r);)
+    for (uint64_t k = 0; k < r.count; ++k) {
+      const double *row = r[k];
+      for (uint32_t i = 0; i < m; ++i) {
+        if (std::isnan(row[i])) continue;
+        for (uint32_t j = i; j < m; ++j) count[uint64_t{i} * m + j] += std::isnan(row[j]) ? 0 : 1;
+      }
     }
-  }
   for (uint32_t i = 0; i < m; ++i)
     for (uint32_t j = 0; j < i; ++j) count[uint64_t{i} * m + j] = count[uint64_t{j} * m + i];
   return count;

@@ -116,7 +116,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     return 0;
   }
   const Console con{stdout, stderr, true};
-  if (size % 7 == 0 && sw.use == MissingUse::complete) {
+  if (size % 7 == 0) {
     Switches passes = sw;
     passes.max_memory = size % 14 == 0 ? 4096 : 1;
     const std::string in_memory = analysed(path, sw, con);
