@@ -343,8 +343,6 @@ Analysis load_data_file(const char *name, const Switches &options, RunState &run
           static_cast<unsigned long>(a.rows_left_out));
   }
   if (!sw.by.empty() && !rules.csv) take_white_space_groups(a, sw.by, e);
-  // The rows are in the spill now; the walks bring buffers of their own.
-  if (a.spill) a.data.block.reset();
   return a;
 }
 

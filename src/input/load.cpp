@@ -81,18 +81,6 @@ void build_column_maps(Analysis &a, const Switches &sw, const Console &con) {
 
 namespace {
 
-// The place of row `slot` in the block of a file analysed in passes, whose
-// rows [base, base + block) the block holds: a full block goes to the spill
-// first, its labels too, and the next one starts at `slot`.
-uint64_t block_slot(Analysis &a, uint64_t slot, uint64_t &base) {
-  if (slot - base == a.capacity) {
-    spill_rows(*a.spill, a.data.block.get(), a.capacity);
-    if (!a.labels.empty()) spill_labels(*a.spill, a.labels, a.capacity);
-    base = slot;
-  }
-  return slot - base;
-}
-
 // A record of a batch: what reading it came to, then what converting it
 // came to.
 struct BatchRecord {
@@ -123,7 +111,7 @@ struct LoadingState {
   GrowableLine buff;
   Progress progress;
   RowAcceptor acc;
-  uint64_t base = 0;  // the block's first row when spilling
+  RowSink sink;       // where the rows go, in memory or to the spill
   bool names;         // the next record is the names line
 };
 
@@ -211,7 +199,7 @@ void load_in_batches(Analysis &a, const RowRules &rules, bool plain, LoadingStat
         if (!st.buff.silent) say_rereading(con, shown);
       if (rec.names) continue;
       const uint64_t row = row_slot(st.acc);
-      const uint64_t slot = block_slot(a, row, st.base);
+      const uint32_t slot = sink_place(st.sink, row);
       if (rec.error) std::rethrow_exception(rec.error);
       std::memcpy(a.data[slot], rows.data() + k * c, c * sizeof(double));
       if (!a.labels.empty()) a.labels[slot] = std::move(rec.label);
@@ -237,7 +225,7 @@ void load_in_order(Analysis &a, const RowRules &rules, bool plain, LoadingState 
       continue;
     }
     const uint64_t row = row_slot(st.acc);
-    const uint64_t slot = a.spill ? block_slot(a, row, st.base) : row;
+    const uint32_t slot = sink_place(st.sink, row);
     const RecordFacts f = convert_for_loading(s, plain, st.buff.bytes.get(), len, a.data[slot],
                                               a.file_to_variable.get(), a.columns, rules,
                                               st.r.line_start, st.r.eof);
@@ -304,9 +292,9 @@ void load_rows(FILE *in, Analysis &a, const RowRules &file_rules, bool names_lin
     if (a.n == 0 && a.rows_left_out > 0) every_row_missing(a, rules);
     return;
   }
-  const uint64_t capacity = a.spill ? a.spill->capacity : a.capacity;
-  LoadingState st{{}, std::move(buff), {}, RowAcceptor{con, a.columns, capacity, 0, nullptr, {}},
-                  0, names_line};
+  LoadingState st{{}, std::move(buff), {},
+                  RowAcceptor{con, a.columns, row_capacity(a), 0, nullptr, {}}, row_sink(a),
+                  names_line};
   start_records(st.r, in, rules);
   st.progress = progress_begin(in, con);
   st.acc.keep_missing = rules.keep_missing;
@@ -318,9 +306,7 @@ void load_rows(FILE *in, Analysis &a, const RowRules &file_rules, bool names_lin
   finish_loading(st.acc, a);
   retire_text_columns(a, text, rules, con);
   if (a.n == 0 && a.rows_left_out > 0) every_row_missing(a, rules);
-  if (!a.spill) return;
-  spill_rows(*a.spill, a.data.block.get(), a.n - st.base);
-  if (!a.labels.empty()) spill_labels(*a.spill, a.labels, a.n - st.base);
+  close_sink(st.sink, a.n);
 }
 
 }  // namespace

@@ -74,19 +74,7 @@ bool take_number_groups(Analysis &a, uint32_t file_column) {
     }
     std::copy(row + d + 1, row + a.m, row + d);
   };
-  if (!a.spill) {
-    for (uint32_t k = 0; k < a.n; ++k) take(a.data[k], k);
-  } else {
-    // Spilled rows are taken a block at a time and written back in place.
-    RowSpill &s = *a.spill;
-    std::unique_ptr<double[]> block(new double[s.block_rows * s.stride]);
-    for (uint64_t first = 0; first < a.n; first += s.block_rows) {
-      const uint64_t count = std::min<uint64_t>(s.block_rows, a.n - first);
-      read_spilled_rows(s, first, count, block.get());
-      for (uint64_t k = 0; k < count; ++k) take(block.get() + k * s.stride, first + k);
-      rewrite_spilled_rows(s, first, count, block.get());
-    }
-  }
+  rewrite_rows(a, take);
   std::copy(a.variable_to_file.get() + d + 1, a.variable_to_file.get() + a.m,
             a.variable_to_file.get() + d);
   if (d < a.names.size()) a.names.erase(a.names.begin() + d);
@@ -136,33 +124,21 @@ Analysis spilled_group_table(const Analysis &a, uint32_t group, uint32_t count, 
                    ? make_analysis_in_passes(count, a.columns, budget, settings, tally, con)
                    : make_analysis(count, a.columns, settings, tally, con);
   take_table_facts(t, a);
-  const bool labelled = !a.labels.empty() || (a.spill && a.spill->label_fd >= 0);
-  if (labelled) t.labels.assign(t.capacity, std::string());
-  uint64_t held = 0;  // rows in t's block not yet spilled
-  const auto spill_block = [&] {
-    spill_rows(*t.spill, t.data.block.get(), held);
-    if (labelled) spill_labels(*t.spill, t.labels, held);
-    held = 0;
-  };
+  if (has_labels(a)) t.labels.assign(t.capacity, std::string());
+  RowSink sink = row_sink(t);
   RowCursor rows = row_cursor(a);
   LabelCursor labels = label_cursor(a);
   std::string label;
   for (RowRange r; next_rows(rows, r);)
     for (uint64_t k = 0; k < r.count; ++k) {
       const bool ours = a.group_of_row[r.first + k] == static_cast<int32_t>(group);
-      if (labelled) next_label(labels, ours ? &label : nullptr);
+      if (!t.labels.empty()) next_label(labels, ours ? &label : nullptr);
       if (!ours) continue;
-      if (in_passes && held == t.capacity) spill_block();
-      std::copy(r[k], r[k] + a.columns, t.data[static_cast<uint32_t>(held)]);
-      if (labelled) t.labels[held] = label;
-      ++held;
+      const uint32_t place = sink_place(sink, t.n);
+      std::copy(r[k], r[k] + a.columns, t.data[place]);
+      if (!t.labels.empty()) t.labels[place] = label;
       ++t.n;
     }
-  if (!in_passes) {
-    if (labelled) t.labels.resize(t.n);
-    return t;
-  }
-  spill_block();
-  t.data.block.reset();
+  close_sink(sink, t.n);
   return t;
 }

@@ -170,6 +170,104 @@ bool next_label(LabelCursor &c, std::string *label) {
   return true;
 }
 
+RowSink row_sink(Analysis &t) { return RowSink{&t, 0}; }
+
+uint32_t sink_place(RowSink &s, uint64_t row) {
+  Analysis &t = *s.t;
+  if (!t.spill) return static_cast<uint32_t>(row);
+  if (row - s.base == t.capacity) {
+    spill_rows(*t.spill, t.data.block.get(), t.capacity);
+    if (!t.labels.empty()) spill_labels(*t.spill, t.labels, t.capacity);
+    s.base = row;
+  }
+  return static_cast<uint32_t>(row - s.base);
+}
+
+void close_sink(RowSink &s, uint64_t rows) {
+  Analysis &t = *s.t;
+  if (!t.spill) {
+    if (!t.labels.empty()) t.labels.resize(rows);
+    return;
+  }
+  spill_rows(*t.spill, t.data.block.get(), rows - s.base);
+  if (!t.labels.empty()) spill_labels(*t.spill, t.labels, rows - s.base);
+  s.base = rows;
+  t.data.block.reset();
+}
+
+bool has_labels(const Analysis &a) {
+  return !a.labels.empty() || (a.spill && a.spill->label_fd >= 0);
+}
+
+uint64_t row_capacity(const Analysis &a) { return a.spill ? a.spill->capacity : a.capacity; }
+
+void rewrite_rows(Analysis &a, const std::function<void(double *row, uint64_t k)> &change) {
+  if (!a.spill) {
+    for (uint32_t k = 0; k < a.n; ++k) change(a.data[k], k);
+    return;
+  }
+  RowSpill &s = *a.spill;
+  std::unique_ptr<double[]> block(new double[s.block_rows * s.stride]);
+  for (uint64_t first = 0; first < a.n; first += s.block_rows) {
+    const uint64_t count = std::min<uint64_t>(s.block_rows, a.n - first);
+    read_spilled_rows(s, first, count, block.get());
+    for (uint64_t k = 0; k < count; ++k) change(block.get() + k * s.stride, first + k);
+    rewrite_spilled_rows(s, first, count, block.get());
+  }
+}
+
+namespace {
+
+void keep_spilled_rows_where(Analysis &a, const std::function<bool(const double *row)> &keep) {
+  const RowSpill &old = *a.spill;
+  std::shared_ptr<RowSpill> kept = make_row_spill(old.stride);
+  kept->block_rows = old.block_rows;
+  kept->capacity = old.capacity;
+  kept->scratch = old.scratch;
+  kept->budget = old.budget;
+  const bool labelled = old.label_fd >= 0;
+  std::unique_ptr<double[]> block(new double[old.block_rows * old.stride]);
+  std::vector<std::string> labels(labelled ? old.block_rows : 0);
+  uint64_t held = 0, count = 0;
+  const auto flush = [&] {
+    spill_rows(*kept, block.get(), held);
+    if (labelled) spill_labels(*kept, labels, held);
+    held = 0;
+  };
+  RowCursor rows = row_cursor(a);
+  LabelCursor label = label_cursor(a);
+  for (RowRange r; next_rows(rows, r);)
+    for (uint64_t k = 0; k < r.count; ++k) {
+      const bool ours = keep(r[k]);
+      if (labelled) next_label(label, ours ? &labels[held] : nullptr);
+      if (!ours) continue;
+      std::copy(r[k], r[k] + old.stride, block.get() + held * old.stride);
+      if (!a.group_of_row.empty()) a.group_of_row[count] = a.group_of_row[r.first + k];
+      ++count;
+      if (++held == old.block_rows) flush();
+    }
+  flush();
+  a.spill = std::move(kept);
+  a.n = static_cast<uint32_t>(count);
+}
+
+}  // namespace
+
+void keep_rows_where(Analysis &a, const std::function<bool(const double *row)> &keep) {
+  if (a.spill) return keep_spilled_rows_where(a, keep);
+  uint32_t kept = 0;
+  for (uint32_t k = 0; k < a.n; ++k) {
+    if (!keep(a.data[k])) continue;
+    if (kept != k) {
+      std::copy(a.data[k], a.data[k] + a.data.stride, a.data[kept]);
+      if (!a.labels.empty()) a.labels[kept] = std::move(a.labels[k]);
+      if (!a.group_of_row.empty()) a.group_of_row[kept] = a.group_of_row[k];
+    }
+    ++kept;
+  }
+  a.n = kept;
+}
+
 uint64_t walk_bytes(const Analysis &a) {
   return a.spill ? a.spill->block_rows * a.spill->stride * sizeof(double) : 0;
 }

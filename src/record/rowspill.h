@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -88,6 +89,41 @@ LabelCursor label_cursor(const Analysis &a);
 // The next row's label, false after the n-th. A null `label` passes over
 // the row's label without copying it.
 bool next_label(LabelCursor &c, std::string *label);
+
+// Rows written to a table by row number, in order: into its matrix, or for
+// a table analysed in passes into its block, which goes to the spill (its
+// labels too) whenever a row falls past it. A row may be written again (a
+// row the loading rules turned down) until a later one is.
+struct RowSink {
+  Analysis *t = nullptr;
+  uint64_t base = 0;  // the row the block's first place holds
+};
+
+RowSink row_sink(Analysis &t);
+
+// The place of row `row` in the table's data and labels.
+uint32_t sink_place(RowSink &s, uint64_t row);
+
+// Ends the writing after `rows` rows: a spilled table's last rows go to the
+// spill, and its block, which the walks do without, is released; a table
+// in memory keeps the labels of those rows only.
+void close_sink(RowSink &s, uint64_t rows);
+
+// Whether the table's rows have labels, in memory or spilled.
+bool has_labels(const Analysis &a);
+
+// The rows the table may hold: its matrix's, or its spill's.
+uint64_t row_capacity(const Analysis &a);
+
+// Calls `change` on each of the n rows in order (with its number), which
+// may change the row in place: spilled rows are read a block at a time and
+// written back.
+void rewrite_rows(Analysis &a, const std::function<void(double *row, uint64_t k)> &change);
+
+// Keeps the rows `keep` holds to, in their order, with their labels and
+// group numbers, and makes them the n rows. Spilled rows go to a new spill,
+// which takes the old one's place.
+void keep_rows_where(Analysis &a, const std::function<bool(const double *row)> &keep);
 
 // The bytes one walk's buffer takes (0 in memory).
 uint64_t walk_bytes(const Analysis &a);

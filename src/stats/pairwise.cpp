@@ -24,59 +24,62 @@ bool all_present(const double *row, const uint32_t *vars, uint32_t count) {
   return true;
 }
 
-// A worker's small tables, made once with room for every row and used for
-// variable after variable and pair after pair: made per pair, their arrays
-// would cost more than the sums. A table analysed in passes has none: each
-// variable and pair gets a table of its own (see own_table).
-struct Scratch {
-  Analysis one, two;
+// Where a worker analyses its variables and pairs. In memory: two small
+// tables made once with room for every row and used for variable after
+// variable and pair after pair (made per pair, their arrays would cost more
+// than the sums). A table analysed in passes must not hold every row: each
+// variable and pair gets a table of its own within the worker's share of
+// the budget, itself in passes when every row would not fit.
+struct Tables {
+  bool each_own = false;
+  uint64_t share = 0;  // bytes of the budget for one table of its own
+  Analysis one, two, own;
 };
 
-Scratch make_scratch(uint32_t rows, uint32_t bins) {
-  MemoryTally tally;
-  const Console quiet{nullptr, nullptr, true};
-  const WorkArraySettings settings{bins, false};
-  return Scratch{make_analysis(rows, 1, settings, tally, quiet),
-                 make_analysis(rows, 2, settings, tally, quiet)};
-}
-
-// The table of `count` variables of `a`, analysed in passes, within
-// `budget` bytes: in memory when the arrays of all of a's rows fit, else
-// in passes itself.
-Analysis own_table(const Analysis &a, uint32_t count, uint64_t budget) {
+Tables worker_tables(const Analysis &a, uint32_t workers, bool pairs) {
   MemoryTally tally;
   const Console quiet{nullptr, nullptr, true};
   const WorkArraySettings settings{a.bins, false};
-  if (work_array_need(a.n, count, a.bins) <= budget)
-    return make_analysis(a.n, count, settings, tally, quiet);
-  return make_analysis_in_passes(a.n, count, budget, settings, tally, quiet);
+  Tables t;
+  t.each_own = a.spill != nullptr;
+  if (t.each_own) {
+    t.share = a.spill->budget / workers;
+    return t;
+  }
+  t.one = make_analysis(pairs ? 0 : a.n, 1, settings, tally, quiet);
+  t.two = make_analysis(pairs && a.m > 1 ? a.n : 0, 2, settings, tally, quiet);
+  return t;
+}
+
+// The table for `count` (1 or 2) variables of `a`.
+Analysis &table_of(const Analysis &a, Tables &t, uint32_t count) {
+  if (!t.each_own) return count == 1 ? t.one : t.two;
+  MemoryTally tally;
+  const Console quiet{nullptr, nullptr, true};
+  const WorkArraySettings settings{a.bins, false};
+  t.own = work_array_need(a.n, count, a.bins) <= t.share
+              ? make_analysis(a.n, count, settings, tally, quiet)
+              : make_analysis_in_passes(a.n, count, t.share, settings, tally, quiet);
+  return t.own;
 }
 
 // Fills table t with the listed variables over the rows where all of them
-// have a value, a spilled t a block at a time. Every phase run on it
+// have a value. Every phase run on it
 // afterwards sets what it reads, but for the histogram, which adds to its
 // counts and is cleared here.
 void gather(const Analysis &a, const uint32_t *vars, uint32_t count, Analysis &t) {
-  uint64_t held = 0;  // rows in t's block not yet spilled
   t.n = 0;
+  RowSink sink = row_sink(t);
   RowCursor rows = row_cursor(a);
   for (RowRange r; next_rows(rows, r);)
     for (uint64_t k = 0; k < r.count; ++k) {
       const double *from = r[k];
       if (!all_present(from, vars, count)) continue;
-      if (t.spill && held == t.capacity) {
-        spill_rows(*t.spill, t.data.block.get(), held);
-        held = 0;
-      }
-      double *to = t.data[static_cast<uint32_t>(held)];
+      double *to = t.data[sink_place(sink, t.n)];
       for (uint32_t c = 0; c < count; ++c) to[c] = from[vars[c]];
-      ++held;
       ++t.n;
     }
-  if (t.spill) {
-    spill_rows(*t.spill, t.data.block.get(), held);
-    t.data.block.reset();
-  }
+  close_sink(sink, t.n);
   t.m = count;
   std::fill_n(t.histogram.block.get(), uint64_t{t.bins} * count, 0);
 }
@@ -135,29 +138,23 @@ Moments compute_pairwise(Analysis &a, bool sample_divisor, Workers &w) {
   a.missing_cells.assign(m, 0);
   std::vector<char> constant(m, 0);
   const uint32_t parts = w.count();
-  // In passes the workers share the table's budget, each a table at a time.
-  const uint64_t share = a.spill ? a.spill->budget / parts : 0;
   w.run(parts, [&](uint32_t part, uint32_t) {
-    Scratch s = make_scratch(a.spill ? 0 : a.n, a.bins);
-    for (uint32_t i = part; i < m; i += parts) {
-      Analysis own = a.spill ? own_table(a, 1, share) : Analysis{};
-      constant[i] = analyse_variable(a, i, sample_divisor, a.spill ? own : s.one);
-    }
+    Tables t = worker_tables(a, parts, false);
+    for (uint32_t i = part; i < m; i += parts)
+      constant[i] = analyse_variable(a, i, sample_divisor, table_of(a, t, 1));
   });
   for (uint32_t i = 0; i < m; ++i) a.correlation[i][i] = 1.0;
 
   // Part p takes every parts-th pair of the triangle, row by row.
   std::vector<uint64_t> smallest(parts, UINT64_MAX);
   w.run(parts, [&](uint32_t part, uint32_t) {
-    Scratch s = make_scratch(m > 1 && !a.spill ? a.n : 0, a.bins);
+    Tables t = worker_tables(a, parts, true);
     uint64_t k = 0;
     for (uint32_t i = 0; i < m; ++i)
-      for (uint32_t j = i + 1; j < m; ++j, ++k) {
-        if (k % parts != part) continue;
-        Analysis own = a.spill ? own_table(a, 2, share) : Analysis{};
-        const uint64_t n = analyse_pair(a, i, j, sample_divisor, a.spill ? own : s.two);
-        smallest[part] = std::min(smallest[part], n);
-      }
+      for (uint32_t j = i + 1; j < m; ++j, ++k)
+        if (k % parts == part)
+          smallest[part] =
+              std::min(smallest[part], analyse_pair(a, i, j, sample_divisor, table_of(a, t, 2)));
   });
   a.smallest_pair = m == 1 ? a.used[0] : *std::min_element(smallest.begin(), smallest.end());
 
@@ -167,60 +164,10 @@ Moments compute_pairwise(Analysis &a, bool sample_divisor, Workers &w) {
   return moments;
 }
 
-namespace {
-
-// keep_complete_rows for a table analysed in passes: the complete rows and
-// their labels copied to a new spill, which takes the old one's place.
-void keep_complete_spilled_rows(Analysis &a, const std::vector<uint32_t> &all) {
-  const RowSpill &old = *a.spill;
-  std::shared_ptr<RowSpill> kept = make_row_spill(old.stride);
-  kept->block_rows = old.block_rows;
-  kept->capacity = old.capacity;
-  kept->scratch = old.scratch;
-  kept->budget = old.budget;
-  const bool labelled = old.label_fd >= 0;
-  std::unique_ptr<double[]> block(new double[old.block_rows * old.stride]);
-  std::vector<std::string> labels(labelled ? old.block_rows : 0);
-  uint64_t held = 0, count = 0;
-  const auto flush = [&] {
-    spill_rows(*kept, block.get(), held);
-    if (labelled) spill_labels(*kept, labels, held);
-    held = 0;
-  };
-  RowCursor rows = row_cursor(a);
-  LabelCursor label = label_cursor(a);
-  for (RowRange r; next_rows(rows, r);)
-    for (uint64_t k = 0; k < r.count; ++k) {
-      const bool complete = all_present(r[k], all.data(), a.m);
-      if (labelled) next_label(label, complete ? &labels[held] : nullptr);
-      if (!complete) continue;
-      std::copy(r[k], r[k] + old.stride, block.get() + held * old.stride);
-      if (!a.group_of_row.empty()) a.group_of_row[count] = a.group_of_row[r.first + k];
-      ++count;
-      if (++held == old.block_rows) flush();
-    }
-  flush();
-  a.spill = std::move(kept);
-  a.rows_left_out = a.n - count;
-  a.n = static_cast<uint32_t>(count);
-}
-
-}  // namespace
-
 void keep_complete_rows(Analysis &a) {
   std::vector<uint32_t> all(a.m);
   for (uint32_t i = 0; i < a.m; ++i) all[i] = i;
-  if (a.spill) return keep_complete_spilled_rows(a, all);
-  uint32_t kept = 0;
-  for (uint32_t k = 0; k < a.n; ++k) {
-    if (!all_present(a.data[k], all.data(), a.m)) continue;
-    if (kept != k) {
-      std::copy(a.data[k], a.data[k] + a.m, a.data[kept]);
-      if (!a.labels.empty()) a.labels[kept] = std::move(a.labels[k]);
-      if (!a.group_of_row.empty()) a.group_of_row[kept] = a.group_of_row[k];
-    }
-    ++kept;
-  }
-  a.rows_left_out = a.n - kept;
-  a.n = kept;
+  const uint64_t before = a.n;
+  keep_rows_where(a, [&](const double *row) { return all_present(row, all.data(), a.m); });
+  a.rows_left_out = before - a.n;
 }
