@@ -194,21 +194,6 @@ void analyse_loaded(Analysis &a, const Switches &options, const Console &con, Wo
   if (options.rotate != RotateChoice::none) compute_rotation(a, options);
 }
 
-namespace {
-
-// Group k's table, copied before the whole table's rows are cut down. A
-// table analysed in passes gives each group an equal share of the budget,
-// since all of them are held at once.
-Analysis copied_group(const Analysis &a, const GroupIndex &index, size_t k, const Switches &options,
-                      const WorkArraySettings &settings, RunState &run, const Console &quiet) {
-  if (!a.spill) return group_table(a, index.rows[k], settings, run.memory, quiet);
-  return spilled_group_table(a, static_cast<uint32_t>(k),
-                             static_cast<uint32_t>(index.rows[k].size()),
-                             options.max_memory / index.values.size(), settings, run.memory, quiet);
-}
-
-}  // namespace
-
 std::vector<GroupResult> analyse_groups(Analysis &a, const Switches &options, RunState &run,
                                         const Console &con, bool keep_rows,
                                         const GroupStep &step) {
@@ -225,23 +210,25 @@ std::vector<GroupResult> analyse_groups(Analysis &a, const Switches &options, Ru
   for (size_t k = 0; k < groups.size(); ++k) {
     groups[k].value = index.values[k];
     groups[k].file_part = parts[k];
-    if (copy_first) groups[k].analysis = copied_group(a, index, k, options, settings, run, quiet);
+    // Copied before the whole table's rows are cut down, the groups are held
+    // at once: each takes an equal share of the budget.
+    if (copy_first)
+      groups[k].analysis = group_table(a, index, static_cast<uint32_t>(k),
+                                       options.max_memory / index.values.size(), settings,
+                                       run.memory, quiet);
   }
   step(a, nullptr, index);
   // One block takes each group's rows in turn, so its pages are touched
-  // once rather than once a group.
+  // once rather than once a group (rows in memory only: a spilled table's
+  // groups are walked from its spill).
   const bool share = !keep_rows && !copy_first && !a.spill;
   CArray<double> shared;
   if (share) shared = largest_group_block(index, a.columns);
   for (size_t k = 0; k < groups.size(); ++k) {
     GroupResult &g = groups[k];
-    if (a.spill && !copy_first)
-      g.analysis = spilled_group_table(a, static_cast<uint32_t>(k),
-                                       static_cast<uint32_t>(index.rows[k].size()),
-                                       options.max_memory, settings, run.memory, quiet);
-    else if (!copy_first)
-      g.analysis = group_table(a, index.rows[k], settings, run.memory, quiet,
-                               share ? std::move(shared) : CArray<double>());
+    if (!copy_first)
+      g.analysis = group_table(a, index, static_cast<uint32_t>(k), options.max_memory, settings,
+                               run.memory, quiet, share ? std::move(shared) : CArray<double>());
     step(g.analysis, &g, index);
     if (share) shared = std::move(g.analysis.data.block);
   }

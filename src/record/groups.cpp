@@ -97,11 +97,9 @@ void take_table_facts(Analysis &t, const Analysis &a) {
   t.missing_cells.assign(a.m, 0);
 }
 
-}  // namespace
-
-Analysis group_table(const Analysis &a, const std::vector<uint32_t> &rows,
-                     const WorkArraySettings &settings, MemoryTally &tally, const Console &con,
-                     CArray<double> rows_block) {
+Analysis copied_group_table(const Analysis &a, const std::vector<uint32_t> &rows,
+                            const WorkArraySettings &settings, MemoryTally &tally,
+                            const Console &con, CArray<double> rows_block) {
   const auto count = static_cast<uint32_t>(rows.size());
   Analysis t = make_analysis(rows_block ? 0 : count, a.columns, settings, tally, con);
   if (rows_block) {
@@ -116,9 +114,9 @@ Analysis group_table(const Analysis &a, const std::vector<uint32_t> &rows,
   return t;
 }
 
-Analysis spilled_group_table(const Analysis &a, uint32_t group, uint32_t count, uint64_t budget,
-                             const WorkArraySettings &settings, MemoryTally &tally,
-                             const Console &con) {
+Analysis walked_group_table(const Analysis &a, uint32_t group, uint32_t count, uint64_t budget,
+                            const WorkArraySettings &settings, MemoryTally &tally,
+                            const Console &con) {
   const bool in_passes = work_array_need(count, a.columns, settings.bins) > budget;
   Analysis t = in_passes
                    ? make_analysis_in_passes(count, a.columns, budget, settings, tally, con)
@@ -141,4 +139,16 @@ Analysis spilled_group_table(const Analysis &a, uint32_t group, uint32_t count, 
     }
   close_sink(sink, t.n);
   return t;
+}
+
+}  // namespace
+
+Analysis group_table(const Analysis &a, const GroupIndex &index, uint32_t k, uint64_t budget,
+                     const WorkArraySettings &settings, MemoryTally &tally, const Console &con,
+                     CArray<double> rows_block) {
+  const std::vector<uint32_t> &rows = index.rows[k];
+  if (a.spill)
+    return walked_group_table(a, k, static_cast<uint32_t>(rows.size()), budget, settings, tally,
+                              con);
+  return copied_group_table(a, rows, settings, tally, con, std::move(rows_block));
 }

@@ -37,22 +37,16 @@ GroupIndex index_groups(Analysis &a, uint32_t limit);
 // variable comes from that column.
 bool take_number_groups(Analysis &a, uint32_t file_column);
 
-// A table of the listed rows of `a` with its names, labels, column maps and
-// skipped columns, its arrays made as a data file's are. Given `rows_block`
-// (room for at least rows.size() rows of a.columns values), the table takes
-// that block for its rows instead of a new one: groups analysed one after
-// another can share one block, touched once.
-Analysis group_table(const Analysis &a, const std::vector<uint32_t> &rows,
+// Group k's table, with the names, labels, column maps and skipped columns
+// of `a`, its arrays made as a data file's are. From rows in memory it is
+// copied, into `rows_block` when given (room for at least the group's rows
+// of a.columns values): groups analysed one after another can share one
+// block, touched once. From a table analysed in passes it is made in one
+// walk over the spill: in memory when its arrays fit in `budget` bytes,
+// else analysed in passes itself.
+Analysis group_table(const Analysis &a, const GroupIndex &index, uint32_t k, uint64_t budget,
                      const WorkArraySettings &settings, MemoryTally &tally, const Console &con,
                      CArray<double> rows_block = nullptr);
-
-// A group's table made from a table analysed in passes, whose rows are
-// walked from its spill: in memory when its arrays fit in `budget` bytes,
-// else analysed in passes itself. `group` is the group's number in the
-// table's group_of_row, `count` its rows.
-Analysis spilled_group_table(const Analysis &a, uint32_t group, uint32_t count, uint64_t budget,
-                             const WorkArraySettings &settings, MemoryTally &tally,
-                             const Console &con);
 
 // One group's results: its value, the part its file names carry and its
 // analysed table.
