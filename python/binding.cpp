@@ -493,8 +493,9 @@ long double joined_sum(const py::array_t<double, py::array::c_style | py::array:
   return static_cast<long double>(v.data()[0]) + v.data()[1];
 }
 
-py::array_t<double> add_sums(const py::array_t<double, py::array::c_style | py::array::forcecast> &a,
-                             const py::array_t<double, py::array::c_style | py::array::forcecast> &b) {
+py::array_t<double> add_sums(
+    const py::array_t<double, py::array::c_style | py::array::forcecast> &a,
+    const py::array_t<double, py::array::c_style | py::array::forcecast> &b) {
   return split_sum(joined_sum(a) + joined_sum(b));
 }
 
@@ -503,7 +504,8 @@ py::list scan_of_part(const Rows &x, const ScanTuples &tuples) {
   std::vector<KeyScan> scans;
   for (const auto &[kind, column, lo, hi, shift, distance, centre] : tuples) {
     if (kind > 3) throw py::value_error("A scan kind is 0, 1, 2 or 3");
-    scans.push_back(KeyScan{static_cast<ScanKind>(kind), column, lo, hi, shift, distance != 0, centre});
+    scans.push_back(
+        KeyScan{static_cast<ScanKind>(kind), column, lo, hi, shift, distance != 0, centre});
   }
   std::vector<ScanAnswer> found;
   try {
@@ -619,7 +621,8 @@ std::unique_ptr<Handle> finish(const py::array_t<double> &summary,
                                const std::vector<std::vector<double>> &normality_values) {
   const Switches sw = options_of(options);
   TableParts p;
-  if (trims.size() != distances.size()) throw py::value_error("One trim list and distance list per variable");
+  if (trims.size() != distances.size())
+    throw py::value_error("One trim list and distance list per variable");
   for (size_t j = 0; j < trims.size(); ++j) {
     if (trims[j].size() != std::size(kTrims)) throw py::value_error("One sum per trim");
     RobustParts r;

@@ -271,7 +271,7 @@ namespace {
 
 // Under --conventional, each variable's robust measures and normality test
 // from its parts, as compute_robust_stats forms them from the rows.
-void robust_stats_of_parts(Analysis &a, const TableParts &p, const std::vector<uint64_t> &positions) {
+void finish_robust_parts(Analysis &a, const TableParts &p, const std::vector<uint64_t> &positions) {
   const Summary &s = p.summary;
   const uint32_t m = s.m;
   const bool few = s.n <= kShapiroWilkMost;
@@ -341,7 +341,7 @@ std::unique_ptr<AnalysisResult> finish_parts(const TableParts &p, const Switches
     for (uint32_t j = 0; j < m; ++j)
       a.histogram[b][j] = static_cast<int32_t>(std::min<int64_t>(p.counts[size_t{b} * m + j], INT32_MAX));
   for (uint32_t j = 0; j < m; ++j) order_stats_at(a.stats[j], s.n, positions, p.order_values[j]);
-  if (options.conventional) robust_stats_of_parts(a, p, positions);
+  if (options.conventional) finish_robust_parts(a, p, positions);
   // The tests need only the correlations and n.
   if (options.conventional) compute_pair_tests(a, {}, {});
   if (options.conventional) a.adequacy = sampling_adequacy(a);

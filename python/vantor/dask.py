@@ -234,8 +234,8 @@ class _State:
             r.take(got)
 
     def open(self):
-        return bool(self.requests()) or (self.conventional and
-                                         len(self.robust) < len({s.j for s in self.searches}))
+        """Whether a scan is still wanted (begin() follows every take)."""
+        return bool(self.requests())
 
 
 def _plan(state):

@@ -153,8 +153,8 @@ double trimmed_mean_of_parts(uint64_t n, double trim, double low, double high, c
   // and the copies of `high` after them.
   const uint64_t lows = low == high ? kept : t.at_or_below_low - first;
   const uint64_t highs = low == high ? 0 : kept - t.between - lows;
-  const long double sum = t.sum + static_cast<long double>(lows) * low +
-                          static_cast<long double>(highs) * high;
+  const long double sum =
+      t.sum + static_cast<long double>(lows) * low + static_cast<long double>(highs) * high;
   return static_cast<double>(sum / static_cast<long double>(kept));
 }
 
@@ -185,11 +185,8 @@ NormalityTest normality_of_parts(uint64_t n, std::vector<double> values, double 
 }
 
 std::vector<size_t> robust_positions(size_t n) {
-  std::vector<size_t> at;
-  if (n == 0) return at;
-  const size_t half = (n + 1) / 2;
-  at.push_back(half - 1);
-  if (n % 2 == 0) at.push_back(half);
+  if (n == 0) return {};
+  std::vector<size_t> at = median_positions(n);
   for (double p : {0.01, 0.05, 0.25, 0.75, 0.95, 0.99}) {
     const double index = 1 + static_cast<double>(n - 1) * p;
     at.push_back(static_cast<size_t>(std::floor(index)) - 1);

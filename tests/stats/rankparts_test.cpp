@@ -75,7 +75,8 @@ TEST(RankPartsTest, ScanCountsGathersAndSignsOneColumnsKeys) {
 }
 
 // Each part's answers to the scans (a column of one value a row), merged.
-std::vector<ScanAnswer> scan_parts(const std::vector<double> &v, const std::vector<KeyScan> &scans) {
+std::vector<ScanAnswer> scan_parts(const std::vector<double> &v,
+                                   const std::vector<KeyScan> &scans) {
   std::vector<ScanAnswer> out(scans.size());
   for (size_t first = 0; first < v.size(); first += v.size() / 3 + 1) {
     const size_t len = std::min(v.size() - first, v.size() / 3 + 1);
