@@ -70,7 +70,9 @@ TEST(RankPartsTest, ScanCountsGathersAndSignsOneColumnsKeys) {
     EXPECT_EQ(std::signbit(a[1].values[i]), std::signbit(values[i]));
   EXPECT_EQ(a[2].signs, signs);
   for (const KeyScan &bad : {KeyScan{ScanKind::count, 3, 0, 1, 0}, KeyScan{ScanKind::count, 0, 2, 1, 0},
-                             KeyScan{ScanKind::count, 0, 0, UINT64_MAX, 40}})
+                             KeyScan{ScanKind::count, 0, 0, UINT64_MAX, 40},
+                             KeyScan{ScanKind::sums, 0, 2, 1, 0},
+                             KeyScan{ScanKind::gather, 0, 0, 1, 0, true, HUGE_VAL}})
     EXPECT_THROW(scan_part(rows.data(), 300, m, {bad}), std::invalid_argument);
 }
 
