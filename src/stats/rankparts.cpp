@@ -1,6 +1,7 @@
 // One sweep of a part's rows for the order-statistics search over a table
-// in parts, and the choice of a position among gathered values; the
-// merging of the parts' answers is the caller's.
+// in parts (of its values or their distances from a centre, with the sums
+// the trimmed means need), and the choice of a position among gathered
+// values; the merging of the parts' answers is the caller's.
 #include "stats/rankparts.h"
 
 #include <algorithm>
