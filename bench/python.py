@@ -104,6 +104,8 @@ def dask_bench(rows, cols, parts):
         held = frame.memory_usage(deep=True).sum().compute() / 2**20 / 2
         result = []
         t_vantor = timed(lambda: result.append(vantor.dask.analyse(frame, components=3)))
+        t_conv = timed(lambda: result.append(vantor.dask.analyse(frame, components=3,
+                                                                 conventional=True)))
         peaks = worker_peaks(client)
         t_dask = timed(lambda: (frame.describe().compute(), frame.corr().compute()))
         x = frame.to_dask_array(lengths=True).compute()
@@ -114,6 +116,9 @@ def dask_bench(rows, cols, parts):
     print("Dask, %d x %d in %d partitions, LocalCluster of 2 workers" % (rows, cols, parts))
     print("  vantor.dask.analyse (exact quartiles) %.2f s in %d passes (%s)"
           % (t_vantor, len(r.pass_seconds), " ".join("%.2f" % t for t in r.pass_seconds)))
+    c = result[1]
+    print("  ... conventional=True (robust, normality) %.2f s in %d passes (%s)"
+          % (t_conv, len(c.pass_seconds), " ".join("%.2f" % t for t in c.pass_seconds)))
     print("  describe() + corr() (approximate)     %.2f s (ratio %.1f, goal >= 5)"
           % (t_dask, t_dask / t_vantor))
     print("  vantor.analyse in process, 2 threads  %.2f s (goal for Dask <= %.2f s)"

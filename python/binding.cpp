@@ -21,9 +21,11 @@
 #include "machine/memlimit.h"
 #include "machine/workers.h"
 #include "stats/histogram.h"
+#include "stats/normality.h"
 #include "machine/isa.h"
 #include "stats/orderstats.h"
 #include "stats/rankparts.h"
+#include "stats/robust.h"
 #include "stats/summary.h"
 
 namespace py = pybind11;
@@ -466,18 +468,44 @@ py::dict load_rows(const std::string &path, const py::dict &options) {
   return out;
 }
 
-// The scans of vantor.dask as (kind, column, lo, hi, shift) tuples, kind 0
-// count, 1 gather, 2 signs; answered in one sweep of the part without the
+// The scans of vantor.dask as (kind, column, lo, hi, shift, distance,
+// centre) tuples, kind 0 count, 1 gather, 2 signs, 3 sums, distance 1 for
+// a scan of |x - centre|; answered in one sweep of the part without the
 // GIL: a count as (counts, least key, greatest key), a gather as its
-// values, signs as 0/1 bytes.
-using ScanTuples = std::vector<std::tuple<uint32_t, uint32_t, uint64_t, uint64_t, uint32_t>>;
+// values, signs as 0/1 bytes, sums as {"counts": (at or below lo, between),
+// "sums": the long double sum as two doubles}.
+using ScanTuple = std::tuple<uint32_t, uint32_t, uint64_t, uint64_t, uint32_t, int, double>;
+using ScanTuples = std::vector<ScanTuple>;
+
+// A long double as two doubles whose sum it is (to the bits of the two),
+// and back: what a pickled array carries between workers.
+py::array_t<double> split_sum(long double sum) {
+  const double high = static_cast<double>(sum);
+  const double low = static_cast<double>(sum - high);
+  py::array_t<double> out(2);
+  out.mutable_data()[0] = high;
+  out.mutable_data()[1] = low;
+  return out;
+}
+
+long double joined_sum(const py::array_t<double, py::array::c_style | py::array::forcecast> &v) {
+  if (v.ndim() != 1 || v.size() != 2) throw py::value_error("A sum is two doubles");
+  return static_cast<long double>(v.data()[0]) + v.data()[1];
+}
+
+py::array_t<double> add_sums(
+    const py::array_t<double, py::array::c_style | py::array::forcecast> &a,
+    const py::array_t<double, py::array::c_style | py::array::forcecast> &b) {
+  return split_sum(joined_sum(a) + joined_sum(b));
+}
 
 py::list scan_of_part(const Rows &x, const ScanTuples &tuples) {
   check_part(x);
   std::vector<KeyScan> scans;
-  for (const auto &[kind, column, lo, hi, shift] : tuples) {
-    if (kind > 2) throw py::value_error("A scan kind is 0, 1 or 2");
-    scans.push_back(KeyScan{static_cast<ScanKind>(kind), column, lo, hi, shift});
+  for (const auto &[kind, column, lo, hi, shift, distance, centre] : tuples) {
+    if (kind > 3) throw py::value_error("A scan kind is 0, 1, 2 or 3");
+    scans.push_back(
+        KeyScan{static_cast<ScanKind>(kind), column, lo, hi, shift, distance != 0, centre});
   }
   std::vector<ScanAnswer> found;
   try {
@@ -495,10 +523,37 @@ py::list scan_of_part(const Rows &x, const ScanTuples &tuples) {
                                 a.max_key));
     else if (scans[i].kind == ScanKind::gather)
       out.append(py::array_t<double>(a.values.size(), a.values.data()));
-    else
+    else if (scans[i].kind == ScanKind::signs)
       out.append(py::array_t<uint8_t>(a.signs.size(), a.signs.data()));
+    else
+      out.append(py::dict(py::arg("counts") = py::array_t<int64_t>(2, a.counts.data()),
+                          py::arg("sums") = split_sum(a.sum)));
   }
   return out;
+}
+
+// A variable's sorted values at part_positions(n, true), checked.
+const std::vector<double> &robust_order_values(uint64_t n, const std::vector<double> &values) {
+  if (n == 0 || values.size() != part_positions(n, true).size())
+    throw py::value_error("Order values of the wrong count");
+  return values;
+}
+
+// The sums scans of a column's trimmed means, kTrims' order, from its
+// sorted values at part_positions(n, true): the keys of each trim's bounds.
+ScanTuples trim_scans(uint64_t n, uint32_t column, const std::vector<double> &values) {
+  const std::vector<uint64_t> positions = part_positions(n, true);
+  const KnownPositions at{positions, robust_order_values(n, values)};
+  ScanTuples out;
+  for (double trim : kTrims) {
+    const auto [first, last] = trim_bounds(n, trim);
+    out.emplace_back(3, column, order_key(at[first]), order_key(at[last]), 0, 0, 0.0);
+  }
+  return out;
+}
+
+double robust_centre_of(uint64_t n, const std::vector<double> &values) {
+  return robust_centre(n, part_positions(n, true), robust_order_values(n, values));
 }
 
 double value_at_rank_of(const py::array_t<double, py::array::c_style | py::array::forcecast> &v,
@@ -544,8 +599,15 @@ py::array_t<int64_t> histogram_part(const Rows &x, const std::vector<double> &mi
   return out;
 }
 
+// A trimmed mean's sums over the parts: the values at or below its lower
+// bound, those strictly between the bounds and their sum as two doubles.
+using TrimTuple = std::tuple<uint64_t, uint64_t, double, double>;
+
 // The analysis of a table in parts from its merged summary, its histogram
-// counts and, per variable, the sorted values at order_positions(n).
+// counts and, per variable, the sorted values at part_positions(n,
+// conventional); under conventional, per variable too, each trim's sums,
+// the distances at median_positions(n) and (up to SHAPIRO_WILK_MOST rows)
+// every value.
 std::unique_ptr<Handle> finish(const py::array_t<double> &summary,
                                const py::array_t<int64_t, py::array::c_style | py::array::forcecast> &counts,
                                const std::vector<std::vector<double>> &order_values,
@@ -553,9 +615,25 @@ std::unique_ptr<Handle> finish(const py::array_t<double> &summary,
                                const std::vector<int32_t> &columns,
                                const std::vector<std::pair<uint32_t, std::string>> &skipped,
                                const py::dict &options, const std::string &data_file,
-                               uint64_t rows_left_out, const std::vector<uint64_t> &missing_cells) {
+                               uint64_t rows_left_out, const std::vector<uint64_t> &missing_cells,
+                               const std::vector<std::vector<TrimTuple>> &trims,
+                               const std::vector<std::vector<double>> &distances,
+                               const std::vector<std::vector<double>> &normality_values) {
   const Switches sw = options_of(options);
   TableParts p;
+  if (trims.size() != distances.size())
+    throw py::value_error("One trim list and distance list per variable");
+  for (size_t j = 0; j < trims.size(); ++j) {
+    if (trims[j].size() != std::size(kTrims)) throw py::value_error("One sum per trim");
+    RobustParts r;
+    for (size_t k = 0; k < trims[j].size(); ++k) {
+      const auto &[below, between, high, low] = trims[j][k];
+      r.trims[k] = TrimSums{below, between, static_cast<long double>(high) + low};
+    }
+    r.distances = distances[j];
+    p.robust.push_back(std::move(r));
+  }
+  p.normality_values = normality_values;
   p.summary = read_summary(summary);
   if (counts.ndim() != 2) throw py::value_error("Histogram counts of the wrong shape");
   p.counts.assign(counts.data(), counts.data() + counts.size());
@@ -628,7 +706,12 @@ PYBIND11_MODULE(_vantor, mod) {
   mod.def("merge", &merge_parts, py::arg("a"), py::arg("b"));
   mod.def("histogram", &histogram_part, py::arg("rows"), py::arg("min"), py::arg("max"),
           py::arg("bins"));
-  mod.def("order_positions", &order_positions, py::arg("n"));
+  mod.def("order_positions", &part_positions, py::arg("n"), py::arg("conventional") = false);
+  mod.def("median_positions", &median_positions, py::arg("n"));
+  mod.def("robust_centre", &robust_centre_of, py::arg("n"), py::arg("values"));
+  mod.def("trim_scans", &trim_scans, py::arg("n"), py::arg("column"), py::arg("values"));
+  mod.def("add_sums", &add_sums, py::arg("a"), py::arg("b"));
+  mod.attr("SHAPIRO_WILK_MOST") = kShapiroWilkMost;
   mod.def("load_rows", &load_rows, py::arg("path"), py::arg("options"));
   mod.def("scan", &scan_of_part, py::arg("rows"), py::arg("scans"));
   mod.def("scan_shift", &scan_shift, py::arg("lo"), py::arg("hi"));
@@ -636,7 +719,10 @@ PYBIND11_MODULE(_vantor, mod) {
   mod.def("key_value", &key_value, py::arg("key"));
   mod.def("finish", &finish, py::arg("summary"), py::arg("counts"), py::arg("order_values"),
           py::arg("names"), py::arg("columns"), py::arg("skipped"), py::arg("options"),
-          py::arg("data_file"), py::arg("rows_left_out"), py::arg("missing_cells"));
+          py::arg("data_file"), py::arg("rows_left_out"), py::arg("missing_cells"),
+          py::arg("trims") = std::vector<std::vector<TrimTuple>>{},
+          py::arg("distances") = std::vector<std::vector<double>>{},
+          py::arg("normality_values") = std::vector<std::vector<double>>{});
   mod.def("analyse_file", &analyse_file, py::arg("path"), py::arg("options"));
   mod.def("analyse_array", &analyse_array, py::arg("array"), py::arg("names"), py::arg("columns"),
           py::arg("skipped"), py::arg("labels"), py::arg("group_values"), py::arg("group_column"),

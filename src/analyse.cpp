@@ -25,6 +25,7 @@
 #include "stats/adequacy.h"
 #include "stats/grouptests.h"
 #include "stats/inference.h"
+#include "stats/normality.h"
 #include "stats/orderstats.h"
 #include "stats/stats.h"
 
@@ -259,6 +260,46 @@ std::unique_ptr<AnalysisResult> analyse(const TableSource &source, const Switche
   return r;
 }
 
+std::vector<uint64_t> part_positions(uint64_t n, bool conventional) {
+  std::vector<uint64_t> at = order_positions(n);
+  if (conventional)
+    for (size_t p : robust_positions(n)) at.push_back(p);
+  std::sort(at.begin(), at.end());
+  at.erase(std::unique(at.begin(), at.end()), at.end());
+  return at;
+}
+
+namespace {
+
+// Under --conventional, each variable's robust measures and normality test
+// from its parts, as compute_robust_stats forms them from the rows.
+void finish_robust_parts(Analysis &a, const TableParts &p, const std::vector<uint64_t> &positions) {
+  const Summary &s = p.summary;
+  const uint32_t m = s.m;
+  const bool few = s.n <= kShapiroWilkMost;
+  if (p.robust.size() != m || p.normality_values.size() != (few ? m : 0))
+    fatal("Robust parts of the wrong count\n");
+  const size_t middle = median_positions(s.n).size();
+  a.robust.assign(m, RobustStats{});
+  a.normality.assign(m, NormalityTest{});
+  const double n = static_cast<double>(s.n);
+  for (uint32_t j = 0; j < m; ++j) {
+    if (p.robust[j].distances.size() != middle) fatal("Robust parts of the wrong count\n");
+    if (few && p.normality_values[j].size() != s.n) fatal("Normality values of the wrong count\n");
+    const VariableStats v = shown_stats(a, j);
+    a.robust[j] = robust_stats_of_parts(s.n, positions, p.order_values[j], p.robust[j], v.mean,
+                                        v.variance, a.level);
+    // A constant column has no moments about its mean; the merged sums
+    // may hold the rounding of its mean.
+    const bool constant = s.min[j] == s.max[j];
+    a.normality[j] = normality_of_parts(s.n, few ? p.normality_values[j] : std::vector<double>{},
+                                        constant ? 0 : s.m2[j] / n, constant ? 0 : s.m3[j] / n,
+                                        constant ? 0 : s.m4[j] / n);
+  }
+}
+
+}  // namespace
+
 std::unique_ptr<AnalysisResult> finish_parts(const TableParts &p, const Switches &options,
                                              const std::string &data_file) {
   const Summary &s = p.summary;
@@ -268,7 +309,7 @@ std::unique_ptr<AnalysisResult> finish_parts(const TableParts &p, const Switches
   if (p.names.size() != m || p.source_columns.size() != m || p.order_values.size() != m)
     fatal("One name, column and order list per variable are needed\n");
   if (p.counts.size() != uint64_t{options.bins} * m) fatal("Histogram counts of the wrong shape\n");
-  const std::vector<uint64_t> positions = order_positions(s.n);
+  const std::vector<uint64_t> positions = part_positions(s.n, options.conventional);
   for (const std::vector<double> &v : p.order_values)
     if (v.size() != positions.size()) fatal("Order values of the wrong count\n");
   auto r = std::make_unique<AnalysisResult>();
@@ -302,8 +343,8 @@ std::unique_ptr<AnalysisResult> finish_parts(const TableParts &p, const Switches
     for (uint32_t j = 0; j < m; ++j)
       a.histogram[b][j] = static_cast<int32_t>(std::min<int64_t>(p.counts[size_t{b} * m + j], INT32_MAX));
   for (uint32_t j = 0; j < m; ++j) order_stats_at(a.stats[j], s.n, positions, p.order_values[j]);
-  // The tests need only the correlations and n; the robust measures need
-  // the rows and stay out.
+  if (options.conventional) finish_robust_parts(a, p, positions);
+  // The tests need only the correlations and n.
   if (options.conventional) compute_pair_tests(a, {}, {});
   if (options.conventional) a.adequacy = sampling_adequacy(a);
   if (options.eigenvalues) compute_components(a);

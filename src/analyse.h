@@ -17,6 +17,7 @@
 #include "record/groups.h"
 #include "machine/workers.h"
 #include "output/docoptions.h"
+#include "stats/robust.h"
 #include "stats/summary.h"
 
 // Rows a caller holds: `rows` x `columns` doubles, row after row. NaN is a
@@ -114,11 +115,15 @@ LoadedRows load_file_rows(const std::string &path, const Switches &options);
 // A table summarised in parts where its rows lie (vantor.dask): the merged
 // summary, the histogram counts (bins x m, row after row, with the bins
 // placed by the merged extremes) and, per variable, the sorted values at
-// order_positions(n).
+// part_positions(n, conventional); under conventional, per variable too,
+// the sums and distances of the robust measures and, up to
+// kShapiroWilkMost rows, every value for the normality test.
 struct TableParts {
   Summary summary;
   std::vector<int64_t> counts;
   std::vector<std::vector<double>> order_values;
+  std::vector<RobustParts> robust;
+  std::vector<std::vector<double>> normality_values;
   std::vector<std::string> names;       // one per variable (empty texts: unnamed)
   std::vector<int32_t> source_columns;  // 0-based, one per variable
   std::vector<std::pair<uint32_t, std::string>> skipped;
@@ -126,11 +131,16 @@ struct TableParts {
   std::vector<uint64_t> missing_cells;  // one per variable, or none
 };
 
+// The 0-based sorted positions a table in parts needs of each variable:
+// order_positions(n), and under conventional robust_positions(n) too;
+// ascending, each once. REQUIRES: n >= 1.
+std::vector<uint64_t> part_positions(uint64_t n, bool conventional);
+
 // The analysis of a table from its parts: what analyse() gives for the same
 // rows, without the rows (scores and ".std" are refused). Under
-// options.conventional: the divisor n - 1, constants as measured and the
-// tests of the correlations, but no robust measures (interval of the mean,
-// trimmed means, MAD, IQR, percentiles), which need the rows. Throws RunEnd.
+// options.conventional: the divisor n - 1, constants as measured, the
+// robust measures, the normality tests and the tests of the correlations.
+// Throws RunEnd.
 std::unique_ptr<AnalysisResult> finish_parts(const TableParts &parts, const Switches &options,
                                              const std::string &data_file);
 

@@ -144,8 +144,13 @@ NormalityTest dagostino_k2(const std::vector<double> &x) {
     s3 += d2 * d;
     s4 += d2 * d2;
   }
-  const double m2 = static_cast<double>(s2 / n), m3 = static_cast<double>(s3 / n),
-               m4 = static_cast<double>(s4 / n);
+  return dagostino_k2_of_moments(count, static_cast<double>(s2 / n), static_cast<double>(s3 / n),
+                                 static_cast<double>(s4 / n));
+}
+
+NormalityTest dagostino_k2_of_moments(uint64_t count, double m2, double m3, double m4) {
+  if (count < 8) return untested(NormalityMethod::dagostino, "fewer than 8 values");
+  const double n = static_cast<double>(count);
   if (!(m2 > 0)) return untested(NormalityMethod::dagostino, "all values equal");
   // Skewness: sqrt(b1) to a normal deviate by Johnson's S_U (D'Agostino 1970).
   const double b1 = m3 / std::pow(m2, 1.5);

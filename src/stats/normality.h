@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "record/analysis.h"
@@ -22,6 +23,11 @@ NormalityTest shapiro_wilk(const std::vector<double> &sorted);
 // moments about the mean with divisor n. Not a number below 8 values or
 // with no spread.
 NormalityTest dagostino_k2(const std::vector<double> &values);
+
+// The same from the count and the moments about the mean with divisor n
+// (m2, m3, m4): all it reads of the values, so that a table in parts,
+// whose merged summary holds them, gives it too.
+NormalityTest dagostino_k2_of_moments(uint64_t count, double m2, double m3, double m4);
 
 // The test for this many values: Shapiro-Wilk up to 5000 (ascending values),
 // K^2 beyond (any order).

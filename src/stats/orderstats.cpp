@@ -624,19 +624,10 @@ std::vector<uint64_t> order_positions(uint64_t n) {
   return std::vector<uint64_t>(idx.begin(), idx.end());
 }
 
-namespace {
-
-// The sorted column seen through the values at a few of its positions.
-struct KnownPositions {
-  const std::vector<uint64_t> &positions;
-  const std::vector<double> &values;
-  double operator[](size_t p) const {
-    const auto at = std::lower_bound(positions.begin(), positions.end(), uint64_t{p});
-    return values[static_cast<size_t>(at - positions.begin())];
-  }
-};
-
-}  // namespace
+double KnownPositions::operator[](size_t p) const {
+  const auto at = std::lower_bound(positions.begin(), positions.end(), uint64_t{p});
+  return values[static_cast<size_t>(at - positions.begin())];
+}
 
 void order_stats_at(VariableStats &s, uint64_t n, const std::vector<uint64_t> &positions,
                     const std::vector<double> &values) {

@@ -20,8 +20,16 @@ void compute_order_stats(Analysis &a, Workers &w = serial_workers());
 // REQUIRES: n >= 1.
 std::vector<uint64_t> order_positions(uint64_t n);
 
-// Median and quartiles of n values from the sorted values at
-// order_positions(n) only (values[i] at positions[i]), as
+// The sorted values of a variable seen at a few positions only: values[i]
+// at positions[i], ascending. REQUIRES: a position read is listed.
+struct KnownPositions {
+  const std::vector<uint64_t> &positions;
+  const std::vector<double> &values;
+  double operator[](size_t p) const;
+};
+
+// Median and quartiles of n values from the sorted values at ascending
+// positions that hold order_positions(n) (values[i] at positions[i]), as
 // compute_order_stats forms them; for a table whose rows are not in one
 // place.
 void order_stats_at(VariableStats &s, uint64_t n, const std::vector<uint64_t> &positions,

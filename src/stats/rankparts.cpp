@@ -1,6 +1,7 @@
 // One sweep of a part's rows for the order-statistics search over a table
-// in parts, and the choice of a position among gathered values; the
-// merging of the parts' answers is the caller's.
+// in parts (of its values or their distances from a centre, with the sums
+// the trimmed means need), and the choice of a position among gathered
+// values; the merging of the parts' answers is the caller's.
 #include "stats/rankparts.h"
 
 #include <algorithm>
@@ -16,6 +17,10 @@ constexpr uint64_t kZeroKey = uint64_t{1} << 63;  // order_key(+0) and order_key
 
 void check_scan(const KeyScan &s, uint32_t m) {
   if (s.column >= m) throw std::invalid_argument("A scan of a column the part does not hold");
+  if (s.distance && !std::isfinite(s.centre))
+    throw std::invalid_argument("A scan of distances from a centre that is not finite");
+  if (s.kind == ScanKind::sums && s.lo > s.hi)
+    throw std::invalid_argument("A scan of a bad key range");
   if (s.kind != ScanKind::count) return;
   if (s.lo > s.hi || s.shift >= 64 || ((s.hi - s.lo) >> s.shift) >= kMaxScanBuckets)
     throw std::invalid_argument("A scan of a bad key range");
@@ -24,7 +29,19 @@ void check_scan(const KeyScan &s, uint32_t m) {
 ScanAnswer empty_answer(const KeyScan &s) {
   ScanAnswer a;
   if (s.kind == ScanKind::count) a.counts.assign(((s.hi - s.lo) >> s.shift) + 1, 0);
+  if (s.kind == ScanKind::sums) a.counts.assign(2, 0);
   return a;
+}
+
+// Scans read the same values when they read the same column alike.
+bool same_source(const KeyScan &x, const KeyScan &y) {
+  return x.column == y.column && x.distance == y.distance && (!x.distance || x.centre == y.centre);
+}
+
+bool source_before(const KeyScan &x, const KeyScan &y) {
+  if (x.column != y.column) return x.column < y.column;
+  if (x.distance != y.distance) return y.distance;
+  return x.distance && x.centre < y.centre;
 }
 
 // Rows taken a block at a time: one column's values and keys of a block
@@ -40,6 +57,17 @@ void scan_block(const KeyScan &s, const double *x, const uint64_t *keys, uint64_
     return;
   }
   const uint64_t lo = s.lo, width = s.hi - s.lo;  // key - lo <= width: in range
+  if (s.kind == ScanKind::sums) {
+    for (uint64_t k = 0; k < len; ++k) {
+      if (keys[k] <= lo) {
+        ++a.counts[0];
+      } else if (keys[k] < s.hi) {
+        ++a.counts[1];
+        a.sum += x[k];
+      }
+    }
+    return;
+  }
   if (s.kind == ScanKind::gather) {
     for (uint64_t k = 0; k < len; ++k)
       if (keys[k] - lo <= width) a.values.push_back(x[k]);
@@ -73,22 +101,24 @@ std::vector<ScanAnswer> scan_part(const double *rows, uint64_t n, uint32_t m,
     out.push_back(empty_answer(s));
   }
   // One walk of the part's memory whatever the scan count: a block of rows
-  // at a time, each column with scans keyed once.
+  // at a time, each column (or its distances from one centre) with scans
+  // keyed once.
   std::vector<size_t> order(scans.size());
   for (size_t i = 0; i < order.size(); ++i) order[i] = i;
   std::stable_sort(order.begin(), order.end(),
-                   [&](size_t x, size_t y) { return scans[x].column < scans[y].column; });
+                   [&](size_t x, size_t y) { return source_before(scans[x], scans[y]); });
   std::vector<double> x(kBlockRows);
   std::vector<uint64_t> keys(kBlockRows);
   for (uint64_t first = 0; first < n; first += kBlockRows) {
     const uint64_t len = std::min(kBlockRows, n - first);
     for (size_t g = 0; g < order.size();) {
-      const uint32_t column = scans[order[g]].column;
+      const KeyScan &source = scans[order[g]];
       for (uint64_t k = 0; k < len; ++k) {
-        x[k] = rows[(first + k) * m + column];
+        const double v = rows[(first + k) * m + source.column];
+        x[k] = source.distance ? std::fabs(v - source.centre) : v;
         keys[k] = order_key(x[k]);
       }
-      for (; g < order.size() && scans[order[g]].column == column; ++g)
+      for (; g < order.size() && same_source(scans[order[g]], source); ++g)
         scan_block(scans[order[g]], x.data(), keys.data(), len, out[order[g]]);
     }
   }

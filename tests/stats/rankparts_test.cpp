@@ -1,6 +1,7 @@
 // The search over a table in parts: a position chosen among gathered values
-// against a stable sort, and a part's key-range counts against a walk of
-// its column.
+// against a stable sort, a part's key-range counts against a walk of its
+// column, and the robust measures from the parts' sums and distances
+// against those of the sorted column.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 
 #include "stats/orderstats.h"
 #include "stats/rankparts.h"
+#include "stats/robust.h"
 
 namespace {
 
@@ -68,8 +70,62 @@ TEST(RankPartsTest, ScanCountsGathersAndSignsOneColumnsKeys) {
     EXPECT_EQ(std::signbit(a[1].values[i]), std::signbit(values[i]));
   EXPECT_EQ(a[2].signs, signs);
   for (const KeyScan &bad : {KeyScan{ScanKind::count, 3, 0, 1, 0}, KeyScan{ScanKind::count, 0, 2, 1, 0},
-                             KeyScan{ScanKind::count, 0, 0, UINT64_MAX, 40}})
+                             KeyScan{ScanKind::count, 0, 0, UINT64_MAX, 40},
+                             KeyScan{ScanKind::sums, 0, 2, 1, 0},
+                             KeyScan{ScanKind::gather, 0, 0, 1, 0, true, HUGE_VAL}})
     EXPECT_THROW(scan_part(rows.data(), 300, m, {bad}), std::invalid_argument);
+}
+
+// Each part's answers to the scans (a column of one value a row), merged.
+std::vector<ScanAnswer> scan_parts(const std::vector<double> &v,
+                                   const std::vector<KeyScan> &scans) {
+  std::vector<ScanAnswer> out(scans.size());
+  for (size_t first = 0; first < v.size(); first += v.size() / 3 + 1) {
+    const size_t len = std::min(v.size() - first, v.size() / 3 + 1);
+    const std::vector<ScanAnswer> a = scan_part(v.data() + first, len, 1, scans);
+    for (size_t i = 0; i < scans.size(); ++i) {
+      out[i].counts.resize(a[i].counts.size());
+      for (size_t k = 0; k < a[i].counts.size(); ++k) out[i].counts[k] += a[i].counts[k];
+      out[i].values.insert(out[i].values.end(), a[i].values.begin(), a[i].values.end());
+      out[i].sum += a[i].sum;
+    }
+  }
+  return out;
+}
+
+TEST(RankPartsTest, RobustMeasuresFromPartsAreTheSortedColumns) {
+  std::mt19937_64 rng(11);
+  std::normal_distribution<double> normal(3, 2);
+  for (size_t n : {1, 2, 5, 37, 1000, 999}) {
+    std::vector<double> v = tied_values(rng, n);
+    if (n == 999)
+      for (double &x : v) x = normal(rng);
+    std::vector<double> sorted = v;
+    std::stable_sort(sorted.begin(), sorted.end(), [](double x, double y) { return x < y; });
+    const std::vector<size_t> at = robust_positions(n);
+    const std::vector<uint64_t> positions(at.begin(), at.end());
+    std::vector<double> known;
+    for (size_t p : at) known.push_back(sorted[p]);
+    RobustParts parts;
+    for (size_t k = 0; k < 2; ++k) {
+      const auto [first, last] = trim_bounds(n, kTrims[k]);
+      const KeyScan sums{ScanKind::sums, 0, order_key(sorted[first]), order_key(sorted[last]), 0};
+      const ScanAnswer a = scan_parts(v, {sums})[0];
+      parts.trims[k] = TrimSums{uint64_t(a.counts[0]), uint64_t(a.counts[1]), a.sum};
+    }
+    const double centre = robust_centre(n, positions, known);
+    std::vector<double> d =
+        scan_parts(v, {KeyScan{ScanKind::gather, 0, 0, UINT64_MAX, 0, true, centre}})[0].values;
+    std::sort(d.begin(), d.end());
+    for (size_t p : median_positions(n)) parts.distances.push_back(d[p]);
+    const RobustStats got = robust_stats_of_parts(n, positions, known, parts, 1, 1, 0.95);
+    const RobustStats want = robust_stats(sorted, 1, 1, 0.95);
+    for (auto field : {&RobustStats::mad, &RobustStats::iqr, &RobustStats::p1, &RobustStats::p5,
+                       &RobustStats::p95, &RobustStats::p99})
+      EXPECT_EQ(got.*field, want.*field) << n;
+    for (auto field : {&RobustStats::trimmed_10, &RobustStats::trimmed_20})
+      EXPECT_NEAR(got.*field, want.*field, 1e-13 * std::fabs(want.*field)) << n;
+  }
 }
 
 }  // namespace
