@@ -143,7 +143,7 @@ const char *normality_name(NormalityMethod method) {
 }
 
 void write_normality(FILE *fp, const Analysis &a) {
-  std::fputs("/Normality\nvariable\tcount\tmethod\tstatistic\tp_value\n", fp);
+  std::fputs("/Normality\nvariable\tcount\tmethod\tstatistic\tp_value\tuntested\n", fp);
   for (uint32_t i = 0; i < a.normality.size(); ++i) {
     const NormalityTest &t = a.normality[i];
     std::string line = label(a, i);
@@ -151,6 +151,7 @@ void write_normality(FILE *fp, const Analysis &a) {
     add_field(line, normality_name(t.method));
     add_field(line, t.statistic);
     add_field(line, t.p);
+    add_field(line, t.untested != nullptr ? t.untested : "NA");
     std::fprintf(fp, "%s\n", line.c_str());
   }
 }
