@@ -249,6 +249,7 @@ int run_program(int argc, char **argv) {
   RunState run = make_run_state(Switches{});
 
   const CommandLine cl = parse_switches(argc, argv);
+  act_on_switches(cl, argv[0]);
   const Switches &sw = cl.switches;
   if (cl.first_file >= argc) usage(argv[0], sw.more);
   const uint32_t thread_count = settle_thread_count(sw.threads);

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "base/messages.h"
+#include "cli/switchlist.h"
 #include "cli/switchtable.h"
 
 namespace {
@@ -126,7 +127,8 @@ int number_value(const char *value, unsigned int *count) {
   }
   if ((errno == ERANGE && (result == INT_MAX || result == INT_MIN)) ||
       (errno != 0 && result == 0)) {
-    std::perror("strtol");
+    const int error = errno;
+    std::fprintf(stderr, "strtol: %s\n", std::strerror(error));
     end_run(1);
   }
   if (result < 0) fatal("Only positive numbers\n");
@@ -136,8 +138,34 @@ int number_value(const char *value, unsigned int *count) {
   return result > 0 ? 1 : 0;
 }
 
-CommandLine parse_switches(int argc, char **argv) {
-  Switches sw;
+namespace {
+
+// The error stream, while it exists, writes into `text`.
+struct ErrorStreamCapture {
+  FILE *saved = stderr;
+  char *bytes = nullptr;
+  size_t size = 0;
+  FILE *buffer = nullptr;
+  ErrorStreamCapture() {
+    buffer = open_memstream(&bytes, &size);
+    if (buffer != nullptr) stderr = buffer;
+  }
+  ErrorStreamCapture(const ErrorStreamCapture &) = delete;
+  ErrorStreamCapture &operator=(const ErrorStreamCapture &) = delete;
+  std::string text() {
+    if (buffer == nullptr) return std::string();
+    std::fflush(buffer);
+    return std::string(bytes, size);
+  }
+  ~ErrorStreamCapture() {
+    stderr = saved;
+    if (buffer != nullptr) std::fclose(buffer);
+    std::free(bytes);
+  }
+};
+
+void scan_switches(int argc, char **argv, CommandLine &cl) {
+  Switches &sw = cl.switches;
   const GetoptForms &forms = getopt_forms();
   optind = 0;  // a full restart of getopt's scan
   for (;;) {
@@ -151,9 +179,46 @@ CommandLine parse_switches(int argc, char **argv) {
                                : nullptr;
     if (row == nullptr) fatal("Unknown option");
     row->effect(sw, optarg, argv[0]);
+    if (row->ends != SwitchEnd::none) {
+      cl.end = row->ends;
+      return;
+    }
   }
   check_options(sw);
-  return CommandLine{sw, optind};
+}
+
+}  // namespace
+
+CommandLine parse_switches(int argc, char **argv) {
+  CommandLine cl;
+  {
+    ErrorStreamCapture capture;
+    try {
+      scan_switches(argc, argv, cl);
+    } catch (const RunEnd &) {
+      cl.error = std::current_exception();
+    }
+    cl.said = capture.text();
+  }
+  cl.first_file = optind;
+  return cl;
+}
+
+void act_on_switches(const CommandLine &cl, const char *program) {
+  std::fputs(cl.said.c_str(), stderr);
+  if (cl.error) std::rethrow_exception(cl.error);
+  switch (cl.end) {
+    case SwitchEnd::none:
+      return;
+    case SwitchEnd::usage:
+      usage(program, cl.switches.more);
+    case SwitchEnd::switch_list:
+      std::fputs(switch_list_text().c_str(), stdout);
+      end_run(0);
+    case SwitchEnd::version:
+      std::printf("vantor %s\n", kVersionTag);
+      end_run(0);
+  }
 }
 
 void check_options(const Switches &sw) {

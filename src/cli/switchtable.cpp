@@ -263,19 +263,13 @@ const std::vector<SwitchRow> &table_rows() {
     {nullptr, 'q', "copyright", nullptr, V::none, false, 11, "-q, --copyright", "print the copyright text",
      [](Switches &, const char *, const char *) { std::fputs(kCopyright, stderr); }},
     {nullptr, '?', "help", nullptr, V::none, false, 21, "-?, --help", "show the usage through the pager",
-     [](Switches &sw, const char *, const char *program) { usage(program, sw.more); }},
+     ignored, SwitchEnd::usage},
     {nullptr, 0, "more", nullptr, V::none, false, 22, "--more", "print the usage directly (before -?)",
      [](Switches &sw, const char *, const char *) { sw.more = true; }},
     {nullptr, 0, "switches", nullptr, V::none, false, 39, "--switches", "print this list and end",
-     [](Switches &, const char *, const char *) {
-       std::fputs(switch_list_text().c_str(), stdout);
-       end_run(0);
-     }},
+     ignored, SwitchEnd::switch_list},
     {nullptr, 0, "version", nullptr, V::none, false, 37, "--version", "print the version and end",
-     [](Switches &, const char *, const char *) {
-       std::printf("vantor %s\n", kVersionTag);
-       end_run(0);
-     }},
+     ignored, SwitchEnd::version},
     {nullptr, 0, "where", nullptr, V::required, false, 16, "--where=VALUE", "print the program name",
      [](Switches &, const char *, const char *program) { std::fprintf(stderr, "%s\n", program); }},
     {nullptr, 'l', "language", nullptr, V::required, false, 8, "-l, --language=VALUE",

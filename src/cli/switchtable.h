@@ -16,6 +16,10 @@ enum class SwitchValue { none, optional, required };
 // the program's name (argument 0).
 using SwitchEffect = void (*)(Switches &sw, const char *value, const char *program);
 
+// What ends the run once a switch is read, before any data file: the usage
+// (-?), the switch list (--switches) or the version (--version).
+enum class SwitchEnd { none, usage, switch_list, version };
+
 struct SwitchRow {
   const char *group;    // the --switches group title, on the first row of a group
   char letter;          // the short form ('\0' for none); -X equals -x
@@ -31,6 +35,7 @@ struct SwitchRow {
   const char *forms;    // the forms as --switches lists them
   const char *meaning;  // its line in the list
   SwitchEffect effect;
+  SwitchEnd ends = SwitchEnd::none;  // the parse stops here, and the driver ends the run
 };
 
 // The rows in the order --switches lists them.

@@ -42,7 +42,9 @@ Switches parsed_alone(std::vector<std::string> words) {
   std::vector<char *> argv;
   for (std::string &w : words) argv.push_back(w.data());
   argv.push_back(nullptr);
-  return parse_switches(static_cast<int>(words.size()), argv.data()).switches;
+  const CommandLine cl = parse_switches(static_cast<int>(words.size()), argv.data());
+  if (cl.error) std::rethrow_exception(cl.error);
+  return cl.switches;
 }
 
 // Each switch is read beside --conventional and -e, which some need.
