@@ -13,7 +13,6 @@
 
 #include "base/messages.h"
 #include "cli/options.h"
-#include "cli/switchlist.h"
 
 namespace {
 
