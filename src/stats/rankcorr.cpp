@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numeric>
 #include <utility>
 
@@ -16,15 +17,79 @@ struct RankedColumn {
   std::vector<uint32_t> order;
   std::vector<uint32_t> rank;
   uint64_t tied_pairs = 0;  // pairs of rows with equal values
+  TieSums ties;             // the tie groups' sums
 };
+
+// Below this many values a comparison sort is quicker than the radix passes.
+constexpr size_t kRadixLeast = 1024;
+
+// A value's order key: unsigned keys in the order of the values, -0 just
+// before +0. The values are not NaN.
+uint64_t order_key(double x) {
+  uint64_t bits;
+  std::memcpy(&bits, &x, sizeof bits);
+  return (bits >> 63) != 0 ? ~bits : bits | (uint64_t{1} << 63);
+}
+
+// The rows in ascending order of their values, stably, by a least
+// significant digit radix sort over the order keys, 11 bits a pass; a pass
+// whose digit every key shares is left out. -0 comes before +0, which a
+// comparison sort would keep in row order: equal values all the same.
+std::vector<uint32_t> radix_order(const std::vector<double> &v) {
+  constexpr int kBits = 11, kPasses = 6;
+  constexpr size_t kBuckets = size_t{1} << kBits;
+  const size_t n = v.size();
+  std::vector<uint64_t> key(n), key_to(n);
+  std::vector<uint32_t> order(n), order_to(n);
+  std::vector<uint32_t> count(kPasses * kBuckets, 0);
+  for (size_t k = 0; k < n; ++k) {
+    key[k] = order_key(v[k]);
+    order[k] = static_cast<uint32_t>(k);
+    for (int p = 0; p < kPasses; ++p) ++count[p * kBuckets + ((key[k] >> (p * kBits)) & (kBuckets - 1))];
+  }
+  for (int p = 0; p < kPasses; ++p) {
+    uint32_t *c = count.data() + p * kBuckets;
+    if (c[(key[0] >> (p * kBits)) & (kBuckets - 1)] == n) continue;
+    uint32_t at = 0;
+    for (size_t b = 0; b < kBuckets; ++b) {
+      const uint32_t here = c[b];
+      c[b] = at;
+      at += here;
+    }
+    for (size_t k = 0; k < n; ++k) {
+      const uint32_t to = c[(key[k] >> (p * kBits)) & (kBuckets - 1)]++;
+      key_to[to] = key[k];
+      order_to[to] = order[k];
+    }
+    key.swap(key_to);
+    order.swap(order_to);
+  }
+  return order;
+}
+
+std::vector<uint32_t> ascending_order(const std::vector<double> &v) {
+  if (v.size() >= kRadixLeast) return radix_order(v);
+  std::vector<uint32_t> order(v.size());
+  std::iota(order.begin(), order.end(), 0u);
+  std::stable_sort(order.begin(), order.end(),
+                   [&v](uint32_t p, uint32_t q) { return v[p] < v[q]; });
+  return order;
+}
+
+// The sums over tie groups of sizes t, in ascending order of their values.
+void add_tie(TieSums &s, uint64_t size) {
+  const double t = static_cast<double>(size);
+  if (t <= 1) return;
+  s.pairs += t * (t - 1) / 2;
+  s.v += t * (t - 1) * (2 * t + 5);
+  s.two += t * (t - 1);
+  s.three += t * (t - 1) * (t - 2);
+}
 
 RankedColumn ranked_column(const std::vector<double> &v) {
   const uint32_t n = static_cast<uint32_t>(v.size());
   RankedColumn c;
-  c.order.resize(n);
-  std::iota(c.order.begin(), c.order.end(), 0u);
-  std::stable_sort(c.order.begin(), c.order.end(),
-                   [&v](uint32_t p, uint32_t q) { return v[p] < v[q]; });
+  c.order = ascending_order(v);
   c.rank.resize(n);
   uint32_t dense = 0;
   uint64_t run = 0;
@@ -32,12 +97,14 @@ RankedColumn ranked_column(const std::vector<double> &v) {
     if (k > 0 && v[c.order[k - 1]] < v[c.order[k]]) {
       ++dense;
       c.tied_pairs += run * (run - 1) / 2;
+      add_tie(c.ties, run);
       run = 0;
     }
     ++run;
     c.rank[c.order[k]] = dense;
   }
   c.tied_pairs += run * (run - 1) / 2;
+  add_tie(c.ties, run);
   return c;
 }
 
@@ -131,13 +198,30 @@ void set_pair(Analysis &a, uint32_t i, uint32_t j, double r) {
   a.correlation[j][i] = r;
 }
 
-void spearman_matrix(Analysis &a, Workers &w) {
+// The average ranks of a ranked column: ranks k + 1 .. end of a tie share
+// their mean.
+std::vector<double> average_ranks_of(const RankedColumn &c) {
+  const uint64_t n = c.order.size();
+  std::vector<double> ranks(n);
+  for (uint64_t k = 0; k < n;) {
+    uint64_t end = k + 1;
+    while (end < n && c.rank[c.order[end]] == c.rank[c.order[k]]) ++end;
+    const double mean = (static_cast<double>(k + 1) + static_cast<double>(end)) / 2;
+    for (uint64_t l = k; l < end; ++l) ranks[c.order[l]] = mean;
+    k = end;
+  }
+  return ranks;
+}
+
+void spearman_matrix(Analysis &a, std::vector<TieSums> &ties, Workers &w) {
   const uint32_t m = a.m;
   const double centre = (static_cast<double>(a.n) + 1) / 2;
   std::vector<std::vector<double>> ranks(m);
   std::vector<double> squares(m, 0);
   w.run(m, [&](uint32_t i, uint32_t) {
-    ranks[i] = average_ranks(column_values(a, i));
+    const RankedColumn c = ranked_column(column_values(a, i));
+    ties[i] = c.ties;
+    ranks[i] = average_ranks_of(c);
     for (double &r : ranks[i]) {
       r -= centre;
       squares[i] += r * r;
@@ -152,10 +236,13 @@ void spearman_matrix(Analysis &a, Workers &w) {
   });
 }
 
-void kendall_matrix(Analysis &a, Workers &w) {
+void kendall_matrix(Analysis &a, std::vector<TieSums> &ties, Workers &w) {
   const uint32_t m = a.m;
   std::vector<RankedColumn> columns(m);
-  w.run(m, [&](uint32_t i, uint32_t) { columns[i] = ranked_column(column_values(a, i)); });
+  w.run(m, [&](uint32_t i, uint32_t) {
+    columns[i] = ranked_column(column_values(a, i));
+    ties[i] = columns[i].ties;
+  });
   // One task a pair, so that the workers share the pairs evenly.
   std::vector<std::pair<uint32_t, uint32_t>> pairs;
   for (uint32_t i = 0; i < m; ++i)
@@ -170,18 +257,7 @@ void kendall_matrix(Analysis &a, Workers &w) {
 }  // namespace
 
 std::vector<double> average_ranks(const std::vector<double> &values) {
-  const RankedColumn c = ranked_column(values);
-  const uint64_t n = values.size();
-  std::vector<double> ranks(n);
-  for (uint64_t k = 0; k < n;) {
-    uint64_t end = k + 1;
-    while (end < n && c.rank[c.order[end]] == c.rank[c.order[k]]) ++end;
-    // Ranks k + 1 .. end share their mean.
-    const double mean = (static_cast<double>(k + 1) + static_cast<double>(end)) / 2;
-    for (uint64_t l = k; l < end; ++l) ranks[c.order[l]] = mean;
-    k = end;
-  }
-  return ranks;
+  return average_ranks_of(ranked_column(values));
 }
 
 double kendall_tau_b(const std::vector<double> &x, const std::vector<double> &y) {
@@ -189,29 +265,11 @@ double kendall_tau_b(const std::vector<double> &x, const std::vector<double> &y)
   return kendall_of(ranked_column(x), ranked_column(y), seq, buffer);
 }
 
-TieSums tie_sums(const std::vector<double> &values) {
-  std::vector<double> v = values;
-  std::sort(v.begin(), v.end());
-  TieSums s;
-  for (size_t k = 0; k < v.size();) {
-    size_t end = k + 1;
-    while (end < v.size() && v[end] == v[k]) ++end;
-    const double t = static_cast<double>(end - k);
-    if (t > 1) {
-      s.pairs += t * (t - 1) / 2;
-      s.v += t * (t - 1) * (2 * t + 5);
-      s.two += t * (t - 1);
-      s.three += t * (t - 1) * (t - 2);
-    }
-    k = end;
-  }
-  return s;
-}
+TieSums tie_sums(const std::vector<double> &values) { return ranked_column(values).ties; }
 
 std::vector<TieSums> make_rank_correlation(Analysis &a, RankMethod method, Workers &w) {
-  if (method == RankMethod::spearman) spearman_matrix(a, w);
-  if (method == RankMethod::kendall) kendall_matrix(a, w);
   std::vector<TieSums> ties(a.m);
-  w.run(a.m, [&](uint32_t i, uint32_t) { ties[i] = tie_sums(column_values(a, i)); });
+  if (method == RankMethod::spearman) spearman_matrix(a, ties, w);
+  if (method == RankMethod::kendall) kendall_matrix(a, ties, w);
   return ties;
 }

@@ -318,11 +318,14 @@ TEST(Rotation, DegenerateLoadingsAreBoundedAndSaid) {
 TEST(KendallTauB, KnightEqualsTheCountOverAllPairs) {
   std::mt19937_64 rng(37);
   for (int trial = 0; trial < 200; ++trial) {
-    const size_t n = 2 + rng() % (trial < 150 ? 40 : 300);  // past the insertion runs too
+    // Past the insertion runs, and past 1024 values the radix sort's order.
+    const size_t n = 2 + rng() % (trial < 150 ? 40 : trial < 190 ? 300 : 2500);
     std::vector<double> x(n), y(n);
     for (size_t k = 0; k < n; ++k) {
       x[k] = static_cast<double>(rng() % 5) - 2;
-      y[k] = static_cast<double>(rng() % 7) - 3;
+      y[k] = trial % 2 ? static_cast<double>(rng() % 7) - 3
+                       : std::ldexp(static_cast<double>(rng() % 2001) - 1000,
+                                    static_cast<int>(rng() % 80) - 40);
       if (x[k] == 0 && rng() % 2) x[k] = -0.0;
     }
     double s = 0, tx = 0, ty = 0;
@@ -341,6 +344,51 @@ TEST(KendallTauB, KnightEqualsTheCountOverAllPairs) {
     } else {
       EXPECT_NEAR(got, want, 1e-15) << "trial " << trial;
     }
+  }
+}
+
+// Average ranks and tie sums against counts over all values, for both
+// sorts (below and past 1024 values), with ties, both zeros, infinities and
+// values of every magnitude and sign.
+TEST(AverageRanks, EqualTheCountsOverAllValues) {
+  std::mt19937_64 rng(41);
+  for (size_t n : {size_t{1}, size_t{7}, size_t{1023}, size_t{1024}, size_t{3000}}) {
+    std::vector<double> v(n);
+    for (double &x : v) {
+      const uint64_t r = rng() % 10;
+      const double spread = std::ldexp(static_cast<double>(rng() % 4001) - 2000,
+                                       static_cast<int>(rng() % 2000) - 1000);
+      x = r == 0 ? -0.0 : r == 1 ? 0.0 : r == 2 ? -INFINITY : r == 3 ? 5.0 : spread;
+    }
+    const std::vector<double> ranks = average_ranks(v);
+    TieSums want;
+    for (size_t i = 0; i < n; ++i) {
+      double below = 0, equal = 0;
+      for (double x : v) {
+        below += x < v[i];
+        equal += x == v[i];
+      }
+      ASSERT_EQ(ranks[i], below + (equal + 1) / 2) << n << " " << i;
+    }
+    std::vector<double> sorted = v;
+    std::sort(sorted.begin(), sorted.end());
+    for (size_t k = 0; k < n;) {
+      size_t end = k + 1;
+      while (end < n && sorted[end] == sorted[k]) ++end;
+      const double t = static_cast<double>(end - k);
+      if (t > 1) {
+        want.pairs += t * (t - 1) / 2;
+        want.v += t * (t - 1) * (2 * t + 5);
+        want.two += t * (t - 1);
+        want.three += t * (t - 1) * (t - 2);
+      }
+      k = end;
+    }
+    const TieSums got = tie_sums(v);
+    EXPECT_EQ(got.pairs, want.pairs);
+    EXPECT_EQ(got.v, want.v);
+    EXPECT_EQ(got.two, want.two);
+    EXPECT_EQ(got.three, want.three);
   }
 }
 
