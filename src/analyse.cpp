@@ -14,6 +14,7 @@
 
 #include "base/messages.h"
 #include "eigen/scores.h"
+#include "fileparts.h"
 #include "input/load.h"
 #include "output/jsonout.h"
 #include "output/naming.h"
@@ -310,19 +311,7 @@ std::unique_ptr<AnalysisResult> finish_parts(const TableParts &p, const Switches
   return r;
 }
 
-LoadedRows load_file_rows(const std::string &path, const Switches &options) {
-  if (!options.by.empty() || options.use == MissingUse::pairwise || options.max_memory > 0)
-    fatal("%s: a file read in parts is loaded whole rows at a time, without --by, "
-          "--use=pairwise or --max-memory\n", path.c_str());
-  RunState run = make_run_state(options);
-  MemoryText text;  // the loader's console lines, not kept
-  const Console con{text.fp, text.fp, true};
-  Analysis a;
-  try {
-    a = load_table(TableSource{path, nullptr, path}, options, run, con);
-  } catch (const RunEnd &end) {
-    throw RunEnd{end.status, path + ": " + end.message};
-  }
+LoadedRows loaded_rows_of(const Analysis &a) {
   LoadedRows out;
   out.n = a.n;
   out.m = a.m;
@@ -336,6 +325,20 @@ LoadedRows load_file_rows(const std::string &path, const Switches &options) {
   out.missing_cells = a.missing_cells;
   out.missing_cells.resize(a.m, 0);
   return out;
+}
+
+LoadedRows load_file_rows(const std::string &path, const Switches &options) {
+  check_part_options(path, options);
+  RunState run = make_run_state(options);
+  MemoryText text;  // the loader's console lines, not kept
+  const Console con{text.fp, text.fp, true};
+  Analysis a;
+  try {
+    a = load_table(TableSource{path, nullptr, path}, options, run, con);
+  } catch (const RunEnd &end) {
+    throw RunEnd{end.status, path + ": " + end.message};
+  }
+  return loaded_rows_of(a);
 }
 
 uint32_t scores_written(const AnalysisResult &r) {

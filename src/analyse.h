@@ -107,6 +107,9 @@ struct LoadedRows {
   std::vector<uint64_t> missing_cells;
 };
 
+// A loaded table's rows and description as LoadedRows holds them.
+LoadedRows loaded_rows_of(const Analysis &a);
+
 // Loads a data file with the options' reading rules on one thread, quiet.
 // Throws RunEnd, its message naming the file.
 LoadedRows load_file_rows(const std::string &path, const Switches &options);
