@@ -4,7 +4,9 @@
 // replay of the parts' notes in file order. Nothing here moves the parts.
 #include "fileparts.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -13,6 +15,7 @@
 
 #include "base/messages.h"
 #include "input/datasource.h"
+#include "input/decompress.h"
 #include "input/load.h"
 #include "input/records.h"
 #include "input/textcols.h"
@@ -85,6 +88,20 @@ uint64_t names_line_end(int fd, uint64_t size, const RowRules &rules, bool names
   return r.next - (r.end - r.pos);
 }
 
+// Whether the data file can be entered in the middle: a regular file that
+// is not compressed. Anything else is loaded whole, decompressed or copied
+// once as the program does.
+bool splittable(const std::string &path) {
+  if (path == "-") return false;
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st;
+  const bool plain = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+                     compression_of_file(fd) == Compression::none;
+  close(fd);
+  return plain;
+}
+
 // The message of a part's error.
 std::string message_of(const std::exception_ptr &error) {
   try {
@@ -106,6 +123,8 @@ FileReading read_file_start(const std::string &path, const Switches &options, ui
   check_part_options(path, options);
   return naming(path, [&] {
     FileReading r;
+    r.whole = !splittable(path);
+    if (r.whole) return r;
     const DataSource source = open_data_source(path.c_str());
     const Switches sw = read_as_named(path.c_str(), options, source);
     r.csv = sw.csv;
@@ -123,8 +142,6 @@ FileReading read_file_start(const std::string &path, const Switches &options, ui
     if (!rules.plain() || e.has_names)
       r.column_names = loading_rules(in.fp, rules, e.has_names, false).column_names;
     r.first_capacity = loading_buffer(in.fp).capacity;
-    r.whole = source.spooled >= 0;
-    if (r.whole) return r;
     const int fd = fileno(in.fp);
     struct stat st;
     if (fstat(fd, &st) != 0) fatal("Can't read file\n");

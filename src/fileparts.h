@@ -19,8 +19,9 @@ void check_part_options(const std::string &path, const Switches &options);
 
 // What every part of a file shares, decided once from its start.
 struct FileReading {
-  // Loaded in one piece by load_file_rows: compressed data, which cannot be
-  // entered in the middle, or what is not a regular file.
+  // Loaded in one piece by load_file_rows, nothing else filled in:
+  // compressed data, which cannot be entered in the middle, or what is not
+  // a regular file.
   bool whole = false;
   bool csv = false;    // the switches as the file's name reads them (.csv, .tsv)
   char separator = 0;
@@ -31,8 +32,8 @@ struct FileReading {
 };
 
 // Examines the start of the data file `path` as the command line does and
-// splits it into parts of about `part_bytes` bytes. Throws RunEnd naming
-// the file.
+// splits it into parts of about `part_bytes` bytes; a file that cannot be
+// split is only marked whole. Throws RunEnd naming the file.
 FileReading read_file_start(const std::string &path, const Switches &options, uint64_t part_bytes);
 
 // Part `k` of a file loaded: its rows (table.data, table.columns wide, as

@@ -337,7 +337,7 @@ def _load_in_parts(listed, options, part_bytes):
                            for p, r in split for k in range(len(r["parts"]))])
     notes = iter(dask.compute(*[dask.delayed(operator.getitem)(q, "notes") for q in parts]))
     parts = iter(parts)
-    jobs, settled = [], {}
+    jobs, settled, mine = [], [], []
     for path, reading in zip(listed, readings):
         if reading["whole"]:
             jobs.append(dask.delayed(_load)(path, options))
@@ -348,12 +348,13 @@ def _load_in_parts(listed, options, part_bytes):
         if s["refused"]:
             jobs.append(dask.delayed(_load)(path, options))
             continue
-        settled[path] = (reading, s, len(jobs), count)
+        settled.append((path, reading, s, len(jobs), count))
         jobs += [dask.delayed(_finish)(path, options, reading, s, k, q) for k, q in enumerate(mine)]
-    del parts
     loaded = list(dask.persist(*jobs))
+    # A loaded part goes once its block is made: nothing here holds it.
+    del parts, mine, jobs
     described = dask.compute(*[dask.delayed(operator.getitem)(l, 1) for l in loaded])
-    for path, (reading, s, first, count) in settled.items():
+    for path, reading, s, first, count in settled:
         mine = described[first:first + count]
         _vantor.check_rows_left(path, options, reading, s, sum(d["n"] for d in mine),
                                 sum(d["rows_left_out"] for d in mine),
