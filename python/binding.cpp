@@ -471,14 +471,20 @@ py::array_t<double> rows_array(const LoadedRows &l) {
   return rows;
 }
 
-py::dict loaded_dict(const LoadedRows &l) {
+// What describes loaded rows, without them.
+py::dict description_dict(const LoadedRows &l) {
   py::dict out;
-  out["rows"] = rows_array(l);
   out["names"] = l.names;
   out["columns"] = l.source_columns;
   out["skipped"] = l.skipped;
   out["rows_left_out"] = l.rows_left_out;
   out["missing_cells"] = l.missing_cells;
+  return out;
+}
+
+py::dict loaded_dict(const LoadedRows &l) {
+  py::dict out = description_dict(l);
+  out["rows"] = rows_array(l);
   return out;
 }
 
@@ -602,9 +608,10 @@ py::dict load_part(const std::string &path, const py::dict &options, const py::d
   compute([&] { p = load_file_part(path, sw, r, k); });
   const uint64_t n = p.load.refused ? 0 : p.load.noted.tally.rows;
   const size_t c = p.table.columns;
-  py::array_t<double> rows({size_t{n}, c});
-  double *o = rows.mutable_data();
-  for (uint64_t i = 0; i < n; ++i) std::copy(p.table.data[i], p.table.data[i] + c, o + i * c);
+  // The loader's matrix becomes the array's memory, rows one after another.
+  double *block = p.table.data.block.release();
+  py::capsule owner(block, [](void *b) { std::free(b); });
+  py::array_t<double> rows({size_t{n}, c}, block, owner);
   std::vector<uint8_t> marks(p.missing_rows.begin(),
                              p.missing_rows.begin() + std::min<size_t>(n, p.missing_rows.size()));
   py::dict out;
@@ -656,18 +663,28 @@ py::dict finish_part(const std::string &path, const py::dict &options, const py:
   const Switches sw = options_of(options);
   const FileReading r = reading_of(reading);
   const SettledParts s = settled_of(settled);
-  const Rows rows = part["rows"].cast<Rows>();
+  // The loaded part stays as it was: the finishing rewrites a copy.
+  py::array_t<double> rows = py::array_t<double>::ensure(
+      py::module_::import("numpy").attr("array")(part["rows"], "float64", py::arg("order") = "C"));
   const auto marks = part["missing"].cast<py::array_t<uint8_t>>();
   const std::vector<uint8_t> missing(marks.data(), marks.data() + marks.size());
   const RowTally tally = tally_of(part["notes"].cast<py::dict>()["tally"].cast<TallyTuple>());
   if (rows.ndim() != 2 || rows.shape(1) != r.examination.analysed)
     throw py::value_error("Not the rows of a part of this file");
   LoadedRows l;
+  double *x = rows.mutable_data();
   compute([&] {
-    l = finish_file_part(path, sw, r, s, k, rows.data(), static_cast<uint64_t>(rows.shape(0)),
-                         missing, tally);
+    l = finish_file_part(path, sw, r, s, k, x, static_cast<uint64_t>(rows.shape(0)), missing, tally);
   });
-  return loaded_dict(l);
+  py::dict out = description_dict(l);
+  // The first n rows in place; a copy only when a column was taken out.
+  py::object kept = rows[py::slice(0, static_cast<py::ssize_t>(l.n), 1)];
+  if (l.m != r.examination.analysed)
+    kept = py::module_::import("numpy").attr("ascontiguousarray")(
+        kept[py::make_tuple(py::slice(py::none(), py::none(), py::none()),
+                            py::slice(0, static_cast<py::ssize_t>(l.m), 1))]);
+  out["rows"] = kept;
+  return out;
 }
 
 void check_rows_left(const std::string &path, const py::dict &options, const py::dict &reading,

@@ -312,11 +312,16 @@ std::unique_ptr<AnalysisResult> finish_parts(const TableParts &p, const Switches
 }
 
 LoadedRows loaded_rows_of(const Analysis &a) {
+  LoadedRows out = described_rows(a);
+  out.values.resize(size_t{a.n} * a.m);
+  for (uint32_t k = 0; k < a.n; ++k) std::copy(a.data[k], a.data[k] + a.m, out.values.data() + size_t{k} * a.m);
+  return out;
+}
+
+LoadedRows described_rows(const Analysis &a) {
   LoadedRows out;
   out.n = a.n;
   out.m = a.m;
-  out.values.resize(size_t{a.n} * a.m);
-  for (uint32_t k = 0; k < a.n; ++k) std::copy(a.data[k], a.data[k] + a.m, out.values.data() + size_t{k} * a.m);
   out.names = a.names;
   out.names.resize(a.m);
   out.source_columns.assign(a.variable_to_file.get(), a.variable_to_file.get() + a.m);

@@ -52,7 +52,10 @@ struct PartTable {
   TextColumns text;
 };
 
-PartTable part_table(const Switches &options, const FileReading &r, uint64_t capacity) {
+// With `rows`, the table reads and rewrites those `capacity` rows in place
+// (release them before it goes: a.data.block.release()).
+PartTable part_table(const Switches &options, const FileReading &r, uint64_t capacity,
+                     double *rows = nullptr) {
   if (capacity >= INT32_MAX) too_many_rows(INT32_MAX);
   Switches sw = options;
   sw.csv = r.csv;
@@ -65,12 +68,14 @@ PartTable part_table(const Switches &options, const FileReading &r, uint64_t cap
   if (t.plain) t.rules = RowRules{};
   t.rules.column_names = r.column_names;
   MemoryTally tally;
-  t.a = make_analysis(static_cast<uint32_t>(capacity), e.analysed,
+  t.a = make_analysis(rows != nullptr ? 0 : static_cast<uint32_t>(capacity), e.analysed,
                       WorkArraySettings{sw.bins, false, usable_memory()}, tally, kSilent);
+  if (rows != nullptr) t.a.capacity = static_cast<uint32_t>(capacity);
   t.a.skipped = skipped_columns(e, kSilent);
   build_column_maps(t.a, sw, kSilent);
   if (!e.order.empty()) order_chosen_columns(t.a, e.uses, e.order);
   t.text = start_text_columns(t.a, t.rules);
+  if (rows != nullptr) t.a.data.block.reset(rows);  // last: nothing after it may throw
   return t;
 }
 
@@ -219,16 +224,18 @@ SettledParts settle_file_parts(const std::string &path, const Switches &options,
 
 LoadedRows finish_file_part(const std::string &path, const Switches &options,
                             const FileReading &reading, const SettledParts &settled, uint32_t k,
-                            const double *rows, uint64_t n, const std::vector<uint8_t> &missing_rows,
+                            double *rows, uint64_t n, const std::vector<uint8_t> &missing_rows,
                             const RowTally &part_tally) {
   return naming(path, [&] {
     const bool kept = k < settled.kept.size() && settled.kept[k];
     const RowTally tally = kept ? part_tally : RowTally{};
     if (!kept) n = 0;
-    PartTable t = part_table(options, reading, std::max<uint64_t>(n, 1));
+    PartTable t = part_table(options, reading, n, rows);
     Analysis &a = t.a;
-    for (uint64_t i = 0; i < n; ++i)
-      std::copy(rows + i * a.columns, rows + (i + 1) * a.columns, a.data[i]);
+    struct Borrow {
+      Analysis &a;
+      ~Borrow() { (void)a.data.block.release(); }
+    } borrow{a};
     a.n = static_cast<uint32_t>(n);
     a.m = settled.m;
     a.rows_left_out = tally.left_out;
@@ -243,7 +250,8 @@ LoadedRows finish_file_part(const std::string &path, const Switches &options,
     const Examination &e = reading.examination;
     if (!t.plain && !e.uses.empty()) restore_file_columns(a, e.uses);
     if (!t.plain && e.has_names) set_names(a, e.names);
-    return loaded_rows_of(a);
+    LoadedRows out = described_rows(a);
+    return out;
   });
 }
 

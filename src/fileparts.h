@@ -69,14 +69,15 @@ SettledParts settle_file_parts(const std::string &path, const Switches &options,
                                const FileReading &reading, const std::vector<RangeLoad> &parts,
                                const std::vector<std::string> &errors);
 
-// Part `k`'s `n` rows (table.columns wide, with their missing-row marks
-// and its tally) as the file's loading leaves them: none when the replay
-// dropped them, the file's text columns taken out, rows with a missing
-// value left out and counted, the variables named and numbered by their
-// file columns.
+// Part `k`'s `n` rows (`rows`, table.columns wide, with their missing-row
+// marks and its tally) as the file's loading leaves them, in place: none
+// when the replay dropped them, the file's text columns taken out, rows
+// with a missing value left out and counted, the variables named and
+// numbered by their file columns. Returns the description with n and m
+// (values left empty): row i's m values start at rows + i * table.columns.
 LoadedRows finish_file_part(const std::string &path, const Switches &options,
                             const FileReading &reading, const SettledParts &settled, uint32_t k,
-                            const double *rows, uint64_t n, const std::vector<uint8_t> &missing_rows,
+                            double *rows, uint64_t n, const std::vector<uint8_t> &missing_rows,
                             const RowTally &tally);
 
 // Ends as loading the file ends when no row is left but some were left

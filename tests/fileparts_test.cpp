@@ -68,7 +68,8 @@ Got in_parts(const std::string &path, const Switches &sw, uint64_t part_bytes) {
         rows.insert(rows.end(), p.table.data[i], p.table.data[i] + p.table.columns);
       const LoadedRows l = finish_file_part(path, sw, r, s, k, rows.data(),
                                             p.load.noted.tally.rows, p.missing_rows, p.load.noted.tally);
-      g.values.insert(g.values.end(), l.values.begin(), l.values.end());
+      for (uint64_t i = 0; i < l.n; ++i)
+        g.values.insert(g.values.end(), &rows[i * p.table.columns], &rows[i * p.table.columns] + l.m);
       g.names = l.names;
       g.columns = l.source_columns;
       g.skipped = l.skipped;
