@@ -101,8 +101,8 @@ bool splittable(const std::string &path) {
   const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat st;
-  const bool plain = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-                     compression_of_file(fd) == Compression::none;
+  const bool plain =
+      fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && compression_of_file(fd) == Compression::none;
   close(fd);
   return plain;
 }
@@ -120,8 +120,10 @@ std::string message_of(const std::exception_ptr &error) {
 
 void check_part_options(const std::string &path, const Switches &options) {
   if (!options.by.empty() || options.use == MissingUse::pairwise || options.max_memory > 0)
-    fatal("%s: a file read in parts is loaded whole rows at a time, without --by, "
-          "--use=pairwise or --max-memory\n", path.c_str());
+    fatal(
+        "%s: a file read in parts is loaded whole rows at a time, without --by, "
+        "--use=pairwise or --max-memory\n",
+        path.c_str());
 }
 
 FileReading read_file_start(const std::string &path, const Switches &options, uint64_t part_bytes) {
@@ -151,7 +153,8 @@ FileReading read_file_start(const std::string &path, const Switches &options, ui
     struct stat st;
     if (fstat(fd, &st) != 0) fatal("Can't read file\n");
     const uint64_t size = static_cast<uint64_t>(st.st_size);
-    r.parts = split_file_at_lines(fd, size, part_bytes, names_line_end(fd, size, rules, e.has_names));
+    r.parts =
+        split_file_at_lines(fd, size, part_bytes, names_line_end(fd, size, rules, e.has_names));
     return r;
   });
 }
@@ -176,7 +179,8 @@ LoadedPart load_file_part(const std::string &path, const Switches &options,
     const bool names = reading.examination.has_names;
     // Line numbers from the part's start: only an error needs the file's,
     // and then the line ends before the part are counted and it is read again.
-    p.load = load_range(fd, part, last, 0, t.a, t.rules, names, t.plain, reading.first_capacity, marks);
+    p.load =
+        load_range(fd, part, last, 0, t.a, t.rules, names, t.plain, reading.first_capacity, marks);
     if (p.load.noted.error && part.begin > 0)
       p.load = load_range(fd, part, last, newlines_before(fd, part.begin), t.a, t.rules, names,
                           t.plain, reading.first_capacity, marks);
@@ -242,7 +246,8 @@ LoadedRows finish_file_part(const std::string &path, const Switches &options,
     a.missing_cells = tally.missing_cells;
     a.missing_cells.resize(a.m, 0);
     if (!t.text.missing_rows.empty()) {
-      std::copy(missing_rows.begin(), missing_rows.begin() + std::min<size_t>(n, missing_rows.size()),
+      std::copy(missing_rows.begin(),
+                missing_rows.begin() + std::min<size_t>(n, missing_rows.size()),
                 t.text.missing_rows.begin());
       t.text.cells = settled.cells;
     }
@@ -250,8 +255,7 @@ LoadedRows finish_file_part(const std::string &path, const Switches &options,
     const Examination &e = reading.examination;
     if (!t.plain && !e.uses.empty()) restore_file_columns(a, e.uses);
     if (!t.plain && e.has_names) set_names(a, e.names);
-    LoadedRows out = described_rows(a);
-    return out;
+    return described_rows(a);
   });
 }
 

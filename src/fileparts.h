@@ -23,7 +23,7 @@ struct FileReading {
   // compressed data, which cannot be entered in the middle, or what is not
   // a regular file.
   bool whole = false;
-  bool csv = false;    // the switches as the file's name reads them (.csv, .tsv)
+  bool csv = false;  // the switches as the file's name reads them (.csv, .tsv)
   char separator = 0;
   Examination examination;
   std::vector<std::string> column_names;  // the names line's, as loading says them

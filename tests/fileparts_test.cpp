@@ -3,8 +3,9 @@
 // files in CSV and white space, with text turning up in a late part,
 // missing values, quoted fields across lines, short rows, words and a
 // cut-off last line, must give the same rows, counts, names and error.
-#include <gtest/gtest.h>
+#include "fileparts.h"
 
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -14,7 +15,6 @@
 #include <vector>
 
 #include "base/messages.h"
-#include "fileparts.h"
 
 namespace {
 
@@ -66,10 +66,11 @@ Got in_parts(const std::string &path, const Switches &sw, uint64_t part_bytes) {
       std::vector<double> rows;
       for (uint64_t i = 0; i < p.load.noted.tally.rows; ++i)
         rows.insert(rows.end(), p.table.data[i], p.table.data[i] + p.table.columns);
-      const LoadedRows l = finish_file_part(path, sw, r, s, k, rows.data(),
-                                            p.load.noted.tally.rows, p.missing_rows, p.load.noted.tally);
+      const LoadedRows l = finish_file_part(path, sw, r, s, k, rows.data(), p.load.noted.tally.rows,
+                                            p.missing_rows, p.load.noted.tally);
       for (uint64_t i = 0; i < l.n; ++i)
-        g.values.insert(g.values.end(), &rows[i * p.table.columns], &rows[i * p.table.columns] + l.m);
+        g.values.insert(g.values.end(), &rows[i * p.table.columns],
+                        &rows[i * p.table.columns] + l.m);
       g.names = l.names;
       g.columns = l.source_columns;
       g.skipped = l.skipped;
@@ -108,10 +109,14 @@ std::string random_file(std::mt19937_64 &rng, bool csv, bool names, int lines, i
       std::snprintf(buf, sizeof buf, "%.*g", 1 + mille(rng) % 17,
                     std::uniform_real_distribution<double>(-9, 9)(rng));
       const int pick = mille(rng);
-      if (pick < 30) text += "NA";
-      else if (pick < 30 + words || (l == lines * 7 / 8 && j == 1)) text += "x1";
-      else if (csv && pick < 100) text += std::string("\"") + buf + (multiline ? "\n\"" : "\"");
-      else text += buf;
+      if (pick < 30)
+        text += "NA";
+      else if (pick < 30 + words || (l == lines * 7 / 8 && j == 1))
+        text += "x1";
+      else if (csv && pick < 100)
+        text += std::string("\"") + buf + (multiline ? "\n\"" : "\"");
+      else
+        text += buf;
     }
     text += "\n";
   }
@@ -146,9 +151,9 @@ TEST(FilePartsTest, PartsApartGiveTheWholeFilesRowsAndError) {
     sw.numbers_only = mix.numbers_only;
     if (!mix.csv) sw.missing = {"NA"};
     for (int round = 0; round < 3; ++round) {
-      const std::string text = random_file(rng, mix.csv, mix.names, 100 + static_cast<int>(rng() % 300),
-                                           2 + static_cast<int>(rng() % 4), mix.words,
-                                           mix.short_rows, mix.multiline, mix.cut_off);
+      const std::string text = random_file(
+          rng, mix.csv, mix.names, 100 + static_cast<int>(rng() % 300),
+          2 + static_cast<int>(rng() % 4), mix.words, mix.short_rows, mix.multiline, mix.cut_off);
       FILE *f = std::fopen(path, "wb");
       std::fwrite(text.data(), 1, text.size(), f);
       std::fclose(f);
