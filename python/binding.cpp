@@ -449,17 +449,6 @@ py::array_t<double> merge_parts(const py::array_t<double> &a, const py::array_t<
   return flat_summary(merge_summaries(sa, sb));
 }
 
-py::dict loaded_dict(const LoadedRows &l);
-
-// A data file's rows and what describes them, loaded by the program's own
-// loader on whichever worker runs this (vantor.dask.analyse_files).
-py::dict load_rows(const std::string &path, const py::dict &options) {
-  const Switches sw = options_of(options);
-  LoadedRows l;
-  compute([&] { l = load_file_rows(path, sw); });
-  return loaded_dict(l);
-}
-
 // A data file in parts (vantor.dask.analyse_files): what the library
 // decides once from its start, each part's rows and notes, the notes
 // replayed in file order, each part finished, as plain Python values that
@@ -694,6 +683,15 @@ void check_rows_left(const std::string &path, const py::dict &options, const py:
   const FileReading r = reading_of(reading);
   const SettledParts s = settled_of(settled);
   compute([&] { check_file_rows(path, sw, r, s, n, rows_left_out, missing_cells); });
+}
+
+// A data file's rows and what describes them, loaded by the program's own
+// loader on whichever worker runs this (vantor.dask.analyse_files).
+py::dict load_rows(const std::string &path, const py::dict &options) {
+  const Switches sw = options_of(options);
+  LoadedRows l;
+  compute([&] { l = load_file_rows(path, sw); });
+  return loaded_dict(l);
 }
 
 // The scans of vantor.dask as (kind, column, lo, hi, shift) tuples, kind 0
