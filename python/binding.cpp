@@ -454,12 +454,6 @@ py::array_t<double> merge_parts(const py::array_t<double> &a, const py::array_t<
 // replayed in file order, each part finished, as plain Python values that
 // pickle between the workers.
 
-py::array_t<double> rows_array(const LoadedRows &l) {
-  py::array_t<double> rows({size_t{l.n}, size_t{l.m}});
-  std::copy(l.values.begin(), l.values.end(), rows.mutable_data());
-  return rows;
-}
-
 // What describes loaded rows, without them.
 py::dict description_dict(const LoadedRows &l) {
   py::dict out;
@@ -468,12 +462,6 @@ py::dict description_dict(const LoadedRows &l) {
   out["skipped"] = l.skipped;
   out["rows_left_out"] = l.rows_left_out;
   out["missing_cells"] = l.missing_cells;
-  return out;
-}
-
-py::dict loaded_dict(const LoadedRows &l) {
-  py::dict out = description_dict(l);
-  out["rows"] = rows_array(l);
   return out;
 }
 
@@ -691,7 +679,16 @@ py::dict load_rows(const std::string &path, const py::dict &options) {
   const Switches sw = options_of(options);
   LoadedRows l;
   compute([&] { l = load_file_rows(path, sw); });
-  return loaded_dict(l);
+  py::array_t<double> rows({size_t{l.n}, size_t{l.m}});
+  std::copy(l.values.begin(), l.values.end(), rows.mutable_data());
+  py::dict out;
+  out["rows"] = rows;
+  out["names"] = l.names;
+  out["columns"] = l.source_columns;
+  out["skipped"] = l.skipped;
+  out["rows_left_out"] = l.rows_left_out;
+  out["missing_cells"] = l.missing_cells;
+  return out;
 }
 
 // The scans of vantor.dask as (kind, column, lo, hi, shift) tuples, kind 0
