@@ -4,15 +4,19 @@
 # peak memory each adds; vantor.dask.analyse against Dask's describe() and
 # corr() and against vantor.analyse in one process; analyse_files against
 # the program on the concatenated files and against dd.read_csv with
-# vantor.dask.analyse. The Dask runs use a LocalCluster of two
-# single-threaded workers and report each worker's peak memory.
+# vantor.dask.analyse; analyse_files on the one concatenated file, split
+# into parts on the workers, against the program on that file. The Dask
+# runs use a LocalCluster of two single-threaded workers and report each
+# worker's peak memory.
 #
 # Usage: PYTHONPATH=build/python /usr/bin/python3 bench/python.py inproc [ROWS [COLS]]
 #        PYTHONPATH=build/python /usr/bin/python3 bench/python.py dask [ROWS [COLS [PARTS]]]
 #        PYTHONPATH=build/python /usr/bin/python3 bench/python.py files [FILES [ROWS [COLS]]]
+#        PYTHONPATH=build/python /usr/bin/python3 bench/python.py onefile [FILES [ROWS [COLS [PART_MIB]]]]
 # Defaults: 1,000,000 x 20 in process; 10,000,000 x 20 in 20 partitions;
 # 20 CSV files of 500,000 x 20 (written once to /tmp/vantor-bench-files,
-# the program from build/vantor).
+# the program from build/vantor); the one file is their concatenation
+# (10,000,000 x 20), in parts of 64 MiB.
 import resource
 import subprocess
 import sys
@@ -184,6 +188,34 @@ def files_bench(files, rows, cols):
           % (peaks, files * rows * cols * 8 / 2**20 / 2))
 
 
+def onefile_bench(files, rows, cols, part_mib):
+    import os
+    import distributed
+    import vantor.dask
+    where = "/tmp/vantor-bench-files"
+    _, whole = write_files(where, files, rows, cols)
+    program = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "build", "vantor")
+    t_program = timed(lambda: subprocess.run(
+        [program, whole, "--csv", "--names", "--threads=2", "-e3", "--quiet"],
+        cwd=where, check=True, capture_output=True))
+    with cluster() as c, distributed.Client(c) as client:
+        result = []
+        t_files = timed(lambda: result.append(vantor.dask.analyse_files(
+            whole, csv=True, header=True, components=3, part_bytes=part_mib * 2**20)))
+        peaks = worker_peaks(client)
+        client.close()
+    r = result[0]
+    size = os.path.getsize(whole) / 2**20
+    print("one CSV file of %d x %d (%.0f MiB), LocalCluster of 2 workers" % (files * rows, cols, size))
+    print("  vantor.dask.analyse_files, %d parts    %.2f s in %d passes (%s)"
+          % (r.partitions, t_files, len(r.pass_seconds),
+             " ".join("%.2f" % t for t in r.pass_seconds)))
+    print("  the program, 2 threads                %.2f s (ratio %.2f)"
+          % (t_program, t_files / t_program))
+    print("  worker peak memory after analyse_files %s MiB, about %.0f MiB of rows each"
+          % (peaks, files * rows * cols * 8 / 2**20 / 2))
+
+
 if __name__ == "__main__":
     args = sys.argv[1:] or ["inproc"]
     if args[0] == "inproc":
@@ -194,5 +226,7 @@ if __name__ == "__main__":
         dask_bench(*(int(a) for a in (args[1:] + ["10000000", "20", "20"][len(args) - 1:])))
     elif args[0] == "files":
         files_bench(*(int(a) for a in (args[1:] + ["20", "500000", "20"][len(args) - 1:])))
+    elif args[0] == "onefile":
+        onefile_bench(*(int(a) for a in (args[1:] + ["20", "500000", "20", "64"][len(args) - 1:])))
     else:
         sys.exit(__doc__)

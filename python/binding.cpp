@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "analyse.h"
+#include "fileparts.h"
 #include "base/messages.h"
 #include "cli/options.h"
 #include "output/report_data.h"
@@ -450,6 +451,230 @@ py::array_t<double> merge_parts(const py::array_t<double> &a, const py::array_t<
   return flat_summary(merge_summaries(sa, sb));
 }
 
+// A data file in parts (vantor.dask.analyse_files): what the library
+// decides once from its start, each part's rows and notes, the notes
+// replayed in file order, each part finished, as plain Python values that
+// pickle between the workers.
+
+// What describes loaded rows, without them.
+py::dict description_dict(const LoadedRows &l) {
+  py::dict out;
+  out["names"] = l.names;
+  out["columns"] = l.source_columns;
+  out["skipped"] = l.skipped;
+  out["rows_left_out"] = l.rows_left_out;
+  out["missing_cells"] = l.missing_cells;
+  return out;
+}
+
+py::dict reading_dict(const FileReading &r) {
+  const Examination &e = r.examination;
+  py::dict d;
+  d["whole"] = r.whole;
+  d["csv"] = r.csv;
+  d["separator"] = static_cast<int>(r.separator);
+  d["columns"] = e.columns;
+  d["has_names"] = e.has_names;
+  d["names"] = e.names;
+  std::vector<int> uses;
+  for (FieldUse u : e.uses) uses.push_back(static_cast<int>(u));
+  d["uses"] = uses;
+  d["empty"] = e.empty;
+  d["order"] = e.order;
+  d["analysed"] = e.analysed;
+  d["group"] = e.group;
+  d["column_names"] = r.column_names;
+  d["first_capacity"] = r.first_capacity;
+  std::vector<std::pair<uint64_t, uint64_t>> parts;
+  for (const FilePart &p : r.parts) parts.emplace_back(p.begin, p.end);
+  d["parts"] = parts;
+  return d;
+}
+
+FileReading reading_of(const py::dict &d) {
+  FileReading r;
+  Examination &e = r.examination;
+  r.whole = d["whole"].cast<bool>();
+  r.csv = d["csv"].cast<bool>();
+  r.separator = static_cast<char>(d["separator"].cast<int>());
+  e.columns = d["columns"].cast<uint32_t>();
+  e.has_names = d["has_names"].cast<bool>();
+  e.names = d["names"].cast<std::vector<std::string>>();
+  for (int u : d["uses"].cast<std::vector<int>>()) {
+    if (u < 0 || u > static_cast<int>(FieldUse::group)) throw py::value_error("Not a file reading");
+    e.uses.push_back(static_cast<FieldUse>(u));
+  }
+  e.empty = d["empty"].cast<std::vector<bool>>();
+  e.order = d["order"].cast<std::vector<uint32_t>>();
+  e.analysed = d["analysed"].cast<uint32_t>();
+  e.group = d["group"].cast<uint32_t>();
+  r.column_names = d["column_names"].cast<std::vector<std::string>>();
+  r.first_capacity = d["first_capacity"].cast<int64_t>();
+  for (const auto &[b, e2] : d["parts"].cast<std::vector<std::pair<uint64_t, uint64_t>>>())
+    r.parts.push_back(FilePart{b, e2});
+  return r;
+}
+
+using NoteTuple = std::tuple<int, uint64_t, uint64_t, bool, bool, bool>;
+using TallyTuple = std::tuple<uint64_t, uint64_t, uint64_t, uint64_t, std::vector<uint64_t>>;
+using CellTuple = std::tuple<uint32_t, uint32_t, uint64_t, std::string>;
+
+TallyTuple tally_tuple(const RowTally &t) {
+  return {t.rows, t.records, t.left_out, t.previous, t.missing_cells};
+}
+
+RowTally tally_of(const TallyTuple &t) {
+  RowTally out;
+  std::tie(out.rows, out.records, out.left_out, out.previous, out.missing_cells) = t;
+  return out;
+}
+
+std::vector<CellTuple> cell_tuples(const std::vector<TextCell> &cells) {
+  std::vector<CellTuple> out;
+  for (const TextCell &c : cells) out.emplace_back(c.value, c.field, c.line, c.text);
+  return out;
+}
+
+std::vector<TextCell> cells_of(const std::vector<CellTuple> &cells) {
+  std::vector<TextCell> out;
+  for (const auto &[value, field, line, text] : cells) out.push_back(TextCell{value, field, line, text});
+  return out;
+}
+
+// What a part noted, small enough for the driver.
+py::dict notes_dict(const LoadedPart &p) {
+  std::vector<NoteTuple> notes;
+  for (const LoadNote &n : p.load.noted.notes)
+    notes.emplace_back(static_cast<int>(n.kind), n.number, n.facts.values, n.facts.truncated,
+                       n.facts.missing, n.facts.cut_off);
+  py::dict d;
+  d["notes"] = notes;
+  d["tally"] = tally_tuple(p.load.noted.tally);
+  d["cells"] = cell_tuples(p.load.text_cells);
+  d["refused"] = p.load.refused;
+  d["error"] = p.error;
+  return d;
+}
+
+RangeLoad range_load_of(const py::dict &d) {
+  RangeLoad r;
+  for (const auto &[kind, number, values, truncated, missing, cut_off] :
+       d["notes"].cast<std::vector<NoteTuple>>()) {
+    if (kind < 0 || kind > LoadNote::error) throw py::value_error("Not a part's notes");
+    r.noted.notes.push_back(LoadNote{static_cast<LoadNote::Kind>(kind), number,
+                                     RecordFacts{values, truncated, missing, cut_off, nullptr}});
+  }
+  r.noted.tally = tally_of(d["tally"].cast<TallyTuple>());
+  r.text_cells = cells_of(d["cells"].cast<std::vector<CellTuple>>());
+  r.refused = d["refused"].cast<bool>();
+  return r;
+}
+
+py::dict plan_file(const std::string &path, const py::dict &options, uint64_t part_bytes) {
+  const Switches sw = options_of(options);
+  FileReading r;
+  compute([&] { r = read_file_start(path, sw, part_bytes); });
+  return reading_dict(r);
+}
+
+// Part k of a file: its rows (all the room's columns), per row 1 for a
+// missing value, and what it noted.
+py::dict load_part(const std::string &path, const py::dict &options, const py::dict &reading,
+                   uint32_t k) {
+  const Switches sw = options_of(options);
+  const FileReading r = reading_of(reading);
+  LoadedPart p;
+  compute([&] { p = load_file_part(path, sw, r, k); });
+  const uint64_t n = p.load.refused ? 0 : p.load.noted.tally.rows;
+  const size_t c = p.table.columns;
+  // The loader's matrix becomes the array's memory, rows one after another.
+  double *block = p.table.data.block.release();
+  py::capsule owner(block, [](void *b) { std::free(b); });
+  py::array_t<double> rows({size_t{n}, c}, block, owner);
+  std::vector<uint8_t> marks(p.missing_rows.begin(),
+                             p.missing_rows.begin() + std::min<size_t>(n, p.missing_rows.size()));
+  py::dict out;
+  out["rows"] = rows;
+  out["missing"] = py::array_t<uint8_t>(marks.size(), marks.data());
+  out["notes"] = notes_dict(p);
+  return out;
+}
+
+py::dict settled_dict(const SettledParts &s) {
+  py::dict d;
+  d["kept"] = s.kept;
+  d["cells"] = cell_tuples(s.cells);
+  d["m"] = s.m;
+  d["refused"] = s.refused;
+  return d;
+}
+
+SettledParts settled_of(const py::dict &d) {
+  SettledParts s;
+  s.kept = d["kept"].cast<std::vector<bool>>();
+  s.cells = cells_of(d["cells"].cast<std::vector<CellTuple>>());
+  s.m = d["m"].cast<uint32_t>();
+  s.refused = d["refused"].cast<bool>();
+  return s;
+}
+
+// The parts' notes replayed in file order: the first error of the one
+// pass raised, naming the file.
+py::dict settle_parts(const std::string &path, const py::dict &options, const py::dict &reading,
+                      const std::vector<py::dict> &notes) {
+  const Switches sw = options_of(options);
+  const FileReading r = reading_of(reading);
+  std::vector<RangeLoad> parts;
+  std::vector<std::string> errors;
+  for (const py::dict &d : notes) {
+    parts.push_back(range_load_of(d));
+    errors.push_back(d["error"].cast<std::string>());
+  }
+  SettledParts s;
+  compute([&] { s = settle_file_parts(path, sw, r, parts, errors); });
+  return settled_dict(s);
+}
+
+// Part k's rows as the file's loading leaves them, and what describes them
+// (as load_rows gives a whole file's).
+py::dict finish_part(const std::string &path, const py::dict &options, const py::dict &reading,
+                     const py::dict &settled, uint32_t k, const py::dict &part) {
+  const Switches sw = options_of(options);
+  const FileReading r = reading_of(reading);
+  const SettledParts s = settled_of(settled);
+  // The loaded part stays as it was: the finishing rewrites a copy.
+  py::array_t<double> rows = py::array_t<double>::ensure(
+      py::module_::import("numpy").attr("array")(part["rows"], "float64", py::arg("order") = "C"));
+  const auto marks = part["missing"].cast<py::array_t<uint8_t>>();
+  const std::vector<uint8_t> missing(marks.data(), marks.data() + marks.size());
+  const RowTally tally = tally_of(part["notes"].cast<py::dict>()["tally"].cast<TallyTuple>());
+  if (rows.ndim() != 2 || rows.shape(1) != r.examination.analysed)
+    throw py::value_error("Not the rows of a part of this file");
+  LoadedRows l;
+  double *x = rows.mutable_data();
+  compute([&] {
+    l = finish_file_part(path, sw, r, s, k, x, static_cast<uint64_t>(rows.shape(0)), missing, tally);
+  });
+  py::dict out = description_dict(l);
+  // The first n rows in place; a copy only when a column was taken out.
+  py::object kept = rows[py::slice(0, static_cast<py::ssize_t>(l.n), 1)];
+  if (l.m != r.examination.analysed)
+    kept = py::module_::import("numpy").attr("ascontiguousarray")(
+        kept[py::make_tuple(py::slice(py::none(), py::none(), py::none()),
+                            py::slice(0, static_cast<py::ssize_t>(l.m), 1))]);
+  out["rows"] = kept;
+  return out;
+}
+
+void check_rows_left(const std::string &path, const py::dict &options, const py::dict &reading,
+                     const py::dict &settled, uint64_t n, uint64_t rows_left_out,
+                     const std::vector<uint64_t> &missing_cells) {
+  const Switches sw = options_of(options);
+  const FileReading r = reading_of(reading);
+  const SettledParts s = settled_of(settled);
+  compute([&] { check_file_rows(path, sw, r, s, n, rows_left_out, missing_cells); });
+}
+
 // A data file's rows and what describes them, loaded by the program's own
 // loader on whichever worker runs this (vantor.dask.analyse_files).
 py::dict load_rows(const std::string &path, const py::dict &options) {
@@ -713,6 +938,16 @@ PYBIND11_MODULE(_vantor, mod) {
   mod.def("add_sums", &add_sums, py::arg("a"), py::arg("b"));
   mod.attr("SHAPIRO_WILK_MOST") = kShapiroWilkMost;
   mod.def("load_rows", &load_rows, py::arg("path"), py::arg("options"));
+  mod.def("plan_file", &plan_file, py::arg("path"), py::arg("options"), py::arg("part_bytes"));
+  mod.def("load_part", &load_part, py::arg("path"), py::arg("options"), py::arg("reading"),
+          py::arg("k"));
+  mod.def("settle_parts", &settle_parts, py::arg("path"), py::arg("options"), py::arg("reading"),
+          py::arg("notes"));
+  mod.def("finish_part", &finish_part, py::arg("path"), py::arg("options"), py::arg("reading"),
+          py::arg("settled"), py::arg("k"), py::arg("part"));
+  mod.def("check_rows_left", &check_rows_left, py::arg("path"), py::arg("options"),
+          py::arg("reading"), py::arg("settled"), py::arg("n"), py::arg("rows_left_out"),
+          py::arg("missing_cells"));
   mod.def("scan", &scan_of_part, py::arg("rows"), py::arg("scans"));
   mod.def("scan_shift", &scan_shift, py::arg("lo"), py::arg("hi"));
   mod.def("value_at_rank", &value_at_rank_of, py::arg("values"), py::arg("rank"));

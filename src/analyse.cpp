@@ -14,6 +14,7 @@
 
 #include "base/messages.h"
 #include "eigen/scores.h"
+#include "fileparts.h"
 #include "input/load.h"
 #include "output/jsonout.h"
 #include "output/naming.h"
@@ -353,10 +354,29 @@ std::unique_ptr<AnalysisResult> finish_parts(const TableParts &p, const Switches
   return r;
 }
 
+LoadedRows loaded_rows_of(const Analysis &a) {
+  LoadedRows out = described_rows(a);
+  out.values.resize(size_t{a.n} * a.m);
+  for (uint32_t k = 0; k < a.n; ++k) std::copy(a.data[k], a.data[k] + a.m, out.values.data() + size_t{k} * a.m);
+  return out;
+}
+
+LoadedRows described_rows(const Analysis &a) {
+  LoadedRows out;
+  out.n = a.n;
+  out.m = a.m;
+  out.names = a.names;
+  out.names.resize(a.m);
+  out.source_columns.assign(a.variable_to_file.get(), a.variable_to_file.get() + a.m);
+  for (const SkippedColumn &s : a.skipped) out.skipped.emplace_back(s.column, s.name);
+  out.rows_left_out = a.rows_left_out;
+  out.missing_cells = a.missing_cells;
+  out.missing_cells.resize(a.m, 0);
+  return out;
+}
+
 LoadedRows load_file_rows(const std::string &path, const Switches &options) {
-  if (!options.by.empty() || options.use == MissingUse::pairwise || options.max_memory > 0)
-    fatal("%s: a file read in parts is loaded whole rows at a time, without --by, "
-          "--use=pairwise or --max-memory\n", path.c_str());
+  check_part_options(path, options);
   RunState run = make_run_state(options);
   MemoryText text;  // the loader's console lines, not kept
   const Console con{text.fp, text.fp, true};
@@ -366,19 +386,7 @@ LoadedRows load_file_rows(const std::string &path, const Switches &options) {
   } catch (const RunEnd &end) {
     throw RunEnd{end.status, path + ": " + end.message};
   }
-  LoadedRows out;
-  out.n = a.n;
-  out.m = a.m;
-  out.values.resize(size_t{a.n} * a.m);
-  for (uint32_t k = 0; k < a.n; ++k) std::copy(a.data[k], a.data[k] + a.m, out.values.data() + size_t{k} * a.m);
-  out.names = a.names;
-  out.names.resize(a.m);
-  out.source_columns.assign(a.variable_to_file.get(), a.variable_to_file.get() + a.m);
-  for (const SkippedColumn &s : a.skipped) out.skipped.emplace_back(s.column, s.name);
-  out.rows_left_out = a.rows_left_out;
-  out.missing_cells = a.missing_cells;
-  out.missing_cells.resize(a.m, 0);
-  return out;
+  return loaded_rows_of(a);
 }
 
 uint32_t scores_written(const AnalysisResult &r) {

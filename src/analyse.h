@@ -108,6 +108,11 @@ struct LoadedRows {
   std::vector<uint64_t> missing_cells;
 };
 
+// A loaded table's rows and description as LoadedRows holds them; the
+// description alone (no values) from described_rows.
+LoadedRows loaded_rows_of(const Analysis &a);
+LoadedRows described_rows(const Analysis &a);
+
 // Loads a data file with the options' reading rules on one thread, quiet.
 // Throws RunEnd, its message naming the file.
 LoadedRows load_file_rows(const std::string &path, const Switches &options);

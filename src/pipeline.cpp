@@ -186,22 +186,6 @@ void take_white_space_groups(Analysis &a, const std::string &column, const Exami
   a.group_column = has_name ? e.names[c] : std::to_string(c + 1);
 }
 
-// NAME.csv and NAME.tsv are read as --csv and --separator=tab read them
-// when their first line holds that separator and no switch says otherwise
-// (--comma-decimals, too, says the comma is no separator).
-Switches read_as_named(const char *name, const Switches &sw, const DataSource &source) {
-  if (sw.csv || sw.separator != 0 || sw.comma_decimals) return sw;
-  const char separator = separator_of_name(name);
-  if (separator == 0) return sw;
-  FILE *first = open_data_pass(source);
-  const bool holds = first_line_holds(first, separator);
-  if (first != nullptr) std::fclose(first);
-  if (!holds) return sw;
-  Switches named = sw;
-  if (separator == ',') named.csv = true;
-  else named.separator = separator;
-  return named;
-}
 
 // The rank correlations keep every row's ranks of every variable in
 // memory: a file analysed in passes ends before anything is loaded or written.
@@ -288,6 +272,20 @@ int run_program(int argc, char **argv) {
 
 RunState make_run_state(const Switches &sw) {
   return RunState{make_examination_buffer(), MemoryTally{}, sw.scores, std::string()};
+}
+
+Switches read_as_named(const char *name, const Switches &sw, const DataSource &source) {
+  if (sw.csv || sw.separator != 0 || sw.comma_decimals) return sw;
+  const char separator = separator_of_name(name);
+  if (separator == 0) return sw;
+  FILE *first = open_data_pass(source);
+  const bool holds = first_line_holds(first, separator);
+  if (first != nullptr) std::fclose(first);
+  if (!holds) return sw;
+  Switches named = sw;
+  if (separator == ',') named.csv = true;
+  else named.separator = separator;
+  return named;
 }
 
 Analysis load_data_file(const char *name, const Switches &options, RunState &run,

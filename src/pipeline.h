@@ -10,6 +10,7 @@
 #include "record/analysis.h"
 #include "base/console.h"
 #include "output/naming.h"
+#include "input/datasource.h"
 #include "input/reader.h"
 #include "stats/stats.h"
 #include "cli/switches.h"
@@ -29,6 +30,12 @@ struct RunState {
 // A fresh run state for the settings (fatal when the examination buffer
 // cannot be made).
 RunState make_run_state(const Switches &sw);
+
+// The switches a data file is read under: NAME.csv and NAME.tsv as --csv
+// and --separator=tab read them when their first line holds that separator
+// and no switch says otherwise (--comma-decimals, too, says the comma is no
+// separator).
+Switches read_as_named(const char *name, const Switches &sw, const DataSource &source);
 
 // Examination, work arrays, column maps and loading of one data file, with
 // their console lines; returns the record with n and m set.

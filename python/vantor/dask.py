@@ -384,10 +384,76 @@ def analyse(collection, *, names=None, name="data", pearson=False, conventional=
 
 def _load(path, options):
     """A data file's block (its rows, nothing left out in them) and what
-    describes it."""
+    describes it, the file loaded whole."""
     loaded = _vantor.load_rows(path, options)
     rows = loaded.pop("rows")
+    loaded["path"] = path
     return (rows, numpy.zeros(rows.shape[1] + 1, dtype=numpy.int64)), loaded
+
+
+# A data file is read in parts of about this many bytes, each on a worker.
+PART_BYTES = 64 * 2 ** 20
+
+
+def _plan_file(path, options, part_bytes):
+    """What a file's parts share, from its start, and where they lie."""
+    return _vantor.plan_file(path, options, part_bytes)
+
+
+def _load_part(path, options, reading, k):
+    """Part k of a file: its rows and what it noted for the replay."""
+    return _vantor.load_part(path, options, reading, k)
+
+
+def _finish(path, options, reading, settled, k, part):
+    """Part k of a file as a block and what describes it, once the file's
+    parts are settled."""
+    loaded = _vantor.finish_part(path, options, reading, settled, k, part)
+    rows = loaded.pop("rows")
+    loaded["n"], loaded["path"] = rows.shape[0], path
+    return (rows, numpy.zeros(rows.shape[1] + 1, dtype=numpy.int64)), loaded
+
+
+def _load_in_parts(listed, options, part_bytes):
+    """The blocks of the files' rows and what describes each block. Each
+    file's start is examined once on a worker and the file split at line
+    starts; every part is loaded on a worker and kept there. The parts'
+    notes, replayed in file order by the library, raise the error the
+    program would; then each part is finished (text columns taken out,
+    rows with a missing value left out) where it lies. A compressed file,
+    or one whose parts only a pass from its start can read, is loaded
+    whole."""
+    import dask
+    readings = dask.compute(*[dask.delayed(_plan_file)(p, options, part_bytes)
+                              for p in listed])
+    split = [(p, r) for p, r in zip(listed, readings) if not r["whole"]]
+    parts = dask.persist(*[dask.delayed(_load_part)(p, options, r, k)
+                           for p, r in split for k in range(len(r["parts"]))])
+    notes = iter(dask.compute(*[dask.delayed(operator.getitem)(q, "notes") for q in parts]))
+    parts = iter(parts)
+    jobs, settled, mine = [], [], []
+    for path, reading in zip(listed, readings):
+        if reading["whole"]:
+            jobs.append(dask.delayed(_load)(path, options))
+            continue
+        count = len(reading["parts"])
+        mine = [next(parts) for _ in range(count)]
+        s = _vantor.settle_parts(path, options, reading, [next(notes) for _ in range(count)])
+        if s["refused"]:
+            jobs.append(dask.delayed(_load)(path, options))
+            continue
+        settled.append((path, reading, s, len(jobs), count))
+        jobs += [dask.delayed(_finish)(path, options, reading, s, k, q) for k, q in enumerate(mine)]
+    loaded = list(dask.persist(*jobs))
+    # A loaded part goes once its block is made: nothing here holds it.
+    del parts, mine, jobs
+    described = dask.compute(*[dask.delayed(operator.getitem)(l, 1) for l in loaded])
+    for path, reading, s, first, count in settled:
+        mine = described[first:first + count]
+        _vantor.check_rows_left(path, options, reading, s, sum(d["n"] for d in mine),
+                                sum(d["rows_left_out"] for d in mine),
+                                [sum(c) for c in zip(*[d["missing_cells"] for d in mine])])
+    return loaded, described
 
 
 def _file_list(paths):
@@ -412,13 +478,21 @@ def _file_list(paths):
 def analyse_files(paths, *, name="data", pearson=False, conventional=False, components=3,
                   bins=30, missing="listwise", files=(), csv=False, separator=None,
                   comma_decimals=False, columns=None, skip_columns=None, missing_words=(),
-                  header=False, numbers_only=False):
-    """The analysis of the rows of several data files taken together, each
-    file read on a worker by the program's own loader (no pandas parser),
-    kept there for the passes and analysed as vantor.dask.analyse analyses
-    partitions. `paths` is a glob, a directory or a list of paths; every
-    file must have the same columns. Reading keywords as vantor.analyse.
-    A file the program cannot read raises its error, naming the file."""
+                  header=False, numbers_only=False, part_bytes=PART_BYTES):
+    """The analysis of the rows of several data files taken together, read
+    by the program's own loader (no pandas parser), kept on the workers for
+    the passes and analysed as vantor.dask.analyse analyses partitions.
+    `paths` is a glob, a directory or a list of paths; every file must have
+    the same columns. Reading keywords as vantor.analyse.
+
+    Each file is split at line starts into parts of about `part_bytes`
+    bytes (a smaller file is one part), each loaded on a worker, so that one
+    large file is spread over the workers. The file's start is examined
+    once (names line, columns, CSV or white space) and every part reads by
+    that. A compressed file cannot be entered in the middle and is loaded
+    whole on one worker, as is a CSV file whose quoted fields hold line ends
+    where a part would start. A file the program cannot read raises its
+    error, naming the file and the line in it."""
     import dask
     reading = _reading_options(csv, separator, comma_decimals, columns, skip_columns,
                                list(missing_words), header, numbers_only)
@@ -426,12 +500,11 @@ def analyse_files(paths, *, name="data", pearson=False, conventional=False, comp
                        bins=bins, threads=None, missing=missing, files=tuple(files),
                        reading=reading)
     listed = _file_list(paths)
-    loaded = list(dask.persist(*[dask.delayed(_load)(p, options) for p in listed]))
-    described = dask.compute(*[dask.delayed(operator.getitem)(l, 1) for l in loaded])
+    loaded, described = _load_in_parts(listed, options, int(part_bytes))
     head = described[0]
-    for path, d in zip(listed, described):
+    for d in described:
         if (d["names"], d["columns"]) != (head["names"], head["columns"]):
-            raise ValueError("%s: its columns differ from those of %s" % (path, listed[0]))
+            raise ValueError("%s: its columns differ from those of %s" % (d["path"], listed[0]))
     blocks = [dask.delayed(operator.getitem)(l, 0) for l in loaded]
     extra = numpy.array([sum(d["rows_left_out"] for d in described)] +
                         [sum(c) for c in zip(*[d["missing_cells"] for d in described])],

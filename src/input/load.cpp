@@ -55,10 +55,6 @@ void apply_sort_list(Analysis &a, const char *list, const Console &con) {
 
 }  // namespace
 
-namespace {
-
-// The line buffer of the loading pass: 5/4 of the first data line leaves
-// room for somewhat longer rows before any rereading.
 GrowableLine loading_buffer(FILE *in) {
   int64_t capacity = first_data_line_length(in);
   capacity = capacity / 4 * 5 + capacity % 4 * 5 / 4;
@@ -66,7 +62,15 @@ GrowableLine loading_buffer(FILE *in) {
   return make_line_buffer(capacity, "buff");
 }
 
-}  // namespace
+RowRules loading_rules(FILE *in, const RowRules &file_rules, bool names_line, bool in_passes) {
+  RowRules rules = file_rules;
+  rules.in_passes = in_passes;
+  if (rules.csv && names_line) rules.column_names = names_line_of(in, rules);
+  // A names line one short (R's write.table) names no row-label column.
+  if (!rules.column_names.empty() && rules.column_names.size() + 1 == rules.uses.size())
+    rules.column_names.insert(rules.column_names.begin(), std::string());
+  return rules;
+}
 
 void build_column_maps(Analysis &a, const Switches &sw, const Console &con) {
   const uint32_t c = a.columns;
@@ -263,26 +267,23 @@ std::string variables_with_missing(const Analysis &a, const RowRules &rules) {
   return list;
 }
 
-// Listwise deletion left no row: says which variables have gaps and what
-// reads the file all the same.
-[[noreturn]] void every_row_missing(const Analysis &a, const RowRules &rules) {
+}  // namespace
+
+void every_row_missing(const Analysis &a, const RowRules &rules) {
   fatal("Every row has a missing value (%llu rows left out; missing values in %s): "
         "--use=pairwise uses the values each statistic has\n",
         static_cast<unsigned long long>(a.rows_left_out),
         variables_with_missing(a, rules).c_str());
 }
 
+namespace {
+
 // The one loading pass of every format: records in file order, each
 // converted into the next row's place and handed to the row-acceptance
 // rules. `plain`: white space under none of the record rules.
 void load_rows(FILE *in, Analysis &a, const RowRules &file_rules, bool names_line, bool plain,
                const Console &con, Workers &w, uint64_t min_part) {
-  RowRules rules = file_rules;
-  rules.in_passes = a.spill != nullptr;
-  if (rules.csv && names_line) rules.column_names = names_line_of(in, rules);
-  // A names line one short (R's write.table) names no row-label column.
-  if (!rules.column_names.empty() && rules.column_names.size() + 1 == rules.uses.size())
-    rules.column_names.insert(rules.column_names.begin(), std::string());
+  RowRules rules = loading_rules(in, file_rules, names_line, a.spill != nullptr);
   TextColumns text = start_text_columns(a, rules);
   GrowableLine buff = loading_buffer(in);
   buff.silent = rules.csv;

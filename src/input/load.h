@@ -18,6 +18,22 @@
 // range ends the run after the listing so far.
 void build_column_maps(Analysis &a, const Switches &sw, const Console &con);
 
+// The line buffer of the loading pass over `in`: 5/4 of its first data line
+// (at least 256 bytes) leaves room for somewhat longer rows before any
+// rereading. The stream stays where it was.
+GrowableLine loading_buffer(FILE *in);
+
+// The rules of the loading pass over `in` under the file's rules: in CSV
+// with a names line, the names for messages (one more, empty, for a names
+// line one short of the row length, R's write.table). `in_passes`: the rows
+// go to a spill.
+RowRules loading_rules(FILE *in, const RowRules &file_rules, bool names_line, bool in_passes);
+
+// Listwise deletion left no row: ends the run saying which variables have
+// gaps (a.missing_cells, named through rules.uses and rules.column_names)
+// and what reads the file all the same.
+[[noreturn]] void every_row_missing(const Analysis &a, const RowRules &rules);
+
 // Loads the numbers of `in` (positioned at its start) into the data matrix
 // through the column maps, at most `capacity` rows of at most c values, and
 // sets n and m (m: the value count of the last accepted row). Reports

@@ -20,16 +20,14 @@
 #include "input/records.h"
 #include "input/row_accept.h"
 
-namespace {
-
-// The start of the line that holds byte `at`: the byte after the first line
-// end at or after at - 1.
 uint64_t line_start_after(int fd, uint64_t at, uint64_t size) {
   if (at == 0) return 0;
   LineReader r;
   reader_open_range(r, fd, at - 1, size, size_t{1} << 16);
   return at - 1 + static_cast<uint64_t>(read_line_piece(r, nullptr, INT64_MAX));
 }
+
+namespace {
 
 // What the quick count finds in a part.
 struct LineCounts {
@@ -228,6 +226,54 @@ std::vector<FilePart> split_at_lines(FILE *in, const Workers &w, uint64_t min_pa
     begin = end;
   }
   return parts;
+}
+
+std::vector<FilePart> split_file_at_lines(int fd, uint64_t size, uint64_t part_bytes,
+                                          uint64_t first_end) {
+  if (part_bytes == 0) part_bytes = 1;
+  const uint64_t count = size / part_bytes + (size % part_bytes != 0 ? 1 : 0);
+  std::vector<FilePart> parts;
+  uint64_t begin = 0;
+  for (uint64_t k = 1; k <= count && begin < size; ++k) {
+    const uint64_t at = std::max(k == count ? size : size / count * k, first_end);
+    const uint64_t end = at >= size ? size : line_start_after(fd, at, size);
+    if (end <= begin) continue;
+    parts.push_back(FilePart{begin, end});
+    begin = end;
+  }
+  if (parts.empty()) parts.push_back(FilePart{0, size});
+  return parts;
+}
+
+uint64_t newlines_before(int fd, uint64_t at) {
+  LineReader r;
+  reader_open_range(r, fd, 0, at);
+  return count_lines(r).newlines;
+}
+
+uint64_t range_row_room(int fd, FilePart part, const RowRules &rules) {
+  RecordPart p;
+  p.begin = part.begin;
+  p.end = part.end;
+  count_part(fd, p, rules);
+  if (p.refused) return UINT64_MAX;
+  return rules.csv ? p.lines.filled_lines : p.lines.data_lines;
+}
+
+RangeLoad load_range(int fd, FilePart part, bool last, uint64_t line_base, Analysis &a,
+                     const RowRules &rules, bool names_line, bool plain, int64_t first_capacity,
+                     std::vector<uint8_t> *missing_rows) {
+  RecordPart p;
+  p.begin = part.begin;
+  p.end = part.end;
+  p.last = last;
+  p.line_base = line_base;
+  p.holds_names = names_line && part.begin == 0;
+  const Console silent{nullptr, nullptr, true};
+  SharedProgress progress{{}, Progress{}, silent};
+  convert_part(fd, p, a, Format{rules, names_line, plain}, first_capacity,
+               ProgressFeed{progress, false}, missing_rows);
+  return RangeLoad{std::move(p.noted), std::move(p.text_cells), p.refused};
 }
 
 bool load_split(FILE *in, Analysis &a, GrowableLine &buff, const RowRules &rules, bool names_line,

@@ -10,6 +10,7 @@
 #include "record/analysis.h"
 #include "base/console.h"
 #include "input/reader.h"
+#include "input/row_accept.h"
 #include "input/rows.h"
 #include "input/textcols.h"
 #include "machine/workers.h"
@@ -28,6 +29,44 @@ struct FilePart {
 // but the first starts right after a line end; together they cover the
 // file. Reads with pread and leaves the stream as it was.
 std::vector<FilePart> split_at_lines(FILE *in, const Workers &w, uint64_t min_part);
+
+// The start of the line that holds byte `at` of the file `fd` of `size`
+// bytes: the byte after the first line end at or after at - 1 (0 for 0).
+uint64_t line_start_after(int fd, uint64_t at, uint64_t size);
+
+// Bytes [0, size) of the file `fd` in parts of about `part_bytes` each, every
+// part but the first starting right after a line end, the first holding at
+// least [0, first_end). One part when the file is no larger than that.
+std::vector<FilePart> split_file_at_lines(int fd, uint64_t size, uint64_t part_bytes,
+                                          uint64_t first_end);
+
+// The line ends of the file `fd` before byte `at`.
+uint64_t newlines_before(int fd, uint64_t at);
+
+// One part of a file loaded on its own, as load_split loads each of its
+// parts: what the part noted for replay_part, its text cells, and whether
+// only a pass from the start can tell what it holds.
+struct RangeLoad {
+  PartNotes noted;
+  std::vector<TextCell> text_cells;
+  bool refused = false;
+};
+
+// The rows at most that `part` of the file `fd` gives under `rules`
+// (its data lines, in CSV its filled ones); UINT64_MAX when it cannot be
+// read.
+uint64_t range_row_room(int fd, FilePart part, const RowRules &rules);
+
+// Converts the records of `part` of the file `fd` (the last part of the
+// file when `last`) into the rows of `a` from row 0, as load_split converts
+// one of its parts: the names line first when `names_line` and the part
+// starts the file, line numbers counted from `line_base` line ends, the
+// line buffer starting at `first_capacity` bytes, the rows with a missing
+// value marked in `missing_rows` when given (a.capacity entries).
+// REQUIRES: a.capacity >= range_row_room(fd, part, rules).
+RangeLoad load_range(int fd, FilePart part, bool last, uint64_t line_base, Analysis &a,
+                     const RowRules &rules, bool names_line, bool plain, int64_t first_capacity,
+                     std::vector<uint8_t> *missing_rows);
 
 // Loads `in` (a regular file at its start) as the one-pass loading does
 // (under `rules`, a names line first when `names_line`, plain white-space

@@ -1,6 +1,7 @@
 # vantor.dask.analyse on a real cluster (a scheduler and two worker
 # processes over loopback TCP) against vantor.analyse on the same rows, with
 # uneven, empty and one-row partitions; and a worker killed mid-analysis.
+import gzip
 import json
 import os
 import signal
@@ -229,6 +230,35 @@ def test_files_read_on_the_workers(client, tmp_path, header, body, keywords):
     (tmp_path / "parts" / "p9.txt").write_text(header + decimal(text(rows[:3])) + "1\n")
     with pytest.raises(ValueError, match="p9.txt"):
         vantor.dask.analyse_files(str(tmp_path / "parts"), **keywords)
+
+
+# One file split at line starts into parts of a few kilobytes: the analysis
+# of the whole file, a column that turns to text in a late part taken out
+# of every part, a bad row's error naming the file and its line, and a
+# compressed file loaded whole.
+@pytest.mark.parametrize("header,sep,late", [("", " ", None), ("x,y,z\n", ",", "1,abc,2\n")])
+def test_a_file_split_into_parts(client, tmp_path, header, sep, late):
+    rng = numpy.random.default_rng(7)
+    lines = [sep.join("%.3f" % v for v in rng.normal(size=3)) + "\n" for _ in range(2000)]
+    lines[1800] = late or lines[1800]
+    keywords = dict(csv=True) if header else {}
+    whole = tmp_path / "whole.txt"
+    whole.write_text(header + "".join(lines))
+    ref = json.loads(vantor.analyse(str(whole), components=2, **keywords).to_json())
+    got = vantor.dask.analyse_files([str(whole)], components=2, part_bytes=4000, **keywords)
+    assert got.partitions > 5
+    doc = json.loads(got.to_json())
+    for d in (doc, ref):
+        d.setdefault("skipped_columns", [])
+    assert_close(doc, ref)
+    lines[1700] = sep.join(["1", "x", "2"]) + "\n"
+    (tmp_path / "bad.txt").write_text(header + "".join(lines))
+    with pytest.raises(ValueError, match="bad.txt: Not a number in line %d, " % (1701 + bool(header))):
+        vantor.dask.analyse_files([str(tmp_path / "bad.txt"), str(whole)], part_bytes=4000,
+                                  numbers_only=True, **keywords)
+    packed = tmp_path / "whole.txt.gz"
+    packed.write_bytes(gzip.compress(whole.read_bytes()))
+    assert vantor.dask.analyse_files(str(packed), part_bytes=4000, **keywords).partitions == 1
 
 
 # Offset columns: the merged moments stay within 1e-12 of a two-pass
