@@ -187,13 +187,6 @@ void take_white_space_groups(Analysis &a, const std::string &column, const Exami
 }
 
 
-// The rank correlations keep every row's ranks of every variable in
-// memory: a file analysed in passes ends before anything is loaded or written.
-void refuse_passes(const Switches &sw) {
-  if (sw.rank != RankChoice::none)
-    fatal("--rank needs the whole table in memory: the file needs more than --max-memory\n");
-}
-
 // The words run() gives a failed allocation of the C++ heap.
 constexpr char kHeapExhausted[] = "Not enough memory (heap, 0)";
 
@@ -310,7 +303,6 @@ Analysis load_data_file(const char *name, const Switches &options, RunState &run
   std::vector<SkippedColumn> skipped = skipped_columns(e, con);
   const uint64_t need = work_array_need(R, e.analysed, sw.bins);
   const bool in_passes = sw.max_memory > 0 && need > sw.max_memory;
-  if (in_passes) refuse_passes(sw);
   Analysis a = in_passes ? make_analysis_in_passes(R, e.analysed, sw.max_memory, settings,
                                                    run.memory, con)
                          : make_analysis(R, e.analysed, settings, run.memory, con);

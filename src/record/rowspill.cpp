@@ -81,6 +81,19 @@ void read_at(int fd, uint64_t at, char *into, uint64_t left) {
   }
 }
 
+void write_at(int fd, uint64_t at, const char *bytes, uint64_t left) {
+  while (left > 0) {
+    const ssize_t put = pwrite(fd, bytes, left, static_cast<off_t>(at));
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0)
+      fatal("Can't write the temporary copy of the data (%s)\n",
+            std::strerror(put < 0 ? errno : ENOSPC));
+    bytes += put;
+    at += static_cast<uint64_t>(put);
+    left -= static_cast<uint64_t>(put);
+  }
+}
+
 // At least `bytes` of the label spill from the cursor's place on in its
 // buffer, and some read ahead.
 void read_label_bytes(LabelCursor &c, uint64_t bytes) {
@@ -108,18 +121,27 @@ void read_spilled_rows(const RowSpill &spill, uint64_t first, uint64_t count, do
 
 void rewrite_spilled_rows(RowSpill &spill, uint64_t first, uint64_t count, const double *from) {
   const uint64_t row_bytes = spill.stride * sizeof(double);
-  const char *bytes = reinterpret_cast<const char *>(from);
-  uint64_t at = first * row_bytes, left = count * row_bytes;
-  while (left > 0) {
-    const ssize_t put = pwrite(spill.fd, bytes, left, static_cast<off_t>(at));
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0)
-      fatal("Can't write the temporary copy of the data (%s)\n",
-            std::strerror(put < 0 ? errno : ENOSPC));
-    bytes += put;
-    at += static_cast<uint64_t>(put);
-    left -= static_cast<uint64_t>(put);
-  }
+  write_at(spill.fd, first * row_bytes, reinterpret_cast<const char *>(from), count * row_bytes);
+}
+
+ColumnSpill::~ColumnSpill() {
+  if (fd >= 0) close(fd);
+}
+
+std::unique_ptr<ColumnSpill> make_column_spill(uint64_t array_bytes) {
+  auto s = std::make_unique<ColumnSpill>();
+  s->fd = spill_file();
+  s->array_bytes = array_bytes;
+  return s;
+}
+
+void write_spilled_array(ColumnSpill &s, uint32_t i, const void *array) {
+  write_at(s.fd, uint64_t{i} * s.array_bytes, static_cast<const char *>(array), s.array_bytes);
+}
+
+void read_spilled_array(const ColumnSpill &s, uint32_t i, uint64_t from, uint64_t bytes,
+                        void *into) {
+  read_at(s.fd, uint64_t{i} * s.array_bytes + from, static_cast<char *>(into), bytes);
 }
 
 RowCursor row_cursor(const Analysis &a) {

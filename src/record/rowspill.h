@@ -125,6 +125,25 @@ void rewrite_rows(Analysis &a, const std::function<void(double *row, uint64_t k)
 // which takes the old one's place.
 void keep_rows_where(Analysis &a, const std::function<bool(const double *row)> &keep);
 
+// Arrays of equal size, one per variable, that a table analysed in passes
+// keeps for later walks (its variables' ranks): a temporary file, one array
+// after another, going with the run as the row spill does.
+struct ColumnSpill {
+  int fd = -1;
+  uint64_t array_bytes = 0;
+  ColumnSpill() = default;
+  ColumnSpill(const ColumnSpill &) = delete;
+  ColumnSpill &operator=(const ColumnSpill &) = delete;
+  ~ColumnSpill();
+};
+
+std::unique_ptr<ColumnSpill> make_column_spill(uint64_t array_bytes);
+
+// Writes variable i's whole array; reads `bytes` of it from byte `from` on.
+// Failures end the run as the row spill's do.
+void write_spilled_array(ColumnSpill &s, uint32_t i, const void *array);
+void read_spilled_array(const ColumnSpill &s, uint32_t i, uint64_t from, uint64_t bytes, void *into);
+
 // The bytes one walk's buffer takes (0 in memory).
 uint64_t walk_bytes(const Analysis &a);
 

@@ -1,13 +1,17 @@
-// Rank correlations over the rows in memory: Spearman's rho from average
-// ranks, Kendall's tau-b by Knight's count of exchanges in a merge sort, and
-// the tie sums the tests of those correlations need.
+// Rank correlations: Spearman's rho from average ranks, Kendall's tau-b by
+// Knight's count of exchanges in a merge sort, and the tie sums the tests of
+// those correlations need; a table analysed in passes keeps its ranks in a
+// temporary file.
 #include "stats/rankcorr.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <numeric>
+#include <memory>
 #include <utility>
+
+#include "record/rowspill.h"
 
 namespace {
 
@@ -185,9 +189,13 @@ double kendall_of(const RankedColumn &x, const RankedColumn &y, std::vector<uint
   return static_cast<double>(s) / std::sqrt(den);
 }
 
+// A variable's values in row order, from memory or from the spill.
 std::vector<double> column_values(const Analysis &a, uint32_t i) {
-  std::vector<double> v(a.n);
-  for (uint32_t k = 0; k < a.n; ++k) v[k] = a.data[k][i];
+  std::vector<double> v;
+  v.reserve(a.n);
+  RowCursor rows = row_cursor(a);
+  for (RowRange r; next_rows(rows, r);)
+    for (uint64_t k = 0; k < r.count; ++k) v.push_back(r[k][i]);
   return v;
 }
 
@@ -213,20 +221,59 @@ std::vector<double> average_ranks_of(const RankedColumn &c) {
   return ranks;
 }
 
+// Spearman's sums of a table analysed in passes, whose centred ranks are
+// in `kept`: a block of rows of every variable's ranks at a time, each
+// pair's sum taking its terms in row order as in memory.
+void spilled_rank_sums(Analysis &a, const ColumnSpill &kept, const std::vector<double> &squares) {
+  const uint32_t m = a.m;
+  const uint64_t block = a.spill->block_rows;
+  std::vector<double> sums(uint64_t{m} * m, 0), part(uint64_t{m} * block);
+  for (uint64_t first = 0; first < a.n; first += block) {
+    const uint64_t count = std::min<uint64_t>(block, a.n - first);
+    for (uint32_t i = 0; i < m; ++i)
+      read_spilled_array(kept, i, first * sizeof(double), count * sizeof(double),
+                         part.data() + i * block);
+    for (uint32_t i = 0; i < m; ++i)
+      for (uint32_t j = i + 1; j < m; ++j) {
+        const double *x = part.data() + i * block, *y = part.data() + j * block;
+        double sum = sums[uint64_t{i} * m + j];
+        for (uint64_t k = 0; k < count; ++k) sum += x[k] * y[k];
+        sums[uint64_t{i} * m + j] = sum;
+      }
+  }
+  for (uint32_t i = 0; i < m; ++i)
+    for (uint32_t j = i + 1; j < m; ++j)
+      set_pair(a, i, j, sums[uint64_t{i} * m + j] / std::sqrt(squares[i] * squares[j]));
+}
+
+// A table analysed in passes keeps its variables' ranks in a temporary
+// file, and ranks one variable at a time.
+std::unique_ptr<ColumnSpill> rank_spill(const Analysis &a, uint64_t bytes_a_row) {
+  return a.spill ? make_column_spill(uint64_t{a.n} * bytes_a_row) : nullptr;
+}
+
 void spearman_matrix(Analysis &a, std::vector<TieSums> &ties, Workers &w) {
   const uint32_t m = a.m;
   const double centre = (static_cast<double>(a.n) + 1) / 2;
+  const std::unique_ptr<ColumnSpill> kept = rank_spill(a, sizeof(double));
   std::vector<std::vector<double>> ranks(m);
   std::vector<double> squares(m, 0);
-  w.run(m, [&](uint32_t i, uint32_t) {
-    const RankedColumn c = ranked_column(column_values(a, i));
-    ties[i] = c.ties;
-    ranks[i] = average_ranks_of(c);
-    for (double &r : ranks[i]) {
-      r -= centre;
-      squares[i] += r * r;
-    }
-  });
+  w.run(
+      m,
+      [&](uint32_t i, uint32_t) {
+        const RankedColumn c = ranked_column(column_values(a, i));
+        ties[i] = c.ties;
+        ranks[i] = average_ranks_of(c);
+        for (double &r : ranks[i]) {
+          r -= centre;
+          squares[i] += r * r;
+        }
+        if (!kept) return;
+        write_spilled_array(*kept, i, ranks[i].data());
+        ranks[i] = std::vector<double>();
+      },
+      kept ? 1 : 0);
+  if (kept) return spilled_rank_sums(a, *kept, squares);
   w.run(m, [&](uint32_t i, uint32_t) {
     for (uint32_t j = i + 1; j < m; ++j) {
       double sum = 0;
@@ -236,13 +283,46 @@ void spearman_matrix(Analysis &a, std::vector<TieSums> &ties, Workers &w) {
   });
 }
 
+// Kendall's tau of a table analysed in passes, whose ranked columns (each
+// its order, then its ranks) are in `kept`: one variable's order and ranks
+// in memory, and the other's ranks, pair after pair.
+void spilled_kendall(Analysis &a, const ColumnSpill &kept, const std::vector<RankedColumn> &tied) {
+  const uint64_t n = a.n, half = n * sizeof(uint32_t);
+  std::vector<uint32_t> seq, buffer;
+  RankedColumn x, y;
+  for (uint32_t i = 0; i < a.m; ++i) {
+    x.order.resize(n);
+    x.rank.resize(n);
+    read_spilled_array(kept, i, 0, half, x.order.data());
+    read_spilled_array(kept, i, half, half, x.rank.data());
+    x.tied_pairs = tied[i].tied_pairs;
+    for (uint32_t j = i + 1; j < a.m; ++j) {
+      y.rank.resize(n);
+      read_spilled_array(kept, j, half, half, y.rank.data());
+      y.tied_pairs = tied[j].tied_pairs;
+      set_pair(a, i, j, kendall_of(x, y, seq, buffer));
+    }
+  }
+}
+
 void kendall_matrix(Analysis &a, std::vector<TieSums> &ties, Workers &w) {
   const uint32_t m = a.m;
+  const std::unique_ptr<ColumnSpill> kept = rank_spill(a, 2 * sizeof(uint32_t));
   std::vector<RankedColumn> columns(m);
-  w.run(m, [&](uint32_t i, uint32_t) {
-    columns[i] = ranked_column(column_values(a, i));
-    ties[i] = columns[i].ties;
-  });
+  w.run(
+      m,
+      [&](uint32_t i, uint32_t) {
+        RankedColumn &c = columns[i];
+        c = ranked_column(column_values(a, i));
+        ties[i] = c.ties;
+        if (!kept) return;
+        c.order.insert(c.order.end(), c.rank.begin(), c.rank.end());
+        write_spilled_array(*kept, i, c.order.data());
+        c.order = std::vector<uint32_t>();
+        c.rank = std::vector<uint32_t>();
+      },
+      kept ? 1 : 0);
+  if (kept) return spilled_kendall(a, *kept, columns);
   // One task a pair, so that the workers share the pairs evenly.
   std::vector<std::pair<uint32_t, uint32_t>> pairs;
   for (uint32_t i = 0; i < m; ++i)

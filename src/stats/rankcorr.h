@@ -31,6 +31,8 @@ TieSums tie_sums(const std::vector<double> &values);
 // Replaces the correlation matrix by the rank correlation of the n rows and
 // returns each variable's tie sums. A constant variable correlates 0 with
 // every other, as under Pearson's r. The workers take pairs; the results
-// do not depend on their count. REQUIRES: the rows in memory, no value NaN.
+// do not depend on their count. A table analysed in passes takes one
+// variable's ranks at a time (Kendall's: two variables'), beside its
+// budget, and keeps them in a temporary file. REQUIRES: no value NaN.
 std::vector<TieSums> make_rank_correlation(Analysis &a, RankMethod method,
                                            Workers &w = serial_workers());

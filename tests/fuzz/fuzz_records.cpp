@@ -99,6 +99,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     sw.conventional = true;
     sw.pearson = true;
   }
+  // The ranks are taken over complete rows only.
+  if (size % 4 == 0 && sw.use == MissingUse::complete)
+    sw.rank = size % 8 == 0 ? RankChoice::kendall : RankChoice::spearman;
   if (size % 5 == 0 && (sw.csv || sw.separator != 0)) {
     sw.pick = ColumnPick::unlisted;
     sw.pick_list.assign(1, '2');  // not "= \"2\"", which g++ 12 warns about wrongly
