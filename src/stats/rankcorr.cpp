@@ -137,13 +137,14 @@ uint64_t count_exchanges(std::vector<uint32_t> &y, std::vector<uint32_t> &buffer
     for (size_t lo = 0; lo < n; lo += 2 * width) {
       const size_t mid = std::min(lo + width, n), hi = std::min(lo + 2 * width, n);
       size_t p = lo, q = mid, out = lo;
+      // Without branches: which side goes next is as good as random.
       while (p < mid && q < hi) {
-        if (y[q] < y[p]) {
-          exchanges += mid - p;
-          buffer[out++] = y[q++];
-        } else {
-          buffer[out++] = y[p++];
-        }
+        const uint32_t left = y[p], right = y[q];
+        const bool passes = right < left;
+        buffer[out++] = passes ? right : left;
+        exchanges += passes ? mid - p : 0;
+        p += !passes;
+        q += passes;
       }
       while (p < mid) buffer[out++] = y[p++];
       while (q < hi) buffer[out++] = y[q++];
