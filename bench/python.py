@@ -157,6 +157,15 @@ def write_files(where, files, rows, cols):
     return paths, whole
 
 
+def program_seconds(where, whole):
+    """The command line's seconds on the concatenated file, two threads."""
+    import os
+    program = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "build", "vantor")
+    return timed(lambda: subprocess.run(
+        [program, whole, "--csv", "--names", "--threads=2", "-e3", "--quiet"],
+        cwd=where, check=True, capture_output=True))
+
+
 def files_bench(files, rows, cols):
     import os
     import dask.dataframe as dd
@@ -164,10 +173,7 @@ def files_bench(files, rows, cols):
     import vantor.dask
     where = "/tmp/vantor-bench-files"
     paths, whole = write_files(where, files, rows, cols)
-    program = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "build", "vantor")
-    t_program = timed(lambda: subprocess.run(
-        [program, whole, "--csv", "--names", "--threads=2", "-e3", "--quiet"],
-        cwd=where, check=True, capture_output=True))
+    t_program = program_seconds(where, whole)
     with cluster() as c, distributed.Client(c) as client:
         result = []
         t_files = timed(lambda: result.append(vantor.dask.analyse_files(
@@ -194,10 +200,7 @@ def onefile_bench(files, rows, cols, part_mib):
     import vantor.dask
     where = "/tmp/vantor-bench-files"
     _, whole = write_files(where, files, rows, cols)
-    program = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "build", "vantor")
-    t_program = timed(lambda: subprocess.run(
-        [program, whole, "--csv", "--names", "--threads=2", "-e3", "--quiet"],
-        cwd=where, check=True, capture_output=True))
+    t_program = program_seconds(where, whole)
     with cluster() as c, distributed.Client(c) as client:
         result = []
         t_files = timed(lambda: result.append(vantor.dask.analyse_files(

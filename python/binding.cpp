@@ -683,13 +683,8 @@ py::dict load_rows(const std::string &path, const py::dict &options) {
   compute([&] { l = load_file_rows(path, sw); });
   py::array_t<double> rows({size_t{l.n}, size_t{l.m}});
   std::copy(l.values.begin(), l.values.end(), rows.mutable_data());
-  py::dict out;
+  py::dict out = description_dict(l);
   out["rows"] = rows;
-  out["names"] = l.names;
-  out["columns"] = l.source_columns;
-  out["skipped"] = l.skipped;
-  out["rows_left_out"] = l.rows_left_out;
-  out["missing_cells"] = l.missing_cells;
   return out;
 }
 
