@@ -216,7 +216,7 @@ std::vector<GroupResult> analyse_groups(Analysis &a, const Switches &options, Ru
     // at once: each takes an equal share of the budget.
     if (copy_first)
       groups[k].analysis = group_table(a, index, static_cast<uint32_t>(k),
-                                       options.max_memory / index.values.size(), settings,
+                                       std::max<uint64_t>(1, options.max_memory / index.values.size()), settings,
                                        run.memory, quiet);
   }
   step(a, nullptr, index);

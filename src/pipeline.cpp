@@ -302,10 +302,7 @@ Analysis load_data_file(const char *name, const Switches &options, RunState &run
   rules.uses = e.uses;
   std::vector<SkippedColumn> skipped = skipped_columns(e, con);
   const uint64_t need = work_array_need(R, e.analysed, sw.bins);
-  const bool in_passes = sw.max_memory > 0 && need > sw.max_memory;
-  Analysis a = in_passes ? make_analysis_in_passes(R, e.analysed, sw.max_memory, settings,
-                                                   run.memory, con)
-                         : make_analysis(R, e.analysed, settings, run.memory, con);
+  Analysis a = make_analysis_within(R, e.analysed, sw.max_memory, settings, run.memory, con);
   a.skipped = std::move(skipped);
   if (!e.uses.empty() && e.uses[0] == FieldUse::label) a.labels.assign(a.capacity, std::string());
   if (e.group != UINT32_MAX) {
@@ -316,7 +313,7 @@ Analysis load_data_file(const char *name, const Switches &options, RunState &run
     a.group_column = named ? e.names[e.group] : std::to_string(e.group + 1);
   }
   report_memory_need(run.memory, con);
-  if (in_passes && !con.quiet)
+  if (a.spill && !con.quiet)
     say(con, "Analyses the file in passes: its arrays need %llu bytes, more than --max-memory\n",
         static_cast<unsigned long long>(need));
   build_column_maps(a, sw, con);

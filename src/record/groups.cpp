@@ -117,10 +117,7 @@ Analysis copied_group_table(const Analysis &a, const std::vector<uint32_t> &rows
 Analysis walked_group_table(const Analysis &a, uint32_t group, uint32_t count, uint64_t budget,
                             const WorkArraySettings &settings, MemoryTally &tally,
                             const Console &con) {
-  const bool in_passes = work_array_need(count, a.columns, settings.bins) > budget;
-  Analysis t = in_passes
-                   ? make_analysis_in_passes(count, a.columns, budget, settings, tally, con)
-                   : make_analysis(count, a.columns, settings, tally, con);
+  Analysis t = make_analysis_within(count, a.columns, budget, settings, tally, con);
   take_table_facts(t, a);
   if (has_labels(a)) t.labels.assign(t.capacity, std::string());
   RowSink sink = row_sink(t);

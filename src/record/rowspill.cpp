@@ -192,6 +192,16 @@ bool next_label(LabelCursor &c, std::string *label) {
   return true;
 }
 
+Analysis make_analysis_within(uint32_t capacity, uint32_t columns, uint64_t budget,
+                              const WorkArraySettings &settings, MemoryTally &tally,
+                              const Console &con) {
+  if (budget == 0 || work_array_need(capacity, columns, settings.bins) <= budget)
+    return make_analysis(capacity, columns, settings, tally, con);
+  return make_analysis_in_passes(capacity, columns, budget, settings, tally, con);
+}
+
+uint32_t column_workers(const Analysis &a) { return a.spill ? 1 : 0; }
+
 RowSink row_sink(Analysis &t) { return RowSink{&t, 0}; }
 
 uint32_t sink_place(RowSink &s, uint64_t row) {

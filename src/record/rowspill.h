@@ -90,6 +90,17 @@ LabelCursor label_cursor(const Analysis &a);
 // the row's label without copying it.
 bool next_label(LabelCursor &c, std::string *label);
 
+// The record of a table of up to `capacity` rows within `budget` bytes
+// (0: no limit): made by make_analysis when its arrays fit, else analysed in
+// passes.
+Analysis make_analysis_within(uint32_t capacity, uint32_t columns, uint64_t budget,
+                              const WorkArraySettings &settings, MemoryTally &tally,
+                              const Console &con);
+
+// How many workers may each hold one variable's values at once: one for a
+// table analysed in passes, whose memory is budgeted, else all (0).
+uint32_t column_workers(const Analysis &a);
+
 // Rows written to a table by row number, in order: into its matrix, or for
 // a table analysed in passes into its block, which goes to the spill (its
 // labels too) whenever a row falls past it. A row may be written again (a

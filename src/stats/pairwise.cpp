@@ -43,7 +43,7 @@ Tables worker_tables(const Analysis &a, uint32_t workers, bool pairs) {
   Tables t;
   t.each_own = a.spill != nullptr;
   if (t.each_own) {
-    t.share = a.spill->budget / workers;
+    t.share = std::max<uint64_t>(1, a.spill->budget / workers);
     return t;
   }
   t.one = make_analysis(pairs ? 0 : a.n, 1, settings, tally, quiet);
@@ -57,9 +57,7 @@ Analysis &table_of(const Analysis &a, Tables &t, uint32_t count) {
   MemoryTally tally;
   const Console quiet{nullptr, nullptr, true};
   const WorkArraySettings settings{a.bins, false};
-  t.own = work_array_need(a.n, count, a.bins) <= t.share
-              ? make_analysis(a.n, count, settings, tally, quiet)
-              : make_analysis_in_passes(a.n, count, t.share, settings, tally, quiet);
+  t.own = make_analysis_within(a.n, count, t.share, settings, tally, quiet);
   return t.own;
 }
 

@@ -242,5 +242,5 @@ void compute_robust_stats(Analysis &a, Workers &w) {
         a.robust[i] = robust_stats(values, v.mean, v.variance, a.level);
         a.normality[i] = normality_test(values);
       },
-      a.spill ? 1 : 0);
+      column_workers(a));
 }
