@@ -27,9 +27,10 @@ struct RankedColumn {
 // Below this many values a comparison sort is quicker than the radix passes.
 constexpr size_t kRadixLeast = 1024;
 
-// A value's order key: unsigned keys in the order of the values, -0 just
-// before +0. The values are not NaN.
+// A value's order key: unsigned keys in the order of the values, equal for
+// equal values (-0 as +0). The values are not NaN.
 uint64_t order_key(double x) {
+  if (x == 0) x = 0.0;
   uint64_t bits;
   std::memcpy(&bits, &x, sizeof bits);
   return (bits >> 63) != 0 ? ~bits : bits | (uint64_t{1} << 63);
@@ -37,13 +38,14 @@ uint64_t order_key(double x) {
 
 // The rows in ascending order of their values, stably, by a least
 // significant digit radix sort over the order keys, 11 bits a pass; a pass
-// whose digit every key shares is left out. -0 comes before +0, which a
-// comparison sort would keep in row order: equal values all the same.
-std::vector<uint32_t> radix_order(const std::vector<double> &v) {
+// whose digit every key shares is left out. `key` ends as the keys in that
+// order.
+std::vector<uint32_t> radix_order(const std::vector<double> &v, std::vector<uint64_t> &key) {
   constexpr int kBits = 11, kPasses = 6;
   constexpr size_t kBuckets = size_t{1} << kBits;
   const size_t n = v.size();
-  std::vector<uint64_t> key(n), key_to(n);
+  key.resize(n);
+  std::vector<uint64_t> key_to(n);
   std::vector<uint32_t> order(n), order_to(n);
   std::vector<uint32_t> count(kPasses * kBuckets, 0);
   for (size_t k = 0; k < n; ++k) {
@@ -71,12 +73,16 @@ std::vector<uint32_t> radix_order(const std::vector<double> &v) {
   return order;
 }
 
-std::vector<uint32_t> ascending_order(const std::vector<double> &v) {
-  if (v.size() >= kRadixLeast) return radix_order(v);
+// The rows in ascending order of their values, stably, and their order
+// keys in that order.
+std::vector<uint32_t> ascending_order(const std::vector<double> &v, std::vector<uint64_t> &key) {
+  if (v.size() >= kRadixLeast) return radix_order(v, key);
   std::vector<uint32_t> order(v.size());
   std::iota(order.begin(), order.end(), 0u);
   std::stable_sort(order.begin(), order.end(),
                    [&v](uint32_t p, uint32_t q) { return v[p] < v[q]; });
+  key.resize(v.size());
+  for (size_t k = 0; k < v.size(); ++k) key[k] = order_key(v[order[k]]);
   return order;
 }
 
@@ -93,12 +99,13 @@ void add_tie(TieSums &s, uint64_t size) {
 RankedColumn ranked_column(const std::vector<double> &v) {
   const uint32_t n = static_cast<uint32_t>(v.size());
   RankedColumn c;
-  c.order = ascending_order(v);
+  std::vector<uint64_t> key;
+  c.order = ascending_order(v, key);
   c.rank.resize(n);
   uint32_t dense = 0;
   uint64_t run = 0;
   for (uint32_t k = 0; k < n; ++k) {
-    if (k > 0 && v[c.order[k - 1]] < v[c.order[k]]) {
+    if (k > 0 && key[k - 1] != key[k]) {
       ++dense;
       c.tied_pairs += run * (run - 1) / 2;
       add_tie(c.ties, run);
