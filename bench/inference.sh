@@ -3,8 +3,9 @@
 # --conventional (intervals, robust measures, normality, tests of every
 # pair, sampling adequacy) against the default run, and the rank
 # correlations against pandas' DataFrame.corr(method=) and R's
-# cor(method=) on the same values. vantor's times include reading the file;
-# pandas' and R's do not (their tables are loaded before the clock starts).
+# cor(method=) on the same values. vantor's whole runs include reading the
+# file; its "matrix alone" (bench/rank_phase), pandas' and R's times do not
+# (their tables are loaded before the clock starts).
 # Medians of RUNS (default 3) wall times, in one run of this script.
 #
 # Usage: bench/inference.sh   (BUILD=dir chooses the build directory)
