@@ -73,6 +73,21 @@ std::string table(uint32_t rows, uint32_t columns, F value, const char *separato
   return text;
 }
 
+// A CSV table with row labels, a group column and values of which about
+// one in eight is missing.
+std::string gaps(std::mt19937_64 &rng) {
+  std::string text = ",g,a,b,c\n";
+  for (int r = 0; r < 3000; ++r) {
+    text.append("r").append(std::to_string(r)).append(",").push_back("xyz"[rng() % 3]);
+    for (int c = 0; c < 3; ++c) {
+      text.push_back(',');
+      if (rng() % 8 != 0) text.append(std::to_string(static_cast<int>(rng() % 1000) - 500));
+    }
+    text.push_back('\n');
+  }
+  return text;
+}
+
 TEST(AnalysedInPasses, EveryResultFileEqualsTheRunInMemory) {
   std::mt19937_64 rng(7);
   auto uniform = [&](double lo, double hi) { return std::uniform_real_distribution<>(lo, hi)(rng); };
@@ -97,9 +112,22 @@ TEST(AnalysedInPasses, EveryResultFileEqualsTheRunInMemory) {
       {"labels", ",a,b\n" + table(6001, 3, [&](uint32_t r, uint32_t c) {
          return c == 0 ? r : uniform(-1, 1);
        }, ","), "--csv --names"},
+      // Each variable and pair copied from the copy, the complete rows and
+      // their labels to a new copy.
+      {"pairwise, labels", gaps(rng), "--csv --names --use=pairwise --conventional"},
+      {"pairwise, groups", gaps(rng), "--csv --names --use=pairwise --by=g"},
+      // Past 1024 values the ranks come from the radix sort, in passes from
+      // the ranks' own copy.
+      {"spearman, ties", table(30000, 3, [&](uint32_t, uint32_t c) { return double(rng() % (c + 3)); }),
+       "--rank=spearman --conventional"},
+      {"kendall", table(5000, 3, [&](uint32_t r, uint32_t c) { return c ? uniform(-1, 1) : -0.0 * r; }),
+       "--rank=kendall"},
+      {"group tests", table(4000, 3, [&](uint32_t r, uint32_t c) { return c ? uniform(0, 9) : r % 3; }),
+       "--by=1 --conventional"},
   };
   for (const auto &c : cases) {
     const auto in_memory = run(c.text, c.switches, "");
+    EXPECT_EQ(in_memory[0].second, "0") << c.name;
     for (const char *passes : {"--max-memory=1", "--max-memory=300K --threads=3"}) {
       const auto in_passes = run(c.text, c.switches, passes);
       for (size_t k = 0; k < in_memory.size(); ++k)
