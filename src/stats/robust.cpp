@@ -10,6 +10,7 @@
 
 #include "record/rowspill.h"
 #include "stats/normality.h"
+#include "stats/selection.h"
 #include "stats/stats.h"
 
 namespace {
@@ -25,7 +26,7 @@ double sorted_median(const std::vector<double> &v) {
 // the mean of the two middle ones. Reorders `v`.
 double selected_median(std::vector<double> &v) {
   const size_t n = v.size(), half = (n + 1) / 2;
-  std::nth_element(v.begin(), v.begin() + (half - 1), v.end());
+  select_nth(v.data(), v.data() + (half - 1), v.data() + n);
   if (n % 2 == 1) return v[half - 1];
   const double pair[2] = {v[half - 1], *std::min_element(v.begin() + half, v.end())};
   return r_mean(pair, 2);
@@ -136,7 +137,7 @@ void select_range(double *begin, double *end, const size_t *first, const size_t 
   if (first == last) return;
   const size_t *middle = first + (last - first) / 2;
   double *at = base + *middle;
-  std::nth_element(begin, at, end);
+  select_nth(begin, at, end);
   select_range(begin, at, first, middle, base);
   select_range(at + 1, end, middle + 1, last, base);
 }
