@@ -10,6 +10,7 @@
 
 #include "record/rowspill.h"
 #include "stats/normality.h"
+#include "stats/orderstats.h"
 #include "stats/selection.h"
 #include "stats/stats.h"
 
@@ -30,16 +31,6 @@ double selected_median(std::vector<double> &v) {
   if (n % 2 == 1) return v[half - 1];
   const double pair[2] = {v[half - 1], *std::min_element(v.begin() + half, v.end())};
   return r_mean(pair, 2);
-}
-
-std::vector<double> present_values(const Analysis &a, uint32_t i) {
-  std::vector<double> v;
-  v.reserve(values_used(a, i));
-  RowCursor cursor = row_cursor(a);
-  for (RowRange r; next_rows(cursor, r);)
-    for (uint64_t k = 0; k < r.count; ++k)
-      if (!std::isnan(r[k][i])) v.push_back(r[k][i]);
-  return v;
 }
 
 }  // namespace
@@ -74,14 +65,25 @@ double trimmed_mean(const std::vector<double> &sorted, double trim) {
 }
 
 double median_absolute_deviation(const std::vector<double> &sorted) {
-  const double centre = sorted_median(sorted);
-  std::vector<double> d(sorted.size());
-  for (size_t k = 0; k < d.size(); ++k) d[k] = std::fabs(sorted[k] - centre);
-  return 1.4826 * selected_median(d);
+  std::vector<double> d = sorted;
+  return median_absolute_deviation_in_place(d);
+}
+
+double median_absolute_deviation_in_place(std::vector<double> &values) {
+  const double centre = sorted_median(values);
+  for (double &x : values) x = std::fabs(x - centre);
+  return 1.4826 * selected_median(values);
 }
 
 RobustStats robust_stats(const std::vector<double> &values, double mean, double variance,
                          double level) {
+  RobustStats s = robust_stats_but_mad(values, mean, variance, level);
+  if (!values.empty()) s.mad = median_absolute_deviation(values);
+  return s;
+}
+
+RobustStats robust_stats_but_mad(const std::vector<double> &values, double mean, double variance,
+                                 double level) {
   const double none = std::nan("");
   RobustStats s{none, none, none, none, none, none, none, none, none, none, none};
   const size_t n = values.size();
@@ -98,7 +100,6 @@ RobustStats robust_stats(const std::vector<double> &values, double mean, double 
   }
   s.trimmed_10 = trimmed_mean(values, 0.1);
   s.trimmed_20 = trimmed_mean(values, 0.2);
-  s.mad = median_absolute_deviation(values);
   s.iqr = quantile_type7(values, 0.75) - quantile_type7(values, 0.25);
   s.p1 = quantile_type7(values, 0.01);
   s.p5 = quantile_type7(values, 0.05);
@@ -149,24 +150,127 @@ void select_order_statistics(std::vector<double> &values, const std::vector<size
                positions.data() + positions.size(), values.data());
 }
 
-void compute_robust_stats(Analysis &a, Workers &w) {
+namespace {
+
+// Variables one walk of the rows copies at most: the matrix is stored by
+// rows, so a walk for one column fetches a cache line for each of its
+// values.
+constexpr uint32_t kColumnsPerWalk = 4;
+
+// Variables a walk copies: as many as the workers' copies together keep
+// within the order statistics' scratch allowance, one at the least, and
+// one when the rows are spilled, whose passes keep within their budget
+// but for one copy of a column.
+uint32_t columns_per_walk(const Analysis &a, uint32_t workers) {
+  if (a.spill) return 1;
+  const uint64_t column = std::max<uint64_t>(a.n, 1) * sizeof(double) * workers;
+  return static_cast<uint32_t>(std::clamp<uint64_t>(scratch_limit(a) / column, 1, kColumnsPerWalk));
+}
+
+// A variable's values present, in row order, and which zeros are among them.
+struct ColumnCopy {
+  std::vector<double> values;
+  bool plus_zero = false, minus_zero = false;
+};
+
+// Copies the values present of variables [i0, i0 + count) in one walk. The
+// copies keep their storage from one call to the next.
+void copy_present(const Analysis &a, uint32_t i0, uint32_t count, ColumnCopy *copies) {
+  for (uint32_t g = 0; g < count; ++g) {
+    copies[g].values.clear();
+    copies[g].values.reserve(values_used(a, i0 + g));
+    copies[g].plus_zero = copies[g].minus_zero = false;
+  }
+  RowCursor cursor = row_cursor(a);
+  for (RowRange r; next_rows(cursor, r);) {
+    for (uint64_t k = 0; k < r.count; ++k) {
+      const double *x = r[k] + i0;
+      for (uint32_t g = 0; g < count; ++g) {
+        if (std::isnan(x[g])) continue;
+        copies[g].values.push_back(x[g]);
+        if (x[g] == 0) (std::signbit(x[g]) ? copies[g].minus_zero : copies[g].plus_zero) = true;
+      }
+    }
+  }
+}
+
+// The value at `p` of the ascending order of `values`, which hold it in
+// place when p is among `placed` (ascending) and otherwise hold it between
+// the placed positions around p: selected in a copy of that stretch.
+double value_at(const std::vector<double> &values, const std::vector<size_t> &placed, size_t p) {
+  const auto above = std::upper_bound(placed.begin(), placed.end(), p);
+  if (above != placed.begin() && above[-1] == p) return values[p];
+  const size_t from = above == placed.begin() ? 0 : above[-1] + 1;
+  const size_t to = above == placed.end() ? values.size() : *above;
+  std::vector<double> stretch(values.begin() + static_cast<ptrdiff_t>(from),
+                              values.begin() + static_cast<ptrdiff_t>(to));
+  select_nth(stretch.data(), stretch.data() + (p - from), stretch.data() + stretch.size());
+  return stretch[p - from];
+}
+
+// Every measure of variable i from its copy, which it reorders and finally
+// overwrites; with `order_stats`, its median and quartiles too where the
+// copy holds all n values and orders them totally (no NaN, not both zeros,
+// whose order compute_order_stats takes from the rows). Returns whether it
+// set them.
+bool measure_column(Analysis &a, uint32_t i, ColumnCopy &c, bool order_stats) {
+  std::vector<double> &values = c.values;
+  const size_t n = values.size();
+  // Shapiro-Wilk reads every value in order; past its 5000 values the
+  // measures need only their order statistics, selected in linear time.
+  const bool sorted = n <= kShapiroWilkMost;
+  std::vector<size_t> placed;
+  if (sorted) {
+    std::sort(values.begin(), values.end());
+  } else {
+    placed = robust_positions(n);
+    select_order_statistics(values, placed);
+  }
+  const VariableStats v = shown_stats(a, i);
+  RobustStats s = robust_stats_but_mad(values, v.mean, v.variance, a.level);
+  a.normality[i] = normality_test(values);
+  const bool order_here = order_stats && n > 0 && n == a.n && !(c.plus_zero && c.minus_zero);
+  if (order_here) {
+    const std::vector<uint64_t> positions = order_positions(n);
+    std::vector<double> at(positions.size());
+    for (size_t t = 0; t < positions.size(); ++t)
+      at[t] = sorted ? values[positions[t]] : value_at(values, placed, positions[t]);
+    order_stats_at(a.stats[i], n, positions, at);
+  }
+  if (n > 0) s.mad = median_absolute_deviation_in_place(values);
+  a.robust[i] = s;
+  return order_here;
+}
+
+std::vector<uint32_t> measure_columns(Analysis &a, Workers &w, bool order_stats) {
   a.robust.assign(a.m, RobustStats{});
   a.normality.assign(a.m, NormalityTest{});
-  // A spilled file is read one column at a time: one copy of a column is
-  // the most this adds to the memory the passes keep within.
+  const uint32_t workers = a.spill ? 1 : w.count();
+  const uint32_t per_walk = columns_per_walk(a, workers);
+  const std::vector<uint32_t> b = group_bounds(a.m, per_walk, workers);
+  std::vector<std::vector<ColumnCopy>> copies(w.count(), std::vector<ColumnCopy>(per_walk));
+  std::vector<uint8_t> done(a.m, 0);
   w.run(
-      a.m,
-      [&](uint32_t i, uint32_t) {
-        const VariableStats v = shown_stats(a, i);
-        std::vector<double> values = present_values(a, i);
-        // Shapiro-Wilk reads every value in order; past its 5000 values the
-        // measures need only their order statistics, selected in linear time.
-        if (values.size() <= kShapiroWilkMost)
-          std::sort(values.begin(), values.end());
-        else
-          select_order_statistics(values, robust_positions(values.size()));
-        a.robust[i] = robust_stats(values, v.mean, v.variance, a.level);
-        a.normality[i] = normality_test(values);
+      static_cast<uint32_t>(b.size() - 1),
+      [&](uint32_t group, uint32_t worker) {
+        const uint32_t i0 = b[group], count = b[group + 1] - i0;
+        ColumnCopy *mine = copies[worker].data();
+        copy_present(a, i0, count, mine);
+        for (uint32_t g = 0; g < count; ++g)
+          done[i0 + g] = measure_column(a, i0 + g, mine[g], order_stats);
       },
-      a.spill ? 1 : 0);
+      workers);
+  std::vector<uint32_t> rest;
+  if (order_stats)
+    for (uint32_t i = 0; i < a.m; ++i)
+      if (!done[i]) rest.push_back(i);
+  return rest;
+}
+
+}  // namespace
+
+void compute_robust_stats(Analysis &a, Workers &w) { measure_columns(a, w, false); }
+
+std::vector<uint32_t> compute_robust_and_order_stats(Analysis &a, Workers &w) {
+  return measure_columns(a, w, true);
 }
