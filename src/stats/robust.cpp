@@ -69,10 +69,40 @@ double median_absolute_deviation(const std::vector<double> &sorted) {
   return median_absolute_deviation_in_place(d);
 }
 
+// The deviations d = |x - centre| only grow away from the centre on either
+// side, in floating point too. So every value between the outer type-7
+// neighbours of the quartiles deviates at most by the larger of their
+// deviations, hi, which covers more than half of the values; and fewer
+// than half deviate by less than the smaller deviation of the inner
+// neighbours, lo, whose values lie strictly between those. The median of
+// the deviations lies in [lo, hi]: the deviations there are kept at the
+// front and selected in, the ones below only counted. The quartiles'
+// neighbours stand in place in both orders the caller may give.
 double median_absolute_deviation_in_place(std::vector<double> &values) {
+  const size_t n = values.size(), half = (n + 1) / 2;
   const double centre = sorted_median(values);
-  for (double &x : values) x = std::fabs(x - centre);
-  return 1.4826 * selected_median(values);
+  if (n < 4 || !std::isfinite(centre)) {
+    for (double &x : values) x = std::fabs(x - centre);
+    return 1.4826 * selected_median(values);
+  }
+  const double q1 = static_cast<double>(n - 1) * 0.25, q3 = static_cast<double>(n - 1) * 0.75;
+  const auto deviation = [&](double position) {
+    return std::fabs(values[static_cast<size_t>(position)] - centre);
+  };
+  const double hi = std::max(deviation(std::floor(q1)), deviation(std::ceil(q3)));
+  const double lo = std::min(deviation(std::ceil(q1)), deviation(std::floor(q3)));
+  size_t below = 0, kept = 0;
+  for (size_t k = 0; k < n; ++k) {
+    const double d = std::fabs(values[k] - centre);
+    below += d < lo;
+    values[kept] = d;
+    kept += d >= lo && d <= hi;
+  }
+  const size_t at = half - 1 - below;
+  select_nth(values.data(), values.data() + at, values.data() + kept);
+  if (n % 2 == 1) return 1.4826 * values[at];
+  const double pair[2] = {values[at], *std::min_element(values.begin() + at + 1, values.begin() + kept)};
+  return 1.4826 * r_mean(pair, 2);
 }
 
 RobustStats robust_stats(const std::vector<double> &values, double mean, double variance,
