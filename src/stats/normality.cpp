@@ -144,6 +144,12 @@ NormalityTest dagostino_k2(const std::vector<double> &x) {
     s3 += d2 * d;
     s4 += d2 * d2;
   }
+  return dagostino_k2_of_sums(count, s2, s3, s4);
+}
+
+NormalityTest dagostino_k2_of_sums(size_t count, long double s2, long double s3, long double s4) {
+  if (count < 8) return untested(NormalityMethod::dagostino, "fewer than 8 values");
+  const double n = static_cast<double>(count);
   const double m2 = static_cast<double>(s2 / n), m3 = static_cast<double>(s3 / n),
                m4 = static_cast<double>(s4 / n);
   if (!(m2 > 0)) return untested(NormalityMethod::dagostino, "all values equal");

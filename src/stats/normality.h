@@ -23,6 +23,11 @@ NormalityTest shapiro_wilk(const std::vector<double> &sorted);
 // with no spread.
 NormalityTest dagostino_k2(const std::vector<double> &values);
 
+// The same from the long double sums of the second, third and fourth
+// powers of the deviations from the mean over `count` values, as
+// dagostino_k2 forms them.
+NormalityTest dagostino_k2_of_sums(size_t count, long double s2, long double s3, long double s4);
+
 // The test for this many values: Shapiro-Wilk up to 5000 (ascending values),
 // K^2 beyond (any order).
 NormalityTest normality_test(const std::vector<double> &values);

@@ -44,11 +44,6 @@ void select_order_statistics(std::vector<double> &values, const std::vector<size
 RobustStats robust_stats(const std::vector<double> &values, double mean, double variance,
                          double level);
 
-// The same record without its MAD (not a number), which the caller may take
-// from the values in place.
-RobustStats robust_stats_but_mad(const std::vector<double> &values, double mean, double variance,
-                                 double level);
-
 // Fills a.robust and a.normality for every variable over its values present (the n rows,
 // or under pairwise deletion the variable's own values), each column read
 // through the row walk, so that a file analysed in passes gives the same.
