@@ -202,45 +202,85 @@ void select_order_statistics(std::vector<double> &values, const std::vector<size
 
 namespace {
 
-// Variables one walk of the rows copies at most: the matrix is stored by
+// Variables one walk of the rows copies, at most: the matrix is stored by
 // rows, so a walk for one column fetches a cache line for each of its
-// values.
+// values. More workers than this take one variable each.
 constexpr uint32_t kColumnsPerWalk = 4;
 
-// Variables a walk copies: as many as the workers' copies together keep
-// within the order statistics' scratch allowance, one at the least, and
-// one when the rows are spilled, whose passes keep within their budget
-// but for one copy of a column.
+// Variables a walk copies: as many as the order statistics' scratch
+// allowance holds copies of, one at the least, and one when the rows are
+// spilled, whose passes keep within their budget but for one copy of a
+// column.
 uint32_t columns_per_walk(const Analysis &a, uint32_t workers) {
   if (a.spill) return 1;
-  const uint64_t column = std::max<uint64_t>(a.n, 1) * sizeof(double) * workers;
-  return static_cast<uint32_t>(std::clamp<uint64_t>(scratch_limit(a) / column, 1, kColumnsPerWalk));
+  const uint64_t column = std::max<uint64_t>(a.n, 1) * sizeof(double);
+  const uint64_t most = std::max(kColumnsPerWalk, workers);
+  return static_cast<uint32_t>(std::clamp<uint64_t>(scratch_limit(a) / column, 1, most));
 }
 
-// A variable's values present, in row order, and which zeros are among them.
-struct ColumnCopy {
-  std::vector<double> values;
-  bool plus_zero = false, minus_zero = false;
+// What the order statistics need to know of a variable's values.
+struct ValuesSeen {
+  bool plus_zero = false, minus_zero = false, nan = false;
+  void see(double x) {
+    if (x == 0) (std::signbit(x) ? minus_zero : plus_zero) = true;
+    nan |= std::isnan(x);
+  }
+  void add(const ValuesSeen &o) {
+    plus_zero |= o.plus_zero;
+    minus_zero |= o.minus_zero;
+    nan |= o.nan;
+  }
 };
 
-// Copies the values present of variables [i0, i0 + count) in one walk. The
-// copies keep their storage from one call to the next.
-void copy_present(const Analysis &a, uint32_t i0, uint32_t count, ColumnCopy *copies) {
-  for (uint32_t g = 0; g < count; ++g) {
-    copies[g].values.clear();
-    copies[g].values.reserve(values_used(a, i0 + g));
-    copies[g].plus_zero = copies[g].minus_zero = false;
+// A variable's values present, in row order, and what they hold.
+struct ColumnCopy {
+  std::vector<double> values;
+  ValuesSeen seen;
+};
+
+// Copies variables [i0, i0 + count) of a block's rows, NaN included, each
+// value to its row's place in to[g].
+void copy_block(const RowRange &r, uint32_t i0, uint32_t count, double *const *to,
+                ValuesSeen *seen) {
+  for (uint64_t k = 0; k < r.count; ++k) {
+    const double *x = r[k] + i0;
+    for (uint32_t g = 0; g < count; ++g) {
+      to[g][r.first + k] = x[g];
+      seen[g].see(x[g]);
+    }
   }
+}
+
+// Copies the values present of variables [i0, i0 + count) in one walk, the
+// workers taking parts of each block's rows; a NaN is then taken out, the
+// values keeping their order. The copies keep their storage from one walk
+// to the next.
+void copy_present(const Analysis &a, uint32_t i0, uint32_t count, ColumnCopy *copies, Workers &w,
+                  uint32_t workers) {
+  std::vector<double *> to(count);
+  for (uint32_t g = 0; g < count; ++g) {
+    copies[g].values.resize(a.n);
+    copies[g].seen = ValuesSeen{};
+    to[g] = copies[g].values.data();
+  }
+  std::vector<ValuesSeen> seen(size_t{workers} * count);
   RowCursor cursor = row_cursor(a);
   for (RowRange r; next_rows(cursor, r);) {
-    for (uint64_t k = 0; k < r.count; ++k) {
-      const double *x = r[k] + i0;
-      for (uint32_t g = 0; g < count; ++g) {
-        if (std::isnan(x[g])) continue;
-        copies[g].values.push_back(x[g]);
-        if (x[g] == 0) (std::signbit(x[g]) ? copies[g].minus_zero : copies[g].plus_zero) = true;
-      }
-    }
+    const std::vector<uint32_t> b = even_bounds(static_cast<uint32_t>(r.count), workers);
+    w.run(
+        static_cast<uint32_t>(b.size() - 1),
+        [&](uint32_t part, uint32_t) {
+          const RowRange rows{r[b[part]], r.first + b[part], b[part + 1] - b[part], r.stride};
+          copy_block(rows, i0, count, to.data(), seen.data() + size_t{part} * count);
+        },
+        workers);
+  }
+  for (uint32_t g = 0; g < count; ++g) {
+    for (uint32_t part = 0; part < workers; ++part)
+      copies[g].seen.add(seen[size_t{part} * count + g]);
+    std::vector<double> &v = copies[g].values;
+    if (copies[g].seen.nan)
+      v.erase(std::remove_if(v.begin(), v.end(), [](double x) { return std::isnan(x); }), v.end());
   }
 }
 
@@ -342,7 +382,8 @@ bool measure_column(Analysis &a, uint32_t i, ColumnCopy &c, bool order_stats) {
     s.trimmed_20 = sums.trimmed_20;
     a.normality[i] = sums.normality;
   }
-  const bool order_here = order_stats && n > 0 && n == a.n && !(c.plus_zero && c.minus_zero);
+  const bool order_here =
+      order_stats && n > 0 && !c.seen.nan && !(c.seen.plus_zero && c.seen.minus_zero);
   if (order_here) {
     const std::vector<uint64_t> positions = order_positions(n);
     std::vector<double> at(positions.size());
@@ -360,19 +401,19 @@ std::vector<uint32_t> measure_columns(Analysis &a, Workers &w, bool order_stats)
   a.normality.assign(a.m, NormalityTest{});
   const uint32_t workers = a.spill ? 1 : w.count();
   const uint32_t per_walk = columns_per_walk(a, workers);
-  const std::vector<uint32_t> b = group_bounds(a.m, per_walk, workers);
-  std::vector<std::vector<ColumnCopy>> copies(w.count(), std::vector<ColumnCopy>(per_walk));
+  const std::vector<uint32_t> b = group_bounds(a.m, per_walk, 1);
+  std::vector<ColumnCopy> copies(per_walk);
   std::vector<uint8_t> done(a.m, 0);
-  w.run(
-      static_cast<uint32_t>(b.size() - 1),
-      [&](uint32_t group, uint32_t worker) {
-        const uint32_t i0 = b[group], count = b[group + 1] - i0;
-        ColumnCopy *mine = copies[worker].data();
-        copy_present(a, i0, count, mine);
-        for (uint32_t g = 0; g < count; ++g)
-          done[i0 + g] = measure_column(a, i0 + g, mine[g], order_stats);
-      },
-      workers);
+  for (size_t group = 0; group + 1 < b.size(); ++group) {
+    const uint32_t i0 = b[group], count = b[group + 1] - i0;
+    copy_present(a, i0, count, copies.data(), w, workers);
+    w.run(
+        count,
+        [&](uint32_t g, uint32_t) {
+          done[i0 + g] = measure_column(a, i0 + g, copies[g], order_stats);
+        },
+        workers);
+  }
   std::vector<uint32_t> rest;
   if (order_stats)
     for (uint32_t i = 0; i < a.m; ++i)
