@@ -1,5 +1,6 @@
-// Per-variable intervals and robust measures over a column's sorted copy.
-// Each follows R's code (quantile type 7, mean(trim =), mad, t.test's
+// Per-variable intervals and robust measures over a column's copy, sorted
+// or selected, which under --conventional gives the median and quartiles
+// too. Each follows R's code (quantile type 7, mean(trim =), mad, t.test's
 // interval) so that the figures agree to the last digits.
 #include "stats/robust.h"
 

@@ -47,8 +47,9 @@ RobustStats robust_stats(const std::vector<double> &values, double mean, double 
 // Fills a.robust and a.normality for every variable over its values present (the n rows,
 // or under pairwise deletion the variable's own values), each column read
 // through the row walk, so that a file analysed in passes gives the same.
-// The workers take variables, up to four to a walk of the rows as the
-// order statistics' scratch allowance holds their copies; one at a time
+// A walk of the rows copies up to four variables (more with more workers),
+// as many as the order statistics' scratch allowance holds; the workers
+// share its rows, then take its variables. One at a time, on one worker,
 // when the rows are spilled.
 void compute_robust_stats(Analysis &a, Workers &w = serial_workers());
 
