@@ -373,11 +373,16 @@ void compute_statistics(Analysis &a, const Switches &sw, const Console &con, Wor
   if (sw.pearson) make_pearson_correlation(a);
   if (sw.conventional) use_sample_divisor(a);
   print_zero_variance_warning(moments, sw.conventional, con);
-  compute_order_stats(a, w);
+  // --conventional copies every column for its robust measures; the same
+  // copies give most columns' median and quartiles without the passes of
+  // the radix selection.
+  if (sw.conventional)
+    compute_order_stats(a, compute_robust_and_order_stats(a, w), w);
+  else
+    compute_order_stats(a, w);
   std::vector<TieSums> ties;
   if (a.rank != RankMethod::none) ties = make_rank_correlation(a, a.rank, w);
   if (!sw.conventional) return;
-  compute_robust_stats(a, w);
   compute_pair_tests(a, {}, ties);
 }
 

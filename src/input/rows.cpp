@@ -111,16 +111,26 @@ RowValues scan_blank_row(RowScratch &s, const char *line, const char *end, doubl
   for (uint32_t field = 1;; ++field) {
     while (p < end && is_c_space(*p)) ++p;
     if (p == end) break;
-    const char *stop = token_end(p, end);
-    const bool missing = is_missing_word(p, static_cast<size_t>(stop - p), rules.missing);
     double x = 0;
-    const char *next = nullptr;
-    if (!missing && !scan_value(s, rules, p, end, &x, &next)) {
-      if (rules.numbers_only) not_a_number(line_number, field, p, static_cast<size_t>(stop - p));
-      break;
+    const char *stop = nullptr, *next = nullptr;
+    bool missing = false;
+    // Nearly every token is a plain number right up to white space or the
+    // end: its own whole token, which the general reading would only read
+    // again.
+    const char *plain = rules.comma_decimals ? nullptr : scan_plain_decimal(p, end, &x);
+    if (plain != nullptr && (plain == end || is_c_space(*plain))) {
+      stop = next = plain;
+      missing = is_missing_word(p, static_cast<size_t>(stop - p), rules.missing);
+    } else {
+      stop = token_end(p, end);
+      missing = is_missing_word(p, static_cast<size_t>(stop - p), rules.missing);
+      if (!missing && !scan_value(s, rules, p, end, &x, &next)) {
+        if (rules.numbers_only) not_a_number(line_number, field, p, static_cast<size_t>(stop - p));
+        break;
+      }
+      if (!missing && next != stop && rules.numbers_only)
+        not_a_number(line_number, field, p, static_cast<size_t>(stop - p));
     }
-    if (!missing && next != stop && rules.numbers_only)
-      not_a_number(line_number, field, p, static_cast<size_t>(stop - p));
     if (out.stored == room) {
       out.more = true;
       break;

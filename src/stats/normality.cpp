@@ -147,6 +147,11 @@ NormalityTest dagostino_k2(const std::vector<double> &x) {
     s3 += d2 * d;
     s4 += d2 * d2;
   }
+  return dagostino_k2_of_sums(count, s2, s3, s4);
+}
+
+NormalityTest dagostino_k2_of_sums(size_t count, long double s2, long double s3, long double s4) {
+  const long double n = static_cast<long double>(count);
   return dagostino_k2_of_moments(count, static_cast<double>(s2 / n), static_cast<double>(s3 / n),
                                  static_cast<double>(s4 / n));
 }

@@ -24,6 +24,11 @@ NormalityTest shapiro_wilk(const std::vector<double> &sorted);
 // with no spread.
 NormalityTest dagostino_k2(const std::vector<double> &values);
 
+// The same from the long double sums of the second, third and fourth
+// powers of the deviations from the mean over `count` values, as
+// dagostino_k2 forms them.
+NormalityTest dagostino_k2_of_sums(size_t count, long double s2, long double s3, long double s4);
+
 // The same from the count and the moments about the mean with divisor n
 // (m2, m3, m4): all it reads of the values, so that a table in parts,
 // whose merged summary holds them, gives it too.

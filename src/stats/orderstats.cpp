@@ -189,18 +189,6 @@ struct ScratchHold {
   ScratchHold &operator=(const ScratchHold &) = delete;
 };
 
-// Scratch allowed beside the data matrix: a tenth of it and 24 MiB, less
-// 8 bytes a row, which leave room for the allocator's own keeping and what
-// the other phases hold, so that the peak stays within 1.1 times the
-// matrix and 32 MiB.
-uint64_t scratch_limit(const Analysis &a) {
-  if (a.spill) return a.spill->scratch;
-  const uint64_t rows = a.capacity, block = rows * a.columns * sizeof(double);
-  const uint64_t allowed = block / 10 + (uint64_t{24} << 20);
-  const uint64_t headroom = rows * sizeof(double *);
-  return allowed > headroom ? allowed - headroom : 0;
-}
-
 CArray<double> sort_buffer(size_t count) {
   const size_t bytes = count * sizeof(double);
   CArray<double> buf(beyond_memory(bytes) ? nullptr : static_cast<double *>(std::malloc(bytes)));
@@ -595,8 +583,25 @@ uint32_t spilled_group_columns(uint64_t scratch) {
 
 }  // namespace
 
+// A tenth of the matrix and 24 MiB, less 8 bytes a row, which leave room for
+// the allocator's own keeping and what the other phases hold, so that the
+// peak stays within 1.1 times the matrix and 32 MiB.
+uint64_t scratch_limit(const Analysis &a) {
+  if (a.spill) return a.spill->scratch;
+  const uint64_t rows = a.capacity, block = rows * a.columns * sizeof(double);
+  const uint64_t allowed = block / 10 + (uint64_t{24} << 20);
+  const uint64_t headroom = rows * sizeof(double *);
+  return allowed > headroom ? allowed - headroom : 0;
+}
+
 void compute_order_stats(Analysis &a, Workers &w) {
-  const uint32_t n = a.n, m = a.m;
+  std::vector<uint32_t> all(a.m);
+  for (uint32_t i = 0; i < a.m; ++i) all[i] = i;
+  compute_order_stats(a, all, w);
+}
+
+void compute_order_stats(Analysis &a, const std::vector<uint32_t> &variables, Workers &w) {
+  const uint32_t n = a.n, m = static_cast<uint32_t>(variables.size());
   if (n == 0 || m == 0) return;
   const uint64_t limit = scratch_limit(a);
   OrderJob job{a, n >= 2 ? needed_positions(n) : std::vector<size_t>{0}, limit,
@@ -607,14 +612,28 @@ void compute_order_stats(Analysis &a, Workers &w) {
   const uint32_t per_group = a.spill ? spilled_group_columns(limit)
                              : radix ? kRadixColumns
                                      : kColumnsPerPass;
+  // A group is a run of neighbouring variables, which one walk of the rows
+  // serves.
+  std::vector<uint32_t> first, count;
+  for (uint32_t t = 0; t < m; ++t) {
+    if (t > 0 && variables[t] == variables[t - 1] + 1 && count.back() < per_group) {
+      ++count.back();
+    } else {
+      first.push_back(variables[t]);
+      count.push_back(1);
+    }
+  }
+  const bool every = m == a.m;
   const std::vector<uint32_t> b = group_bounds(m, per_group, w.count());
-  w.run(static_cast<uint32_t>(b.size() - 1), [&](uint32_t group, uint32_t) {
-    const uint32_t i0 = b[group];
-    const uint32_t count = b[group + 1] - i0;
+  const uint32_t groups =
+      every ? static_cast<uint32_t>(b.size() - 1) : static_cast<uint32_t>(first.size());
+  w.run(groups, [&](uint32_t group, uint32_t) {
+    const uint32_t i0 = every ? b[group] : first[group];
+    const uint32_t c = every ? b[group + 1] - b[group] : count[group];
     if (!radix)
-      short_group(job, i0, count);
+      short_group(job, i0, c);
     else
-      long_group(job, i0, count);
+      long_group(job, i0, c);
   });
 }
 

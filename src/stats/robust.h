@@ -34,6 +34,10 @@ double trimmed_mean(const std::vector<double> &sorted, double trim);
 // R's mad(x): 1.4826 * median(|x - median(x)|) of ascending values.
 double median_absolute_deviation(const std::vector<double> &sorted);
 
+// The same of values ascending or ordered by select_order_statistics at
+// robust_positions, which it overwrites with the deviations.
+double median_absolute_deviation_in_place(std::vector<double> &values);
+
 // The 0-based positions of the ascending values robust_stats reads alone
 // (medians, quantiles, trimming bounds), ascending, each once.
 std::vector<size_t> robust_positions(size_t n);
@@ -92,5 +96,14 @@ NormalityTest normality_of_parts(uint64_t n, std::vector<double> values, double 
 // Fills a.robust and a.normality for every variable over its values present (the n rows,
 // or under pairwise deletion the variable's own values), each column read
 // through the row walk, so that a file analysed in passes gives the same.
-// The workers take variables; one at a time when the rows are spilled.
+// A walk of the rows copies up to four variables (more with more workers),
+// as many as the order statistics' scratch allowance holds; the workers
+// share its rows, then take its variables. One at a time, on one worker,
+// when the rows are spilled.
 void compute_robust_stats(Analysis &a, Workers &w = serial_workers());
+
+// The same, and from the same copies the median and quartiles of every
+// variable whose copy orders its n values totally (no NaN, not both +0 and
+// -0): the values compute_order_stats would find. Returns the variables
+// left to it, ascending.
+std::vector<uint32_t> compute_robust_and_order_stats(Analysis &a, Workers &w = serial_workers());

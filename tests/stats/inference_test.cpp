@@ -481,3 +481,74 @@ TEST(RobustStats, SelectionGivesTheSortedFigures) {
           << kind << " n " << n;
   }
 }
+
+// The MAD from the deviations between the quartiles' neighbours equals
+// R's mad by full sorts, bit for bit, on sorted and on selected values:
+// ties, skew, signed zeros, infinities and every small n.
+TEST(RobustStats, MadEqualsTheFullSortsMad) {
+  std::mt19937_64 rng(17);
+  for (int trial = 0; trial < 400; ++trial) {
+    const size_t n = trial < 40 ? 1 + trial : 1 + rng() % (trial < 300 ? 200 : 40000);
+    std::vector<double> v(n);
+    for (double &x : v) {
+      const uint64_t r = rng();
+      const double u = static_cast<double>(r >> 11) * 0x1p-53;
+      switch (trial % 5) {
+        case 0: x = u - 0.5; break;
+        case 1: x = static_cast<double>(r % 4); break;
+        case 2: x = std::exp(20 * u); break;
+        case 3: x = r % 3 == 0 ? -0.0 : r % 3 == 1 ? 0.0 : u; break;
+        default: x = r % 9 == 0 ? (r % 2 ? INFINITY : -INFINITY) : u; break;
+      }
+    }
+    std::vector<double> sorted = v;
+    std::sort(sorted.begin(), sorted.end());
+    const size_t h = (n + 1) / 2;
+    const auto median = [&](const std::vector<double> &s) {
+      return n % 2 ? s[h - 1] : r_mean(s.data() + h - 1, 2);
+    };
+    std::vector<double> d(n);
+    for (size_t k = 0; k < n; ++k) d[k] = std::fabs(sorted[k] - median(sorted));
+    std::sort(d.begin(), d.end());
+    const double want = 1.4826 * median(d);
+    std::vector<double> selected = v;
+    select_order_statistics(selected, robust_positions(n));
+    for (std::vector<double> *values : {&sorted, &selected}) {
+      const double got = median_absolute_deviation_in_place(*values);
+      EXPECT_EQ(bits(got), bits(want)) << "trial " << trial << " n " << n;
+    }
+  }
+}
+
+// compute_robust_stats sums the trimmed means and the K^2 moments of long
+// columns in two walks; the figures equal those of robust_stats and
+// dagostino_k2 on the same selected copy, bit for bit.
+TEST(RobustStats, LongColumnsGiveTheSeparateFunctionsFigures) {
+  std::mt19937_64 rng(23);
+  for (uint32_t n : {5001u, 5004u, 20000u, 70001u}) {
+    Columns cols(4, std::vector<double>(n));
+    for (uint32_t k = 0; k < n; ++k) {
+      const uint64_t r = rng();
+      const double u = static_cast<double>(r >> 11) * 0x1p-53;
+      cols[0][k] = u - 0.5;
+      cols[1][k] = static_cast<double>(r % 7) * 1e6;
+      cols[2][k] = std::exp(30 * u);
+      cols[3][k] = 1e300 * (u + 1);  // squares past the double range
+    }
+    Analysis a;
+    load_columns(a, cols);
+    compute_robust_stats(a);
+    for (uint32_t i = 0; i < a.m; ++i) {
+      std::vector<double> copy = cols[i];
+      select_order_statistics(copy, robust_positions(n));
+      const RobustStats want = robust_stats(copy, a.stats[i].mean, a.stats[i].variance, a.level);
+      const NormalityTest k2 = dagostino_k2(copy);
+      const std::string where = "n " + std::to_string(n) + " column " + std::to_string(i);
+      for (const std::string kind : {"trimmed_10", "trimmed_20", "mad", "iqr", "p1", "p99"})
+        EXPECT_EQ(bits(variable_value(a.robust[i], kind)), bits(variable_value(want, kind)))
+            << kind << " " << where;
+      EXPECT_EQ(bits(a.normality[i].statistic), bits(k2.statistic)) << where;
+      EXPECT_EQ(bits(a.normality[i].p), bits(k2.p)) << where;
+    }
+  }
+}

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "stats/orderstats.h"
+#include "stats/robust.h"
 #include "support/stats_fixture.h"
 
 namespace {
@@ -184,6 +185,42 @@ TEST_F(OrderStatsTest, LongColumnsEqualTheFullSortWhateverTheirShape) {
         EXPECT_EQ(bits(a.stats[i].upper_quartile), bits(want[i].upper_quartile)) << where;
       }
       if (n > 100000) break;  // the largest column once
+    }
+  }
+}
+
+// Under --conventional a column's median and quartiles come from the copy
+// its robust measures select in (sorted up to 5000 values), and only the
+// columns with NaN or both zeros from compute_order_stats: together the
+// full sort's figures, at every remainder of n, on one worker or three.
+TEST_F(OrderStatsTest, RobustCopiesGiveTheFullSortsFigures) {
+  std::mt19937_64 rng(7);
+  const double inf = std::numeric_limits<double>::infinity();
+  Workers three(3);
+  for (uint32_t n : {1u, 2u, 3u, 4u, 4999u, 5001u, 5002u, 5003u, 5004u, 65537u, 70002u}) {
+    Columns cols(7, std::vector<double>(n));
+    for (uint32_t k = 0; k < n; ++k) {
+      const uint64_t r = rng();
+      const double sign = r >> 63 ? -1.0 : 1.0, u = std::ldexp(static_cast<double>(r >> 11), -53);
+      cols[0][k] = sign * u;
+      cols[1][k] = static_cast<double>(r % 3);
+      cols[2][k] = -static_cast<double>(r % 5);  // -0 among negatives
+      cols[3][k] = r % 5 == 0 ? sign * 0.0 : u;
+      cols[4][k] = r % 5 == 0 ? std::nan("") : u;
+      cols[5][k] = r % 7 == 0 ? sign * inf : u;
+      cols[6][k] = r % 3 == 0 ? 0.0 : sign * u;
+    }
+    load_columns(a, cols);
+    for (Workers *w : {&serial_workers(), &three}) {
+      for (uint32_t i = 0; i < a.m; ++i) a.stats[i] = VariableStats{};
+      compute_order_stats(a, compute_robust_and_order_stats(a, *w), *w);
+      for (uint32_t i = 0; i < a.m; ++i) {
+        const VariableStats want = sorted_reference(cols[i]);
+        const std::string where = "n " + std::to_string(n) + " column " + std::to_string(i);
+        EXPECT_EQ(bits(a.stats[i].median), bits(want.median)) << where;
+        EXPECT_EQ(bits(a.stats[i].lower_quartile), bits(want.lower_quartile)) << where;
+        EXPECT_EQ(bits(a.stats[i].upper_quartile), bits(want.upper_quartile)) << where;
+      }
     }
   }
 }
