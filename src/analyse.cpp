@@ -209,15 +209,16 @@ std::vector<GroupResult> analyse_groups(Analysis &a, const Switches &options, Ru
   const Console quiet{con.out, con.err, true};
   const bool copy_first = options.use == MissingUse::pairwise;
   std::vector<GroupResult> groups(index.values.size());
+  const uint64_t share_of_budget =
+      groups.empty() ? 1 : std::max<uint64_t>(1, options.max_memory / groups.size());
   for (size_t k = 0; k < groups.size(); ++k) {
     groups[k].value = index.values[k];
     groups[k].file_part = parts[k];
     // Copied before the whole table's rows are cut down, the groups are held
     // at once: each takes an equal share of the budget.
     if (copy_first)
-      groups[k].analysis = group_table(a, index, static_cast<uint32_t>(k),
-                                       std::max<uint64_t>(1, options.max_memory / index.values.size()), settings,
-                                       run.memory, quiet);
+      groups[k].analysis = group_table(a, index, static_cast<uint32_t>(k), share_of_budget,
+                                       settings, run.memory, quiet);
   }
   step(a, nullptr, index);
   // One block takes each group's rows in turn, so its pages are touched
