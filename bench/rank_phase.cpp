@@ -26,7 +26,7 @@ int main(int argc, char **argv) {
     Switches sw;
     sw.no_log = true;
     RunState run = make_run_state(sw);
-    const Console quiet{stdout, stderr, true};
+    const Console quiet{nullptr, nullptr, true};
     Analysis a = load_data_file(argv[1], sw, run, quiet);
     Workers workers(threads);
     const RankMethod rank = method == "spearman" ? RankMethod::spearman : RankMethod::kendall;

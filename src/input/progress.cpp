@@ -28,7 +28,8 @@ Progress progress_begin(FILE *in, const Console &con) {
   struct stat st;
   const int64_t size = fstat(fileno(in), &st) == 0 ? static_cast<int64_t>(st.st_size) : 0;
   Progress p;
-  p.active = progress_wanted(isatty(fileno(con.err)) == 1, con.quiet, size);
+  const bool terminal = con.err != nullptr && isatty(fileno(con.err)) == 1;
+  p.active = progress_wanted(terminal, con.quiet, size);
   p.file_size = size;
   return p;
 }
