@@ -236,10 +236,15 @@ LoadedRows finish_file_part(const std::string &path, const Switches &options,
     if (!kept) n = 0;
     PartTable t = part_table(options, reading, n, rows);
     Analysis &a = t.a;
+    // The caller's rows are only borrowed; a block of the table's own (no
+    // rows given) goes with the table.
     struct Borrow {
       Analysis &a;
-      ~Borrow() { (void)a.data.block.release(); }
-    } borrow{a};
+      const double *rows;
+      ~Borrow() {
+        if (rows != nullptr && a.data.block.get() == rows) (void)a.data.block.release();
+      }
+    } borrow{a, rows};
     a.n = static_cast<uint32_t>(n);
     a.m = settled.m;
     a.rows_left_out = tally.left_out;
