@@ -118,11 +118,9 @@ def dask_bench(rows, cols, parts):
     r = result[0]
     goal = 1.5 * t_inproc / 2 + 5
     print("Dask, %d x %d in %d partitions, LocalCluster of 2 workers" % (rows, cols, parts))
-    print("  vantor.dask.analyse (exact quartiles) %.2f s in %d passes (%s)"
-          % (t_vantor, len(r.pass_seconds), " ".join("%.2f" % t for t in r.pass_seconds)))
+    print("  vantor.dask.analyse (exact quartiles) %.2f s in %s" % (t_vantor, passes_text(r)))
     c = result[1]
-    print("  ... conventional=True (robust, normality) %.2f s in %d passes (%s)"
-          % (t_conv, len(c.pass_seconds), " ".join("%.2f" % t for t in c.pass_seconds)))
+    print("  ... conventional=True (robust, normality) %.2f s in %s" % (t_conv, passes_text(c)))
     print("  describe() + corr() (approximate)     %.2f s (ratio %.1f, goal >= 5)"
           % (t_dask, t_dask / t_vantor))
     print("  vantor.analyse in process, 2 threads  %.2f s (goal for Dask <= %.2f s)"
@@ -166,6 +164,20 @@ def program_seconds(where, whole):
         cwd=where, check=True, capture_output=True))
 
 
+def files_run(client, target, **keywords):
+    """analyse_files of the bench's CSV files: its seconds, its result and
+    each worker's peak memory after it."""
+    import vantor.dask
+    result = []
+    seconds = timed(lambda: result.append(vantor.dask.analyse_files(
+        target, csv=True, header=True, components=3, **keywords)))
+    return seconds, result[0], worker_peaks(client)
+
+
+def passes_text(r):
+    return "%d passes (%s)" % (len(r.pass_seconds), " ".join("%.2f" % t for t in r.pass_seconds))
+
+
 def files_bench(files, rows, cols):
     import os
     import dask.dataframe as dd
@@ -175,17 +187,12 @@ def files_bench(files, rows, cols):
     paths, whole = write_files(where, files, rows, cols)
     t_program = program_seconds(where, whole)
     with cluster() as c, distributed.Client(c) as client:
-        result = []
-        t_files = timed(lambda: result.append(vantor.dask.analyse_files(
-            paths, csv=True, header=True, components=3)))
-        peaks = worker_peaks(client)
+        t_files, r, peaks = files_run(client, paths)
         t_read = timed(lambda: vantor.dask.analyse(dd.read_csv(paths), components=3))
         client.close()
-    r = result[0]
     size = sum(os.path.getsize(p) for p in paths) / 2**20
     print("%d CSV files of %d x %d (%.0f MiB), LocalCluster of 2 workers" % (files, rows, cols, size))
-    print("  vantor.dask.analyse_files             %.2f s in %d passes (%s)"
-          % (t_files, len(r.pass_seconds), " ".join("%.2f" % t for t in r.pass_seconds)))
+    print("  vantor.dask.analyse_files             %.2f s in %s" % (t_files, passes_text(r)))
     print("  the program, concatenated, 2 threads  %.2f s (goal for files <= %.2f s)"
           % (t_program, 1.5 * t_program + 5))
     print("  dd.read_csv + vantor.dask.analyse     %.2f s (ratio %.1f, goal >= 5)"
@@ -197,22 +204,16 @@ def files_bench(files, rows, cols):
 def onefile_bench(files, rows, cols, part_mib):
     import os
     import distributed
-    import vantor.dask
     where = "/tmp/vantor-bench-files"
     _, whole = write_files(where, files, rows, cols)
     t_program = program_seconds(where, whole)
     with cluster() as c, distributed.Client(c) as client:
-        result = []
-        t_files = timed(lambda: result.append(vantor.dask.analyse_files(
-            whole, csv=True, header=True, components=3, part_bytes=part_mib * 2**20)))
-        peaks = worker_peaks(client)
+        t_files, r, peaks = files_run(client, whole, part_bytes=part_mib * 2**20)
         client.close()
-    r = result[0]
     size = os.path.getsize(whole) / 2**20
     print("one CSV file of %d x %d (%.0f MiB), LocalCluster of 2 workers" % (files * rows, cols, size))
-    print("  vantor.dask.analyse_files, %d parts    %.2f s in %d passes (%s)"
-          % (r.partitions, t_files, len(r.pass_seconds),
-             " ".join("%.2f" % t for t in r.pass_seconds)))
+    print("  vantor.dask.analyse_files, %d parts    %.2f s in %s"
+          % (r.partitions, t_files, passes_text(r)))
     print("  the program, 2 threads                %.2f s (ratio %.2f)"
           % (t_program, t_files / t_program))
     print("  worker peak memory after analyse_files %s MiB, about %.0f MiB of rows each"

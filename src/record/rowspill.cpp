@@ -200,7 +200,7 @@ Analysis make_analysis_within(uint32_t capacity, uint32_t columns, uint64_t budg
   return make_analysis_in_passes(capacity, columns, budget, settings, tally, con);
 }
 
-uint32_t column_workers(const Analysis &a) { return a.spill ? 1 : 0; }
+uint32_t column_workers(const Analysis &a, const Workers &w) { return a.spill ? 1 : w.count(); }
 
 RowSink row_sink(Analysis &t) { return RowSink{&t, 0}; }
 

@@ -12,6 +12,7 @@
 #include "base/console.h"
 #include "record/analysis.h"
 #include "record/workarrays.h"
+#include "machine/workers.h"
 
 // The converted rows of a file analysed in passes. The temporary file in
 // $TMPDIR (else /tmp) loses its name the moment it is made, so it goes with
@@ -98,8 +99,8 @@ Analysis make_analysis_within(uint32_t capacity, uint32_t columns, uint64_t budg
                               const Console &con);
 
 // How many workers may each hold one variable's values at once: one for a
-// table analysed in passes, whose memory is budgeted, else all (0).
-uint32_t column_workers(const Analysis &a);
+// table analysed in passes, whose memory is budgeted, else all of w's.
+uint32_t column_workers(const Analysis &a, const Workers &w);
 
 // Rows written to a table by row number, in order: into its matrix, or for
 // a table analysed in passes into its block, which goes to the spill (its

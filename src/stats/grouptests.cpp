@@ -231,5 +231,5 @@ void compute_group_tests(Analysis &a, uint32_t group_count, Workers &w) {
           }
         a.group_tests[i] = group_tests(groups);
       },
-      column_workers(a));
+      column_workers(a, w));
 }

@@ -96,10 +96,6 @@ double r_mean(const double *x, size_t n) {
   return static_cast<double>(s);
 }
 
-double quantile_type7(const std::vector<double> &sorted, double p) {
-  return quantile_of(sorted, sorted.size(), p);
-}
-
 std::pair<size_t, size_t> trim_bounds(size_t n, double trim) {
   const size_t g = static_cast<size_t>(std::floor(static_cast<double>(n) * trim));
   return {g, n - 1 - g};
@@ -485,7 +481,7 @@ bool measure_column(Analysis &a, uint32_t i, ColumnCopy &c, bool order_stats) {
 std::vector<uint32_t> measure_columns(Analysis &a, Workers &w, bool order_stats) {
   a.robust.assign(a.m, RobustStats{});
   a.normality.assign(a.m, NormalityTest{});
-  const uint32_t workers = a.spill ? 1 : w.count();
+  const uint32_t workers = column_workers(a, w);
   const uint32_t per_walk = columns_per_walk(a, workers);
   const std::vector<uint32_t> b = group_bounds(a.m, per_walk, 1);
   std::vector<ColumnCopy> copies(per_walk);

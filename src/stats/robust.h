@@ -16,10 +16,6 @@
 // deviations from it added back. REQUIRES: n > 0.
 double r_mean(const double *x, size_t n);
 
-// R's quantile(x, p, type = 7) of ascending values: (1 - h) x[lo] + h x[hi]
-// at the 1-based index 1 + (n - 1) p. REQUIRES: at least one value.
-double quantile_type7(const std::vector<double> &sorted, double p);
-
 // The trims of the two trimmed means.
 constexpr double kTrims[2] = {0.1, 0.2};
 
