@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "base/messages.h"
@@ -250,36 +251,40 @@ void rewrite_rows(Analysis &a, const std::function<void(double *row, uint64_t k)
 
 namespace {
 
+// The rows `keep` holds to go through a sink into a new spill, while the
+// old one is walked through `source`, which holds it alone.
 void keep_spilled_rows_where(Analysis &a, const std::function<bool(const double *row)> &keep) {
   const RowSpill &old = *a.spill;
-  std::shared_ptr<RowSpill> kept = make_row_spill(old.stride);
-  kept->block_rows = old.block_rows;
-  kept->capacity = old.capacity;
-  kept->scratch = old.scratch;
-  kept->budget = old.budget;
+  Analysis source;
+  source.n = a.n;
+  source.spill = std::move(a.spill);
+  a.spill = make_row_spill(old.stride);
+  a.spill->block_rows = old.block_rows;
+  a.spill->capacity = old.capacity;
+  a.spill->scratch = old.scratch;
+  a.spill->budget = old.budget;
+  void *block = std::calloc(old.block_rows * old.stride, sizeof(double));
+  if (block == nullptr) throw std::bad_alloc();
+  a.data.block.reset(static_cast<double *>(block));
   const bool labelled = old.label_fd >= 0;
-  std::unique_ptr<double[]> block(new double[old.block_rows * old.stride]);
-  std::vector<std::string> labels(labelled ? old.block_rows : 0);
-  uint64_t held = 0, count = 0;
-  const auto flush = [&] {
-    spill_rows(*kept, block.get(), held);
-    if (labelled) spill_labels(*kept, labels, held);
-    held = 0;
-  };
-  RowCursor rows = row_cursor(a);
-  LabelCursor label = label_cursor(a);
+  if (labelled) a.labels.assign(a.capacity, std::string());
+  RowSink sink = row_sink(a);
+  uint64_t count = 0;
+  RowCursor rows = row_cursor(source);
+  LabelCursor labels = label_cursor(source);
+  std::string label;
   for (RowRange r; next_rows(rows, r);)
     for (uint64_t k = 0; k < r.count; ++k) {
       const bool ours = keep(r[k]);
-      if (labelled) next_label(label, ours ? &labels[held] : nullptr);
+      if (labelled) next_label(labels, ours ? &label : nullptr);
       if (!ours) continue;
-      std::copy(r[k], r[k] + old.stride, block.get() + held * old.stride);
+      const uint32_t place = sink_place(sink, count);
+      std::copy(r[k], r[k] + old.stride, a.data[place]);
+      if (labelled) a.labels[place] = std::move(label);
       if (!a.group_of_row.empty()) a.group_of_row[count] = a.group_of_row[r.first + k];
       ++count;
-      if (++held == old.block_rows) flush();
     }
-  flush();
-  a.spill = std::move(kept);
+  close_sink(sink, count);
   a.n = static_cast<uint32_t>(count);
 }
 

@@ -31,8 +31,7 @@ bool all_present(const double *row, const uint32_t *vars, uint32_t count) {
 // variable and pair gets a table of its own within the worker's share of
 // the budget, itself in passes when every row would not fit.
 struct Tables {
-  bool each_own = false;
-  uint64_t share = 0;  // bytes of the budget for one table of its own
+  uint64_t share = 0;  // bytes of the budget for a table of its own; 0 in memory
   Analysis one, two, own;
 };
 
@@ -41,8 +40,7 @@ Tables worker_tables(const Analysis &a, uint32_t workers, bool pairs) {
   const Console quiet{nullptr, nullptr, true};
   const WorkArraySettings settings{a.bins, false};
   Tables t;
-  t.each_own = a.spill != nullptr;
-  if (t.each_own) {
+  if (a.spill) {
     t.share = std::max<uint64_t>(1, a.spill->budget / workers);
     return t;
   }
@@ -53,7 +51,7 @@ Tables worker_tables(const Analysis &a, uint32_t workers, bool pairs) {
 
 // The table for `count` (1 or 2) variables of `a`.
 Analysis &table_of(const Analysis &a, Tables &t, uint32_t count) {
-  if (!t.each_own) return count == 1 ? t.one : t.two;
+  if (t.share == 0) return count == 1 ? t.one : t.two;
   MemoryTally tally;
   const Console quiet{nullptr, nullptr, true};
   const WorkArraySettings settings{a.bins, false};
@@ -62,9 +60,8 @@ Analysis &table_of(const Analysis &a, Tables &t, uint32_t count) {
 }
 
 // Fills table t with the listed variables over the rows where all of them
-// have a value. Every phase run on it
-// afterwards sets what it reads, but for the histogram, which adds to its
-// counts and is cleared here.
+// have a value. Every phase run on it afterwards sets what it reads, but
+// for the histogram, which adds to its counts and is cleared here.
 void gather(const Analysis &a, const uint32_t *vars, uint32_t count, Analysis &t) {
   t.n = 0;
   RowSink sink = row_sink(t);
