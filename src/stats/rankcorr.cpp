@@ -7,11 +7,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <numeric>
 #include <memory>
 #include <utility>
 
 #include "record/rowspill.h"
+#include "stats/ranksort.h"
 
 namespace {
 
@@ -22,69 +22,9 @@ struct RankedColumn {
   std::vector<uint32_t> rank;
   uint64_t tied_pairs = 0;  // pairs of rows with equal values
   TieSums ties;             // the tie groups' sums
+  // The ties of two or more rows, as [first, end) in `order`.
+  std::vector<std::pair<uint32_t, uint32_t>> tie_runs;
 };
-
-// Below this many values a comparison sort is quicker than the radix passes.
-constexpr size_t kRadixLeast = 1024;
-
-// A value's order key: unsigned keys in the order of the values, equal for
-// equal values (-0 as +0). The values are not NaN.
-uint64_t order_key(double x) {
-  if (x == 0) x = 0.0;
-  uint64_t bits;
-  std::memcpy(&bits, &x, sizeof bits);
-  return (bits >> 63) != 0 ? ~bits : bits | (uint64_t{1} << 63);
-}
-
-// The rows in ascending order of their values, stably, by a least
-// significant digit radix sort over the order keys, 11 bits a pass; a pass
-// whose digit every key shares is left out. `key` ends as the keys in that
-// order.
-std::vector<uint32_t> radix_order(const std::vector<double> &v, std::vector<uint64_t> &key) {
-  constexpr int kBits = 11, kPasses = 6;
-  constexpr size_t kBuckets = size_t{1} << kBits;
-  const size_t n = v.size();
-  key.resize(n);
-  std::vector<uint64_t> key_to(n);
-  std::vector<uint32_t> order(n), order_to(n);
-  std::vector<uint32_t> count(kPasses * kBuckets, 0);
-  for (size_t k = 0; k < n; ++k) {
-    key[k] = order_key(v[k]);
-    order[k] = static_cast<uint32_t>(k);
-    for (int p = 0; p < kPasses; ++p) ++count[p * kBuckets + ((key[k] >> (p * kBits)) & (kBuckets - 1))];
-  }
-  for (int p = 0; p < kPasses; ++p) {
-    uint32_t *c = count.data() + p * kBuckets;
-    if (c[(key[0] >> (p * kBits)) & (kBuckets - 1)] == n) continue;
-    uint32_t at = 0;
-    for (size_t b = 0; b < kBuckets; ++b) {
-      const uint32_t here = c[b];
-      c[b] = at;
-      at += here;
-    }
-    for (size_t k = 0; k < n; ++k) {
-      const uint32_t to = c[(key[k] >> (p * kBits)) & (kBuckets - 1)]++;
-      key_to[to] = key[k];
-      order_to[to] = order[k];
-    }
-    key.swap(key_to);
-    order.swap(order_to);
-  }
-  return order;
-}
-
-// The rows in ascending order of their values, stably, and their order
-// keys in that order.
-std::vector<uint32_t> ascending_order(const std::vector<double> &v, std::vector<uint64_t> &key) {
-  if (v.size() >= kRadixLeast) return radix_order(v, key);
-  std::vector<uint32_t> order(v.size());
-  std::iota(order.begin(), order.end(), 0u);
-  std::stable_sort(order.begin(), order.end(),
-                   [&v](uint32_t p, uint32_t q) { return v[p] < v[q]; });
-  key.resize(v.size());
-  for (size_t k = 0; k < v.size(); ++k) key[k] = order_key(v[order[k]]);
-  return order;
-}
 
 // The sums over tie groups of sizes t, in ascending order of their values.
 void add_tie(TieSums &s, uint64_t size) {
@@ -96,31 +36,67 @@ void add_tie(TieSums &s, uint64_t size) {
   s.three += t * (t - 1) * (t - 2);
 }
 
-RankedColumn ranked_column(const std::vector<double> &v) {
-  const uint32_t n = static_cast<uint32_t>(v.size());
+RankedColumn ranked_column(const double *v, uint64_t n, SortScratch &s) {
   RankedColumn c;
-  std::vector<uint64_t> key;
-  c.order = ascending_order(v, key);
+  const SortedRows sorted = sort_rows(v, n, s);
+  c.order.resize(n);
   c.rank.resize(n);
   uint32_t dense = 0;
-  uint64_t run = 0;
-  for (uint32_t k = 0; k < n; ++k) {
-    if (k > 0 && key[k - 1] != key[k]) {
-      ++dense;
-      c.tied_pairs += run * (run - 1) / 2;
-      add_tie(c.ties, run);
-      run = 0;
+  for_each_tie(sorted, s, [&](uint64_t first, uint64_t end) {
+    for (uint64_t k = first; k < end; ++k) {
+      c.order[k] = row_of(s.rows[k], sorted);
+      c.rank[c.order[k]] = dense;
     }
-    ++run;
-    c.rank[c.order[k]] = dense;
-  }
-  c.tied_pairs += run * (run - 1) / 2;
-  add_tie(c.ties, run);
+    ++dense;
+    if (end - first > 1) c.tie_runs.emplace_back(first, end);
+    c.tied_pairs += (end - first) * (end - first - 1) / 2;
+    add_tie(c.ties, end - first);
+  });
   return c;
 }
 
 // Runs of this many values are sorted by insertion before the merges.
-constexpr size_t kInsertionRun = 32;
+constexpr size_t kInsertionRun = 16;
+
+// Merges the sorted runs y[lo, mid) and y[mid, hi) into out[lo, hi) and
+// returns the exchanges that takes: for each value of the right run, the
+// values of the left run above it. The merge runs from the front and from
+// the back at once, each making half of the output, so that the steps of
+// the one do not wait on the other's; neither branches on the values.
+// Ties go as in a stable merge, the left run's value first.
+uint64_t merge_counting(const uint32_t *y, uint32_t *out, uint64_t lo, uint64_t mid,
+                        uint64_t hi) {
+  uint64_t exchanges = 0;
+  uint64_t p = lo, q = mid;      // the front's next values
+  uint64_t p_end = mid, q_end = hi;  // the back's next values are just below these
+  const uint64_t half = (hi - lo) / 2;
+  // The loads are clamped to the runs, and a used-up run's value is moved
+  // past every value (by 2^32), so that no step depends on a branch.
+  for (uint64_t k = 0; k < half; ++k) {
+    const int64_t left = int64_t{y[std::min(p, hi - 1)]} + (int64_t{p >= mid} << 32);
+    const int64_t right = int64_t{y[std::min(q, hi - 1)]} + (int64_t{q >= hi} << 32);
+    const uint64_t right_first = right < left;
+    out[lo + k] = static_cast<uint32_t>(right_first ? right : left);
+    exchanges += (mid - p) & (0 - right_first);
+    p += 1 - right_first;
+    q += right_first;
+    const int64_t left_last =
+        int64_t{y[std::max(p_end, lo + 1) - 1]} - (int64_t{p_end <= lo} << 32);
+    const int64_t right_last = int64_t{y[q_end - 1]} - (int64_t{q_end <= mid} << 32);
+    const uint64_t left_last_goes = left_last > right_last;
+    out[hi - 1 - k] = static_cast<uint32_t>(left_last_goes ? left_last : right_last);
+    exchanges += (mid - p_end) & (left_last_goes - 1);
+    p_end -= left_last_goes;
+    q_end -= 1 - left_last_goes;
+  }
+  if ((hi - lo) % 2 != 0) {
+    const int64_t left = int64_t{y[std::min(p, hi - 1)]} + (int64_t{p >= mid} << 32);
+    const int64_t right = int64_t{y[std::min(q, hi - 1)]} + (int64_t{q >= hi} << 32);
+    out[lo + half] = static_cast<uint32_t>(std::min(left, right));
+    exchanges += right < left ? mid - p : 0;
+  }
+  return exchanges;
+}
 
 // Sorts `y` ascending with a bottom-up merge sort and returns the number of
 // exchanges an insertion sort would make (pairs k < l with y[k] > y[l]):
@@ -143,18 +119,7 @@ uint64_t count_exchanges(std::vector<uint32_t> &y, std::vector<uint32_t> &buffer
   for (size_t width = kInsertionRun; width < n; width *= 2) {
     for (size_t lo = 0; lo < n; lo += 2 * width) {
       const size_t mid = std::min(lo + width, n), hi = std::min(lo + 2 * width, n);
-      size_t p = lo, q = mid, out = lo;
-      // Without branches: which side goes next is as good as random.
-      while (p < mid && q < hi) {
-        const uint32_t left = y[p], right = y[q];
-        const bool passes = right < left;
-        buffer[out++] = passes ? right : left;
-        exchanges += passes ? mid - p : 0;
-        p += !passes;
-        q += passes;
-      }
-      while (p < mid) buffer[out++] = y[p++];
-      while (q < hi) buffer[out++] = y[q++];
+      exchanges += merge_counting(y.data(), buffer.data(), lo, mid, hi);
     }
     y.swap(buffer);
   }
@@ -170,22 +135,17 @@ double kendall_of(const RankedColumn &x, const RankedColumn &y, std::vector<uint
   seq.resize(n);
   for (uint64_t k = 0; k < n; ++k) seq[k] = y.rank[x.order[k]];
   uint64_t joint = 0;
-  for (uint64_t k = 0; k < n;) {
-    uint64_t end = k + 1;
-    while (end < n && x.rank[x.order[end]] == x.rank[x.order[k]]) ++end;
-    if (end - k > 1) {
-      std::sort(seq.begin() + k, seq.begin() + end);
-      uint64_t run = 1;
-      for (uint64_t l = k + 1; l <= end; ++l) {
-        if (l < end && seq[l] == seq[l - 1]) {
-          ++run;
-        } else {
-          joint += run * (run - 1) / 2;
-          run = 1;
-        }
+  for (const auto &[k, end] : x.tie_runs) {
+    std::sort(seq.begin() + k, seq.begin() + end);
+    uint64_t run = 1;
+    for (uint64_t l = k + 1; l <= end; ++l) {
+      if (l < end && seq[l] == seq[l - 1]) {
+        ++run;
+      } else {
+        joint += run * (run - 1) / 2;
+        run = 1;
       }
     }
-    k = end;
   }
   const uint64_t n0 = n * (n - 1) / 2;
   const uint64_t exchanges = count_exchanges(seq, buffer);
@@ -198,13 +158,31 @@ double kendall_of(const RankedColumn &x, const RankedColumn &y, std::vector<uint
 }
 
 // A variable's values in row order, from memory or from the spill.
-std::vector<double> column_values(const Analysis &a, uint32_t i) {
-  std::vector<double> v;
-  v.reserve(a.n);
+void column_values(const Analysis &a, uint32_t i, std::vector<double> &v) {
+  v.resize(a.n);
+  if (!a.spill) {
+    for (uint64_t k = 0; k < a.n; ++k) v[k] = a.data[k][i];
+    return;
+  }
+  uint64_t at = 0;
   RowCursor rows = row_cursor(a);
   for (RowRange r; next_rows(rows, r);)
-    for (uint64_t k = 0; k < r.count; ++k) v.push_back(r[k][i]);
-  return v;
+    for (uint64_t k = 0; k < r.count; ++k) v[at++] = r[k][i];
+}
+
+// Every variable's values in row order, variable after variable, in one
+// walk over the rows of a table in memory: the workers take runs of rows.
+std::vector<double> columns_of(const Analysis &a, Workers &w) {
+  const uint64_t n = a.n, m = a.m;
+  std::vector<double> columns(n * m);
+  const uint32_t parts = w.count();
+  w.run(parts, [&](uint32_t part, uint32_t) {
+    for (uint64_t k = n * part / parts; k < n * (part + 1) / parts; ++k) {
+      const double *row = a.data[k];
+      for (uint64_t i = 0; i < m; ++i) columns[i * n + k] = row[i];
+    }
+  });
+  return columns;
 }
 
 void set_pair(Analysis &a, uint32_t i, uint32_t j, double r) {
@@ -214,44 +192,85 @@ void set_pair(Analysis &a, uint32_t i, uint32_t j, double r) {
   a.correlation[j][i] = r;
 }
 
-// The average ranks of a ranked column: ranks k + 1 .. end of a tie share
-// their mean.
-std::vector<double> average_ranks_of(const RankedColumn &c) {
-  const uint64_t n = c.order.size();
-  std::vector<double> ranks(n);
-  for (uint64_t k = 0; k < n;) {
-    uint64_t end = k + 1;
-    while (end < n && c.rank[c.order[end]] == c.rank[c.order[k]]) ++end;
-    const double mean = (static_cast<double>(k + 1) + static_cast<double>(end)) / 2;
-    for (uint64_t l = k; l < end; ++l) ranks[c.order[l]] = mean;
-    k = end;
-  }
-  return ranks;
+// Spearman's rho is Pearson's r of the average ranks. Doubled and centred,
+// 2r - (n + 1), the ranks are integers below n in magnitude, and the sums
+// of their squares and products are taken exactly, in integers: so the
+// order of the terms does not matter, and memory, passes and any count of
+// workers give the same bits.
+struct CentredRanks {
+  unsigned __int128 square = 0;  // the sum of the squares
+  TieSums ties;
+};
+
+// Writes the doubled, centred average ranks of the n values of `v` into
+// `ranks` (which may be `v` itself).
+CentredRanks centred_ranks(const double *v, uint64_t n, double *ranks, SortScratch &s) {
+  CentredRanks c;
+  const SortedRows sorted = sort_rows(v, n, s);
+  for_each_tie(sorted, s, [&](uint64_t first, uint64_t end) {
+    // Ranks first + 1 .. end share their mean, (first + 1 + end) / 2.
+    const int64_t doubled = static_cast<int64_t>(first + end) - static_cast<int64_t>(n);
+    const double r = static_cast<double>(doubled);
+    for (uint64_t k = first; k < end; ++k) ranks[row_of(s.rows[k], sorted)] = r;
+    const uint64_t size = doubled < 0 ? -doubled : doubled;
+    c.square += static_cast<unsigned __int128>(size * size) * (end - first);
+    add_tie(c.ties, end - first);
+  });
+  return c;
 }
 
-// Spearman's sums of a table analysed in passes, whose centred ranks are
-// in `kept`: a block of rows of every variable's ranks at a time, each
-// pair's sum taking its terms in row order as in memory.
-void spilled_rank_sums(Analysis &a, const ColumnSpill &kept, const std::vector<double> &squares) {
+// The exact sum of x[k] * y[k], k < n, for integers of magnitude below
+// `bound` (at most 2^32): while a product fits a double's 53 bits, runs of
+// products short enough that no partial sum leaves them are summed in
+// eight lanes of doubles, and each run's lanes added in integers.
+__int128 exact_products(const double *x, const double *y, uint64_t n, uint64_t bound) {
+  __int128 total = 0;
+  const unsigned __int128 square = static_cast<unsigned __int128>(bound) * bound;
+  constexpr unsigned __int128 kExact = uint64_t{1} << 53;
+  if (square >= kExact) {
+    for (uint64_t k = 0; k < n; ++k)
+      total += static_cast<__int128>(static_cast<int64_t>(x[k])) * static_cast<int64_t>(y[k]);
+    return total;
+  }
+  constexpr uint64_t kLanes = 8;
+  const uint64_t run = kLanes * static_cast<uint64_t>(kExact / square);
+  for (uint64_t first = 0; first < n; first += run) {
+    const uint64_t end = n - first < run ? n : first + run;
+    double lane[kLanes] = {};
+    uint64_t k = first;
+    for (; k + kLanes <= end; k += kLanes)
+      for (uint64_t l = 0; l < kLanes; ++l) lane[l] += x[k + l] * y[k + l];
+    for (; k < end; ++k) lane[0] += x[k] * y[k];
+    for (double sum : lane) total += static_cast<int64_t>(sum);
+  }
+  return total;
+}
+
+double spearman_of(__int128 products, unsigned __int128 square_x, unsigned __int128 square_y) {
+  return static_cast<double>(products) /
+         std::sqrt(static_cast<double>(square_x) * static_cast<double>(square_y));
+}
+
+// Spearman's sums of a table analysed in passes, whose ranks are in
+// `kept`: a block of rows of every variable's ranks at a time.
+void spilled_rank_sums(Analysis &a, const ColumnSpill &kept, const std::vector<CentredRanks> &c) {
   const uint32_t m = a.m;
   const uint64_t block = a.spill->block_rows;
-  std::vector<double> sums(uint64_t{m} * m, 0), part(uint64_t{m} * block);
+  std::vector<__int128> sums(uint64_t{m} * m, 0);
+  std::vector<double> part(uint64_t{m} * block);
   for (uint64_t first = 0; first < a.n; first += block) {
     const uint64_t count = std::min<uint64_t>(block, a.n - first);
     for (uint32_t i = 0; i < m; ++i)
       read_spilled_array(kept, i, first * sizeof(double), count * sizeof(double),
                          part.data() + i * block);
     for (uint32_t i = 0; i < m; ++i)
-      for (uint32_t j = i + 1; j < m; ++j) {
-        const double *x = part.data() + i * block, *y = part.data() + j * block;
-        double sum = sums[uint64_t{i} * m + j];
-        for (uint64_t k = 0; k < count; ++k) sum += x[k] * y[k];
-        sums[uint64_t{i} * m + j] = sum;
-      }
+      for (uint32_t j = i + 1; j < m; ++j)
+        sums[uint64_t{i} * m + j] +=
+            exact_products(part.data() + i * block, part.data() + j * block, count, a.n);
   }
   for (uint32_t i = 0; i < m; ++i)
     for (uint32_t j = i + 1; j < m; ++j)
-      set_pair(a, i, j, sums[uint64_t{i} * m + j] / std::sqrt(squares[i] * squares[j]));
+      set_pair(a, i, j, spearman_of(sums[uint64_t{i} * m + j], c[i].square, c[j].square));
 }
 
 // A table analysed in passes keeps its variables' ranks in a temporary
@@ -262,32 +281,33 @@ std::unique_ptr<ColumnSpill> rank_spill(const Analysis &a, uint64_t bytes_a_row)
 
 void spearman_matrix(Analysis &a, std::vector<TieSums> &ties, Workers &w) {
   const uint32_t m = a.m;
-  const double centre = (static_cast<double>(a.n) + 1) / 2;
-  const std::unique_ptr<ColumnSpill> kept = rank_spill(a, sizeof(double));
-  std::vector<std::vector<double>> ranks(m);
-  std::vector<double> squares(m, 0);
-  w.run(
-      m,
-      [&](uint32_t i, uint32_t) {
-        const RankedColumn c = ranked_column(column_values(a, i));
-        ties[i] = c.ties;
-        ranks[i] = average_ranks_of(c);
-        for (double &r : ranks[i]) {
-          r -= centre;
-          squares[i] += r * r;
-        }
-        if (!kept) return;
-        write_spilled_array(*kept, i, ranks[i].data());
-        ranks[i] = std::vector<double>();
-      },
-      kept ? 1 : 0);
-  if (kept) return spilled_rank_sums(a, *kept, squares);
-  w.run(m, [&](uint32_t i, uint32_t) {
-    for (uint32_t j = i + 1; j < m; ++j) {
-      double sum = 0;
-      for (uint32_t k = 0; k < a.n; ++k) sum += ranks[i][k] * ranks[j][k];
-      set_pair(a, i, j, sum / std::sqrt(squares[i] * squares[j]));
+  const uint64_t n = a.n;
+  std::vector<CentredRanks> centred(m);
+  std::vector<SortScratch> scratch(w.count());
+  if (a.spill) {
+    const std::unique_ptr<ColumnSpill> kept = rank_spill(a, sizeof(double));
+    std::vector<double> values;
+    for (uint32_t i = 0; i < m; ++i) {
+      column_values(a, i, values);
+      centred[i] = centred_ranks(values.data(), n, values.data(), scratch[0]);
+      ties[i] = centred[i].ties;
+      write_spilled_array(*kept, i, values.data());
     }
+    return spilled_rank_sums(a, *kept, centred);
+  }
+  // Each variable's values become its ranks in place.
+  std::vector<double> ranks = columns_of(a, w);
+  w.run(m, [&](uint32_t i, uint32_t worker) {
+    double *column = ranks.data() + i * n;
+    centred[i] = centred_ranks(column, n, column, scratch[worker]);
+    ties[i] = centred[i].ties;
+  });
+  scratch = std::vector<SortScratch>();
+  w.run(m, [&](uint32_t i, uint32_t) {
+    for (uint32_t j = i + 1; j < m; ++j)
+      set_pair(a, i, j,
+               spearman_of(exact_products(ranks.data() + i * n, ranks.data() + j * n, n, n),
+                           centred[i].square, centred[j].square));
   });
 }
 
@@ -304,6 +324,13 @@ void spilled_kendall(Analysis &a, const ColumnSpill &kept, const std::vector<Ran
     read_spilled_array(kept, i, 0, half, x.order.data());
     read_spilled_array(kept, i, half, half, x.rank.data());
     x.tied_pairs = tied[i].tied_pairs;
+    x.tie_runs.clear();
+    for (uint64_t k = 0; k < n;) {
+      uint64_t end = k + 1;
+      while (end < n && x.rank[x.order[end]] == x.rank[x.order[k]]) ++end;
+      if (end - k > 1) x.tie_runs.emplace_back(k, end);
+      k = end;
+    }
     for (uint32_t j = i + 1; j < a.m; ++j) {
       y.rank.resize(n);
       read_spilled_array(kept, j, half, half, y.rank.data());
@@ -317,19 +344,25 @@ void kendall_matrix(Analysis &a, std::vector<TieSums> &ties, Workers &w) {
   const uint32_t m = a.m;
   const std::unique_ptr<ColumnSpill> kept = rank_spill(a, 2 * sizeof(uint32_t));
   std::vector<RankedColumn> columns(m);
+  std::vector<SortScratch> scratch(w.count());
+  std::vector<std::vector<double>> values(w.count());
   w.run(
       m,
-      [&](uint32_t i, uint32_t) {
+      [&](uint32_t i, uint32_t worker) {
         RankedColumn &c = columns[i];
-        c = ranked_column(column_values(a, i));
+        column_values(a, i, values[worker]);
+        c = ranked_column(values[worker].data(), a.n, scratch[worker]);
         ties[i] = c.ties;
         if (!kept) return;
         c.order.insert(c.order.end(), c.rank.begin(), c.rank.end());
         write_spilled_array(*kept, i, c.order.data());
         c.order = std::vector<uint32_t>();
         c.rank = std::vector<uint32_t>();
+        c.tie_runs = {};
       },
       kept ? 1 : 0);
+  scratch = std::vector<SortScratch>();
+  values = std::vector<std::vector<double>>();
   if (kept) return spilled_kendall(a, *kept, columns);
   // One task a pair, so that the workers share the pairs evenly.
   std::vector<std::pair<uint32_t, uint32_t>> pairs;
@@ -345,15 +378,25 @@ void kendall_matrix(Analysis &a, std::vector<TieSums> &ties, Workers &w) {
 }  // namespace
 
 std::vector<double> average_ranks(const std::vector<double> &values) {
-  return average_ranks_of(ranked_column(values));
+  SortScratch s;
+  std::vector<double> ranks(values.size());
+  const double centre = static_cast<double>(values.size()) + 1;
+  centred_ranks(values.data(), values.size(), ranks.data(), s);
+  for (double &r : ranks) r = (r + centre) / 2;
+  return ranks;
 }
 
 double kendall_tau_b(const std::vector<double> &x, const std::vector<double> &y) {
+  SortScratch s;
   std::vector<uint32_t> seq, buffer;
-  return kendall_of(ranked_column(x), ranked_column(y), seq, buffer);
+  const RankedColumn rx = ranked_column(x.data(), x.size(), s);
+  return kendall_of(rx, ranked_column(y.data(), y.size(), s), seq, buffer);
 }
 
-TieSums tie_sums(const std::vector<double> &values) { return ranked_column(values).ties; }
+TieSums tie_sums(const std::vector<double> &values) {
+  SortScratch s;
+  return ranked_column(values.data(), values.size(), s).ties;
+}
 
 std::vector<TieSums> make_rank_correlation(Analysis &a, RankMethod method, Workers &w) {
   std::vector<TieSums> ties(a.m);
