@@ -58,44 +58,134 @@ RankedColumn ranked_column(const double *v, uint64_t n, SortScratch &s) {
 // Runs of this many values are sorted by insertion before the merges.
 constexpr size_t kInsertionRun = 16;
 
+// A merge of the sorted runs y[left, left_end) and y[right, right_end)
+// into out, from `front` forward and from `back` backward at once; `mid`
+// is where the whole merge's right run starts. The exchanges are counted as
+// each right value goes: the values of the whole left run above it. A
+// used-up run's value is moved past every value (by 2^32) and the loads
+// are clamped to y[first, last], so that no step branches on the values.
+// Ties go as in a stable merge, the left run's value first.
+struct MergeEnds {
+  uint64_t left, left_end, right, right_end;  // the runs
+  uint64_t p, q;                              // the front's next values
+  uint64_t p_back, q_back;                    // the back's are just below these
+  uint64_t front, back;                       // where the next outputs go
+  uint64_t exchanges = 0;
+};
+
+MergeEnds merge_ends(uint64_t left, uint64_t left_end, uint64_t right, uint64_t right_end,
+                     uint64_t front) {
+  return {left, left_end, right, right_end, left, right, left_end, right_end,
+          front, front + (left_end - left) + (right_end - right)};
+}
+
+inline void step_front(const uint32_t *y, uint32_t *out, MergeEnds &e, uint64_t mid,
+                       uint64_t last) {
+  const int64_t left = int64_t{y[std::min(e.p, last)]} + (int64_t{e.p >= e.left_end} << 32);
+  const int64_t right = int64_t{y[std::min(e.q, last)]} + (int64_t{e.q >= e.right_end} << 32);
+  const uint64_t right_first = right < left;
+  out[e.front++] = static_cast<uint32_t>(right_first ? right : left);
+  e.exchanges += (mid - e.p) & (0 - right_first);
+  e.p += 1 - right_first;
+  e.q += right_first;
+}
+
+inline void step_back(const uint32_t *y, uint32_t *out, MergeEnds &e, uint64_t mid,
+                      uint64_t first) {
+  const int64_t left = int64_t{y[std::max(e.p_back, first + 1) - 1]} -
+                       (int64_t{e.p_back <= e.left} << 32);
+  const int64_t right = int64_t{y[std::max(e.q_back, first + 1) - 1]} -
+                        (int64_t{e.q_back <= e.right} << 32);
+  const uint64_t left_goes = left > right;
+  out[--e.back] = static_cast<uint32_t>(left_goes ? left : right);
+  e.exchanges += (mid - e.p_back) & (left_goes - 1);
+  e.p_back -= left_goes;
+  e.q_back -= 1 - left_goes;
+}
+
+// The same steps while neither run can be used up: no more steps than the
+// shorter run has values.
+inline void step_front_within(const uint32_t *y, uint32_t *out, MergeEnds &e, uint64_t mid) {
+  const uint32_t left = y[e.p], right = y[e.q];
+  const uint64_t right_first = right < left;
+  out[e.front++] = right_first ? right : left;
+  e.exchanges += (mid - e.p) & (0 - right_first);
+  e.p += 1 - right_first;
+  e.q += right_first;
+}
+
+inline void step_back_within(const uint32_t *y, uint32_t *out, MergeEnds &e, uint64_t mid) {
+  const uint32_t left = y[e.p_back - 1], right = y[e.q_back - 1];
+  const uint64_t left_goes = left > right;
+  out[--e.back] = left_goes ? left : right;
+  e.exchanges += (mid - e.p_back) & (left_goes - 1);
+  e.p_back -= left_goes;
+  e.q_back -= 1 - left_goes;
+}
+
+uint64_t shorter_run(const MergeEnds &e) {
+  return std::min(e.left_end - e.left, e.right_end - e.right);
+}
+
+// How many of the left run's values are among the first `h` values of the
+// stable merge of y[lo, mid) and y[mid, hi).
+uint64_t left_among_first(const uint32_t *y, uint64_t lo, uint64_t mid, uint64_t hi, uint64_t h) {
+  uint64_t low = h > hi - mid ? h - (hi - mid) : 0, high = std::min(h, mid - lo);
+  while (low < high) {
+    const uint64_t i = low + (high - low) / 2;
+    if (y[lo + i] <= y[mid + (h - i) - 1])
+      low = i + 1;
+    else
+      high = i;
+  }
+  return low;
+}
+
+// Below this many values a merge is not split in two.
+constexpr uint64_t kSplitLeast = 64;
+
 // Merges the sorted runs y[lo, mid) and y[mid, hi) into out[lo, hi) and
 // returns the exchanges that takes: for each value of the right run, the
-// values of the left run above it. The merge runs from the front and from
-// the back at once, each making half of the output, so that the steps of
-// the one do not wait on the other's; neither branches on the values.
-// Ties go as in a stable merge, the left run's value first.
+// values of the left run above it. A long merge is split where the first
+// half of its output ends, and the two halves are merged from both ends
+// at once: four chains of steps that do not wait on one another.
 uint64_t merge_counting(const uint32_t *y, uint32_t *out, uint64_t lo, uint64_t mid,
                         uint64_t hi) {
-  uint64_t exchanges = 0;
-  uint64_t p = lo, q = mid;      // the front's next values
-  uint64_t p_end = mid, q_end = hi;  // the back's next values are just below these
-  const uint64_t half = (hi - lo) / 2;
-  // The loads are clamped to the runs, and a used-up run's value is moved
-  // past every value (by 2^32), so that no step depends on a branch.
-  for (uint64_t k = 0; k < half; ++k) {
-    const int64_t left = int64_t{y[std::min(p, hi - 1)]} + (int64_t{p >= mid} << 32);
-    const int64_t right = int64_t{y[std::min(q, hi - 1)]} + (int64_t{q >= hi} << 32);
-    const uint64_t right_first = right < left;
-    out[lo + k] = static_cast<uint32_t>(right_first ? right : left);
-    exchanges += (mid - p) & (0 - right_first);
-    p += 1 - right_first;
-    q += right_first;
-    const int64_t left_last =
-        int64_t{y[std::max(p_end, lo + 1) - 1]} - (int64_t{p_end <= lo} << 32);
-    const int64_t right_last = int64_t{y[q_end - 1]} - (int64_t{q_end <= mid} << 32);
-    const uint64_t left_last_goes = left_last > right_last;
-    out[hi - 1 - k] = static_cast<uint32_t>(left_last_goes ? left_last : right_last);
-    exchanges += (mid - p_end) & (left_last_goes - 1);
-    p_end -= left_last_goes;
-    q_end -= 1 - left_last_goes;
+  const uint64_t total = hi - lo, last = hi - 1;
+  if (total < kSplitLeast || mid == hi) {
+    MergeEnds e = merge_ends(lo, mid, mid, hi, lo);
+    const uint64_t within = std::min(total / 2, shorter_run(e));
+    for (uint64_t k = 0; k < within; ++k) {
+      step_front_within(y, out, e, mid);
+      step_back_within(y, out, e, mid);
+    }
+    for (uint64_t k = within; k < total / 2; ++k) {
+      step_front(y, out, e, mid, last);
+      step_back(y, out, e, mid, lo);
+    }
+    if (total % 2 != 0) step_front(y, out, e, mid, last);
+    return e.exchanges;
   }
-  if ((hi - lo) % 2 != 0) {
-    const int64_t left = int64_t{y[std::min(p, hi - 1)]} + (int64_t{p >= mid} << 32);
-    const int64_t right = int64_t{y[std::min(q, hi - 1)]} + (int64_t{q >= hi} << 32);
-    out[lo + half] = static_cast<uint32_t>(std::min(left, right));
-    exchanges += right < left ? mid - p : 0;
+  const uint64_t h = total / 2, i = left_among_first(y, lo, mid, hi, h);
+  MergeEnds a = merge_ends(lo, lo + i, mid, mid + (h - i), lo);
+  MergeEnds b = merge_ends(lo + i, mid, mid + (h - i), hi, lo + h);
+  const uint64_t steps = h / 2;  // b makes h or h + 1 values
+  const uint64_t within = std::min({steps, shorter_run(a), shorter_run(b)});
+  for (uint64_t k = 0; k < within; ++k) {
+    step_front_within(y, out, a, mid);
+    step_back_within(y, out, a, mid);
+    step_front_within(y, out, b, mid);
+    step_back_within(y, out, b, mid);
   }
-  return exchanges;
+  for (uint64_t k = within; k < steps; ++k) {
+    step_front(y, out, a, mid, last);
+    step_back(y, out, a, mid, lo);
+    step_front(y, out, b, mid, last);
+    step_back(y, out, b, mid, lo);
+  }
+  while (a.front < a.back) step_front(y, out, a, mid, last);
+  while (b.front < b.back) step_front(y, out, b, mid, last);
+  return a.exchanges + b.exchanges;
 }
 
 // Sorts `y` ascending with a bottom-up merge sort and returns the number of
@@ -232,16 +322,26 @@ __int128 exact_products(const double *x, const double *y, uint64_t n, uint64_t b
       total += static_cast<__int128>(static_cast<int64_t>(x[k])) * static_cast<int64_t>(y[k]);
     return total;
   }
+  // Eight lanes as four pairs of doubles, which the compiler keeps in
+  // vector registers on every target.
+  typedef double Two __attribute__((vector_size(16)));
   constexpr uint64_t kLanes = 8;
   const uint64_t run = kLanes * static_cast<uint64_t>(kExact / square);
   for (uint64_t first = 0; first < n; first += run) {
     const uint64_t end = n - first < run ? n : first + run;
-    double lane[kLanes] = {};
+    Two lane[4] = {};
     uint64_t k = first;
     for (; k + kLanes <= end; k += kLanes)
-      for (uint64_t l = 0; l < kLanes; ++l) lane[l] += x[k + l] * y[k + l];
-    for (; k < end; ++k) lane[0] += x[k] * y[k];
-    for (double sum : lane) total += static_cast<int64_t>(sum);
+      for (int l = 0; l < 4; ++l) {
+        Two u, v;
+        std::memcpy(&u, x + k + 2 * l, sizeof u);
+        std::memcpy(&v, y + k + 2 * l, sizeof v);
+        lane[l] += u * v;
+      }
+    double rest = 0;
+    for (; k < end; ++k) rest += x[k] * y[k];
+    total += static_cast<int64_t>(rest);
+    for (const Two &two : lane) total += static_cast<int64_t>(two[0]) + static_cast<int64_t>(two[1]);
   }
   return total;
 }
@@ -249,6 +349,23 @@ __int128 exact_products(const double *x, const double *y, uint64_t n, uint64_t b
 double spearman_of(__int128 products, unsigned __int128 square_x, unsigned __int128 square_y) {
   return static_cast<double>(products) /
          std::sqrt(static_cast<double>(square_x) * static_cast<double>(square_y));
+}
+
+// Adds the products of rows [first, first + count) of every pair of the m
+// variables, whose ranks lie `stride` apart, to sums[i * m + j], i < j.
+void add_rank_products(const double *ranks, uint64_t stride, uint32_t m, uint64_t first,
+                       uint64_t count, uint64_t bound, __int128 *sums) {
+  for (uint32_t i = 0; i < m; ++i)
+    for (uint32_t j = i + 1; j < m; ++j)
+      sums[uint64_t{i} * m + j] +=
+          exact_products(ranks + i * stride + first, ranks + j * stride + first, count, bound);
+}
+
+void set_spearman(Analysis &a, const std::vector<__int128> &sums,
+                  const std::vector<CentredRanks> &c) {
+  for (uint32_t i = 0; i < a.m; ++i)
+    for (uint32_t j = i + 1; j < a.m; ++j)
+      set_pair(a, i, j, spearman_of(sums[uint64_t{i} * a.m + j], c[i].square, c[j].square));
 }
 
 // Spearman's sums of a table analysed in passes, whose ranks are in
@@ -263,14 +380,41 @@ void spilled_rank_sums(Analysis &a, const ColumnSpill &kept, const std::vector<C
     for (uint32_t i = 0; i < m; ++i)
       read_spilled_array(kept, i, first * sizeof(double), count * sizeof(double),
                          part.data() + i * block);
-    for (uint32_t i = 0; i < m; ++i)
-      for (uint32_t j = i + 1; j < m; ++j)
-        sums[uint64_t{i} * m + j] +=
-            exact_products(part.data() + i * block, part.data() + j * block, count, a.n);
+    add_rank_products(part.data(), block, m, 0, count, a.n, sums.data());
   }
-  for (uint32_t i = 0; i < m; ++i)
-    for (uint32_t j = i + 1; j < m; ++j)
-      set_pair(a, i, j, spearman_of(sums[uint64_t{i} * m + j], c[i].square, c[j].square));
+  set_spearman(a, sums, c);
+}
+
+// Spearman's sums of a table in memory. Up to kBlockedMost variables, the
+// workers take runs of rows short enough that every variable's part stays
+// in the cache while each pair's products are summed, each worker into sums
+// of its own, added at the end; past it, a variable and its later partners
+// at a time.
+constexpr uint32_t kBlockedMost = 512;
+
+void rank_sums(Analysis &a, const std::vector<double> &ranks, const std::vector<CentredRanks> &c,
+               Workers &w) {
+  const uint32_t m = a.m;
+  const uint64_t n = a.n;
+  std::vector<__int128> sums(uint64_t{m} * m, 0);
+  if (m > kBlockedMost) {
+    w.run(m, [&](uint32_t i, uint32_t) {
+      for (uint32_t j = i + 1; j < m; ++j)
+        sums[uint64_t{i} * m + j] =
+            exact_products(ranks.data() + i * n, ranks.data() + j * n, n, n);
+    });
+    return set_spearman(a, sums, c);
+  }
+  const uint64_t run = std::clamp<uint64_t>((uint64_t{1} << 18) / m, 256, 4096);
+  const uint32_t runs = static_cast<uint32_t>((n + run - 1) / run);
+  std::vector<std::vector<__int128>> part(w.count(), std::vector<__int128>(uint64_t{m} * m, 0));
+  w.run(runs, [&](uint32_t r, uint32_t worker) {
+    const uint64_t first = uint64_t{r} * run;
+    add_rank_products(ranks.data(), n, m, first, std::min(run, n - first), n, part[worker].data());
+  });
+  for (const std::vector<__int128> &p : part)
+    for (uint64_t k = 0; k < sums.size(); ++k) sums[k] += p[k];
+  set_spearman(a, sums, c);
 }
 
 // A table analysed in passes keeps its variables' ranks in a temporary
@@ -303,12 +447,7 @@ void spearman_matrix(Analysis &a, std::vector<TieSums> &ties, Workers &w) {
     ties[i] = centred[i].ties;
   });
   scratch = std::vector<SortScratch>();
-  w.run(m, [&](uint32_t i, uint32_t) {
-    for (uint32_t j = i + 1; j < m; ++j)
-      set_pair(a, i, j,
-               spearman_of(exact_products(ranks.data() + i * n, ranks.data() + j * n, n, n),
-                           centred[i].square, centred[j].square));
-  });
+  rank_sums(a, ranks, centred, w);
 }
 
 // Kendall's tau of a table analysed in passes, whose ranked columns (each
