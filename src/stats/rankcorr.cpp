@@ -262,9 +262,9 @@ void column_values(const Analysis &a, uint32_t i, std::vector<double> &v) {
 
 // Every variable's values in row order, variable after variable, in one
 // walk over the rows of a table in memory: the workers take runs of rows.
-std::vector<double> columns_of(const Analysis &a, Workers &w) {
+std::unique_ptr<double[]> columns_of(const Analysis &a, Workers &w) {
   const uint64_t n = a.n, m = a.m;
-  std::vector<double> columns(n * m);
+  std::unique_ptr<double[]> columns(new double[n * m]);  // each value written once
   const uint32_t parts = w.count();
   w.run(parts, [&](uint32_t part, uint32_t) {
     for (uint64_t k = n * part / parts; k < n * (part + 1) / parts; ++k) {
@@ -392,7 +392,7 @@ void spilled_rank_sums(Analysis &a, const ColumnSpill &kept, const std::vector<C
 // at a time.
 constexpr uint32_t kBlockedMost = 512;
 
-void rank_sums(Analysis &a, const std::vector<double> &ranks, const std::vector<CentredRanks> &c,
+void rank_sums(Analysis &a, const double *ranks, const std::vector<CentredRanks> &c,
                Workers &w) {
   const uint32_t m = a.m;
   const uint64_t n = a.n;
@@ -401,7 +401,7 @@ void rank_sums(Analysis &a, const std::vector<double> &ranks, const std::vector<
     w.run(m, [&](uint32_t i, uint32_t) {
       for (uint32_t j = i + 1; j < m; ++j)
         sums[uint64_t{i} * m + j] =
-            exact_products(ranks.data() + i * n, ranks.data() + j * n, n, n);
+            exact_products(ranks + i * n, ranks + j * n, n, n);
     });
     return set_spearman(a, sums, c);
   }
@@ -410,7 +410,7 @@ void rank_sums(Analysis &a, const std::vector<double> &ranks, const std::vector<
   std::vector<std::vector<__int128>> part(w.count(), std::vector<__int128>(uint64_t{m} * m, 0));
   w.run(runs, [&](uint32_t r, uint32_t worker) {
     const uint64_t first = uint64_t{r} * run;
-    add_rank_products(ranks.data(), n, m, first, std::min(run, n - first), n, part[worker].data());
+    add_rank_products(ranks, n, m, first, std::min(run, n - first), n, part[worker].data());
   });
   for (const std::vector<__int128> &p : part)
     for (uint64_t k = 0; k < sums.size(); ++k) sums[k] += p[k];
@@ -440,14 +440,14 @@ void spearman_matrix(Analysis &a, std::vector<TieSums> &ties, Workers &w) {
     return spilled_rank_sums(a, *kept, centred);
   }
   // Each variable's values become its ranks in place.
-  std::vector<double> ranks = columns_of(a, w);
+  const std::unique_ptr<double[]> ranks = columns_of(a, w);
   w.run(m, [&](uint32_t i, uint32_t worker) {
-    double *column = ranks.data() + i * n;
+    double *column = ranks.get() + i * n;
     centred[i] = centred_ranks(column, n, column, scratch[worker]);
     ties[i] = centred[i].ties;
   });
   scratch = std::vector<SortScratch>();
-  rank_sums(a, ranks, centred, w);
+  rank_sums(a, ranks.get(), centred, w);
 }
 
 // Kendall's tau of a table analysed in passes, whose ranked columns (each

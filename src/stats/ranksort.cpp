@@ -23,22 +23,21 @@ uint64_t order_key(double x) {
 // Below this many values a comparison sort is quicker than the radix passes.
 constexpr uint64_t kRadixLeast = 1024;
 
-// Least significant digit radix passes, 11 bits at a time, over the `bits`
-// bits of the entries above their row numbers; a pass whose digit every
-// entry shares is left out. Stable, and the entries start in row order, so
-// equal keys keep their rows' order.
+// The radix passes take 11 bits at a time.
+constexpr int kDigitBits = 11;
+constexpr uint64_t kBuckets = uint64_t{1} << kDigitBits;
+
+int digit_passes(int bits) { return (bits + kDigitBits - 1) / kDigitBits; }
+
+// Least significant digit radix passes over the `bits` bits of the entries
+// above their row numbers, whose digits s.count holds; a pass whose digit
+// every entry shares is left out. Stable, and the entries start in row
+// order, so equal keys keep their rows' order.
 void radix_passes(SortScratch &s, const SortedRows &sorted, int bits) {
-  constexpr int kBits = 11;
-  constexpr uint64_t kBuckets = uint64_t{1} << kBits;
-  const int passes = (bits + kBits - 1) / kBits;
   const uint64_t n = sorted.n;
-  s.count.assign(passes * kBuckets, 0);
-  for (uint64_t k = 0; k < n; ++k)
-    for (int p = 0; p < passes; ++p)
-      ++s.count[p * kBuckets + ((s.rows[k] >> (sorted.row_bits + p * kBits)) & (kBuckets - 1))];
   s.spare.resize(n);
-  for (int p = 0; p < passes; ++p) {
-    const int shift = sorted.row_bits + p * kBits;
+  for (int p = 0; p < digit_passes(bits); ++p) {
+    const int shift = sorted.row_bits + p * kDigitBits;
     uint32_t *c = s.count.data() + p * kBuckets;
     if (c[(s.rows[0] >> shift) & (kBuckets - 1)] == n) continue;
     uint32_t at = 0;
@@ -57,11 +56,11 @@ void radix_passes(SortScratch &s, const SortedRows &sorted, int bits) {
 // the count of distinct values before it, so that equal high bits mean
 // equal values again. The full keys are gathered in the entries' order
 // first, in a walk whose reads do not wait on one another.
-void order_by_full_keys(SortScratch &s, const SortedRows &sorted) {
+void order_by_full_keys(const double *v, SortScratch &s, const SortedRows &sorted) {
   const int shift = sorted.row_bits;
   std::vector<uint64_t> &key = s.spare;
   key.resize(sorted.n);
-  for (uint64_t k = 0; k < sorted.n; ++k) key[k] = s.key[row_of(s.rows[k], sorted)];
+  for (uint64_t k = 0; k < sorted.n; ++k) key[k] = order_key(v[row_of(s.rows[k], sorted)]);
   uint64_t distinct = 0;
   for (uint64_t k = 0; k < sorted.n;) {
     uint64_t end = k + 1;
@@ -97,14 +96,11 @@ SortedRows sort_rows(const double *v, uint64_t n, SortScratch &s) {
   SortedRows sorted;
   sorted.n = n;
   sorted.row_bits = n <= 2 ? 1 : 64 - __builtin_clzll(n - 1);
-  s.key.resize(n);
   s.rows.resize(n);
   if (n == 0) return sorted;
   uint64_t differ = 0;
-  for (uint64_t k = 0; k < n; ++k) {
-    s.key[k] = order_key(v[k]);
-    differ |= s.key[k] ^ s.key[0];
-  }
+  const uint64_t first = order_key(v[0]);
+  for (uint64_t k = 0; k < n; ++k) differ |= order_key(v[k]) ^ first;
   if (differ == 0) {
     for (uint64_t k = 0; k < n; ++k) s.rows[k] = k;
     return sorted;
@@ -113,12 +109,23 @@ SortedRows sort_rows(const double *v, uint64_t n, SortScratch &s) {
   const int room = 64 - sorted.row_bits;
   const int shift = std::max(low, high + 1 - room), bits = high + 1 - shift;
   const uint64_t mask = bits == 64 ? ~uint64_t{0} : (uint64_t{1} << bits) - 1;
-  for (uint64_t k = 0; k < n; ++k) s.rows[k] = (((s.key[k] >> shift) & mask) << sorted.row_bits) | k;
-  if (n < kRadixLeast)
+  const auto entry = [&](uint64_t k) {
+    return (((order_key(v[k]) >> shift) & mask) << sorted.row_bits) | k;
+  };
+  if (n < kRadixLeast) {
+    for (uint64_t k = 0; k < n; ++k) s.rows[k] = entry(k);
     std::sort(s.rows.begin(), s.rows.end());
-  else
+  } else {
+    const int passes = digit_passes(bits);
+    s.count.assign(passes * kBuckets, 0);
+    for (uint64_t k = 0; k < n; ++k) {
+      s.rows[k] = entry(k);
+      for (int p = 0; p < passes; ++p)
+        ++s.count[p * kBuckets + ((s.rows[k] >> (sorted.row_bits + p * kDigitBits)) & (kBuckets - 1))];
+    }
     radix_passes(s, sorted, bits);
-  if (shift > low) order_by_full_keys(s, sorted);
+  }
+  if (shift > low) order_by_full_keys(v, s, sorted);
   return sorted;
 }
 

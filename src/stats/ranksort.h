@@ -7,10 +7,10 @@
 #include <utility>
 #include <vector>
 
-// Scratch one worker reuses from one variable to the next: the values'
-// order keys, the rows being sorted and the radix counts.
+// Scratch one worker reuses from one variable to the next: the rows being
+// sorted, a second array for the radix passes and the radix counts.
 struct SortScratch {
-  std::vector<uint64_t> key, rows, spare;
+  std::vector<uint64_t> rows, spare;
   std::vector<uint32_t> count;
   std::vector<std::pair<uint64_t, uint32_t>> run;  // a run's full keys and rows
 };
