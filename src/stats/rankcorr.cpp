@@ -516,27 +516,6 @@ void kendall_matrix(Analysis &a, std::vector<TieSums> &ties, Workers &w) {
 
 }  // namespace
 
-std::vector<double> average_ranks(const std::vector<double> &values) {
-  SortScratch s;
-  std::vector<double> ranks(values.size());
-  const double centre = static_cast<double>(values.size()) + 1;
-  centred_ranks(values.data(), values.size(), ranks.data(), s);
-  for (double &r : ranks) r = (r + centre) / 2;
-  return ranks;
-}
-
-double kendall_tau_b(const std::vector<double> &x, const std::vector<double> &y) {
-  SortScratch s;
-  std::vector<uint32_t> seq, buffer;
-  const RankedColumn rx = ranked_column(x.data(), x.size(), s);
-  return kendall_of(rx, ranked_column(y.data(), y.size(), s), seq, buffer);
-}
-
-TieSums tie_sums(const std::vector<double> &values) {
-  SortScratch s;
-  return ranked_column(values.data(), values.size(), s).ties;
-}
-
 std::vector<TieSums> make_rank_correlation(Analysis &a, RankMethod method, Workers &w) {
   std::vector<TieSums> ties(a.m);
   if (method == RankMethod::spearman) spearman_matrix(a, ties, w);

@@ -313,8 +313,18 @@ TEST(Rotation, DegenerateLoadingsAreBoundedAndSaid) {
   EXPECT_NE(empty.reason.find("no loading"), std::string::npos);
 }
 
+// The rank correlation of two variables, as the matrix holds it.
+double rank_pair(const std::vector<double> &x, const std::vector<double> &y, RankMethod method,
+                 std::vector<TieSums> *ties = nullptr) {
+  Analysis a;
+  load_columns(a, {x, y});
+  const std::vector<TieSums> t = make_rank_correlation(a, method);
+  if (ties != nullptr) *ties = t;
+  return a.correlation[0][1];
+}
+
 // Knight's count against the count over all pairs, on small tables full of
-// ties (both zeros among them).
+// ties (both zeros among them) and without ties.
 TEST(KendallTauB, KnightEqualsTheCountOverAllPairs) {
   std::mt19937_64 rng(37);
   for (int trial = 0; trial < 200; ++trial) {
@@ -322,7 +332,7 @@ TEST(KendallTauB, KnightEqualsTheCountOverAllPairs) {
     const size_t n = 2 + rng() % (trial < 150 ? 40 : trial < 190 ? 300 : 2500);
     std::vector<double> x(n), y(n);
     for (size_t k = 0; k < n; ++k) {
-      x[k] = static_cast<double>(rng() % 5) - 2;
+      x[k] = trial % 3 ? static_cast<double>(rng() % 5) - 2 : static_cast<double>(rng() >> 11);
       y[k] = trial % 2 ? static_cast<double>(rng() % 7) - 3
                        : std::ldexp(static_cast<double>(rng() % 2001) - 1000,
                                     static_cast<int>(rng() % 80) - 40);
@@ -338,21 +348,19 @@ TEST(KendallTauB, KnightEqualsTheCountOverAllPairs) {
         ty += dy == 0;
       }
     const double want = s / std::sqrt((n0 - tx) * (n0 - ty));
-    const double got = kendall_tau_b(x, y);
-    if (std::isnan(want)) {
-      EXPECT_TRUE(std::isnan(got));
-    } else {
-      EXPECT_NEAR(got, want, 1e-15) << "trial " << trial;
-    }
+    // A constant variable correlates 0, as under Pearson's r.
+    EXPECT_NEAR(rank_pair(x, y, RankMethod::kendall), std::isnan(want) ? 0 : want, 1e-15)
+        << "trial " << trial;
   }
 }
 
-// Average ranks and tie sums against counts over all values, for both
+// Spearman's rho and the tie sums against counts over all values, for both
 // sorts (below and past 1024 values), with ties, both zeros, infinities and
-// values of every magnitude and sign.
-TEST(AverageRanks, EqualTheCountsOverAllValues) {
+// values of every magnitude and sign. The doubled, centred average ranks
+// 2 * below + equal - n are integers, and rho is their exact sums' ratio.
+TEST(SpearmanRho, EqualsTheCountsOverAllValues) {
   std::mt19937_64 rng(41);
-  for (size_t n : {size_t{1}, size_t{7}, size_t{1023}, size_t{1024}, size_t{3000}}) {
+  const auto draw = [&rng](size_t n) {
     std::vector<double> v(n);
     for (double &x : v) {
       const uint64_t r = rng() % 10;
@@ -360,35 +368,53 @@ TEST(AverageRanks, EqualTheCountsOverAllValues) {
                                        static_cast<int>(rng() % 2000) - 1000);
       x = r == 0 ? -0.0 : r == 1 ? 0.0 : r == 2 ? -INFINITY : r == 3 ? 5.0 : spread;
     }
-    const std::vector<double> ranks = average_ranks(v);
-    TieSums want;
-    for (size_t i = 0; i < n; ++i) {
-      double below = 0, equal = 0;
-      for (double x : v) {
-        below += x < v[i];
-        equal += x == v[i];
+    return v;
+  };
+  for (size_t n : {size_t{1}, size_t{7}, size_t{1023}, size_t{1024}, size_t{3000}}) {
+    const std::vector<double> v = draw(n), w = draw(n);
+    const auto doubled_ranks = [n](const std::vector<double> &values) {
+      std::vector<int64_t> ranks(n);
+      for (size_t i = 0; i < n; ++i) {
+        int64_t below = 0, equal = 0;
+        for (double x : values) {
+          below += x < values[i];
+          equal += x == values[i];
+        }
+        ranks[i] = 2 * below + equal - static_cast<int64_t>(n);
       }
-      ASSERT_EQ(ranks[i], below + (equal + 1) / 2) << n << " " << i;
+      return ranks;
+    };
+    const std::vector<int64_t> rv = doubled_ranks(v), rw = doubled_ranks(w);
+    int64_t products = 0, squares_v = 0, squares_w = 0;
+    for (size_t i = 0; i < n; ++i) {
+      products += rv[i] * rw[i];
+      squares_v += rv[i] * rv[i];
+      squares_w += rw[i] * rw[i];
     }
+    double want = static_cast<double>(products) /
+                  std::sqrt(static_cast<double>(squares_v) * static_cast<double>(squares_w));
+    want = std::isnan(want) ? 0 : std::clamp(want, -1.0, 1.0);
+    std::vector<TieSums> ties;
+    EXPECT_EQ(rank_pair(v, w, RankMethod::spearman, &ties), want) << n;
     std::vector<double> sorted = v;
     std::sort(sorted.begin(), sorted.end());
+    TieSums tied;
     for (size_t k = 0; k < n;) {
       size_t end = k + 1;
       while (end < n && sorted[end] == sorted[k]) ++end;
       const double t = static_cast<double>(end - k);
       if (t > 1) {
-        want.pairs += t * (t - 1) / 2;
-        want.v += t * (t - 1) * (2 * t + 5);
-        want.two += t * (t - 1);
-        want.three += t * (t - 1) * (t - 2);
+        tied.pairs += t * (t - 1) / 2;
+        tied.v += t * (t - 1) * (2 * t + 5);
+        tied.two += t * (t - 1);
+        tied.three += t * (t - 1) * (t - 2);
       }
       k = end;
     }
-    const TieSums got = tie_sums(v);
-    EXPECT_EQ(got.pairs, want.pairs);
-    EXPECT_EQ(got.v, want.v);
-    EXPECT_EQ(got.two, want.two);
-    EXPECT_EQ(got.three, want.three);
+    EXPECT_EQ(ties[0].pairs, tied.pairs);
+    EXPECT_EQ(ties[0].v, tied.v);
+    EXPECT_EQ(ties[0].two, tied.two);
+    EXPECT_EQ(ties[0].three, tied.three);
   }
 }
 
