@@ -7,12 +7,11 @@
 #include <cstring>
 #include <exception>
 #include <string>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "base/messages.h"
-#include "record/groups.h"
+#include "input/load_step.h"
 #include "input/progress.h"
 #include "input/reader.h"
 #include "input/records.h"
@@ -114,8 +113,7 @@ struct LoadingState {
   LineReader r;
   GrowableLine buff;
   Progress progress;
-  RowAcceptor acc;
-  RowSink sink;       // where the rows go, in memory or to the spill
+  LoadTarget target;  // the acceptance rules and the rows' sink, in memory or to the spill
   bool names;         // the next record is the names line
 };
 
@@ -191,7 +189,6 @@ void load_in_batches(Analysis &a, const RowRules &rules, bool plain, LoadingStat
   std::vector<double> rows(count * c);
   std::vector<RowScratch> scratch(w.count());
   RowScratch reading;
-  std::unordered_map<std::string, int32_t> group_numbers;
   Batch b;
   int64_t shown = st.buff.capacity;  // the capacity the messages have reached
   while (!b.done) {
@@ -202,22 +199,18 @@ void load_in_batches(Analysis &a, const RowRules &rules, bool plain, LoadingStat
       for (; shown < rec.capacity; shown *= 2)
         if (!st.buff.silent) say_rereading(con, shown);
       if (rec.names) continue;
-      const uint64_t row = row_slot(st.acc);
-      const uint32_t slot = sink_place(st.sink, row);
+      const RowPlace place = next_row(st.target);
       if (rec.error) std::rethrow_exception(rec.error);
-      std::memcpy(a.data[slot], rows.data() + k * c, c * sizeof(double));
-      if (!a.labels.empty()) a.labels[slot] = std::move(rec.label);
-      if (a.group_values)
-        a.group_of_row[row] = number_group(*a.group_values, group_numbers, rec.group);
+      std::memcpy(a.data[place.slot], rows.data() + k * c, c * sizeof(double));
       if (rec.facts.missing_at != nullptr) rec.facts.missing_at = &rec.missing_at;
-      if (accept_record(st.acc, rec.facts) == Verdict::end) return;
+      if (keep_record(st.target, place, rec.label, rec.group, rec.facts) == Verdict::end) return;
     }
     if (b.read_error) std::rethrow_exception(b.read_error);
   }
 }
 
 // One record after another, each converted into the next row's place.
-void load_in_order(Analysis &a, const RowRules &rules, bool plain, LoadingState &st, FILE *in,
+void load_in_order(const RowRules &rules, bool plain, LoadingState &st, FILE *in,
                    const Console &con, TextColumns &text) {
   RowScratch s;
   for (;;) {
@@ -228,15 +221,8 @@ void load_in_order(Analysis &a, const RowRules &rules, bool plain, LoadingState 
       st.names = false;
       continue;
     }
-    const uint64_t row = row_slot(st.acc);
-    const uint32_t slot = sink_place(st.sink, row);
-    const RecordFacts f = convert_for_loading(s, plain, st.buff.bytes.get(), len, a.data[slot],
-                                              a.file_to_variable.get(), a.columns, rules,
-                                              st.r.line_start, st.r.eof);
-    if (!a.labels.empty()) a.labels[slot] = s.label;
-    if (a.group_values)
-      a.group_of_row[row] = number_group(*a.group_values, s.group_numbers, s.group);
-    if (accept_record(st.acc, f) == Verdict::end) break;
+    const RecordText record{st.buff.bytes.get(), len, st.r.line_start, st.r.eof};
+    if (take_record(st.target, s, rules, plain, record) == Verdict::end) break;
   }
   gather_text_cells(text, s.text_cells);
 }
@@ -293,21 +279,24 @@ void load_rows(FILE *in, Analysis &a, const RowRules &file_rules, bool names_lin
     if (a.n == 0 && a.rows_left_out > 0) every_row_missing(a, rules);
     return;
   }
-  LoadingState st{{}, std::move(buff), {},
-                  RowAcceptor{con, a.columns, row_capacity(a), 0, nullptr, {}}, row_sink(a),
-                  names_line};
+  LoadingState st{
+      {},
+      std::move(buff),
+      {},
+      LoadTarget{RowAcceptor{con, a.columns, row_capacity(a), 0, nullptr, {}}, row_sink(a), {}},
+      names_line};
   start_records(st.r, in, rules);
   st.progress = progress_begin(in, con);
-  st.acc.keep_missing = rules.keep_missing;
-  if (!text.missing_rows.empty()) st.acc.missing_rows = &text.missing_rows;
+  st.target.acc.keep_missing = rules.keep_missing;
+  if (!text.missing_rows.empty()) st.target.acc.missing_rows = &text.missing_rows;
   if (a.spill && w.count() > 1)
     load_in_batches(a, rules, plain, st, in, con, w);
   else
-    load_in_order(a, rules, plain, st, in, con, text);
-  finish_loading(st.acc, a);
+    load_in_order(rules, plain, st, in, con, text);
+  finish_loading(st.target.acc, a);
   retire_text_columns(a, text, rules, con);
   if (a.n == 0 && a.rows_left_out > 0) every_row_missing(a, rules);
-  close_sink(st.sink, a.n);
+  close_sink(st.target.sink, a.n);
 }
 
 }  // namespace
