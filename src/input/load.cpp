@@ -7,12 +7,11 @@
 #include <cstring>
 #include <exception>
 #include <string>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "base/messages.h"
-#include "record/groups.h"
+#include "input/load_step.h"
 #include "input/progress.h"
 #include "input/reader.h"
 #include "input/records.h"
@@ -85,8 +84,8 @@ void build_column_maps(Analysis &a, const Switches &sw, const Console &con) {
 
 namespace {
 
-// A record of a batch: what reading it came to, then what converting it
-// came to.
+// A record of a batch: what reading it came to, then, when the workers
+// convert the batch ahead of its turn, what converting it came to.
 struct BatchRecord {
   size_t text = 0;        // where its bytes begin in the batch's text
   int64_t len = 0;
@@ -101,12 +100,24 @@ struct BatchRecord {
   std::exception_ptr error;  // its conversion ended the run
 };
 
-// What the loading pass in batches reads before it converts.
+// The records the loading pass reads before it takes them in file order.
+// With one worker there is no batch: each record is read at its turn,
+// left in the line buffer and converted straight into its row's place, so
+// that loading runs at the speed of conversion. With several (a file
+// analysed in passes) a batch is a block's worth of records, which the
+// workers convert ahead into rows of the batch's own.
 struct Batch {
-  std::string text;
-  std::vector<BatchRecord> records;
-  std::exception_ptr read_error;  // reading stopped here: it ended the run
-  bool done = false;              // the file has no more records
+  bool ahead = false;                // the workers convert the batch before its turn
+  uint64_t size = 0;                 // records a batch holds at most
+  uint64_t count = 0;                // records in the batch
+  uint64_t next = 0;                 // the batch's next record to take
+  std::vector<BatchRecord> records;  // reused from batch to batch
+  std::string text;                  // the records' bytes
+  std::vector<double> rows;          // the records' rows, `size` of c values
+  std::vector<RowScratch> scratch;   // per worker; the first also reads
+  int64_t shown = 0;                 // the capacity the rereading messages have reached
+  std::exception_ptr read_error;     // reading stopped after the batch: it ended the run
+  bool done = false;                 // the file has no more records
 };
 
 // Where the loading pass stands between records.
@@ -114,27 +125,47 @@ struct LoadingState {
   LineReader r;
   GrowableLine buff;
   Progress progress;
-  RowAcceptor acc;
-  RowSink sink;       // where the rows go, in memory or to the spill
+  LoadTarget target;  // the acceptance rules and the rows' sink, in memory or to the spill
   bool names;         // the next record is the names line
 };
 
-// Reads up to `count` records, without a word: the rereading messages are
-// said when each record's turn comes.
-void read_batch(Batch &b, uint64_t count, LoadingState &st, RowScratch &s, const RowRules &rules,
-                FILE *in, const Console &con) {
+// What every record of the pass is read and converted under.
+struct PassRules {
+  const RowRules &rules;
+  bool plain;  // white space under none of the record rules
+  FILE *in;
+  const Console &con;
+};
+
+Batch start_batches(const Analysis &a, const LoadingState &st, Workers &w) {
+  Batch b;
+  b.ahead = a.spill != nullptr && w.count() > 1;
+  if (b.ahead) {
+    b.size = a.capacity;
+    b.rows.resize(b.size * a.columns);
+  }
+  b.scratch.resize(b.ahead ? w.count() : 1);
+  b.shown = st.buff.capacity;
+  return b;
+}
+
+// Reads the next batch, without a word: the rereading messages are said
+// when each record's turn comes.
+void read_batch(Batch &b, LoadingState &st, const PassRules &p) {
   const Console silent{nullptr, nullptr, true};
   b.text.clear();
-  b.records.clear();
+  b.count = 0;
+  b.next = 0;
   try {
-    while (b.records.size() < count) {
-      const int64_t len = read_record(st.r, st.buff, s, rules, silent);
+    while (b.count < b.size) {
+      const int64_t len = read_record(st.r, st.buff, b.scratch[0], p.rules, silent);
       if (len < 0) {
         b.done = true;
         return;
       }
-      progress_update(st.progress, in, con);
-      BatchRecord rec;
+      progress_update(st.progress, p.in, p.con);
+      if (b.count == b.records.size()) b.records.emplace_back();
+      BatchRecord &rec = b.records[b.count++];
       rec.text = b.text.size();
       rec.len = len;
       rec.line = st.r.line_start;
@@ -143,7 +174,6 @@ void read_batch(Batch &b, uint64_t count, LoadingState &st, RowScratch &s, const
       rec.capacity = st.buff.capacity;
       st.names = false;
       b.text.append(st.buff.bytes.get(), static_cast<size_t>(len));
-      b.records.push_back(std::move(rec));
     }
   } catch (const RunEnd &) {
     b.read_error = std::current_exception();
@@ -151,25 +181,25 @@ void read_batch(Batch &b, uint64_t count, LoadingState &st, RowScratch &s, const
   }
 }
 
-// Converts the batch's records into `rows`, the workers taking equal runs
-// of them, each with scratch of its own; a quoted CSV record is split again
-// from its text.
-void convert_batch(Batch &b, std::vector<double> &rows, const Analysis &a, const RowRules &rules,
-                   bool plain, std::vector<RowScratch> &scratch, Workers &w) {
-  const uint64_t count = b.records.size(), c = a.columns;
+// Converts the batch's records into its rows, the workers taking equal
+// runs of them, each with scratch of its own; a quoted CSV record is split
+// again from its text.
+void convert_batch(Batch &b, const Analysis &a, const PassRules &p, Workers &w) {
+  const uint64_t count = b.count, c = a.columns;
   const uint32_t parts = w.count();
   w.run(parts, [&](uint32_t part, uint32_t worker) {
-    RowScratch &s = scratch[worker];
+    RowScratch &s = b.scratch[worker];
     for (uint64_t k = count * part / parts; k < count * (part + 1) / parts; ++k) {
       BatchRecord &rec = b.records[k];
       if (rec.names) continue;
+      rec.error = nullptr;
       const char *text = b.text.data() + rec.text;
       s.split = false;
-      if (rules.csv && std::memchr(text, '"', static_cast<size_t>(rec.len)) != nullptr)
-        split_fields(s, text, text + rec.len, rules.sep);
+      if (p.rules.csv && std::memchr(text, '"', static_cast<size_t>(rec.len)) != nullptr)
+        split_fields(s, text, text + rec.len, p.rules.sep);
       try {
-        rec.facts = convert_for_loading(s, plain, text, rec.len, rows.data() + k * c,
-                                        a.file_to_variable.get(), a.columns, rules, rec.line,
+        rec.facts = convert_for_loading(s, p.plain, text, rec.len, b.rows.data() + k * c,
+                                        a.file_to_variable.get(), a.columns, p.rules, rec.line,
                                         rec.cut_off);
       } catch (const RunEnd &) {
         rec.error = std::current_exception();
@@ -182,63 +212,74 @@ void convert_batch(Batch &b, std::vector<double> &rows, const Analysis &a, const
   });
 }
 
-// A file analysed in passes on several workers: the records are read a
-// batch at a time, converted by the workers and accepted in file order,
-// every message said where the one-thread pass says it.
-void load_in_batches(Analysis &a, const RowRules &rules, bool plain, LoadingState &st, FILE *in,
-                     const Console &con, Workers &w) {
-  const uint64_t count = a.capacity, c = a.columns;
-  std::vector<double> rows(count * c);
-  std::vector<RowScratch> scratch(w.count());
-  RowScratch reading;
-  std::unordered_map<std::string, int32_t> group_numbers;
-  Batch b;
-  int64_t shown = st.buff.capacity;  // the capacity the messages have reached
-  while (!b.done) {
-    read_batch(b, count, st, reading, rules, in, con);
-    convert_batch(b, rows, a, rules, plain, scratch, w);
-    for (uint64_t k = 0; k < b.records.size(); ++k) {
-      BatchRecord &rec = b.records[k];
-      for (; shown < rec.capacity; shown *= 2)
-        if (!st.buff.silent) say_rereading(con, shown);
-      if (rec.names) continue;
-      const uint64_t row = row_slot(st.acc);
-      const uint32_t slot = sink_place(st.sink, row);
-      if (rec.error) std::rethrow_exception(rec.error);
-      std::memcpy(a.data[slot], rows.data() + k * c, c * sizeof(double));
-      if (!a.labels.empty()) a.labels[slot] = std::move(rec.label);
-      if (a.group_values)
-        a.group_of_row[row] = number_group(*a.group_values, group_numbers, rec.group);
-      if (rec.facts.missing_at != nullptr) rec.facts.missing_at = &rec.missing_at;
-      if (accept_record(st.acc, rec.facts) == Verdict::end) return;
-    }
-    if (b.read_error) std::rethrow_exception(b.read_error);
+// A record at its turn: its text, whether it is the names line, the line
+// buffer's capacity once it was read, and its place in the batch.
+struct TurnRecord {
+  RecordText text;
+  bool names = false;
+  int64_t capacity = 0;
+  uint64_t k = 0;
+};
+
+// The next record in file order; false after the last. With one worker it
+// is read now, the reader saying its rereading messages as it goes. Ahead,
+// it comes from the batch, the next batch read and converted when this one
+// is used up, and an error that stopped the reading is raised once the
+// records before it are taken.
+bool next_record(Batch &b, LoadingState &st, const Analysis &a, const PassRules &p, Workers &w,
+                 TurnRecord &turn) {
+  if (!b.ahead) {
+    const int64_t len = read_record(st.r, st.buff, b.scratch[0], p.rules, p.con);
+    if (len < 0) return false;
+    progress_update(st.progress, p.in, p.con);
+    turn = TurnRecord{RecordText{st.buff.bytes.get(), len, st.r.line_start, st.r.eof}, st.names,
+                      st.buff.capacity, 0};
+    b.shown = st.buff.capacity;
+    st.names = false;
+    return true;
   }
+  while (b.next == b.count) {
+    if (b.read_error) std::rethrow_exception(b.read_error);
+    if (b.done) return false;
+    read_batch(b, st, p);
+    convert_batch(b, a, p, w);
+  }
+  const BatchRecord &rec = b.records[b.next];
+  turn = TurnRecord{RecordText{b.text.data() + rec.text, rec.len, rec.line, rec.cut_off}, rec.names,
+                    rec.capacity, b.next};
+  ++b.next;
+  return true;
 }
 
-// One record after another, each converted into the next row's place.
-void load_in_order(Analysis &a, const RowRules &rules, bool plain, LoadingState &st, FILE *in,
-                   const Console &con, TextColumns &text) {
-  RowScratch s;
-  for (;;) {
-    const int64_t len = read_record(st.r, st.buff, s, rules, con);
-    if (len < 0) break;
-    progress_update(st.progress, in, con);
-    if (st.names) {
-      st.names = false;
-      continue;
-    }
-    const uint64_t row = row_slot(st.acc);
-    const uint32_t slot = sink_place(st.sink, row);
-    const RecordFacts f = convert_for_loading(s, plain, st.buff.bytes.get(), len, a.data[slot],
-                                              a.file_to_variable.get(), a.columns, rules,
-                                              st.r.line_start, st.r.eof);
-    if (!a.labels.empty()) a.labels[slot] = s.label;
-    if (a.group_values)
-      a.group_of_row[row] = number_group(*a.group_values, s.group_numbers, s.group);
-    if (accept_record(st.acc, f) == Verdict::end) break;
+// Takes the batch's k-th record, converted ahead, into the table: copied
+// into its row's place with what its conversion came to (its error, if it
+// ended the run, raised here, where the one-worker pass would raise it).
+Verdict take_converted(Batch &b, uint64_t k, LoadTarget &t) {
+  BatchRecord &rec = b.records[k];
+  const RowPlace place = next_row(t);
+  if (rec.error) std::rethrow_exception(rec.error);
+  const Analysis &a = *t.sink.t;
+  std::memcpy(a.data[place.slot], b.rows.data() + k * a.columns, a.columns * sizeof(double));
+  if (rec.facts.missing_at != nullptr) rec.facts.missing_at = &rec.missing_at;
+  return keep_record(t, place, rec.label, rec.group, rec.facts);
+}
+
+// The one loop of the loading pass from the start of the file: records in
+// file order, each taken into the next row's place and handed to the
+// acceptance rules, every message said where it falls in that order.
+// Loading ends early at a cut-off last line that the rules drop.
+void load_in_file_order(Analysis &a, LoadingState &st, const PassRules &p, Workers &w,
+                        TextColumns &text) {
+  Batch b = start_batches(a, st, w);
+  for (TurnRecord turn; next_record(b, st, a, p, w, turn);) {
+    for (; b.shown < turn.capacity; b.shown *= 2)
+      if (!st.buff.silent) say_rereading(p.con, b.shown);
+    if (turn.names) continue;
+    const Verdict v = b.ahead ? take_converted(b, turn.k, st.target)
+                              : take_record(st.target, b.scratch[0], p.rules, p.plain, turn.text);
+    if (v == Verdict::end) break;
   }
-  gather_text_cells(text, s.text_cells);
+  for (const RowScratch &s : b.scratch) gather_text_cells(text, s.text_cells);
 }
 
 // The variables that hold missing values, by name (or data-file column),
@@ -293,21 +334,21 @@ void load_rows(FILE *in, Analysis &a, const RowRules &file_rules, bool names_lin
     if (a.n == 0 && a.rows_left_out > 0) every_row_missing(a, rules);
     return;
   }
-  LoadingState st{{}, std::move(buff), {},
-                  RowAcceptor{con, a.columns, row_capacity(a), 0, nullptr, {}}, row_sink(a),
-                  names_line};
+  LoadingState st{
+      {},
+      std::move(buff),
+      {},
+      LoadTarget{RowAcceptor{con, a.columns, row_capacity(a), 0, nullptr, {}}, row_sink(a), {}},
+      names_line};
   start_records(st.r, in, rules);
   st.progress = progress_begin(in, con);
-  st.acc.keep_missing = rules.keep_missing;
-  if (!text.missing_rows.empty()) st.acc.missing_rows = &text.missing_rows;
-  if (a.spill && w.count() > 1)
-    load_in_batches(a, rules, plain, st, in, con, w);
-  else
-    load_in_order(a, rules, plain, st, in, con, text);
-  finish_loading(st.acc, a);
+  st.target.acc.keep_missing = rules.keep_missing;
+  if (!text.missing_rows.empty()) st.target.acc.missing_rows = &text.missing_rows;
+  load_in_file_order(a, st, PassRules{rules, plain, in, con}, w, text);
+  finish_loading(st.target.acc, a);
   retire_text_columns(a, text, rules, con);
   if (a.n == 0 && a.rows_left_out > 0) every_row_missing(a, rules);
-  close_sink(st.sink, a.n);
+  close_sink(st.target.sink, a.n);
 }
 
 }  // namespace

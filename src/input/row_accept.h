@@ -45,6 +45,7 @@ enum class Verdict {
   leave_out,  // counted, not kept (a row with a missing value, listwise)
   end,        // a short or long last line without its line end: dropped, loading ends
   broken,     // (a part only) it breaks the row-length rule; the part stops
+  full,       // (a part only) no room is left for its row; the part stops
 };
 
 // A fact a part of the file noted for the replay in file order. Numbers are

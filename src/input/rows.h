@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "input/csv.h"
@@ -69,7 +68,6 @@ struct RowScratch {
   bool split = false;  // `fields` holds the current CSV record
   std::string label;   // the label field of the last converted record
   std::string group;   // the group field of the last converted record; empty when missing
-  std::unordered_map<std::string, int32_t> group_numbers;  // values this part has numbered
   std::vector<uint32_t> missing_at;  // data columns of the last record's missing values
   std::vector<TextCell> text_cells;  // under retire_text: per column its first text value
   std::vector<bool> text_seen;       // per value column: it is among text_cells

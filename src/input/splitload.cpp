@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "base/messages.h"
-#include "record/groups.h"
+#include "input/load_step.h"
 #include "input/progress.h"
 #include "input/records.h"
 #include "input/row_accept.h"
@@ -117,9 +117,10 @@ void convert_part(int fd, RecordPart &p, Analysis &a, const Format &f, int64_t f
     return;
   }
   const Console silent{nullptr, nullptr, true};
-  RowAcceptor acc{silent, a.columns, a.capacity, p.row_base, &p.noted, {}};
-  acc.keep_missing = f.rules.keep_missing;
-  acc.missing_rows = missing_rows;
+  LoadTarget t{
+      RowAcceptor{silent, a.columns, a.capacity, p.row_base, &p.noted, {}}, row_sink(a), {}};
+  t.acc.keep_missing = f.rules.keep_missing;
+  t.acc.missing_rows = missing_rows;
   RowScratch s;
   for (bool names = p.holds_names;; names = false) {
     const int64_t capacity = buff.capacity;
@@ -138,32 +139,26 @@ void convert_part(int fd, RecordPart &p, Analysis &a, const Format &f, int64_t f
         p.refused = true;
         return;
       }
-      note_growth(acc, buff.capacity);
+      note_growth(t.acc, buff.capacity);
     }
     if (len < 0) break;
     feed.line(static_cast<uint64_t>(len));
     if (names) continue;
-    const uint64_t slot = row_slot(acc);
-    if (slot == kNoRoom) {
+    Verdict v = Verdict::keep;
+    try {
+      v = take_record(t, s, f.rules, f.plain,
+                      RecordText{buff.bytes.get(), len, r.line_start, r.eof && p.last});
+    } catch (const RunEnd &) {
+      note_error(t.acc, std::current_exception());
+      break;
+    }
+    if (v == Verdict::full) {
       p.refused = true;
       return;
     }
-    RecordFacts facts;
-    try {
-      facts = convert_for_loading(s, f.plain, buff.bytes.get(), len, a.data[slot],
-                                  a.file_to_variable.get(), a.columns, f.rules, r.line_start,
-                                  r.eof && p.last);
-    } catch (const RunEnd &) {
-      note_error(acc, std::current_exception());
-      break;
-    }
-    if (!a.labels.empty()) a.labels[slot] = s.label;
-    if (a.group_values)
-      a.group_of_row[slot] = number_group(*a.group_values, s.group_numbers, s.group);
-    const Verdict v = accept_record(acc, facts);
     if (v == Verdict::end || v == Verdict::broken) break;
   }
-  p.noted.tally = acc.tally;
+  p.noted.tally = t.acc.tally;
   p.text_cells = std::move(s.text_cells);
 }
 
