@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "record/rowspill.h"
+#include "record/workarrays.h"
 #include "stats/ranksort.h"
 
 namespace {
@@ -265,6 +266,7 @@ void column_values(const Analysis &a, uint32_t i, std::vector<double> &v) {
 std::unique_ptr<double[]> columns_of(const Analysis &a, Workers &w) {
   const uint64_t n = a.n, m = a.m;
   std::unique_ptr<double[]> columns(new double[n * m]);  // each value written once
+  advise_huge_pages(columns.get(), n * m * sizeof(double));
   const uint32_t parts = w.count();
   w.run(parts, [&](uint32_t part, uint32_t) {
     for (uint64_t k = n * part / parts; k < n * (part + 1) / parts; ++k) {

@@ -6,7 +6,21 @@
 #include <algorithm>
 #include <cstring>
 
+#include "record/workarrays.h"
+
 namespace {
+
+// Sizes a scratch array to n entries; a new one of a large table is backed
+// by huge pages where the kernel has them, since the passes write all over
+// it.
+void size_scratch(std::vector<uint64_t> &v, uint64_t n) {
+  if (v.capacity() < n) {
+    v = std::vector<uint64_t>();
+    v.reserve(n);
+    advise_huge_pages(v.data(), n * sizeof(uint64_t));
+  }
+  v.resize(n);
+}
 
 // A value's order key: unsigned keys in the order of the values, equal for
 // equal values (-0 and +0 both 2^63). The magnitude is added to or taken
@@ -35,7 +49,7 @@ int digit_passes(int bits) { return (bits + kDigitBits - 1) / kDigitBits; }
 // order, so equal keys keep their rows' order.
 void radix_passes(SortScratch &s, const SortedRows &sorted, int bits) {
   const uint64_t n = sorted.n;
-  s.spare.resize(n);
+  size_scratch(s.spare, n);
   for (int p = 0; p < digit_passes(bits); ++p) {
     const int shift = sorted.row_bits + p * kDigitBits;
     uint32_t *c = s.count.data() + p * kBuckets;
@@ -59,7 +73,7 @@ void radix_passes(SortScratch &s, const SortedRows &sorted, int bits) {
 void order_by_full_keys(const double *v, SortScratch &s, const SortedRows &sorted) {
   const int shift = sorted.row_bits;
   std::vector<uint64_t> &key = s.spare;
-  key.resize(sorted.n);
+  size_scratch(key, sorted.n);
   for (uint64_t k = 0; k < sorted.n; ++k) key[k] = order_key(v[row_of(s.rows[k], sorted)]);
   uint64_t distinct = 0;
   for (uint64_t k = 0; k < sorted.n;) {
@@ -96,7 +110,7 @@ SortedRows sort_rows(const double *v, uint64_t n, SortScratch &s) {
   SortedRows sorted;
   sorted.n = n;
   sorted.row_bits = n <= 2 ? 1 : 64 - __builtin_clzll(n - 1);
-  s.rows.resize(n);
+  size_scratch(s.rows, n);
   if (n == 0) return sorted;
   uint64_t differ = 0;
   const uint64_t first = order_key(v[0]);
