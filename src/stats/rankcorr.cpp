@@ -295,19 +295,23 @@ struct CentredRanks {
 };
 
 // Writes the doubled, centred average ranks of the n values of `v` into
-// `ranks` (which may be `v` itself).
+// `ranks` (which may be `v` itself). Their squares sum to (n^3 - n) / 3
+// less (t^3 - t) / 3 for each tie of t values: a tie's ranks, doubled, lie
+// (t^2 - 1) / 3 apart from their mean in the mean square.
 CentredRanks centred_ranks(const double *v, uint64_t n, double *ranks, SortScratch &s) {
   CentredRanks c;
   const SortedRows sorted = sort_rows(v, n, s);
+  unsigned __int128 tied_cubes = 0;  // the sum of t^3 - t
   for_each_tie(sorted, s, [&](uint64_t first, uint64_t end) {
     // Ranks first + 1 .. end share their mean, (first + 1 + end) / 2.
-    const int64_t doubled = static_cast<int64_t>(first + end) - static_cast<int64_t>(n);
-    const double r = static_cast<double>(doubled);
+    const double r = static_cast<double>(static_cast<int64_t>(first + end) - static_cast<int64_t>(n));
     for (uint64_t k = first; k < end; ++k) ranks[row_of(s.rows[k], sorted)] = r;
-    const uint64_t size = doubled < 0 ? -doubled : doubled;
-    c.square += static_cast<unsigned __int128>(size * size) * (end - first);
-    add_tie(c.ties, end - first);
+    const uint64_t t = end - first;
+    if (t == 1) return;
+    tied_cubes += static_cast<unsigned __int128>(t * t - 1) * t;
+    add_tie(c.ties, t);
   });
+  c.square = (static_cast<unsigned __int128>(n * n - 1) * n - tied_cubes) / 3;
   return c;
 }
 
