@@ -72,7 +72,7 @@ EOF
   if [ -n "${3:-}" ]; then
     local r
     r=$(Rscript -e "x <- as.matrix(read.table('$file')); t <- replicate($runs, system.time(cor(x, method = '$2'))[['elapsed']]); cat(median(t))")
-    line+=", R $r s ($(ratio "$r" "$ours") x)"
+    line+=", R $r s ($(ratio "$r" "$ours") x whole run, $(ratio "$r" "$phase") x matrix alone)"
   fi
   echo "$line (goal >= 10 x)"
 }
