@@ -185,18 +185,14 @@ bool place_parts(std::vector<RecordPart> &parts, const Format &f) {
   return names_seen;
 }
 
-// Moves `count` rows from row `from` down to row `to` of the data matrix.
+// Moves `count` rows from row `from` down to row `to` of the data matrix,
+// with their labels, group numbers and missing-value marks.
 void move_rows(Analysis &a, uint64_t from, uint64_t to, uint64_t count,
                std::vector<uint8_t> *missing_rows) {
   if (from == to) return;
-  const size_t bytes = size_t{a.columns} * sizeof(double);
-  for (uint64_t k = 0; k < count; ++k) std::memcpy(a.data[to + k], a.data[from + k], bytes);
+  for (uint64_t k = 0; k < count; ++k) move_row(a, from + k, to + k);
   if (missing_rows != nullptr)
     for (uint64_t k = 0; k < count; ++k) (*missing_rows)[to + k] = (*missing_rows)[from + k];
-  if (a.group_values)
-    for (uint64_t k = 0; k < count; ++k) a.group_of_row[to + k] = a.group_of_row[from + k];
-  if (a.labels.empty()) return;
-  for (uint64_t k = 0; k < count; ++k) a.labels[to + k] = std::move(a.labels[from + k]);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "base/messages.h"
 #include "input/records.h"
+#include "record/rowspill.h"
 
 TextColumns start_text_columns(const Analysis &a, RowRules &rules) {
   TextColumns t;
@@ -49,14 +50,6 @@ std::vector<std::string> names_line_of(FILE *in, const RowRules &rules) {
 }
 
 namespace {
-
-// Moves row `from` to row `to` with its label and group.
-void move_row(Analysis &a, uint64_t from, uint64_t to) {
-  if (from == to) return;
-  std::copy(a.data[from], a.data[from] + a.columns, a.data[to]);
-  if (!a.labels.empty()) a.labels[to] = std::move(a.labels[from]);
-  if (a.group_values) a.group_of_row[to] = a.group_of_row[from];
-}
 
 // Counts the rows with a missing value in a column that stays (`gone`: per
 // variable, the column is retired) and, when they are held, leaves them out.

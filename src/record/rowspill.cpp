@@ -290,18 +290,18 @@ void keep_spilled_rows_where(Analysis &a, const std::function<bool(const double 
 
 }  // namespace
 
+void move_row(Analysis &a, uint64_t from, uint64_t to) {
+  if (from == to) return;
+  std::copy(a.data[from], a.data[from] + a.data.stride, a.data[to]);
+  if (!a.labels.empty()) a.labels[to] = std::move(a.labels[from]);
+  if (!a.group_of_row.empty()) a.group_of_row[to] = a.group_of_row[from];
+}
+
 void keep_rows_where(Analysis &a, const std::function<bool(const double *row)> &keep) {
   if (a.spill) return keep_spilled_rows_where(a, keep);
   uint32_t kept = 0;
-  for (uint32_t k = 0; k < a.n; ++k) {
-    if (!keep(a.data[k])) continue;
-    if (kept != k) {
-      std::copy(a.data[k], a.data[k] + a.data.stride, a.data[kept]);
-      if (!a.labels.empty()) a.labels[kept] = std::move(a.labels[k]);
-      if (!a.group_of_row.empty()) a.group_of_row[kept] = a.group_of_row[k];
-    }
-    ++kept;
-  }
+  for (uint32_t k = 0; k < a.n; ++k)
+    if (keep(a.data[k])) move_row(a, k, kept++);
   a.n = kept;
 }
 

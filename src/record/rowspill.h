@@ -132,6 +132,10 @@ uint64_t row_capacity(const Analysis &a);
 // written back.
 void rewrite_rows(Analysis &a, const std::function<void(double *row, uint64_t k)> &change);
 
+// Moves row `from` of a table in memory to row `to`, with its label and
+// group number.
+void move_row(Analysis &a, uint64_t from, uint64_t to);
+
 // Keeps the rows `keep` holds to, in their order, with their labels and
 // group numbers, and makes them the n rows. Spilled rows go to a new spill,
 // which takes the old one's place.
