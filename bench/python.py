@@ -128,6 +128,11 @@ def dask_bench(rows, cols, parts):
     print("  worker peak memory %s MiB, about %.0f MiB of partitions each" % (peaks, held))
 
 
+def files_directory(files, rows, cols):
+    """Where the files of one shape are kept: another shape gets its own."""
+    return "/tmp/vantor-bench-files/%dx%dx%d" % (files, rows, cols)
+
+
 def write_files(where, files, rows, cols):
     """`files` CSV files of rows x cols with a names line, written once."""
     import os
@@ -183,7 +188,7 @@ def files_bench(files, rows, cols):
     import dask.dataframe as dd
     import distributed
     import vantor.dask
-    where = "/tmp/vantor-bench-files"
+    where = files_directory(files, rows, cols)
     paths, whole = write_files(where, files, rows, cols)
     t_program = program_seconds(where, whole)
     with cluster() as c, distributed.Client(c) as client:
@@ -204,7 +209,7 @@ def files_bench(files, rows, cols):
 def onefile_bench(files, rows, cols, part_mib):
     import os
     import distributed
-    where = "/tmp/vantor-bench-files"
+    where = files_directory(files, rows, cols)
     _, whole = write_files(where, files, rows, cols)
     t_program = program_seconds(where, whole)
     with cluster() as c, distributed.Client(c) as client:
