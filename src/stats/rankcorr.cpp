@@ -251,10 +251,6 @@ double kendall_of(const RankedColumn &x, const RankedColumn &y, std::vector<uint
 // A variable's values in row order, from memory or from the spill.
 void column_values(const Analysis &a, uint32_t i, std::vector<double> &v) {
   v.resize(a.n);
-  if (!a.spill) {
-    for (uint64_t k = 0; k < a.n; ++k) v[k] = a.data[k][i];
-    return;
-  }
   uint64_t at = 0;
   RowCursor rows = row_cursor(a);
   for (RowRange r; next_rows(rows, r);)
