@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "support/table_walk.h"
+
 namespace {
 
 const Console kQuiet{nullptr, nullptr, true};
@@ -34,16 +36,8 @@ std::string taken(Analysis &a, const std::vector<std::string> &records) {
   }
   finish_loading(t.acc, a);
   close_sink(t.sink, a.n);
-  std::string out;
-  RowCursor rows = row_cursor(a);
-  LabelCursor labels = label_cursor(a);
-  std::string label;
-  for (RowRange r; next_rows(rows, r);)
-    for (uint64_t k = 0; k < r.count; ++k) {
-      next_label(labels, &label);
-      out += label + ' ' + std::to_string(r[k][0]) + ' ' + std::to_string(r[k][1]) + '\n';
-    }
-  return out;
+  a.m = a.columns;
+  return walked(a);
 }
 
 TEST(LoadStep, TablesInMemoryAndInPassesTakeTheSameRowsAndLabels) {
@@ -53,7 +47,7 @@ TEST(LoadStep, TablesInMemoryAndInPassesTakeTheSameRowsAndLabels) {
   Analysis memory = make_analysis(4, 2, settings, tally, kQuiet);
   Analysis spilled = make_analysis_in_passes(4, 2, 1, settings, tally, kQuiet);
   const std::string want = taken(in_file_order(memory), records);
-  EXPECT_EQ(want.substr(0, 20), "a 1.000000 2.000000\n");
+  EXPECT_EQ(want.substr(0, 6), "a 1 2\n");
   EXPECT_EQ(taken(in_file_order(spilled), records), want);
 }
 

@@ -23,6 +23,7 @@
 
 #include "base/messages.h"
 #include "stats/rankcorr.h"
+#include "support/table_walk.h"
 
 namespace {
 
@@ -169,22 +170,6 @@ std::pair<Analysis, Analysis> twin_tables(uint32_t n, uint32_t m, uint64_t budge
   }
   t.first.m = t.second.m = m;
   return t;
-}
-
-// Every row, label and group number of a table, walked in order.
-std::string walked(const Analysis &a) {
-  std::ostringstream out;
-  RowCursor rows = row_cursor(a);
-  LabelCursor labels = label_cursor(a);
-  std::string label;
-  for (RowRange r; next_rows(rows, r);)
-    for (uint64_t k = 0; k < r.count; ++k) {
-      next_label(labels, &label);
-      out << label << ' ' << a.group_of_row[r.first + k];
-      for (uint32_t i = 0; i < a.m; ++i) out << ' ' << r[k][i];
-      out << '\n';
-    }
-  return out.str();
 }
 
 // The sink, the rewrite in place and the cut to the rows a test keeps give
