@@ -311,43 +311,6 @@ CentredRanks centred_ranks(const double *v, uint64_t n, double *ranks, SortScrat
   return c;
 }
 
-// The exact sum of x[k] * y[k], k < n, for integers of magnitude below
-// `bound` (at most 2^32): while a product fits a double's 53 bits, runs of
-// products short enough that no partial sum leaves them are summed in
-// eight lanes of doubles, and each run's lanes added in integers.
-__int128 exact_products(const double *x, const double *y, uint64_t n, uint64_t bound) {
-  __int128 total = 0;
-  const unsigned __int128 square = static_cast<unsigned __int128>(bound) * bound;
-  constexpr unsigned __int128 kExact = uint64_t{1} << 53;
-  if (square >= kExact) {
-    for (uint64_t k = 0; k < n; ++k)
-      total += static_cast<__int128>(static_cast<int64_t>(x[k])) * static_cast<int64_t>(y[k]);
-    return total;
-  }
-  // Eight lanes as four pairs of doubles, which the compiler keeps in
-  // vector registers on every target.
-  typedef double Two __attribute__((vector_size(16)));
-  constexpr uint64_t kLanes = 8;
-  const uint64_t run = kLanes * static_cast<uint64_t>(kExact / square);
-  for (uint64_t first = 0; first < n; first += run) {
-    const uint64_t end = n - first < run ? n : first + run;
-    Two lane[4] = {};
-    uint64_t k = first;
-    for (; k + kLanes <= end; k += kLanes)
-      for (int l = 0; l < 4; ++l) {
-        Two u, v;
-        std::memcpy(&u, x + k + 2 * l, sizeof u);
-        std::memcpy(&v, y + k + 2 * l, sizeof v);
-        lane[l] += u * v;
-      }
-    double rest = 0;
-    for (; k < end; ++k) rest += x[k] * y[k];
-    total += static_cast<int64_t>(rest);
-    for (const Two &two : lane) total += static_cast<int64_t>(two[0]) + static_cast<int64_t>(two[1]);
-  }
-  return total;
-}
-
 double spearman_of(__int128 products, unsigned __int128 square_x, unsigned __int128 square_y) {
   return static_cast<double>(products) /
          std::sqrt(static_cast<double>(square_x) * static_cast<double>(square_y));
@@ -517,6 +480,37 @@ void kendall_matrix(Analysis &a, std::vector<TieSums> &ties, Workers &w) {
 }
 
 }  // namespace
+
+__int128 exact_products(const double *x, const double *y, uint64_t n, uint64_t bound) {
+  __int128 total = 0;
+  const unsigned __int128 square = static_cast<unsigned __int128>(bound) * bound;
+  constexpr unsigned __int128 kExact = uint64_t{1} << 53;
+  if (square >= kExact) {
+    for (uint64_t k = 0; k < n; ++k)
+      total += static_cast<__int128>(static_cast<int64_t>(x[k])) * static_cast<int64_t>(y[k]);
+    return total;
+  }
+  // Eight lanes as four pairs of doubles, which the compiler keeps in
+  // vector registers on every target.
+  typedef double Two __attribute__((vector_size(16)));
+  constexpr uint64_t kLanes = 8;
+  const uint64_t run = kLanes * static_cast<uint64_t>(kExact / square);
+  for (uint64_t first = 0; first < n; first += run) {
+    const uint64_t end = n - first < run ? n : first + run;
+    Two lane[4] = {};
+    uint64_t k = first;
+    for (; k + kLanes <= end; k += kLanes)
+      for (int l = 0; l < 4; ++l) {
+        Two u, v;
+        std::memcpy(&u, x + k + 2 * l, sizeof u);
+        std::memcpy(&v, y + k + 2 * l, sizeof v);
+        lane[l] += u * v;
+      }
+    for (; k < end; ++k) total += static_cast<int64_t>(x[k] * y[k]);  // each product exact
+    for (const Two &two : lane) total += static_cast<int64_t>(two[0]) + static_cast<int64_t>(two[1]);
+  }
+  return total;
+}
 
 std::vector<TieSums> make_rank_correlation(Analysis &a, RankMethod method, Workers &w) {
   std::vector<TieSums> ties(a.m);

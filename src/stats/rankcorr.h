@@ -16,6 +16,13 @@ struct TieSums {
   double pairs = 0, v = 0, two = 0, three = 0;
 };
 
+// The exact sum of x[k] * y[k], k < n, for integers of magnitude below
+// `bound` (at most 2^32), as Spearman's sums take it: while a product fits a
+// double's 53 bits, runs of products short enough that no partial sum
+// leaves them are summed in eight lanes of doubles, and each run's lanes
+// added in integers; past that, product by product in integers.
+__int128 exact_products(const double *x, const double *y, uint64_t n, uint64_t bound);
+
 // Replaces the correlation matrix by the rank correlation of the n rows and
 // returns each variable's tie sums. A constant variable correlates 0 with
 // every other, as under Pearson's r. Spearman's sums are exact integers, so

@@ -354,6 +354,30 @@ TEST(KendallTauB, KnightEqualsTheCountOverAllPairs) {
   }
 }
 
+// The exact products against 128-bit integer sums: values at the bound,
+// where a double sum of a few products already rounds, over lengths that
+// end inside and outside the lanes, and past the bound where products no
+// longer fit a double.
+TEST(ExactProducts, EqualIntegerSums) {
+  std::mt19937_64 rng(43);
+  for (const uint64_t bound : {uint64_t{10}, uint64_t{1} << 26, uint64_t{94906265},
+                               uint64_t{1} << 32})
+    for (const uint64_t n : {uint64_t{0}, uint64_t{3}, uint64_t{7}, uint64_t{8}, uint64_t{61},
+                             uint64_t{1000}}) {
+      std::vector<double> x(n), y(n);
+      __int128 want = 0;
+      for (uint64_t k = 0; k < n; ++k) {
+        const int64_t top = static_cast<int64_t>(bound) - 1;
+        const int64_t a = rng() % 4 ? top : static_cast<int64_t>(rng() % bound);
+        const int64_t b = rng() % 2 ? a : -top;
+        x[k] = static_cast<double>(a);
+        y[k] = static_cast<double>(b);
+        want += static_cast<__int128>(a) * b;
+      }
+      EXPECT_TRUE(exact_products(x.data(), y.data(), n, bound) == want) << bound << " " << n;
+    }
+}
+
 // Spearman's rho and the tie sums against counts over all values, for both
 // sorts (below and past 1024 values), with ties, both zeros, infinities and
 // values of every magnitude and sign. The doubled, centred average ranks
