@@ -29,7 +29,7 @@ struct Square {
 // The symmetrised correlation matrix of the file, as the eigen phase sees it.
 Square correlation_of(const char *name, uint32_t &m) {
   Switches sw;
-  sw.quiet = 1;
+  sw.run.quiet = 1;
   const Console con{stdout, stderr, true};
   RunState run = make_run_state(sw);
   Analysis a = load_data_file(name, sw, run, con);

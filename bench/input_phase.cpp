@@ -10,7 +10,7 @@
 int main(int argc, char **argv) {
   Switches sw;
   if (argc == 3 && std::strcmp(argv[1], "--csv") == 0) {
-    sw.csv = true;
+    sw.read.csv = true;
     ++argv;
     --argc;
   }
@@ -18,7 +18,7 @@ int main(int argc, char **argv) {
     std::fprintf(stderr, "usage: input_phase [--csv] FILE\n");
     return 2;
   }
-  sw.quiet = 1;
+  sw.run.quiet = 1;
   const Console con{stdout, stderr, true};
   try {
     RunState run = make_run_state(sw);

@@ -48,8 +48,8 @@ int main(int argc, char **argv) {
   }
   const int repeats = argc > 2 ? std::atoi(argv[2]) : 3;
   Switches sw;
-  sw.quiet = 1;
-  sw.eigenvalues = 1;
+  sw.run.quiet = 1;
+  sw.analysis.eigenvalues = 1;
   const Console con{stdout, stderr, true};
   RunState run = make_run_state(sw);
   Analysis a = load_data_file(argv[1], sw, run, con);

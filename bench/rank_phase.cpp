@@ -24,7 +24,7 @@ int main(int argc, char **argv) {
   const int repeats = argc > 4 ? std::atoi(argv[4]) : 3;
   try {
     Switches sw;
-    sw.no_log = true;
+    sw.run.no_log = true;
     RunState run = make_run_state(sw);
     const Console quiet{nullptr, nullptr, true};
     Analysis a = load_data_file(argv[1], sw, run, quiet);

@@ -25,9 +25,9 @@ int main(int argc, char **argv) {
     return 2;
   }
   Switches sw;
-  sw.quiet = 1;
-  sw.mean = sw.tetrad = 0;
-  sw.eigenvalues = eigen;
+  sw.run.quiet = 1;
+  sw.output.mean = sw.output.tetrad = 0;
+  sw.analysis.eigenvalues = eigen;
   const Console con{stdout, stderr, true};
   try {
     RunState run = make_run_state(sw);

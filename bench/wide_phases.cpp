@@ -35,7 +35,7 @@ int main(int argc, char **argv) {
   }
   try {
     Switches sw;
-    sw.quiet = 1;
+    sw.run.quiet = 1;
     const Console con{stdout, stderr, true};
     RunState run = make_run_state(sw);
     double t0 = cpu_seconds();

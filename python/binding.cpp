@@ -71,64 +71,66 @@ T option(const py::dict &d, const char *key, T fallback) {
 // as the record does); checked as the command line checks its switches.
 Switches options_of(const py::dict &d) {
   Switches sw;
-  sw.no_log = true;
-  sw.quiet = true;
+  sw.run.no_log = true;
+  sw.run.quiet = true;
   const uint32_t components = option<uint32_t>(d, "components", 0);
-  sw.eigenvalues = components > 0;
-  if (components > 0) sw.scores = components;
-  sw.bins = option<uint32_t>(d, "bins", sw.bins);
-  if (sw.bins == 0) throw py::value_error("bins must be at least 1");
-  sw.histogram = sw.bins != Switches{}.bins || option<bool>(d, "histogram", false);
-  sw.conventional = option<bool>(d, "conventional", false);
-  sw.pearson = option<bool>(d, "pearson", false) || sw.conventional;
+  sw.analysis.eigenvalues = components > 0;
+  if (components > 0) sw.analysis.scores = components;
+  sw.analysis.bins = option<uint32_t>(d, "bins", sw.analysis.bins);
+  if (sw.analysis.bins == 0) throw py::value_error("bins must be at least 1");
+  sw.output.histogram =
+      sw.analysis.bins != Switches{}.analysis.bins || option<bool>(d, "histogram", false);
+  sw.analysis.conventional = option<bool>(d, "conventional", false);
+  sw.analysis.pearson = option<bool>(d, "pearson", false) || sw.analysis.conventional;
   const std::string rank = option<std::string>(d, "rank", "");
   if (!rank.empty() && rank != "spearman" && rank != "kendall")
     throw py::value_error("rank must be 'spearman' or 'kendall'");
-  sw.rank = rank == "spearman" ? RankChoice::spearman
-            : rank == "kendall" ? RankChoice::kendall
-                                : RankChoice::none;
-  sw.ci = option<double>(d, "ci", 0);
+  sw.analysis.rank = rank == "spearman"  ? RankChoice::spearman
+                     : rank == "kendall" ? RankChoice::kendall
+                                         : RankChoice::none;
+  sw.analysis.ci = option<double>(d, "ci", 0);
   const std::string rotate = option<std::string>(d, "rotate", "");
   if (!rotate.empty() && rotate != "varimax" && rotate != "promax")
     throw py::value_error("rotate must be 'varimax' or 'promax'");
-  sw.rotate = rotate == "varimax"  ? RotateChoice::varimax
-              : rotate == "promax" ? RotateChoice::promax
-                                   : RotateChoice::none;
+  sw.analysis.rotate = rotate == "varimax"  ? RotateChoice::varimax
+                       : rotate == "promax" ? RotateChoice::promax
+                                            : RotateChoice::none;
   const std::string use = option<std::string>(d, "use", "complete");
   if (use != "complete" && use != "pairwise")
     throw py::value_error("use must be 'complete' or 'pairwise'");
-  sw.use = use == "pairwise" ? MissingUse::pairwise : MissingUse::complete;
-  sw.by = option<std::string>(d, "by", "");
-  sw.group_limit = option<uint32_t>(d, "group_limit", sw.group_limit);
-  sw.threads = option<uint32_t>(d, "threads", 0);
-  sw.stddev = option<bool>(d, "stddev", false);
-  sw.correlation = option<bool>(d, "correlation", false);
-  sw.covariance = option<bool>(d, "covariance", false);
-  sw.fsc_file = option<bool>(d, "fsc_file", false);
-  if (sw.fsc_file) sw.eigenvalues = true;
-  sw.oldtetrad = option<bool>(d, "oldtetrad", false);
-  if (option<bool>(d, "json", false)) sw.json = JsonTarget::file;
-  sw.report = option<bool>(d, "report", false);
-  sw.quartiles = option<bool>(d, "quartiles", false);
-  sw.csv = option<bool>(d, "csv", false);
+  sw.analysis.use = use == "pairwise" ? MissingUse::pairwise : MissingUse::complete;
+  sw.analysis.by = option<std::string>(d, "by", "");
+  sw.analysis.group_limit = option<uint32_t>(d, "group_limit", sw.analysis.group_limit);
+  sw.run.threads = option<uint32_t>(d, "threads", 0);
+  sw.output.stddev = option<bool>(d, "stddev", false);
+  sw.output.correlation = option<bool>(d, "correlation", false);
+  sw.output.covariance = option<bool>(d, "covariance", false);
+  sw.output.fsc_file = option<bool>(d, "fsc_file", false);
+  if (sw.output.fsc_file) sw.analysis.eigenvalues = true;
+  sw.output.oldtetrad = option<bool>(d, "oldtetrad", false);
+  if (option<bool>(d, "json", false)) sw.output.json = JsonTarget::file;
+  sw.output.report = option<bool>(d, "report", false);
+  sw.output.quartiles = option<bool>(d, "quartiles", false);
+  sw.read.csv = option<bool>(d, "csv", false);
   const std::string separator = option<std::string>(d, "separator", "");
   if (!separator.empty()) {
     if (separator.size() != 1) throw py::value_error("separator must be one character");
-    sw.separator = separator[0];
+    sw.read.separator = separator[0];
   }
-  sw.comma_decimals = option<bool>(d, "comma_decimals", false);
+  sw.read.comma_decimals = option<bool>(d, "comma_decimals", false);
   if (d.contains("columns")) {
-    sw.pick = ColumnPick::listed;
-    sw.pick_list = d["columns"].cast<std::string>();
+    sw.read.pick = ColumnPick::listed;
+    sw.read.pick_list = d["columns"].cast<std::string>();
   }
   if (d.contains("skip_columns")) {
-    if (sw.pick != ColumnPick::all) throw py::value_error("columns and skip_columns exclude each other");
-    sw.pick = ColumnPick::unlisted;
-    sw.pick_list = d["skip_columns"].cast<std::string>();
+    if (sw.read.pick != ColumnPick::all)
+      throw py::value_error("columns and skip_columns exclude each other");
+    sw.read.pick = ColumnPick::unlisted;
+    sw.read.pick_list = d["skip_columns"].cast<std::string>();
   }
-  sw.missing = option<std::vector<std::string>>(d, "missing_words", {});
-  sw.names = option<bool>(d, "header", false);
-  sw.numbers_only = option<bool>(d, "numbers_only", false);
+  sw.read.missing = option<std::vector<std::string>>(d, "missing_words", {});
+  sw.read.names = option<bool>(d, "header", false);
+  sw.read.numbers_only = option<bool>(d, "numbers_only", false);
   try {
     check_options(sw);
   } catch (const RunEnd &end) {
@@ -353,7 +355,7 @@ py::array_t<double> histogram_edges_of(const Handle &h) {
 }
 
 void need_components(const Handle &h) {
-  if (!h.r->options.eigenvalues)
+  if (!h.r->options.analysis.eigenvalues)
     throw py::value_error("No eigen analysis: analyse with components > 0");
 }
 
@@ -878,27 +880,35 @@ PYBIND11_MODULE(_vantor, mod) {
       .def_property_readonly("n", [](const Handle &h) { return table(h).n; })
       .def_property_readonly("m", [](const Handle &h) { return table(h).m; })
       .def_property_readonly("bins", [](const Handle &h) { return table(h).bins; })
-      .def_property_readonly("rows_left_out", [](const Handle &h) { return table(h).rows_left_out; })
+      .def_property_readonly("rows_left_out",
+                             [](const Handle &h) { return table(h).rows_left_out; })
       .def_property_readonly("names", [](const Handle &h) { return table(h).names; })
-      .def_property_readonly("columns", [](const Handle &h) {
-        const Analysis &a = table(h);
-        return std::vector<int32_t>(a.variable_to_file.get(), a.variable_to_file.get() + a.m);
-      })
-      .def_property_readonly("components", [](const Handle &h) { return h.r->options.eigenvalues; })
+      .def_property_readonly("columns",
+                             [](const Handle &h) {
+                               const Analysis &a = table(h);
+                               return std::vector<int32_t>(a.variable_to_file.get(),
+                                                           a.variable_to_file.get() + a.m);
+                             })
+      .def_property_readonly("components",
+                             [](const Handle &h) { return h.r->options.analysis.eigenvalues; })
       .def_property_readonly("scores_written", [](const Handle &h) { return scores_written(*h.r); })
       .def_property_readonly("log", [](const Handle &h) { return h.r->log; })
-      .def("statistics", [](const Handle &h) { return matrix_of(statistics_rows(table(h)), table(h).m, 10); })
-      .def("covariance", [](const Handle &h) {
-        const Analysis &a = table(h);
-        return matrix(a.m, a.m, [&](size_t i, size_t j) { return a.covariance[i][j]; });
-      })
-      .def("correlation", [](const Handle &h) {
-        const Analysis &a = table(h);
-        return matrix(a.m, a.m, [&](size_t i, size_t j) { return a.correlation[i][j]; });
-      })
-      .def("robust", [](const Handle &h) {
-        return matrix_of(robust_rows(table(h)), table(h).robust.size(), 11);
-      })
+      .def("statistics",
+           [](const Handle &h) { return matrix_of(statistics_rows(table(h)), table(h).m, 10); })
+      .def("covariance",
+           [](const Handle &h) {
+             const Analysis &a = table(h);
+             return matrix(a.m, a.m, [&](size_t i, size_t j) { return a.covariance[i][j]; });
+           })
+      .def("correlation",
+           [](const Handle &h) {
+             const Analysis &a = table(h);
+             return matrix(a.m, a.m, [&](size_t i, size_t j) { return a.correlation[i][j]; });
+           })
+      .def("robust",
+           [](const Handle &h) {
+             return matrix_of(robust_rows(table(h)), table(h).robust.size(), 11);
+           })
       .def("pair_tests", &pair_tests)
       .def("sampling_adequacy", &sampling_adequacy)
       .def("rotation", &rotation_of)
@@ -908,17 +918,20 @@ PYBIND11_MODULE(_vantor, mod) {
       .def("histogram_edges", &histogram_edges_of)
       .def("eigenvalues", &eigenvalues)
       .def("total", [](const Handle &h) { return table(h).eigen.total; })
-      .def("loadings", [](const Handle &h) {
-        need_components(h);
-        return matrix_of(ordered_loadings(table(h)), table(h).m, table(h).m);
-      })
+      .def("loadings",
+           [](const Handle &h) {
+             need_components(h);
+             return matrix_of(ordered_loadings(table(h)), table(h).m, table(h).m);
+           })
       .def("score_coefficients", &coefficients)
       .def("scores", &scores)
       .def_property_readonly("groups", &groups_of)
-      .def("to_json", [](const Handle &h) { return text_of([&] { return json_document(whole(h)); }); })
-      .def("to_html", [](const Handle &h, const std::string &name) {
-        return text_of([&] { return report_html(whole(h), name, h.arguments); });
-      })
+      .def("to_json",
+           [](const Handle &h) { return text_of([&] { return json_document(whole(h)); }); })
+      .def("to_html",
+           [](const Handle &h, const std::string &name) {
+             return text_of([&] { return report_html(whole(h), name, h.arguments); });
+           })
       .def("write", [](const Handle &h, const std::string &directory, const std::string &name) {
         return text_of([&] { return write_result_files(whole(h), directory, name, h.arguments); });
       });

@@ -101,7 +101,7 @@ Analysis load_rows(const TableRows &t, const Switches &sw, RunState &run, const 
   check_rows(t);
   std::vector<uint64_t> per_column;
   const std::vector<uint8_t> missing = missing_rows(t, per_column);
-  const bool keep_missing = sw.use == MissingUse::pairwise;
+  const bool keep_missing = sw.analysis.use == MissingUse::pairwise;
   std::vector<uint8_t> kept(t.rows, 1);
   uint64_t with_missing = 0;
   for (uint64_t r = 0; r < t.rows; ++r) {
@@ -112,7 +112,7 @@ Analysis load_rows(const TableRows &t, const Switches &sw, RunState &run, const 
   // Pairwise deletion reorders the rows of the matrix: never the caller's.
   const bool borrow = t.borrow && n == t.rows && !keep_missing;
   const uint32_t m = t.columns;
-  const WorkArraySettings settings{sw.bins, false, usable_memory()};
+  const WorkArraySettings settings{sw.analysis.bins, false, usable_memory()};
   Analysis a = make_analysis(borrow ? 0 : static_cast<uint32_t>(n), m, settings, run.memory, con);
   build_column_maps(a, sw, con);
   for (uint32_t j = 0; j < m; ++j)
@@ -191,26 +191,26 @@ Analysis load_table(const TableSource &source, const Switches &options, RunState
 
 void analyse_loaded(Analysis &a, const Switches &options, const Console &con, Workers &w) {
   compute_statistics(a, options, con, w);
-  if (options.conventional) a.adequacy = sampling_adequacy(a);
-  if (options.eigenvalues) compute_components(a, w.count() > 1);
-  if (options.rotate != RotateChoice::none) compute_rotation(a, options);
+  if (options.analysis.conventional) a.adequacy = sampling_adequacy(a);
+  if (options.analysis.eigenvalues) compute_components(a, w.count() > 1);
+  if (options.analysis.rotate != RotateChoice::none) compute_rotation(a, options);
 }
 
 std::vector<GroupResult> analyse_groups(Analysis &a, const Switches &options, RunState &run,
                                         const Console &con, bool keep_rows,
                                         const GroupStep &step) {
-  const GroupIndex index = index_groups(a, options.group_limit);
+  const GroupIndex index = index_groups(a, options.analysis.group_limit);
   const std::vector<std::string> parts = group_file_parts(a.group_column, index.values);
   // The group tests take the whole table's rows before anything reorders them.
-  if (options.conventional)
+  if (options.analysis.conventional)
     compute_group_tests(a, static_cast<uint32_t>(index.values.size()),
                         run.workers != nullptr ? *run.workers : serial_workers());
-  const WorkArraySettings settings{options.bins, false, usable_memory()};
+  const WorkArraySettings settings{options.analysis.bins, false, usable_memory()};
   const Console quiet{con.out, con.err, true};
-  const bool copy_first = options.use == MissingUse::pairwise;
+  const bool copy_first = options.analysis.use == MissingUse::pairwise;
   std::vector<GroupResult> groups(index.values.size());
   const uint64_t share_of_budget =
-      groups.empty() ? 1 : std::max<uint64_t>(1, options.max_memory / groups.size());
+      groups.empty() ? 1 : std::max<uint64_t>(1, options.read.max_memory / groups.size());
   for (size_t k = 0; k < groups.size(); ++k) {
     groups[k].value = index.values[k];
     groups[k].file_part = parts[k];
@@ -230,8 +230,9 @@ std::vector<GroupResult> analyse_groups(Analysis &a, const Switches &options, Ru
   for (size_t k = 0; k < groups.size(); ++k) {
     GroupResult &g = groups[k];
     if (!copy_first)
-      g.analysis = group_table(a, index, static_cast<uint32_t>(k), options.max_memory, settings,
-                               run.memory, quiet, share ? std::move(shared) : CArray<double>());
+      g.analysis =
+          group_table(a, index, static_cast<uint32_t>(k), options.read.max_memory, settings,
+                      run.memory, quiet, share ? std::move(shared) : CArray<double>());
     step(g.analysis, &g, index);
     if (share) shared = std::move(g.analysis.data.block);
   }
@@ -241,10 +242,10 @@ std::vector<GroupResult> analyse_groups(Analysis &a, const Switches &options, Ru
 std::unique_ptr<AnalysisResult> analyse(const TableSource &source, const Switches &options) {
   auto r = std::make_unique<AnalysisResult>();
   r->options = options;
-  r->options.no_log = true;
+  r->options.run.no_log = true;
   r->data_file = source.name.empty() ? source.path : source.name;
   MemoryText text;
-  Workers workers(settle_thread_count(options.threads));
+  Workers workers(settle_thread_count(options.run.threads));
   RunState run = make_run_state(options);
   run.workers = &workers;
   const Console con{text.fp, text.fp, true};
@@ -310,19 +311,21 @@ std::unique_ptr<AnalysisResult> finish_parts(const TableParts &p, const Switches
   if (s.n >= INT32_MAX) fatal("Too many rows for one analysis\n");
   if (p.names.size() != m || p.source_columns.size() != m || p.order_values.size() != m)
     fatal("One name, column and order list per variable are needed\n");
-  if (p.counts.size() != uint64_t{options.bins} * m) fatal("Histogram counts of the wrong shape\n");
-  const std::vector<uint64_t> positions = part_positions(s.n, options.conventional);
+  if (p.counts.size() != uint64_t{options.analysis.bins} * m)
+    fatal("Histogram counts of the wrong shape\n");
+  const std::vector<uint64_t> positions = part_positions(s.n, options.analysis.conventional);
   for (const std::vector<double> &v : p.order_values)
     if (v.size() != positions.size()) fatal("Order values of the wrong count\n");
   auto r = std::make_unique<AnalysisResult>();
   r->options = options;
-  r->options.no_log = true;
+  r->options.run.no_log = true;
   r->data_file = data_file;
   r->no_rows = true;
   MemoryText text;
   const Console con{text.fp, text.fp, true};
   MemoryTally tally;
-  r->table = make_analysis(0, m, WorkArraySettings{options.bins, false, usable_memory()}, tally, con);
+  r->table = make_analysis(0, m, WorkArraySettings{options.analysis.bins, false, usable_memory()},
+                           tally, con);
   Analysis &a = r->table;
   a.m = m;
   build_column_maps(a, options, con);
@@ -334,23 +337,23 @@ std::unique_ptr<AnalysisResult> finish_parts(const TableParts &p, const Switches
   if (p.missing_cells.size() == m) a.missing_cells = p.missing_cells;
   if (p.rows_left_out > 0)
     say(con, "Left out %lu rows with missing values\n", static_cast<unsigned long>(p.rows_left_out));
-  a.conventional = options.conventional;
-  a.level = options.ci != 0 ? options.ci : 0.95;
+  a.conventional = options.analysis.conventional;
+  a.level = options.analysis.ci != 0 ? options.analysis.ci : 0.95;
   const Moments moments = finish_summary(s, a);
-  a.pearson = options.pearson;
-  if (options.pearson) make_pearson_correlation(a);
-  if (options.conventional) use_sample_divisor(a);
-  print_zero_variance_warning(moments, options.conventional, con);
-  for (uint32_t b = 0; b < options.bins; ++b)
+  a.pearson = options.analysis.pearson;
+  if (options.analysis.pearson) make_pearson_correlation(a);
+  if (options.analysis.conventional) use_sample_divisor(a);
+  print_zero_variance_warning(moments, options.analysis.conventional, con);
+  for (uint32_t b = 0; b < options.analysis.bins; ++b)
     for (uint32_t j = 0; j < m; ++j)
       a.histogram[b][j] = static_cast<int32_t>(std::min<int64_t>(p.counts[size_t{b} * m + j], INT32_MAX));
   for (uint32_t j = 0; j < m; ++j) order_stats_at(a.stats[j], s.n, positions, p.order_values[j]);
-  if (options.conventional) finish_robust_parts(a, p, positions);
+  if (options.analysis.conventional) finish_robust_parts(a, p, positions);
   // The tests need only the correlations and n.
-  if (options.conventional) compute_pair_tests(a, {}, {});
-  if (options.conventional) a.adequacy = sampling_adequacy(a);
-  if (options.eigenvalues) compute_components(a);
-  if (options.rotate != RotateChoice::none) compute_rotation(a, options);
+  if (options.analysis.conventional) compute_pair_tests(a, {}, {});
+  if (options.analysis.conventional) a.adequacy = sampling_adequacy(a);
+  if (options.analysis.eigenvalues) compute_components(a);
+  if (options.analysis.rotate != RotateChoice::none) compute_rotation(a, options);
   r->log = text.take();
   return r;
 }
@@ -392,12 +395,14 @@ LoadedRows load_file_rows(const std::string &path, const Switches &options) {
 
 uint32_t scores_written(const AnalysisResult &r) {
   const Switches &sw = r.options;
-  if (!sw.eigenvalues) return sw.scores;
-  return adjusted_scores_count(sw.scores, score_limit(r.table, sw.four), sw.allscores);
+  if (!sw.analysis.eigenvalues) return sw.analysis.scores;
+  return adjusted_scores_count(sw.analysis.scores, score_limit(r.table, sw.analysis.four),
+                               sw.analysis.allscores);
 }
 
 DocumentOptions document_options(const Switches &options, uint32_t scores_count) {
-  return DocumentOptions{options.eigenvalues, options.four, options.scores_mean, scores_count};
+  return DocumentOptions{options.analysis.eigenvalues, options.analysis.four,
+                         options.analysis.scores_mean, scores_count};
 }
 
 std::string json_document(const AnalysisResult &r) {
@@ -411,7 +416,7 @@ std::string json_document(const AnalysisResult &r) {
 
 std::string report_html(const AnalysisResult &r, const std::string &name,
                         const std::string &arguments) {
-  need_rows(r, r.options.eigenvalues, "The page's score plot needs");
+  need_rows(r, r.options.analysis.eigenvalues, "The page's score plot needs");
   const ReportRun run{arguments, report_date(std::time(nullptr))};
   return report_page(full_report_input(r.table, place_in(r, "", name),
                                        document_options(r.options, scores_written(r)), run,
@@ -420,7 +425,8 @@ std::string report_html(const AnalysisResult &r, const std::string &name,
 
 std::string write_result_files(const AnalysisResult &r, const std::string &directory,
                                const std::string &name, const std::string &arguments) {
-  need_rows(r, r.options.eigenvalues || r.options.stddev, "Writing \".sco\" or \".std\" needs");
+  need_rows(r, r.options.analysis.eigenvalues || r.options.output.stddev,
+            "Writing \".sco\" or \".std\" needs");
   MemoryText text;
   const Console con{text.fp, text.fp, false};
   RunState run = make_run_state(r.options);
@@ -433,38 +439,40 @@ std::string write_result_files(const AnalysisResult &r, const std::string &direc
 std::vector<std::string> option_words(const Switches &o) {
   const Switches d;
   std::vector<std::string> w;
-  if (o.eigenvalues) w.push_back(number_word("-e", o.scores));
-  if (o.bins != d.bins) w.push_back(number_word("-h", o.bins));
-  if (o.pearson) w.push_back("--pearson");
-  if (o.conventional) w.push_back("--conventional");
-  if (o.rank != RankChoice::none)
-    w.push_back(o.rank == RankChoice::spearman ? "--rank=spearman" : "--rank=kendall");
-  if (o.ci != 0) w.push_back("--ci=" + shortest_text(o.ci));
-  if (o.rotate != RotateChoice::none)
-    w.push_back(o.rotate == RotateChoice::varimax ? "--rotate=varimax" : "--rotate=promax");
-  if (o.use == MissingUse::pairwise) w.push_back("--use=pairwise");
-  if (!o.by.empty()) w.push_back("--by=" + o.by);
-  if (o.group_limit != d.group_limit) w.push_back(number_word("--group-limit=", o.group_limit));
-  if (o.threads != 0) w.push_back(number_word("--threads=", o.threads));
-  if (o.stddev) w.push_back("-b");
-  if (o.correlation) w.push_back("-c");
-  if (o.covariance) w.push_back("-v");
-  if (o.histogram && o.bins == d.bins) w.push_back("-h");
-  if (o.fsc_file) w.push_back("-f");
-  if (o.oldtetrad) w.push_back("--oldtetrad");
-  if (o.json != JsonTarget::none) w.push_back("--json");
-  if (o.report) w.push_back("--report");
-  if (o.quartiles) w.push_back("--quartiles");
-  if (o.csv) w.push_back("--csv");
-  if (o.separator != 0)
-    w.push_back(o.separator == '\t' ? std::string("--separator=tab")
-                                    : std::string("--separator=") + o.separator);
-  if (o.comma_decimals) w.push_back("--comma-decimals");
-  if (o.pick == ColumnPick::listed) w.push_back("--columns=" + o.pick_list);
-  if (o.pick == ColumnPick::unlisted) w.push_back("--skip-columns=" + o.pick_list);
-  for (const std::string &word : o.missing) w.push_back("--missing=" + word);
-  if (o.names) w.push_back("--names");
-  if (o.numbers_only) w.push_back("--numbers-only");
+  if (o.analysis.eigenvalues) w.push_back(number_word("-e", o.analysis.scores));
+  if (o.analysis.bins != d.analysis.bins) w.push_back(number_word("-h", o.analysis.bins));
+  if (o.analysis.pearson) w.push_back("--pearson");
+  if (o.analysis.conventional) w.push_back("--conventional");
+  if (o.analysis.rank != RankChoice::none)
+    w.push_back(o.analysis.rank == RankChoice::spearman ? "--rank=spearman" : "--rank=kendall");
+  if (o.analysis.ci != 0) w.push_back("--ci=" + shortest_text(o.analysis.ci));
+  if (o.analysis.rotate != RotateChoice::none)
+    w.push_back(o.analysis.rotate == RotateChoice::varimax ? "--rotate=varimax"
+                                                           : "--rotate=promax");
+  if (o.analysis.use == MissingUse::pairwise) w.push_back("--use=pairwise");
+  if (!o.analysis.by.empty()) w.push_back("--by=" + o.analysis.by);
+  if (o.analysis.group_limit != d.analysis.group_limit)
+    w.push_back(number_word("--group-limit=", o.analysis.group_limit));
+  if (o.run.threads != 0) w.push_back(number_word("--threads=", o.run.threads));
+  if (o.output.stddev) w.push_back("-b");
+  if (o.output.correlation) w.push_back("-c");
+  if (o.output.covariance) w.push_back("-v");
+  if (o.output.histogram && o.analysis.bins == d.analysis.bins) w.push_back("-h");
+  if (o.output.fsc_file) w.push_back("-f");
+  if (o.output.oldtetrad) w.push_back("--oldtetrad");
+  if (o.output.json != JsonTarget::none) w.push_back("--json");
+  if (o.output.report) w.push_back("--report");
+  if (o.output.quartiles) w.push_back("--quartiles");
+  if (o.read.csv) w.push_back("--csv");
+  if (o.read.separator != 0)
+    w.push_back(o.read.separator == '\t' ? std::string("--separator=tab")
+                                         : std::string("--separator=") + o.read.separator);
+  if (o.read.comma_decimals) w.push_back("--comma-decimals");
+  if (o.read.pick == ColumnPick::listed) w.push_back("--columns=" + o.read.pick_list);
+  if (o.read.pick == ColumnPick::unlisted) w.push_back("--skip-columns=" + o.read.pick_list);
+  for (const std::string &word : o.read.missing) w.push_back("--missing=" + word);
+  if (o.read.names) w.push_back("--names");
+  if (o.read.numbers_only) w.push_back("--numbers-only");
   return w;
 }
 
@@ -507,16 +515,16 @@ std::vector<double> ordered_loadings(const Analysis &a) {
 
 std::vector<double> score_coefficient_rows(const AnalysisResult &r, const Analysis &a,
                                            uint32_t &N) {
-  N = score_limit(a, r.options.four);
+  N = score_limit(a, r.options.analysis.four);
   return score_coefficients(a, N, N);
 }
 
 std::vector<double> observation_score_rows(const AnalysisResult &r, const Analysis &a,
                                            uint32_t count) {
   need_rows(r, true, "The component scores need");
-  const uint32_t N = score_limit(a, r.options.four);
+  const uint32_t N = score_limit(a, r.options.analysis.four);
   if (count == 0 || count > N) fatal("The score count must be 1 to %u\n", N);
-  const ScoreBasis basis = score_basis(a, N, count, r.options.scores_mean);
+  const ScoreBasis basis = score_basis(a, N, count, r.options.analysis.scores_mean);
   std::vector<double> out(size_t{a.n} * count);
   for (uint32_t k = 0; k < a.n; ++k) observation_scores(basis, a.data[k], out.data() + size_t{k} * count);
   return out;

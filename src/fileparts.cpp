@@ -58,8 +58,8 @@ PartTable part_table(const Switches &options, const FileReading &r, uint64_t cap
                      double *rows = nullptr) {
   if (capacity >= INT32_MAX) too_many_rows(INT32_MAX);
   Switches sw = options;
-  sw.csv = r.csv;
-  sw.separator = r.separator;
+  sw.read.csv = r.csv;
+  sw.read.separator = r.separator;
   const Examination &e = r.examination;
   PartTable t;
   t.rules = row_rules(sw);
@@ -69,7 +69,7 @@ PartTable part_table(const Switches &options, const FileReading &r, uint64_t cap
   t.rules.column_names = r.column_names;
   MemoryTally tally;
   t.a = make_analysis(rows != nullptr ? 0 : static_cast<uint32_t>(capacity), e.analysed,
-                      WorkArraySettings{sw.bins, false, usable_memory()}, tally, kSilent);
+                      WorkArraySettings{sw.analysis.bins, false, usable_memory()}, tally, kSilent);
   if (rows != nullptr) t.a.capacity = static_cast<uint32_t>(capacity);
   t.a.skipped = skipped_columns(e, kSilent);
   build_column_maps(t.a, sw, kSilent);
@@ -119,7 +119,8 @@ std::string message_of(const std::exception_ptr &error) {
 }  // namespace
 
 void check_part_options(const std::string &path, const Switches &options) {
-  if (!options.by.empty() || options.use == MissingUse::pairwise || options.max_memory > 0)
+  if (!options.analysis.by.empty() || options.analysis.use == MissingUse::pairwise ||
+      options.read.max_memory > 0)
     fatal(
         "%s: a file read in parts is loaded whole rows at a time, without --by, "
         "--use=pairwise or --max-memory\n",
@@ -134,8 +135,8 @@ FileReading read_file_start(const std::string &path, const Switches &options, ui
     if (r.whole) return r;
     const DataSource source = open_data_source(path.c_str());
     const Switches sw = read_as_named(path.c_str(), options, source);
-    r.csv = sw.csv;
-    r.separator = sw.separator;
+    r.csv = sw.read.csv;
+    r.separator = sw.read.separator;
     RowRules rules = row_rules(sw);
     RunState run = make_run_state(sw);
     {

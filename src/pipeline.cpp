@@ -71,14 +71,14 @@ CorUpper cor_upper(UpperTriangle square) {
 
 void write_statistics_files(const Analysis &a, const OutputPlace &place, const Switches &sw,
                             const Console &con) {
-  if (sw.stddev) write_std_file(a, place, con);
-  if (sw.mean) write_mvd_file(a, place, sw.quartiles, con);
-  if (sw.correlation) write_cor_file(a, place, cor_upper(sw.square), con);
-  if (sw.covariance) write_cov_file(a, place, con);
-  if (sw.tetrad) write_inp_file(a, place, sw.split_file, con);
-  if (sw.oldtetrad) write_da1_file(a, place, con);
-  if (sw.histogram) write_his_file(a, place, con);
-  if (sw.summary_file) write_sum_file(a, place, con);
+  if (sw.output.stddev) write_std_file(a, place, con);
+  if (sw.output.mean) write_mvd_file(a, place, sw.output.quartiles, con);
+  if (sw.output.correlation) write_cor_file(a, place, cor_upper(sw.output.square), con);
+  if (sw.output.covariance) write_cov_file(a, place, con);
+  if (sw.output.tetrad) write_inp_file(a, place, sw.output.split_file, con);
+  if (sw.output.oldtetrad) write_da1_file(a, place, con);
+  if (sw.output.histogram) write_his_file(a, place, con);
+  if (sw.output.summary_file) write_sum_file(a, place, con);
 }
 
 // A pairwise matrix need not be positive semi-definite; its negative
@@ -95,11 +95,11 @@ void warn_indefinite(const Analysis &a, const Console &con) {
 void write_component_files(const Analysis &a, const OutputPlace &place, const Switches &sw,
                            RunState &run, const Console &con) {
   // The score limit and the section headers of the ".fsc" file follow -4.
-  const uint32_t N = score_limit(a, sw.four != 0);
+  const uint32_t N = score_limit(a, sw.analysis.four != 0);
   write_eig_file(a, place, con);
-  if (sw.fsc_file) write_fsc_file(a, place, N, !sw.four, con);
-  run.scores_count = adjusted_scores_count(run.scores_count, N, sw.allscores);
-  write_sco_file(a, place, N, run.scores_count, sw.scores_mean, con);
+  if (sw.output.fsc_file) write_fsc_file(a, place, N, !sw.analysis.four, con);
+  run.scores_count = adjusted_scores_count(run.scores_count, N, sw.analysis.allscores);
+  write_sco_file(a, place, N, run.scores_count, sw.analysis.scores_mean, con);
 }
 
 // The analysis of one table, then its table and result files: all but the
@@ -113,7 +113,7 @@ void analyse_and_write_files(Analysis &a, const OutputPlace &place, const Switch
     say(con, "%lu rows with missing values are left out of the row files\n",
         static_cast<unsigned long>(a.rows_left_out));
   write_statistics_files(a, place, sw, con);
-  if (!sw.eigenvalues) return;
+  if (!sw.analysis.eigenvalues) return;
   if (a.pairwise) warn_indefinite(a, con);
   write_component_files(a, place, sw, run, con);
 }
@@ -121,10 +121,10 @@ void analyse_and_write_files(Analysis &a, const OutputPlace &place, const Switch
 void write_documents(const Analysis &a, const OutputPlace &place, const Switches &sw,
                      const RunState &run, const Console &con,
                      const std::vector<GroupResult> *groups = nullptr) {
-  if (sw.json != JsonTarget::none)
+  if (sw.output.json != JsonTarget::none)
     write_json(a, place, document_options(sw, run.scores_count),
-               sw.json == JsonTarget::standard_output ? stdout : nullptr, con, groups);
-  if (sw.report)
+               sw.output.json == JsonTarget::standard_output ? stdout : nullptr, con, groups);
+  if (sw.output.report)
     write_report_file(a, place, document_options(sw, run.scores_count), ReportRun{run.arguments, report_date(std::time(nullptr))}, con,
                       groups);
 }
@@ -155,7 +155,7 @@ void analyse_by_groups(Analysis &a, const OutputPlace &place, const Switches &sw
 
 void process_data_file(const char *name, const Switches &sw, RunState &run, const Console &con) {
   // The name check comes first: a refused name is never examined.
-  const OutputPlace place = output_place(name, sw.results_dir);
+  const OutputPlace place = output_place(name, sw.output.results_dir);
   Analysis a = load_table(TableSource{name, nullptr, name}, sw, run, con);
   if (a.group_column.empty())
     analyse_and_write(a, place, sw, run, con);
@@ -228,47 +228,47 @@ int run_program(int argc, char **argv) {
   const CommandLine cl = parse_switches(argc, argv);
   act_on_switches(cl, argv[0]);
   const Switches &sw = cl.switches;
-  if (cl.first_file >= argc) usage(argv[0], sw.more);
-  const uint32_t thread_count = settle_thread_count(sw.threads);
+  if (cl.first_file >= argc) usage(argv[0], sw.run.more);
+  const uint32_t thread_count = settle_thread_count(sw.run.threads);
   CleanupSignalsHeld held;  // the pool's threads start with them blocked
   Workers workers(thread_count);
   held.release();
   run.workers = &workers;
-  run.scores_count = sw.scores;
-  if (sw.report) run.arguments = argument_text(argc, argv);
+  run.scores_count = sw.analysis.scores;
+  if (sw.output.report) run.arguments = argument_text(argc, argv);
   Console con = startup;
-  con.quiet = sw.quiet != 0;
-  if (!sw.results_dir.empty()) check_results_dir(sw.results_dir);
+  con.quiet = sw.run.quiet != 0;
+  if (!sw.output.results_dir.empty()) check_results_dir(sw.output.results_dir);
   // With the document on standard output, everything else the run says goes
   // to the error stream so that the output parses as it is.
-  if (sw.json == JsonTarget::standard_output) con.out = stderr;
+  if (sw.output.json == JsonTarget::standard_output) con.out = stderr;
 
-  if (!sw.no_log) write_invocation_record(argc, argv);
-  if (!sw.quiet) {
+  if (!sw.run.no_log) write_invocation_record(argc, argv);
+  if (!sw.run.quiet) {
     tell(con, "%s\n", kBanner);
     tell(con, "%s\n", kCopyright);
   }
 
   bool skipped = false;
   for (int i = cl.first_file; i < argc; ++i) {
-    if (sw.keep_going)
+    if (sw.run.keep_going)
       skipped = !process_or_skip(argv[i], sw, run, con) || skipped;
     else
       process_data_file(argv[i], sw, run, con);
   }
 
-  if (sw.timer) say(con, "\n%ld seconds\n", static_cast<long>(std::time(nullptr) - start));
+  if (sw.run.timer) say(con, "\n%ld seconds\n", static_cast<long>(std::time(nullptr) - start));
   return skipped ? 1 : 0;
 }
 
 }  // namespace
 
 RunState make_run_state(const Switches &sw) {
-  return RunState{make_examination_buffer(), MemoryTally{}, sw.scores, std::string()};
+  return RunState{make_examination_buffer(), MemoryTally{}, sw.analysis.scores, std::string()};
 }
 
 Switches read_as_named(const char *name, const Switches &sw, const DataSource &source) {
-  if (sw.csv || sw.separator != 0 || sw.comma_decimals) return sw;
+  if (sw.read.csv || sw.read.separator != 0 || sw.read.comma_decimals) return sw;
   const char separator = separator_of_name(name);
   if (separator == 0) return sw;
   FILE *first = open_data_pass(source);
@@ -276,8 +276,10 @@ Switches read_as_named(const char *name, const Switches &sw, const DataSource &s
   if (first != nullptr) std::fclose(first);
   if (!holds) return sw;
   Switches named = sw;
-  if (separator == ',') named.csv = true;
-  else named.separator = separator;
+  if (separator == ',')
+    named.read.csv = true;
+  else
+    named.read.separator = separator;
   return named;
 }
 
@@ -298,11 +300,11 @@ Analysis load_data_file(const char *name, const Switches &options, RunState &run
   in.close();
   in.fp = open_data_pass(source);
 
-  const WorkArraySettings settings{sw.bins, sw.debug != 0, usable_memory()};
+  const WorkArraySettings settings{sw.analysis.bins, sw.run.debug != 0, usable_memory()};
   rules.uses = e.uses;
   std::vector<SkippedColumn> skipped = skipped_columns(e, con);
-  const uint64_t need = work_array_need(R, e.analysed, sw.bins);
-  Analysis a = make_analysis_within(R, e.analysed, sw.max_memory, settings, run.memory, con);
+  const uint64_t need = work_array_need(R, e.analysed, sw.analysis.bins);
+  Analysis a = make_analysis_within(R, e.analysed, sw.read.max_memory, settings, run.memory, con);
   a.skipped = std::move(skipped);
   if (!e.uses.empty() && e.uses[0] == FieldUse::label) a.labels.assign(a.capacity, std::string());
   if (e.group != UINT32_MAX) {
@@ -318,7 +320,8 @@ Analysis load_data_file(const char *name, const Switches &options, RunState &run
         static_cast<unsigned long long>(need));
   build_column_maps(a, sw, con);
   if (!e.order.empty()) order_chosen_columns(a, e.uses, e.order);
-  if (!sw.by.empty() && !rules.csv) rules.group_variable = white_space_group_variable(a, sw.by, e);
+  if (!sw.analysis.by.empty() && !rules.csv)
+    rules.group_variable = white_space_group_variable(a, sw.analysis.by, e);
   if (!con.quiet) say(con, "\nReads the file: %s\n", name);
   if (rules.plain() && !e.has_names) {
     load_data(in.fp, a, con, w);
@@ -330,7 +333,7 @@ Analysis load_data_file(const char *name, const Switches &options, RunState &run
       say(con, "Left out %lu rows with missing values\n",
           static_cast<unsigned long>(a.rows_left_out));
   }
-  if (!sw.by.empty() && !rules.csv) take_white_space_groups(a, sw.by, e);
+  if (!sw.analysis.by.empty() && !rules.csv) take_white_space_groups(a, sw.analysis.by, e);
   return a;
 }
 
@@ -341,10 +344,10 @@ namespace {
 void compute_pairwise_statistics(Analysis &a, const Switches &sw, const Console &con, Workers &w) {
   if (a.n == 0 || a.m == 0) fatal("Too few variables\n");
   if (!con.quiet) say(con, "Found %u columns %u rows\n", a.m, a.n);
-  const Moments moments = compute_pairwise(a, sw.conventional, w);
-  print_zero_variance_warning(moments, sw.conventional, con);
+  const Moments moments = compute_pairwise(a, sw.analysis.conventional, w);
+  print_zero_variance_warning(moments, sw.analysis.conventional, con);
   // Each variable's own values and each pair's count, before the rows go.
-  if (sw.conventional) {
+  if (sw.analysis.conventional) {
     compute_robust_stats(a, w);
     compute_pair_tests(a, pair_counts(a), {});
   }
@@ -360,29 +363,29 @@ RankMethod rank_method(RankChoice choice) {
 }  // namespace
 
 void compute_statistics(Analysis &a, const Switches &sw, const Console &con, Workers &w) {
-  a.conventional = sw.conventional;
-  a.pearson = sw.pearson;
-  a.rank = rank_method(sw.rank);
-  a.level = sw.ci != 0 ? sw.ci : 0.95;
-  if (sw.use == MissingUse::pairwise) return compute_pairwise_statistics(a, sw, con, w);
+  a.conventional = sw.analysis.conventional;
+  a.pearson = sw.analysis.pearson;
+  a.rank = rank_method(sw.analysis.rank);
+  a.level = sw.analysis.ci != 0 ? sw.analysis.ci : 0.95;
+  if (sw.analysis.use == MissingUse::pairwise) return compute_pairwise_statistics(a, sw, con, w);
   const Extremes extremes = find_extremes(a, w);
-  count_histogram(a, extremes, sw.debug != 0, con, w);
+  count_histogram(a, extremes, sw.run.debug != 0, con, w);
   if (a.m == 0) fatal("Too few variables\n");
   if (!con.quiet) say(con, "Found %u columns %u rows\n", a.m, a.n);
   const Moments moments = compute_moments(a, extremes, w);
-  if (sw.pearson) make_pearson_correlation(a);
-  if (sw.conventional) use_sample_divisor(a);
-  print_zero_variance_warning(moments, sw.conventional, con);
+  if (sw.analysis.pearson) make_pearson_correlation(a);
+  if (sw.analysis.conventional) use_sample_divisor(a);
+  print_zero_variance_warning(moments, sw.analysis.conventional, con);
   // --conventional copies every column for its robust measures; the same
   // copies give most columns' median and quartiles without the passes of
   // the radix selection.
-  if (sw.conventional)
+  if (sw.analysis.conventional)
     compute_order_stats(a, compute_robust_and_order_stats(a, w), w);
   else
     compute_order_stats(a, w);
   std::vector<TieSums> ties;
   if (a.rank != RankMethod::none) ties = make_rank_correlation(a, a.rank, w);
-  if (!sw.conventional) return;
+  if (!sw.analysis.conventional) return;
   compute_pair_tests(a, {}, ties);
 }
 
@@ -396,8 +399,9 @@ void compute_components(Analysis &a, bool vectors_apart) {
 
 void compute_rotation(Analysis &a, const Switches &sw) {
   const RotationMethod method =
-      sw.rotate == RotateChoice::promax ? RotationMethod::promax : RotationMethod::varimax;
-  const uint32_t k = adjusted_scores_count(sw.scores, score_limit(a, sw.four != 0), sw.allscores);
+      sw.analysis.rotate == RotateChoice::promax ? RotationMethod::promax : RotationMethod::varimax;
+  const uint32_t k = adjusted_scores_count(
+      sw.analysis.scores, score_limit(a, sw.analysis.four != 0), sw.analysis.allscores);
   a.rotation = rotate_loadings(leading_loadings(a, k), a.m, k, method);
 }
 
@@ -410,12 +414,12 @@ void analyse_and_write(Analysis &a, const OutputPlace &place, const Switches &sw
 void write_results(const Analysis &a, const OutputPlace &place, const Switches &sw,
                    RunState &run, const Console &con, const std::vector<GroupResult> *groups) {
   write_statistics_files(a, place, sw, con);
-  if (sw.eigenvalues) write_component_files(a, place, sw, run, con);
+  if (sw.analysis.eigenvalues) write_component_files(a, place, sw, run, con);
   if (groups != nullptr)
     for (const GroupResult &g : *groups) {
       const OutputPlace at{place.data_file, place.stem + "." + g.file_part};
       write_statistics_files(g.analysis, at, sw, con);
-      if (sw.eigenvalues) write_component_files(g.analysis, at, sw, run, con);
+      if (sw.analysis.eigenvalues) write_component_files(g.analysis, at, sw, run, con);
     }
   write_documents(a, place, sw, run, con, groups);
 }

@@ -147,10 +147,10 @@ TEST(FilePartsTest, PartsApartGiveTheWholeFilesRowsAndError) {
   int number = 0;
   for (const Mix &mix : mixes) {
     Switches sw;
-    sw.csv = mix.csv;
-    sw.names = mix.names && !mix.csv;
-    sw.numbers_only = mix.numbers_only;
-    if (!mix.csv) sw.missing = {"NA"};
+    sw.read.csv = mix.csv;
+    sw.read.names = mix.names && !mix.csv;
+    sw.read.numbers_only = mix.numbers_only;
+    if (!mix.csv) sw.read.missing = {"NA"};
     for (int round = 0; round < 3; ++round) {
       const std::string text = random_file(
           rng, mix.csv, mix.names, 100 + static_cast<int>(rng() % 300),

@@ -95,11 +95,13 @@ int word_prefix(const char *value) {
 // The order of --columns is the variable order: -s and -i would contradict
 // it. Columns are chosen in separated files only.
 void check_column_pick(const Switches &sw) {
-  if (sw.pick == ColumnPick::all) return;
-  const char *name = sw.pick == ColumnPick::listed ? "--columns" : "--skip-columns";
-  if (sw.pick == ColumnPick::listed && sw.sort) fatal("--columns cannot be used with -s\n");
-  if (sw.pick == ColumnPick::listed && sw.inverse) fatal("--columns cannot be used with -i\n");
-  if (!sw.csv && sw.separator == 0) fatal("%s needs --csv or --separator\n", name);
+  if (sw.read.pick == ColumnPick::all) return;
+  const char *name = sw.read.pick == ColumnPick::listed ? "--columns" : "--skip-columns";
+  if (sw.read.pick == ColumnPick::listed && sw.read.sort)
+    fatal("--columns cannot be used with -s\n");
+  if (sw.read.pick == ColumnPick::listed && sw.read.inverse)
+    fatal("--columns cannot be used with -i\n");
+  if (!sw.read.csv && sw.read.separator == 0) fatal("%s needs --csv or --separator\n", name);
 }
 
 }  // namespace
@@ -211,7 +213,7 @@ void act_on_switches(const CommandLine &cl, const char *program) {
     case SwitchEnd::none:
       return;
     case SwitchEnd::usage:
-      usage(program, cl.switches.more);
+      usage(program, cl.switches.run.more);
     case SwitchEnd::switch_list:
       std::fputs(switch_list_text().c_str(), stdout);
       end_run(0);
@@ -222,16 +224,20 @@ void act_on_switches(const CommandLine &cl, const char *program) {
 }
 
 void check_options(const Switches &sw) {
-  if (sw.comma_decimals && (sw.separator == ',' || (sw.csv && sw.separator == 0)))
+  if (sw.read.comma_decimals &&
+      (sw.read.separator == ',' || (sw.read.csv && sw.read.separator == 0)))
     fatal("--comma-decimals cannot be used with the comma as separator\n");
   check_column_pick(sw);
   // The ranks are taken over complete rows only.
-  if (sw.rank != RankChoice::none && sw.use == MissingUse::pairwise)
+  if (sw.analysis.rank != RankChoice::none && sw.analysis.use == MissingUse::pairwise)
     fatal("--rank cannot be used with --use=pairwise\n");
-  if (sw.ci != 0 && !sw.conventional) fatal("--ci needs --conventional\n");
-  if (sw.summary_file && !sw.conventional) fatal("--summary-file needs --conventional\n");
+  if (sw.analysis.ci != 0 && !sw.analysis.conventional) fatal("--ci needs --conventional\n");
+  if (sw.output.summary_file && !sw.analysis.conventional)
+    fatal("--summary-file needs --conventional\n");
   // The rotation turns the components' loadings; it computes none itself,
   // so that the component files are written only when -e asks for them.
-  if (sw.rotate != RotateChoice::none && !sw.conventional) fatal("--rotate needs --conventional\n");
-  if (sw.rotate != RotateChoice::none && !sw.eigenvalues) fatal("--rotate needs -e\n");
+  if (sw.analysis.rotate != RotateChoice::none && !sw.analysis.conventional)
+    fatal("--rotate needs --conventional\n");
+  if (sw.analysis.rotate != RotateChoice::none && !sw.analysis.eigenvalues)
+    fatal("--rotate needs -e\n");
 }

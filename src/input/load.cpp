@@ -74,12 +74,12 @@ RowRules loading_rules(FILE *in, const RowRules &file_rules, bool names_line, bo
 void build_column_maps(Analysis &a, const Switches &sw, const Console &con) {
   const uint32_t c = a.columns;
   for (uint32_t j = 0; j < c; ++j) {
-    const int32_t to = static_cast<int32_t>(sw.inverse ? c - 1 - j : j);
+    const int32_t to = static_cast<int32_t>(sw.read.inverse ? c - 1 - j : j);
     a.file_to_variable[j] = to;
     a.variable_to_file[j] = to;
   }
-  if (!sw.inverse && sw.sort && (sw.tetrad || sw.covariance))
-    apply_sort_list(a, sw.sort_list.c_str(), con);
+  if (!sw.read.inverse && sw.read.sort && (sw.output.tetrad || sw.output.covariance))
+    apply_sort_list(a, sw.read.sort_list.c_str(), con);
 }
 
 namespace {

@@ -55,23 +55,23 @@ const char *token_end(const char *p, const char *end) {
 
 RowRules row_rules(const Switches &sw) {
   RowRules r;
-  r.csv = sw.csv || sw.separator != 0;
-  r.sep = sw.separator != 0 ? sw.separator : ',';
-  r.comma_decimals = sw.comma_decimals;
-  r.names = sw.names != 0;
+  r.csv = sw.read.csv || sw.read.separator != 0;
+  r.sep = sw.read.separator != 0 ? sw.read.separator : ',';
+  r.comma_decimals = sw.read.comma_decimals;
+  r.names = sw.read.names != 0;
   // --conventional reads white-space files strictly; a separated file's
   // text columns are skipped under it as without it.
-  r.numbers_only = sw.numbers_only || (sw.conventional && !r.csv);
-  r.missing = sw.missing;
+  r.numbers_only = sw.read.numbers_only || (sw.analysis.conventional && !r.csv);
+  r.missing = sw.read.missing;
   r.empty_is_missing = r.csv;
-  r.keep_missing = sw.use == MissingUse::pairwise;
-  r.pick = sw.pick;
-  r.pick_list = sw.pick_list;
-  r.group_column = sw.by;
+  r.keep_missing = sw.analysis.use == MissingUse::pairwise;
+  r.pick = sw.read.pick;
+  r.pick_list = sw.read.pick_list;
+  r.group_column = sw.analysis.by;
   // Separated files take the usual spellings of a missing value as such,
   // besides the words given; under --conventional or --names white-space
   // files too (R's write.table(quote = FALSE) writes NA).
-  if (r.csv || sw.conventional || r.names)
+  if (r.csv || sw.analysis.conventional || r.names)
     for (const char *w : kUsualMissingWords) r.missing.emplace_back(w);
   return r;
 }

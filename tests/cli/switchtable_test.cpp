@@ -54,12 +54,17 @@ Switches parsed(std::vector<std::string> words) {
 }
 
 bool same(const Switches &a, const Switches &b) {
-  return a.tetrad == b.tetrad && a.oldtetrad == b.oldtetrad && a.correlation == b.correlation &&
-         a.covariance == b.covariance && a.mean == b.mean && a.eigenvalues == b.eigenvalues &&
-         a.scores == b.scores && a.histogram == b.histogram && a.bins == b.bins &&
-         a.fsc_file == b.fsc_file && a.four == b.four && a.scores_mean == b.scores_mean &&
-         a.inverse == b.inverse && a.sort_list == b.sort_list && a.split_file == b.split_file &&
-         a.allscores == b.allscores && a.stddev == b.stddev && a.debug == b.debug;
+  return a.output.tetrad == b.output.tetrad && a.output.oldtetrad == b.output.oldtetrad &&
+         a.output.correlation == b.output.correlation &&
+         a.output.covariance == b.output.covariance && a.output.mean == b.output.mean &&
+         a.analysis.eigenvalues == b.analysis.eigenvalues &&
+         a.analysis.scores == b.analysis.scores && a.output.histogram == b.output.histogram &&
+         a.analysis.bins == b.analysis.bins && a.output.fsc_file == b.output.fsc_file &&
+         a.analysis.four == b.analysis.four && a.analysis.scores_mean == b.analysis.scores_mean &&
+         a.read.inverse == b.read.inverse && a.read.sort_list == b.read.sort_list &&
+         a.output.split_file == b.output.split_file &&
+         a.analysis.allscores == b.analysis.allscores && a.output.stddev == b.output.stddev &&
+         a.run.debug == b.run.debug;
 }
 
 }  // namespace
@@ -122,7 +127,7 @@ TEST(SwitchTable, RotateIsReadOnlyWithConventionalComponents) {
     if (c.want == RotateChoice::none) {
       EXPECT_THROW(parsed_alone(c.words), RunEnd) << c.words.back();
     } else {
-      EXPECT_EQ(parsed_alone(c.words).rotate, c.want) << c.words.back();
+      EXPECT_EQ(parsed_alone(c.words).analysis.rotate, c.want) << c.words.back();
     }
   }
 }

@@ -29,8 +29,8 @@ class ScoresTest : public EigenOutputTest {
   // The ".sco" file with score limit N, the scores count carried as the
   // driver carries it from file to file.
   void sco(uint32_t N) {
-    count = adjusted_scores_count(count, N, sw.allscores != 0);
-    write_sco_file(a, place_, N, count, sw.scores_mean != 0, con);
+    count = adjusted_scores_count(count, N, sw.analysis.allscores != 0);
+    write_sco_file(a, place_, N, count, sw.analysis.scores_mean != 0, con);
   }
   uint32_t count = 3;
 };
@@ -111,7 +111,7 @@ TEST_F(ScoresTest, FscFileOfTheWorkedPair) {
 
 TEST_F(ScoresTest, ScoFileOfTheWorkedPairWithCentring) {
   set_up_pair();
-  sw.scores_mean = 1;
+  sw.analysis.scores_mean = 1;
   count = 3;
   con.quiet = false;
   testing::internal::CaptureStdout();
@@ -167,7 +167,7 @@ TEST_F(ScoresTest, FscFileOfThreeVariablesHasTenLines) {
 TEST_F(ScoresTest, ScoresAreRowsTimesCoefficientColumns) {
   const uint32_t m = 6, n = 15, N = 4;
   const double total = set_up_random(m, n);
-  sw.allscores = 1;
+  sw.analysis.allscores = 1;
   sco(N);
   const std::vector<std::string> lines = lines_of(read(".sco"));
   ASSERT_EQ(lines.size(), n);
@@ -202,7 +202,7 @@ TEST_F(ScoresTest, ScoresCountIsAdjustedForTheRun) {
   };
   for (const auto &c : cases) {
     count = c.scores;
-    sw.allscores = c.allscores;
+    sw.analysis.allscores = c.allscores;
     for (size_t f = 0; f < c.limits.size(); ++f) {
       const uint32_t N = c.limits[f];
       set_up_random(N, 3);
@@ -227,7 +227,7 @@ TEST_F(ScoresTest, NoComponentWritesEmptyLines) {
 
 TEST_F(ScoresTest, CentringMakesScoresIndependentOfAShift) {
   for (int centred : {0, 1}) {
-    sw.scores_mean = centred;
+    sw.analysis.scores_mean = centred;
     count = 2;
     set_up_pair();
     sco(2);

@@ -25,8 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   std::fclose(f);
 
   Switches sw;
-  sw.quiet = 1;
-  sw.bins = 7;
+  sw.run.quiet = 1;
+  sw.analysis.bins = 7;
   const Console con{stdout, stderr, true};
   try {
     // A fresh run state each time, so that the examination buffer's growth

@@ -83,28 +83,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const std::string path = "/proc/self/fd/" + std::to_string(fd);
 
   Switches sw;
-  sw.quiet = 1;
-  sw.bins = 5;
-  sw.csv = rules & 1;
-  sw.names = (rules >> 1) & 1;
-  if (rules & 4) sw.missing = {"NA"};
-  sw.numbers_only = (rules >> 3) & 1;
+  sw.run.quiet = 1;
+  sw.analysis.bins = 5;
+  sw.read.csv = rules & 1;
+  sw.read.names = (rules >> 1) & 1;
+  if (rules & 4) sw.read.missing = {"NA"};
+  sw.read.numbers_only = (rules >> 3) & 1;
   // Without the split comparison its bits pick the separators too.
   if (!(rules & 16)) {
-    if (rules & 32) sw.separator = (rules & 64) ? '\t' : ';';
-    sw.comma_decimals = (rules & 128) && (sw.separator != 0 || !sw.csv);
+    if (rules & 32) sw.read.separator = (rules & 64) ? '\t' : ';';
+    sw.read.comma_decimals = (rules & 128) && (sw.read.separator != 0 || !sw.read.csv);
   }
-  if (size % 2 == 1) sw.use = MissingUse::pairwise;
+  if (size % 2 == 1) sw.analysis.use = MissingUse::pairwise;
   if (size % 3 == 0) {
-    sw.conventional = true;
-    sw.pearson = true;
+    sw.analysis.conventional = true;
+    sw.analysis.pearson = true;
   }
   // The ranks are taken over complete rows only.
-  if (size % 4 == 0 && sw.use == MissingUse::complete)
-    sw.rank = size % 8 == 0 ? RankChoice::kendall : RankChoice::spearman;
-  if (size % 5 == 0 && (sw.csv || sw.separator != 0)) {
-    sw.pick = ColumnPick::unlisted;
-    sw.pick_list.assign(1, '2');  // not "= \"2\"", which g++ 12 warns about wrongly
+  if (size % 4 == 0 && sw.analysis.use == MissingUse::complete)
+    sw.analysis.rank = size % 8 == 0 ? RankChoice::kendall : RankChoice::spearman;
+  if (size % 5 == 0 && (sw.read.csv || sw.read.separator != 0)) {
+    sw.read.pick = ColumnPick::unlisted;
+    sw.read.pick_list.assign(1, '2');  // not "= \"2\"", which g++ 12 warns about wrongly
   }
   if (rules & 16) {
     static Workers pair(2);
@@ -121,7 +121,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const Console con{stdout, stderr, true};
   if (size % 7 == 0) {
     Switches passes = sw;
-    passes.max_memory = size % 14 == 0 ? 4096 : 1;
+    passes.read.max_memory = size % 14 == 0 ? 4096 : 1;
     const std::string in_memory = analysed(path, sw, con);
     static Workers pair(2);  // the passes load in batches on two workers
     const std::string in_passes = analysed(path, passes, con, &pair);

@@ -113,14 +113,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   for (double x : v) finite = finite && !std::isinf(x);
 
   Switches options;
-  options.quiet = true;
-  options.no_log = true;
-  options.threads = 1 + (pick >> 7);
-  if (pick & 0x10) options.use = MissingUse::pairwise;
-  if (pick & 0x20) options.conventional = options.pearson = true;
+  options.run.quiet = true;
+  options.run.no_log = true;
+  options.run.threads = 1 + (pick >> 7);
+  if (pick & 0x10) options.analysis.use = MissingUse::pairwise;
+  if (pick & 0x20) options.analysis.conventional = options.analysis.pearson = true;
   if (pick & 0x40) {
-    options.eigenvalues = true;
-    options.scores = 2;
+    options.analysis.eigenvalues = true;
+    options.analysis.scores = 2;
   }
   std::vector<std::string> groups;
   if (pick & 0x08)
@@ -152,8 +152,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const bool written = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
   close(fd);
   Switches file_options = options;
-  file_options.csv = true;
-  if (!groups.empty()) file_options.by = t.group_column;
+  file_options.read.csv = true;
+  if (!groups.empty()) file_options.analysis.by = t.group_column;
   const Outcome file = written ? attempt(TableSource{path, nullptr, "table"}, file_options) : Outcome{};
   unlink(path);
   if (!written) return 0;

@@ -26,9 +26,9 @@ class Load : public testing::Test {
   // `text`, capturing both streams.
   Loaded load(const std::string &text, uint32_t c, uint32_t R = 100) {
     Loaded l;
-    const Console con{stdout, stderr, sw.quiet != 0};
+    const Console con{stdout, stderr, sw.run.quiet != 0};
     MemoryTally tally;
-    a = make_analysis(R, c, WorkArraySettings{sw.bins, false}, tally, con);
+    a = make_analysis(R, c, WorkArraySettings{sw.analysis.bins, false}, tally, con);
     MemFile f(text);
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
@@ -66,7 +66,7 @@ TEST_F(Load, WellFormedRowsLoadWithOnlyTheEraserPrinted) {
   EXPECT_EQ(l.result.m, 3u);
   EXPECT_EQ(l.err, "\r    \r");
   EXPECT_EQ(row(4, 3), (Row{13, 14, 15}));
-  sw.quiet = 1;
+  sw.run.quiet = 1;
   EXPECT_EQ(load("# c\n1 2 3\n", 3).err, "");
 }
 
@@ -138,7 +138,7 @@ TEST_F(Load, BufferStartsAtFiveQuartersOfTheFirstDataLineAndAtLeast256) {
       {std::string(1, '\0') + std::string(999, ' '), 40, ""},  // a NUL byte is no comment
       {"1" + std::string(999, ' '), 1249, "\nMessage: Line to long (>1250). Rereading.\n"},
   };
-  sw.quiet = 1;
+  sw.run.quiet = 1;
   for (const auto &c : cases) {
     const std::string second = "2" + std::string(c.second - 1, ' ');
     Loaded l = load(c.first + "\n" + second + "\n", 1);
@@ -149,9 +149,9 @@ TEST_F(Load, BufferStartsAtFiveQuartersOfTheFirstDataLineAndAtLeast256) {
 }
 
 TEST_F(Load, InverseReversesTheColumns) {
-  sw.inverse = 1;
-  sw.sort = 1;
-  sw.sort_list = "1 2 3 4";  // not looked at with --inverse
+  sw.read.inverse = 1;
+  sw.read.sort = 1;
+  sw.read.sort_list = "1 2 3 4";  // not looked at with --inverse
   Loaded l = load("1 2 3 4\n", 4);
   EXPECT_EQ(l.out, "");
   EXPECT_EQ(row(0, 4), (Row{4, 3, 2, 1}));
@@ -179,11 +179,11 @@ TEST_F(Load, SortListSetsTheColumnOrder) {
   };
   for (const auto &c : cases) {
     sw = Switches{};
-    sw.quiet = 1;
-    sw.sort = 1;
-    sw.sort_list = c.list;
-    sw.tetrad = c.tetrad;
-    sw.covariance = c.covariance;
+    sw.run.quiet = 1;
+    sw.read.sort = 1;
+    sw.read.sort_list = c.list;
+    sw.output.tetrad = c.tetrad;
+    sw.output.covariance = c.covariance;
     Loaded l = load("10 20\n", 2);
     EXPECT_EQ(l.fatal, c.fatal) << c.list;
     if (!l.fatal.empty()) continue;
@@ -193,11 +193,11 @@ TEST_F(Load, SortListSetsTheColumnOrder) {
 }
 
 TEST_F(Load, SortListingShowsTheListTheEntriesAndBothMaps) {
-  sw.sort = 1;
-  sw.sort_list = "3,1,2";
+  sw.read.sort = 1;
+  sw.read.sort_list = "3,1,2";
   Loaded l = load("1 2 3\n", 3);
   EXPECT_EQ(l.out, "3,1,2\n1->3\n2->1\n3->2\ncols:3\n2 3 1 \n3 1 2 \n");
   EXPECT_EQ(row(0, 3), (Row{3, 1, 2}));
-  sw.quiet = 1;
+  sw.run.quiet = 1;
   EXPECT_EQ(load("1 2 3\n", 3).out, "");
 }

@@ -95,11 +95,11 @@ TEST_P(TextColumns, LeftOutAsSkipColumnsLeavesThem) {
     }
     for (const bool pairwise : {false, true}) {
       Switches sw;
-      sw.csv = true;
-      if (pairwise) sw.use = MissingUse::pairwise;
+      sw.read.csv = true;
+      if (pairwise) sw.analysis.use = MissingUse::pairwise;
       Switches skip = sw;
-      skip.pick = ColumnPick::unlisted;
-      skip.pick_list = c.text_columns;
+      skip.read.pick = ColumnPick::unlisted;
+      skip.read.pick_list = c.text_columns;
       std::string said, ignored;
       const Seen want = load(path, skip, 1, &ignored);
       for (const uint32_t threads : {1u, 2u}) {
@@ -124,8 +124,8 @@ TEST(TextColumnsNumbersOnly, EndsTheRunNamingTheColumnAndQuotingTheValueOnce) {
   const std::string path = ::testing::TempDir() + "textcols_strict.csv";
   std::ofstream(path) << "\"a\",\"Cylinders\"\n1,\"4\"\n2,\"rotary\"\n";
   Switches sw;
-  sw.csv = true;
-  sw.numbers_only = true;
+  sw.read.csv = true;
+  sw.read.numbers_only = true;
   std::string said;
   try {
     load(path, sw, 1, &said);

@@ -47,13 +47,14 @@ std::vector<std::vector<double>> sco_rows(const std::string &text) {
 }
 
 TEST_F(ReportDataTest, ScorePlotIsTheScoFileThinnedToEveryKthRow) {
-  sw.eigenvalues = 1;
+  sw.analysis.eigenvalues = 1;
   const uint32_t sizes[] = {40, 12001};  // all rows; every third row
   for (const uint32_t n : sizes) {
     for (const int centre : {0, 1}) {
-      sw.scores_mean = centre;
+      sw.analysis.scores_mean = centre;
       run_on(table(n));
-      const ReportInput in = report_input(a, place_, document_options(sw, sw.scores), ReportRun{});
+      const ReportInput in =
+          report_input(a, place_, document_options(sw, sw.analysis.scores), ReportRun{});
       ASSERT_TRUE(in.pca.has_value());
       const ReportPca &pca = *in.pca;
       const uint32_t step = n > kReportScorePoints ? 3 : 1;
@@ -74,9 +75,9 @@ TEST_F(ReportDataTest, ScorePlotIsTheScoFileThinnedToEveryKthRow) {
 }
 
 TEST_F(ReportDataTest, LabelsAreNamesElseFileColumns) {
-  sw.inverse = 1;
+  sw.read.inverse = 1;
   run_on("1 5 9\n2 4 7\n3 3 8\n");
-  ReportInput in = report_input(a, place_, document_options(sw, sw.scores), ReportRun{});
+  ReportInput in = report_input(a, place_, document_options(sw, sw.analysis.scores), ReportRun{});
   ASSERT_EQ(in.variables.size(), 3u);
   EXPECT_EQ(in.variables[0].label, "3");
   EXPECT_EQ(in.variables[0].column, 3);
@@ -84,10 +85,11 @@ TEST_F(ReportDataTest, LabelsAreNamesElseFileColumns) {
   EXPECT_EQ(in.variables[0].mean, 8);
   EXPECT_FALSE(in.pca.has_value());
 
-  sw.inverse = 0;
-  sw.names = 1;
+  sw.read.inverse = 0;
+  sw.read.names = 1;
   run_on("<script>alert(1)</script> b&c \"d\"\n1 5 9\n2 4 7\n3 3 8\n");
-  in = report_input(a, place_, document_options(sw, sw.scores), ReportRun{"--names '<b>'", "2026-01-01"});
+  in = report_input(a, place_, document_options(sw, sw.analysis.scores),
+                    ReportRun{"--names '<b>'", "2026-01-01"});
   EXPECT_EQ(in.variables[0].label, "<script>alert(1)</script>");
   EXPECT_EQ(in.variables[1].label, "b&c");
   const std::string page = report_page(in);

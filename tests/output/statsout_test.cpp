@@ -44,8 +44,8 @@ TEST_F(StatsOutTest, LabelsAreDataFileColumnsInTheLoadedOrder) {
   EXPECT_NE(out.find("\n3  1.5 "), std::string::npos) << out;
   EXPECT_NE(out.find("\n1  4 "), std::string::npos) << out;
   EXPECT_NE(out.find("\n2  9 "), std::string::npos) << out;
-  sw.mean = 1;
-  write_mvd_file(a, place_, sw.quartiles, con);
+  sw.output.mean = 1;
+  write_mvd_file(a, place_, sw.output.quartiles, con);
   const std::string mvd = read_file(path(".mvd"));
   EXPECT_NE(mvd.find("\n3         1.5000 "), std::string::npos) << mvd;
   EXPECT_NE(mvd.find("\n1         4.0000 "), std::string::npos) << mvd;
@@ -57,18 +57,18 @@ TEST_F(StatsOutTest, MvdWithAndWithoutQuartiles) {
       "! No      Mean      Variance  Std.Dev.  Min       Max       Skewness  Curtosis  Median";
   const char *line =
       "1         3.0000    2.5000    1.5811    1.0000    5.0000    0.0000    -1.9120   3.0000   ";
-  write_mvd_file(a, place_, sw.quartiles, con);
+  write_mvd_file(a, place_, sw.output.quartiles, con);
   EXPECT_EQ(read_file(path(".mvd")), std::string(header) + "\n" + line + "\n");
-  sw.quartiles = 1;
-  write_mvd_file(a, place_, sw.quartiles, con);
+  sw.output.quartiles = 1;
+  write_mvd_file(a, place_, sw.output.quartiles, con);
   EXPECT_EQ(read_file(path(".mvd")),
             std::string(header) + "   L.Quart  U.Quart\n" + line + "1.7500   4.2500   \n");
 }
 
 TEST_F(StatsOutTest, MvdWideValuesRunIntoTheNextFieldOnlyAfterMedianAndLowerQuartile) {
   load_and_run(a, {{-100, 1000, 1000, 1000}});
-  sw.quartiles = 1;
-  write_mvd_file(a, place_, sw.quartiles, con);
+  sw.output.quartiles = 1;
+  write_mvd_file(a, place_, sw.output.quartiles, con);
   const std::string mvd = read_file(path(".mvd"));
   EXPECT_EQ(mvd.substr(mvd.find('\n') + 1),
             "1         725.0000  302500.0000 550.0000  -100.0000 1000.0000 -0.7500   -1.6875   "
@@ -79,7 +79,7 @@ TEST_F(StatsOutTest, MvdAnnouncedUnlessQuiet) {
   load_and_run(a, {{1, 2}});
   con.quiet = false;
   testing::internal::CaptureStdout();
-  write_mvd_file(a, place_, sw.quartiles, con);
+  write_mvd_file(a, place_, sw.output.quartiles, con);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "Writing file: " + path(".mvd") + "\n");
 }
 
@@ -99,7 +99,7 @@ TEST_F(StatsOutTest, StdHoldsZScoresAndIsNeverAnnounced) {
 
 TEST_F(StatsOutTest, NaNAndInfinityPrintAsThePlatformPrintsThem) {
   load_and_run(a, {{1, INFINITY, 3}});
-  write_mvd_file(a, place_, sw.quartiles, con);
+  write_mvd_file(a, place_, sw.output.quartiles, con);
   const std::string mvd = read_file(path(".mvd"));
   EXPECT_NE(mvd.find("inf"), std::string::npos) << mvd;
   EXPECT_NE(mvd.find("nan"), std::string::npos) << mvd;
@@ -109,7 +109,7 @@ TEST_F(StatsOutTest, UncreatableFileEndsTheRun) {
   place_ = output_place((dir_ + "/missing/data.txt").c_str());
   load_and_run(a, {{1, 2}});
   try {
-    write_mvd_file(a, place_, sw.quartiles, con);
+    write_mvd_file(a, place_, sw.output.quartiles, con);
     ADD_FAILURE() << "no error";
   } catch (const RunEnd &end) {
     EXPECT_EQ(end.message, "Can't create file: " + dir_ + "/missing/data.mvd\a\n");

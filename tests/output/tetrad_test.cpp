@@ -33,7 +33,7 @@ bool exists(const std::string &p) {
 
 TEST_F(TetradTest, InpAndDa1ForTwoVariables) {
   load_and_run(a, {{1, 2, 3, 4, 5}, {2, 4, 6, 8, 10}});
-  write_inp_file(a, place_, sw.split_file, con);
+  write_inp_file(a, place_, sw.output.split_file, con);
   EXPECT_EQ(read_file(path(".inp")), "/Covariance\n5\nx1 x2 \n   1.0000\n   0.8000   1.0000\n");
   write_da1_file(a, place_, con);
   EXPECT_EQ(read_file(path(".da1")), "10\n 1.0 a0 a0\n 1.0 a1 a1\n 0.80000 a0 a1\n");
@@ -41,7 +41,7 @@ TEST_F(TetradTest, InpAndDa1ForTwoVariables) {
 
 TEST_F(TetradTest, NegativeCorrelationsAndReversedVariables) {
   load_and_run(a, {{1, 2, 3, 4}, {4, 3, 2, 1}}, {2, 1});
-  write_inp_file(a, place_, sw.split_file, con);
+  write_inp_file(a, place_, sw.output.split_file, con);
   EXPECT_EQ(read_file(path(".inp")), "/Covariance\n4\nx2 x1 \n   1.0000\n  -0.7500   1.0000\n");
   write_da1_file(a, place_, con);
   EXPECT_EQ(read_file(path(".da1")), "8\n 1.0 a0 a0\n 1.0 a1 a1\n-0.75000 a0 a1\n");
@@ -50,9 +50,9 @@ TEST_F(TetradTest, NegativeCorrelationsAndReversedVariables) {
 TEST_F(TetradTest, SplitInpBreaksLabelsAtTwentyAndRowsAtEleven) {
   const uint32_t m = 25;
   load_and_run(a, mixed_columns(m));
-  sw.split_file = 1;
+  sw.output.split_file = 1;
   testing::internal::CaptureStdout();
-  write_inp_file(a, place_, sw.split_file, con);
+  write_inp_file(a, place_, sw.output.split_file, con);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "Using split\n");  // even when quiet
   const std::string inp = read_file(path(".inp"));
   std::vector<std::string> lines;
@@ -78,9 +78,9 @@ TEST_F(TetradTest, SplitInpBreaksLabelsAtTwentyAndRowsAtEleven) {
 
 TEST_F(TetradTest, SplitLabelsFillingWholeLinesLeaveNoEmptyLine) {
   load_and_run(a, mixed_columns(20));
-  sw.split_file = 1;
+  sw.output.split_file = 1;
   testing::internal::CaptureStdout();
-  write_inp_file(a, place_, sw.split_file, con);
+  write_inp_file(a, place_, sw.output.split_file, con);
   testing::internal::GetCapturedStdout();
   const std::string inp = read_file(path(".inp"));
   EXPECT_NE(inp.find("x20 \n   1.0000\n"), std::string::npos);

@@ -63,14 +63,14 @@ TEST_F(HistogramTest, ValuesFallIntoTheirBins) {
       {"infinite extremes", 4, {1, 2}, -kInf, kInf, {0, 0, 2, 0}},
   };
   for (const auto &c : cases) {
-    sw.bins = c.bins;
+    sw.analysis.bins = c.bins;
     count({c.values}, {c.min}, {c.max});
     EXPECT_EQ(counts_of(0), c.counts) << c.what;
   }
 }
 
 TEST_F(HistogramTest, VariablesAreCountedSeparately) {
-  sw.bins = 4;
+  sw.analysis.bins = 4;
   count({{0, 1, 2, 3}, {0, 0, 0, 0}, {3, 3, 0, 0}}, {0, 0, 0}, {3, 0, 3});
   EXPECT_EQ(counts_of(0), (std::vector<int32_t>{2, 1, 1, 0}));
   EXPECT_EQ(counts_of(1), (std::vector<int32_t>{0, 0, 4, 0}));
@@ -78,7 +78,7 @@ TEST_F(HistogramTest, VariablesAreCountedSeparately) {
 }
 
 TEST_F(HistogramTest, HisFileHoldsRelativeFrequenciesPerVariable) {
-  sw.bins = 4;
+  sw.analysis.bins = 4;
   count({{0, 1, 2, 3}, {7, 7, 7, 7}}, {0, 7}, {3, 7});
   con.quiet = false;
   testing::internal::CaptureStdout();
@@ -92,7 +92,7 @@ TEST_F(HistogramTest, HisFileHoldsRelativeFrequenciesPerVariable) {
 // The trace carries the location users filter on; the zero-width path has
 // no trace.
 TEST_F(HistogramTest, DebugTraceNamesItsHistoricalLocation) {
-  sw.bins = 4;
+  sw.analysis.bins = 4;
   testing::internal::CaptureStderr();
   count({{0, 3}, {0, 0}}, {0, 0}, {3, 0}, true);
   EXPECT_EQ(testing::internal::GetCapturedStderr(),

@@ -64,9 +64,9 @@ Analysis analysed(const Columns &cols, Switches sw) {
 
 Switches conventional(RankChoice rank = RankChoice::none, double ci = 0) {
   Switches sw;
-  sw.conventional = sw.pearson = true;
-  sw.rank = rank;
-  sw.ci = ci;
+  sw.analysis.conventional = sw.analysis.pearson = true;
+  sw.analysis.rank = rank;
+  sw.analysis.ci = ci;
   return sw;
 }
 
@@ -242,7 +242,7 @@ TEST(InferenceReference, EveryFigureMatchesR) {
     } else if (!runs.count(set)) {
       const Columns all = read_set(set), whole = complete_rows(all);
       Switches own = conventional();
-      own.use = MissingUse::pairwise;
+      own.analysis.use = MissingUse::pairwise;
       runs.emplace(set,
                    SetRuns{analysed(whole, conventional()),
                            analysed(whole, conventional(RankChoice::none, 0.9)),

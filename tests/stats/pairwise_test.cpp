@@ -42,7 +42,7 @@ TEST(Pairwise, WithoutGapsGivesTheListwiseBits) {
     Analysis whole, pairs;
     load_columns(whole, cols);
     Switches sw;
-    sw.pearson = true;
+    sw.analysis.pearson = true;
     compute_statistics(whole, sw, Console{stdout, stderr, true});
     load_columns(pairs, cols);
     compute_pairwise(pairs, false);

@@ -19,7 +19,7 @@ namespace {
 double pearson_r01(Analysis &a, const Columns &cols) {
   load_columns(a, cols);
   Switches sw;
-  sw.pearson = 1;
+  sw.analysis.pearson = 1;
   const Console con{stdout, stderr, true};
   testing::internal::CaptureStdout();
   compute_statistics(a, sw, con);

@@ -31,7 +31,7 @@ class OutputTest : public testing::Test {
     ASSERT_NE(mkdtemp(tmpl), nullptr);
     dir_ = tmpl;
     place_ = output_place((dir_ + "/data.txt").c_str());
-    sw.quiet = 1;
+    sw.run.quiet = 1;
   }
   void TearDown() override { std::filesystem::remove_all(dir_); }
 
@@ -39,7 +39,7 @@ class OutputTest : public testing::Test {
   // m = c until the test says otherwise), its results going to the scratch
   // directory.
   void make(uint32_t rows, uint32_t c) {
-    a = make_analysis(rows, c, WorkArraySettings{sw.bins, false}, tally, con);
+    a = make_analysis(rows, c, WorkArraySettings{sw.analysis.bins, false}, tally, con);
     a.n = rows;
     a.m = c;
   }

@@ -48,32 +48,32 @@ std::string text(const Rcpp::List &o, const char *key) {
 // The result files asked for beyond the ".mvd" and ".inp" every run writes.
 void set_files(Switches &sw, const std::vector<std::string> &files) {
   for (const std::string &f : files) {
-    if (f == "std") sw.stddev = true;
-    if (f == "cor") sw.correlation = true;
-    if (f == "cov") sw.covariance = true;
-    if (f == "his") sw.histogram = true;
-    if (f == "fsc") sw.fsc_file = true;
-    if (f == "da1") sw.oldtetrad = true;
-    if (f == "json") sw.json = JsonTarget::file;
-    if (f == "html") sw.report = true;
-    if (f == "sum") sw.summary_file = true;
+    if (f == "std") sw.output.stddev = true;
+    if (f == "cor") sw.output.correlation = true;
+    if (f == "cov") sw.output.covariance = true;
+    if (f == "his") sw.output.histogram = true;
+    if (f == "fsc") sw.output.fsc_file = true;
+    if (f == "da1") sw.output.oldtetrad = true;
+    if (f == "json") sw.output.json = JsonTarget::file;
+    if (f == "html") sw.output.report = true;
+    if (f == "sum") sw.output.summary_file = true;
   }
 }
 
 void set_reading(Switches &sw, const Rcpp::List &o) {
-  sw.csv = flag(o, "csv");
+  sw.read.csv = flag(o, "csv");
   const std::string separator = text(o, "separator");
-  if (!separator.empty()) sw.separator = separator[0];
-  sw.comma_decimals = flag(o, "comma_decimals");
+  if (!separator.empty()) sw.read.separator = separator[0];
+  sw.read.comma_decimals = flag(o, "comma_decimals");
   const std::string columns = text(o, "columns"), skip = text(o, "skip_columns");
-  if (!columns.empty()) sw.pick = ColumnPick::listed, sw.pick_list = columns;
-  if (!skip.empty()) sw.pick = ColumnPick::unlisted, sw.pick_list = skip;
+  if (!columns.empty()) sw.read.pick = ColumnPick::listed, sw.read.pick_list = columns;
+  if (!skip.empty()) sw.read.pick = ColumnPick::unlisted, sw.read.pick_list = skip;
   if (o.containsElementNamed("missing") && !Rf_isNull(o["missing"]))
-    sw.missing = Rcpp::as<std::vector<std::string>>(o["missing"]);
-  sw.names = flag(o, "header");
-  sw.numbers_only = flag(o, "numbers_only");
+    sw.read.missing = Rcpp::as<std::vector<std::string>>(o["missing"]);
+  sw.read.names = flag(o, "header");
+  sw.read.numbers_only = flag(o, "numbers_only");
   if (o.containsElementNamed("max_memory"))
-    sw.max_memory = static_cast<uint64_t>(Rcpp::as<double>(o["max_memory"]));
+    sw.read.max_memory = static_cast<uint64_t>(Rcpp::as<double>(o["max_memory"]));
 }
 
 UpperTriangle triangle(const std::string &square) {
@@ -85,34 +85,35 @@ UpperTriangle triangle(const std::string &square) {
 Switches switches_of(const Rcpp::List &o) {
   Switches sw;
   const uint32_t components = count(o, "components", 0);
-  sw.eigenvalues = components > 0;
-  if (components > 0) sw.scores = components;
-  sw.conventional = flag(o, "conventional");
+  sw.analysis.eigenvalues = components > 0;
+  if (components > 0) sw.analysis.scores = components;
+  sw.analysis.conventional = flag(o, "conventional");
   // Pearson's r is one of the conventions, as the command line has it.
-  sw.pearson = flag(o, "pearson") || sw.conventional;
-  sw.use = text(o, "use") == "pairwise" ? MissingUse::pairwise : MissingUse::complete;
-  sw.by = text(o, "by");
-  sw.group_limit = count(o, "group_limit", sw.group_limit);
-  sw.bins = count(o, "bins", 30);
-  sw.threads = count(o, "threads", 0);
-  sw.quartiles = flag(o, "quartiles");
-  sw.scores_mean = flag(o, "scores_mean");
-  sw.allscores = flag(o, "allscores");
-  sw.four = flag(o, "four");
-  sw.inverse = flag(o, "inverse");
-  sw.split_file = flag(o, "split_file");
-  sw.square = triangle(text(o, "square"));
+  sw.analysis.pearson = flag(o, "pearson") || sw.analysis.conventional;
+  sw.analysis.use = text(o, "use") == "pairwise" ? MissingUse::pairwise : MissingUse::complete;
+  sw.analysis.by = text(o, "by");
+  sw.analysis.group_limit = count(o, "group_limit", sw.analysis.group_limit);
+  sw.analysis.bins = count(o, "bins", 30);
+  sw.run.threads = count(o, "threads", 0);
+  sw.output.quartiles = flag(o, "quartiles");
+  sw.analysis.scores_mean = flag(o, "scores_mean");
+  sw.analysis.allscores = flag(o, "allscores");
+  sw.analysis.four = flag(o, "four");
+  sw.read.inverse = flag(o, "inverse");
+  sw.output.split_file = flag(o, "split_file");
+  sw.output.square = triangle(text(o, "square"));
   const std::string rank = text(o, "rank"), rotate = text(o, "rotate");
-  if (rank == "spearman") sw.rank = RankChoice::spearman;
-  if (rank == "kendall") sw.rank = RankChoice::kendall;
-  if (rotate == "varimax") sw.rotate = RotateChoice::varimax;
-  if (rotate == "promax") sw.rotate = RotateChoice::promax;
-  if (o.containsElementNamed("ci") && !Rf_isNull(o["ci"])) sw.ci = Rcpp::as<double>(o["ci"]);
+  if (rank == "spearman") sw.analysis.rank = RankChoice::spearman;
+  if (rank == "kendall") sw.analysis.rank = RankChoice::kendall;
+  if (rotate == "varimax") sw.analysis.rotate = RotateChoice::varimax;
+  if (rotate == "promax") sw.analysis.rotate = RotateChoice::promax;
+  if (o.containsElementNamed("ci") && !Rf_isNull(o["ci"]))
+    sw.analysis.ci = Rcpp::as<double>(o["ci"]);
   if (o.containsElementNamed("files") && !Rf_isNull(o["files"]))
     set_files(sw, Rcpp::as<std::vector<std::string>>(o["files"]));
   set_reading(sw, o);
-  sw.no_log = true;
-  sw.quiet = true;
+  sw.run.no_log = true;
+  sw.run.quiet = true;
   return sw;
 }
 
@@ -302,7 +303,8 @@ Rcpp::List components(const AnalysisResult &r, const Analysis &a) {
       Rcpp::Named("eigenvalues") = Rcpp::wrap(values), Rcpp::Named("explained") = explained,
       Rcpp::Named("loadings") = matrix_of(ordered_loadings(a), a.m, a.m),
       Rcpp::Named("coefficients") = matrix_of(coefficients, N, N),
-      Rcpp::Named("scores_written") = adjusted_scores_count(sw.scores, N, sw.allscores));
+      Rcpp::Named("scores_written") =
+          adjusted_scores_count(sw.analysis.scores, N, sw.analysis.allscores));
 }
 
 Rcpp::CharacterVector labels_of(const Analysis &a) {
@@ -332,7 +334,8 @@ Rcpp::List parts_of(const AnalysisResult &r, const Analysis &a) {
       Rcpp::Named("covariance") = square(a.m, a.covariance),
       Rcpp::Named("correlation") = square(a.m, a.correlation),
       Rcpp::Named("histogram") = histogram(a),
-      Rcpp::Named("components") = r.options.eigenvalues ? SEXP(components(r, a)) : R_NilValue);
+      Rcpp::Named("components") =
+          r.options.analysis.eigenvalues ? SEXP(components(r, a)) : R_NilValue);
 }
 
 }  // namespace
@@ -388,7 +391,7 @@ Rcpp::List analysis_parts(SEXP handle) {
 // [[Rcpp::export(.analysis_scores)]]
 Rcpp::NumericMatrix analysis_scores(SEXP handle, int count) {
   const Rcpp::XPtr<Handle> h = handle_of(handle);
-  if (!h->r->options.eigenvalues) Rcpp::stop("No components: analyse with components > 0");
+  if (!h->r->options.analysis.eigenvalues) Rcpp::stop("No components: analyse with components > 0");
   std::vector<double> scores;
   guarded([&] {
     scores = observation_score_rows(*h->r, h->r->table, static_cast<uint32_t>(count));
