@@ -37,6 +37,18 @@ void add_tie(TieSums &s, uint64_t size) {
   s.three += t * (t - 1) * (t - 2);
 }
 
+// The column's ties of two or more rows, from its order and ranks.
+void find_tie_runs(RankedColumn &c) {
+  const uint64_t n = c.order.size();
+  c.tie_runs.clear();
+  for (uint64_t k = 0; k < n;) {
+    uint64_t end = k + 1;
+    while (end < n && c.rank[c.order[end]] == c.rank[c.order[k]]) ++end;
+    if (end - k > 1) c.tie_runs.emplace_back(k, end);
+    k = end;
+  }
+}
+
 RankedColumn ranked_column(const double *v, uint64_t n, SortScratch &s) {
   RankedColumn c;
   const SortedRows sorted = sort_rows(v, n, s);
@@ -49,10 +61,10 @@ RankedColumn ranked_column(const double *v, uint64_t n, SortScratch &s) {
       c.rank[c.order[k]] = dense;
     }
     ++dense;
-    if (end - first > 1) c.tie_runs.emplace_back(first, end);
     c.tied_pairs += (end - first) * (end - first - 1) / 2;
     add_tie(c.ties, end - first);
   });
+  find_tie_runs(c);
   return c;
 }
 
@@ -300,7 +312,8 @@ CentredRanks centred_ranks(const double *v, uint64_t n, double *ranks, SortScrat
   unsigned __int128 tied_cubes = 0;  // the sum of t^3 - t
   for_each_tie(sorted, s, [&](uint64_t first, uint64_t end) {
     // Ranks first + 1 .. end share their mean, (first + 1 + end) / 2.
-    const double r = static_cast<double>(static_cast<int64_t>(first + end) - static_cast<int64_t>(n));
+    const int64_t doubled = static_cast<int64_t>(first + end) - static_cast<int64_t>(n);
+    const double r = static_cast<double>(doubled);
     for (uint64_t k = first; k < end; ++k) ranks[row_of(s.rows[k], sorted)] = r;
     const uint64_t t = end - first;
     if (t == 1) return;
@@ -428,13 +441,7 @@ void spilled_kendall(Analysis &a, const ColumnSpill &kept, const std::vector<Ran
     read_spilled_array(kept, i, 0, half, x.order.data());
     read_spilled_array(kept, i, half, half, x.rank.data());
     x.tied_pairs = tied[i].tied_pairs;
-    x.tie_runs.clear();
-    for (uint64_t k = 0; k < n;) {
-      uint64_t end = k + 1;
-      while (end < n && x.rank[x.order[end]] == x.rank[x.order[k]]) ++end;
-      if (end - k > 1) x.tie_runs.emplace_back(k, end);
-      k = end;
-    }
+    find_tie_runs(x);
     for (uint32_t j = i + 1; j < a.m; ++j) {
       y.rank.resize(n);
       read_spilled_array(kept, j, half, half, y.rank.data());
