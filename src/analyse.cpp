@@ -160,17 +160,6 @@ void need_rows(const AnalysisResult &r, bool needed, const char *what) {
           "components, or analyse the rows in one place\n", what);
 }
 
-// A block for the rows of the largest group.
-CArray<double> largest_group_block(const GroupIndex &index, uint32_t columns) {
-  size_t rows = 1;
-  for (const std::vector<uint32_t> &r : index.rows) rows = std::max(rows, r.size());
-  size_t count = 0;
-  if (__builtin_mul_overflow(rows, size_t{columns}, &count)) throw std::bad_alloc();
-  void *block = std::calloc(count, sizeof(double));
-  if (block == nullptr) throw std::bad_alloc();
-  return CArray<double>(static_cast<double *>(block));
-}
-
 // The shortest text that reads back as x.
 std::string shortest_text(double x) {
   char text[32];
@@ -222,11 +211,10 @@ std::vector<GroupResult> analyse_groups(Analysis &a, const Switches &options, Ru
   }
   step(a, nullptr, index);
   // One block takes each group's rows in turn, so its pages are touched
-  // once rather than once a group (rows in memory only: a spilled table's
-  // groups are walked from its spill).
-  const bool share = !keep_rows && !copy_first && !a.spill;
+  // once rather than once a group.
+  const bool share = !keep_rows && !copy_first;
   CArray<double> shared;
-  if (share) shared = largest_group_block(index, a.columns);
+  if (share) shared = shared_group_block(a, index);
   for (size_t k = 0; k < groups.size(); ++k) {
     GroupResult &g = groups[k];
     if (!copy_first)

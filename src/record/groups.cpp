@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <memory>
+#include <new>
 #include <unordered_map>
 
 #include "base/messages.h"
@@ -148,4 +150,15 @@ Analysis group_table(const Analysis &a, const GroupIndex &index, uint32_t k, uin
     return walked_group_table(a, k, static_cast<uint32_t>(rows.size()), budget, settings, tally,
                               con);
   return copied_group_table(a, rows, settings, tally, con, std::move(rows_block));
+}
+
+CArray<double> shared_group_block(const Analysis &a, const GroupIndex &index) {
+  if (a.spill) return nullptr;
+  size_t rows = 1;
+  for (const std::vector<uint32_t> &r : index.rows) rows = std::max(rows, r.size());
+  size_t count = 0;
+  if (__builtin_mul_overflow(rows, size_t{a.columns}, &count)) throw std::bad_alloc();
+  void *block = std::calloc(count, sizeof(double));
+  if (block == nullptr) throw std::bad_alloc();
+  return CArray<double>(static_cast<double *>(block));
 }

@@ -48,6 +48,11 @@ Analysis group_table(const Analysis &a, const GroupIndex &index, uint32_t k, uin
                      const WorkArraySettings &settings, MemoryTally &tally, const Console &con,
                      CArray<double> rows_block = nullptr);
 
+// A block for the rows of the largest group, which groups copied one after
+// another can share; none for a table analysed in passes, whose groups are
+// walked from its spill.
+CArray<double> shared_group_block(const Analysis &a, const GroupIndex &index);
+
 // One group's results: its value, the part its file names carry and its
 // analysed table.
 struct GroupResult {

@@ -201,6 +201,18 @@ Analysis make_analysis_within(uint32_t capacity, uint32_t columns, uint64_t budg
   return make_analysis_in_passes(capacity, columns, budget, settings, tally, con);
 }
 
+uint64_t scratch_limit(const Analysis &a) {
+  if (a.spill) return a.spill->scratch;
+  const uint64_t rows = a.capacity, block = rows * a.columns * sizeof(double);
+  const uint64_t allowed = block / 10 + (uint64_t{24} << 20);
+  const uint64_t headroom = rows * sizeof(double *);
+  return allowed > headroom ? allowed - headroom : 0;
+}
+
+uint64_t budget_left(const Analysis &a) { return a.spill ? a.spill->scratch : UINT64_MAX; }
+
+uint64_t memory_budget(const Analysis &a) { return a.spill ? a.spill->budget : 0; }
+
 uint32_t column_workers(const Analysis &a, const Workers &w) { return a.spill ? 1 : w.count(); }
 
 RowSink row_sink(Analysis &t) { return RowSink{&t, 0}; }
@@ -307,6 +319,12 @@ void keep_rows_where(Analysis &a, const std::function<bool(const double *row)> &
 
 uint64_t walk_bytes(const Analysis &a) {
   return a.spill ? a.spill->block_rows * a.spill->stride * sizeof(double) : 0;
+}
+
+uint64_t walk_rows(const Analysis &a) { return a.spill ? a.spill->block_rows : a.n; }
+
+std::unique_ptr<ColumnSpill> arrays_aside(const Analysis &a, uint64_t array_bytes) {
+  return a.spill ? make_column_spill(array_bytes) : nullptr;
 }
 
 Analysis make_analysis_in_passes(uint32_t capacity, uint32_t columns, uint64_t budget,

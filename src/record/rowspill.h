@@ -98,6 +98,26 @@ Analysis make_analysis_within(uint32_t capacity, uint32_t columns, uint64_t budg
                               const WorkArraySettings &settings, MemoryTally &tally,
                               const Console &con);
 
+// The memory plan: what a table's phases may hold beside its rows. A table
+// in memory is sized by its matrix; a table analysed in passes shares out
+// its budget. The phases ask here, not which way the rows are kept.
+
+// Scratch bytes the order statistics and the copies of columns may hold at
+// once: in memory a tenth of the matrix and 24 MiB, less 8 bytes a row,
+// which leave room for the allocator's own keeping and what the other
+// phases hold, so that the peak stays within 1.1 times the matrix and
+// 32 MiB; in passes what the budget leaves beside the walks' block.
+uint64_t scratch_limit(const Analysis &a);
+
+// Bytes a phase may hold beside a walk's buffer without passing the
+// table's budget: its scratch in passes, no limit (UINT64_MAX) in memory,
+// where a copy a phase needs is made whatever its size.
+uint64_t budget_left(const Analysis &a);
+
+// The bytes the table's whole analysis may hold: its budget in passes, 0
+// (no limit) in memory.
+uint64_t memory_budget(const Analysis &a);
+
 // How many workers may each hold one variable's values at once: one for a
 // table analysed in passes, whose memory is budgeted, else all of w's.
 uint32_t column_workers(const Analysis &a, const Workers &w);
@@ -155,13 +175,20 @@ struct ColumnSpill {
 
 std::unique_ptr<ColumnSpill> make_column_spill(uint64_t array_bytes);
 
+// Where a phase keeps arrays of `array_bytes` per variable for later walks:
+// a column spill for a table analysed in passes, null in memory, where the
+// phase keeps them itself.
+std::unique_ptr<ColumnSpill> arrays_aside(const Analysis &a, uint64_t array_bytes);
+
 // Writes variable i's whole array; reads `bytes` of it from byte `from` on.
 // Failures end the run as the row spill's do.
 void write_spilled_array(ColumnSpill &s, uint32_t i, const void *array);
 void read_spilled_array(const ColumnSpill &s, uint32_t i, uint64_t from, uint64_t bytes, void *into);
 
-// The bytes one walk's buffer takes (0 in memory).
+// The bytes one walk's buffer takes (0 in memory), and the rows it holds
+// (all n in memory).
 uint64_t walk_bytes(const Analysis &a);
+uint64_t walk_rows(const Analysis &a);
 
 // The record of a file analysed in passes within `budget` bytes: the usual
 // arrays (announced and counted as make_analysis does) with a data matrix

@@ -201,7 +201,6 @@ CArray<double> sort_buffer(size_t count) {
 struct OrderJob {
   Analysis &a;
   std::vector<size_t> idx;  // the sorted positions read
-  uint64_t ration_limit;
   ScratchRation ration;
 };
 
@@ -437,8 +436,7 @@ void count_rounds(OrderJob &job, uint32_t i0, std::vector<RadixColumn> &cols) {
   const size_t per_column = std::max<size_t>(size_t{1} << kFirstDigit, job.idx.size() << kDigit);
   ScratchHold hold(job.ration, cols.size() * per_column * sizeof(uint32_t) + walk_bytes(job.a));
   std::vector<uint32_t> counts(cols.size() * per_column);
-  const uint64_t cap = job.a.spill ? gather_cap(job.a.n, cols.size(), job.ration_limit)
-                                    : gather_cap(job.a.n, cols.size());
+  const uint64_t cap = gather_cap(job.a.n, cols.size(), budget_left(job.a));
   for (bool first = true; first || any_in(cols, RankSearch::kCount); first = false) {
     for (size_t g = 0; g < cols.size(); ++g) {
       RadixColumn &c = cols[g];
@@ -562,7 +560,7 @@ void long_group(OrderJob &job, uint32_t i0, uint32_t count) {
     if (!cols[g].order.nan) continue;
     // qsort sorts through a merge buffer as large as the column.
     const uint64_t bytes = n * sizeof(double) * 2;
-    if (a.spill && bytes + walk_bytes(a) > job.ration_limit)
+    if (bytes + walk_bytes(a) > budget_left(a))
       fatal("Variable %d holds NaN: its median and quartiles need its %llu values in memory, "
             "more than --max-memory leaves\n",
             a.variable_to_file[i0 + g] + 1, static_cast<unsigned long long>(n));
@@ -574,25 +572,14 @@ void long_group(OrderJob &job, uint32_t i0, uint32_t count) {
   }
 }
 
-// Columns a radix group of a spilled record takes: as many as half the
-// scratch budget holds the first digit's counts of, at most kRadixColumns.
-uint32_t spilled_group_columns(uint64_t scratch) {
+// Columns a radix group takes: as many as half of what the budget leaves
+// holds the first digit's counts of, at most kRadixColumns.
+uint32_t radix_group_columns(uint64_t scratch) {
   const uint64_t per_column = (uint64_t{1} << kFirstDigit) * sizeof(uint32_t);
   return static_cast<uint32_t>(std::clamp<uint64_t>(scratch / 2 / per_column, 1, kRadixColumns));
 }
 
 }  // namespace
-
-// A tenth of the matrix and 24 MiB, less 8 bytes a row, which leave room for
-// the allocator's own keeping and what the other phases hold, so that the
-// peak stays within 1.1 times the matrix and 32 MiB.
-uint64_t scratch_limit(const Analysis &a) {
-  if (a.spill) return a.spill->scratch;
-  const uint64_t rows = a.capacity, block = rows * a.columns * sizeof(double);
-  const uint64_t allowed = block / 10 + (uint64_t{24} << 20);
-  const uint64_t headroom = rows * sizeof(double *);
-  return allowed > headroom ? allowed - headroom : 0;
-}
 
 void compute_order_stats(Analysis &a, Workers &w) {
   std::vector<uint32_t> all(a.m);
@@ -603,15 +590,14 @@ void compute_order_stats(Analysis &a, Workers &w) {
 void compute_order_stats(Analysis &a, const std::vector<uint32_t> &variables, Workers &w) {
   const uint32_t n = a.n, m = static_cast<uint32_t>(variables.size());
   if (n == 0 || m == 0) return;
-  const uint64_t limit = scratch_limit(a);
-  OrderJob job{a, n >= 2 ? needed_positions(n) : std::vector<size_t>{0}, limit,
-               ScratchRation(limit)};
-  // Spilled rows are never copied whole: every column takes the radix
-  // selection, whose passes read the spill block by block.
-  const bool radix = n >= kRadixMinRows || a.spill;
-  const uint32_t per_group = a.spill ? spilled_group_columns(limit)
-                             : radix ? kRadixColumns
-                                     : kColumnsPerPass;
+  OrderJob job{a, n >= 2 ? needed_positions(n) : std::vector<size_t>{0},
+               ScratchRation(scratch_limit(a))};
+  // Short columns are copied whole where the copies (and a sort's buffer)
+  // fit what the budget leaves; else every column takes the radix
+  // selection, whose passes read the rows a block at a time.
+  const uint64_t short_copies = uint64_t{n} * kColumnsPerPass * sizeof(double) * 2;
+  const bool radix = n >= kRadixMinRows || short_copies + walk_bytes(a) > budget_left(a);
+  const uint32_t per_group = radix ? radix_group_columns(budget_left(a)) : kColumnsPerPass;
   // A group is a run of neighbouring variables, which one walk of the rows
   // serves.
   std::vector<uint32_t> first, count;

@@ -19,10 +19,6 @@ void compute_order_stats(Analysis &a, Workers &w = serial_workers());
 void compute_order_stats(Analysis &a, const std::vector<uint32_t> &variables,
                          Workers &w = serial_workers());
 
-// Scratch bytes the order statistics may hold at once beside the data
-// matrix (the spill's budget when the rows are spilled).
-uint64_t scratch_limit(const Analysis &a);
-
 // The 0-based positions of the sorted values that the median and the
 // quartiles of n values read: ascending, without repeats, at most six.
 // REQUIRES: n >= 1.

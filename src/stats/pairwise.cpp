@@ -40,8 +40,8 @@ Tables worker_tables(const Analysis &a, uint32_t workers, bool pairs) {
   const Console quiet{nullptr, nullptr, true};
   const WorkArraySettings settings{a.bins, false};
   Tables t;
-  if (a.spill) {
-    t.share = std::max<uint64_t>(1, a.spill->budget / workers);
+  if (const uint64_t budget = memory_budget(a)) {
+    t.share = std::max<uint64_t>(1, budget / workers);
     return t;
   }
   t.one = make_analysis(pairs ? 0 : a.n, 1, settings, tally, quiet);

@@ -350,7 +350,7 @@ void set_spearman(Analysis &a, const std::vector<__int128> &sums,
 // `kept`: a block of rows of every variable's ranks at a time.
 void spilled_rank_sums(Analysis &a, const ColumnSpill &kept, const std::vector<CentredRanks> &c) {
   const uint32_t m = a.m;
-  const uint64_t block = a.spill->block_rows;
+  const uint64_t block = walk_rows(a);
   std::vector<__int128> sums(uint64_t{m} * m, 0);
   std::vector<double> part(uint64_t{m} * block);
   for (uint64_t first = 0; first < a.n; first += block) {
@@ -395,19 +395,14 @@ void rank_sums(Analysis &a, const double *ranks, const std::vector<CentredRanks>
   set_spearman(a, sums, c);
 }
 
-// A table analysed in passes keeps its variables' ranks in a temporary
-// file, and ranks one variable at a time.
-std::unique_ptr<ColumnSpill> rank_spill(const Analysis &a, uint64_t bytes_a_row) {
-  return a.spill ? make_column_spill(uint64_t{a.n} * bytes_a_row) : nullptr;
-}
-
 void spearman_matrix(Analysis &a, std::vector<TieSums> &ties, Workers &w) {
   const uint32_t m = a.m;
   const uint64_t n = a.n;
   std::vector<CentredRanks> centred(m);
   std::vector<SortScratch> scratch(w.count());
-  if (a.spill) {
-    const std::unique_ptr<ColumnSpill> kept = rank_spill(a, sizeof(double));
+  // A table analysed in passes keeps its variables' ranks aside, and ranks
+  // one variable at a time.
+  if (const std::unique_ptr<ColumnSpill> kept = arrays_aside(a, n * sizeof(double))) {
     std::vector<double> values;
     for (uint32_t i = 0; i < m; ++i) {
       column_values(a, i, values);
@@ -453,7 +448,7 @@ void spilled_kendall(Analysis &a, const ColumnSpill &kept, const std::vector<Ran
 
 void kendall_matrix(Analysis &a, std::vector<TieSums> &ties, Workers &w) {
   const uint32_t m = a.m;
-  const std::unique_ptr<ColumnSpill> kept = rank_spill(a, 2 * sizeof(uint32_t));
+  const std::unique_ptr<ColumnSpill> kept = arrays_aside(a, uint64_t{a.n} * 2 * sizeof(uint32_t));
   std::vector<RankedColumn> columns(m);
   std::vector<SortScratch> scratch(w.count());
   std::vector<std::vector<double>> values(w.count());

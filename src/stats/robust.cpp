@@ -285,12 +285,10 @@ namespace {
 // values. More workers than this take one variable each.
 constexpr uint32_t kColumnsPerWalk = 4;
 
-// Variables a walk copies: as many as the order statistics' scratch
-// allowance holds copies of, one at the least, and one when the rows are
-// spilled, whose passes keep within their budget but for one copy of a
-// column.
+// Variables a walk copies: as many as the scratch allowance holds copies
+// of, one at the least (a table in passes may pass its budget by one copy
+// of a column).
 uint32_t columns_per_walk(const Analysis &a, uint32_t workers) {
-  if (a.spill) return 1;
   const uint64_t column = std::max<uint64_t>(a.n, 1) * sizeof(double);
   const uint64_t most = std::max(kColumnsPerWalk, workers);
   return static_cast<uint32_t>(std::clamp<uint64_t>(scratch_limit(a) / column, 1, most));
