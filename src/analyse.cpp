@@ -16,6 +16,7 @@
 #include "eigen/scores.h"
 #include "fileparts.h"
 #include "input/load.h"
+#include "input/row_accept.h"
 #include "output/jsonout.h"
 #include "output/naming.h"
 #include "output/report.h"
@@ -84,17 +85,6 @@ void check_rows(const TableRows &t) {
   if (!t.labels.empty() && t.labels.size() != t.rows) fatal("One label per row is needed\n");
 }
 
-// Group values, one per row (empty for none), numbered as first met.
-void take_row_groups(Analysis &a, const std::vector<std::string> &values,
-                     const std::vector<uint8_t> &kept) {
-  a.group_values = std::make_unique<GroupValues>();
-  a.group_of_row.assign(a.capacity, -1);
-  std::unordered_map<std::string, int32_t> seen;
-  uint64_t k = 0;
-  for (uint64_t r = 0; r < values.size(); ++r)
-    if (kept[r]) a.group_of_row[k++] = number_group(*a.group_values, seen, values[r]);
-}
-
 // The caller's rows as a loaded table: rows with a missing value left out
 // (kept under pairwise deletion), counted as the loaders count them.
 Analysis load_rows(const TableRows &t, const Switches &sw, RunState &run, const Console &con) {
@@ -140,9 +130,7 @@ Analysis load_rows(const TableRows &t, const Switches &sw, RunState &run, const 
     take_row_groups(a, t.group_values, kept);
     a.group_column = t.group_column;
   }
-  if (a.rows_left_out > 0 && !keep_missing)
-    say(con, "Left out %lu rows with missing values\n",
-        static_cast<unsigned long>(a.rows_left_out));
+  say_rows_left_out(a.rows_left_out, keep_missing, con);
   return a;
 }
 
@@ -323,8 +311,7 @@ std::unique_ptr<AnalysisResult> finish_parts(const TableParts &p, const Switches
     if (!name.empty()) a.names = p.names;
   a.rows_left_out = p.rows_left_out;
   if (p.missing_cells.size() == m) a.missing_cells = p.missing_cells;
-  if (p.rows_left_out > 0)
-    say(con, "Left out %lu rows with missing values\n", static_cast<unsigned long>(p.rows_left_out));
+  say_rows_left_out(p.rows_left_out, false, con);
   a.conventional = options.analysis.conventional;
   a.level = options.analysis.ci != 0 ? options.analysis.ci : 0.95;
   const Moments moments = finish_summary(s, a);

@@ -31,6 +31,7 @@
 #include "eigen/jacobi.h"
 #include "output/jsonout.h"
 #include "input/load.h"
+#include "input/row_accept.h"
 #include "record/groups.h"
 #include "machine/memlimit.h"
 #include "record/rowspill.h"
@@ -315,9 +316,7 @@ Analysis load_data_file(const char *name, const Switches &options, RunState &run
     a.group_column = named ? e.names[e.group] : std::to_string(e.group + 1);
   }
   report_memory_need(run.memory, con);
-  if (a.spill && !con.quiet)
-    say(con, "Analyses the file in passes: its arrays need %llu bytes, more than --max-memory\n",
-        static_cast<unsigned long long>(need));
+  say_in_passes(a, need, con);
   build_column_maps(a, sw, con);
   if (!e.order.empty()) order_chosen_columns(a, e.uses, e.order);
   if (!sw.analysis.by.empty() && !rules.csv)
@@ -329,9 +328,7 @@ Analysis load_data_file(const char *name, const Switches &options, RunState &run
     load_records(in.fp, a, rules, e.has_names, con, w);
     if (!e.uses.empty()) restore_file_columns(a, e.uses);
     if (e.has_names) set_names(a, e.names);
-    if (a.rows_left_out > 0 && !rules.keep_missing)
-      say(con, "Left out %lu rows with missing values\n",
-          static_cast<unsigned long>(a.rows_left_out));
+    say_rows_left_out(a.rows_left_out, rules.keep_missing, con);
   }
   if (!sw.analysis.by.empty() && !rules.csv) take_white_space_groups(a, sw.analysis.by, e);
   return a;

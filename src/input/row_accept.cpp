@@ -62,6 +62,11 @@ uint64_t row_slot(RowAcceptor &acc) {
   too_many_rows(acc.capacity);
 }
 
+void say_rows_left_out(uint64_t rows, bool kept, const Console &con) {
+  if (rows > 0 && !kept)
+    say(con, "Left out %lu rows with missing values\n", static_cast<unsigned long>(rows));
+}
+
 Verdict accept_record(RowAcceptor &acc, const RecordFacts &f) {
   RowTally &t = acc.tally;
   if (acc.part != nullptr && t.records == 0) {

@@ -16,6 +16,10 @@
 // of `capacity` bytes, which now doubles.
 void say_rereading(const Console &con, int64_t capacity);
 
+// Says how many rows a missing value left out, unless none was or they
+// were kept as rows (pairwise deletion).
+void say_rows_left_out(uint64_t rows, bool kept, const Console &con);
+
 // Ends the run with the too-many-rows error naming `limit` rows.
 [[noreturn]] void too_many_rows(uint64_t limit);
 

@@ -162,3 +162,13 @@ CArray<double> shared_group_block(const Analysis &a, const GroupIndex &index) {
   if (block == nullptr) throw std::bad_alloc();
   return CArray<double>(static_cast<double *>(block));
 }
+
+void take_row_groups(Analysis &a, const std::vector<std::string> &values,
+                     const std::vector<uint8_t> &kept) {
+  a.group_values = std::make_unique<GroupValues>();
+  a.group_of_row.assign(a.capacity, -1);
+  std::unordered_map<std::string, int32_t> seen;
+  uint64_t k = 0;
+  for (uint64_t r = 0; r < values.size(); ++r)
+    if (kept[r]) a.group_of_row[k++] = number_group(*a.group_values, seen, values[r]);
+}

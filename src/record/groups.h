@@ -24,6 +24,12 @@ struct GroupIndex {
 int32_t number_group(GroupValues &values, std::unordered_map<std::string, int32_t> &seen,
                      const std::string &text);
 
+// The groups of a caller's rows: `values` holds one group value per row
+// (empty for none), of which the rows kept[r] != 0 became the record's, in
+// order; their values are numbered as first met.
+void take_row_groups(Analysis &a, const std::vector<std::string> &values,
+                     const std::vector<uint8_t> &kept);
+
 // Indexes the record's n rows by their group value and renumbers them by
 // their group's first appearance (group_of_row); group_values goes. Ends
 // the run before any analysis when there are more than `limit` values,

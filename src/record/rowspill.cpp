@@ -213,6 +213,12 @@ uint64_t budget_left(const Analysis &a) { return a.spill ? a.spill->scratch : UI
 
 uint64_t memory_budget(const Analysis &a) { return a.spill ? a.spill->budget : 0; }
 
+void say_in_passes(const Analysis &a, uint64_t need, const Console &con) {
+  if (a.spill && !con.quiet)
+    say(con, "Analyses the file in passes: its arrays need %llu bytes, more than --max-memory\n",
+        static_cast<unsigned long long>(need));
+}
+
 uint32_t column_workers(const Analysis &a, const Workers &w) { return a.spill ? 1 : w.count(); }
 
 RowSink row_sink(Analysis &t) { return RowSink{&t, 0}; }

@@ -118,6 +118,10 @@ uint64_t budget_left(const Analysis &a);
 // (no limit) in memory.
 uint64_t memory_budget(const Analysis &a);
 
+// Says, unless quiet, that a table is analysed in passes, as its arrays
+// need `need` bytes; nothing for a table in memory.
+void say_in_passes(const Analysis &a, uint64_t need, const Console &con);
+
 // How many workers may each hold one variable's values at once: one for a
 // table analysed in passes, whose memory is budgeted, else all of w's.
 uint32_t column_workers(const Analysis &a, const Workers &w);
