@@ -33,7 +33,7 @@ Square correlation_of(const char *name, uint32_t &m) {
   const Console con{stdout, stderr, true};
   RunState run = make_run_state(sw);
   Analysis a = load_data_file(name, sw, run, con);
-  compute_statistics(a, sw, con);
+  compute_statistics(a, sw.analysis, con);
   m = a.m;
   Square sq(m);
   for (uint32_t r = 0; r < m; ++r)

@@ -53,7 +53,7 @@ int main(int argc, char **argv) {
   const Console con{stdout, stderr, true};
   RunState run = make_run_state(sw);
   Analysis a = load_data_file(argv[1], sw, run, con);
-  compute_statistics(a, sw, con);
+  compute_statistics(a, sw.analysis, con);
   compute_components(a);
   const JsonContext ctx = json_context(a, document_options(sw, run.scores_count));
 

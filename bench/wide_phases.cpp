@@ -42,7 +42,7 @@ int main(int argc, char **argv) {
     Analysis a = load_data_file(argv[1], sw, run, con);
     const double loading = cpu_seconds() - t0;
     t0 = cpu_seconds();
-    compute_statistics(a, sw, con);
+    compute_statistics(a, sw.analysis, con);
     const double statistics = cpu_seconds() - t0;
     if (argc == 3) write_matrix(a, argv[2]);
     t0 = cpu_seconds();

@@ -104,7 +104,7 @@ Analysis load_rows(const TableRows &t, const Switches &sw, RunState &run, const 
   const uint32_t m = t.columns;
   const WorkArraySettings settings{sw.analysis.bins, false, usable_memory()};
   Analysis a = make_analysis(borrow ? 0 : static_cast<uint32_t>(n), m, settings, run.memory, con);
-  build_column_maps(a, sw, con);
+  build_column_maps(a, sw.read, sw.output, con);
   for (uint32_t j = 0; j < m; ++j)
     a.variable_to_file[j] = t.source_columns.empty() ? static_cast<int32_t>(j) : t.source_columns[j];
   for (const auto &[column, name] : t.skipped) a.skipped.push_back(SkippedColumn{column, name, false});
@@ -166,11 +166,12 @@ Analysis load_table(const TableSource &source, const Switches &options, RunState
   return load_data_file(source.path.c_str(), options, run, con);
 }
 
-void analyse_loaded(Analysis &a, const Switches &options, const Console &con, Workers &w) {
-  compute_statistics(a, options, con, w);
-  if (options.analysis.conventional) a.adequacy = sampling_adequacy(a);
-  if (options.analysis.eigenvalues) compute_components(a, w.count() > 1);
-  if (options.analysis.rotate != RotateChoice::none) compute_rotation(a, options);
+void analyse_loaded(Analysis &a, const AnalysisOptions &o, const Console &con, Workers &w,
+                    bool trace) {
+  compute_statistics(a, o, con, w, trace);
+  if (o.conventional) a.adequacy = sampling_adequacy(a);
+  if (o.eigenvalues) compute_components(a, w.count() > 1);
+  if (o.rotate != RotateChoice::none) compute_rotation(a, o);
 }
 
 std::vector<GroupResult> analyse_groups(Analysis &a, const Switches &options, RunState &run,
@@ -229,11 +230,11 @@ std::unique_ptr<AnalysisResult> analyse(const TableSource &source, const Switche
   Analysis &a = r->table;
   r->borrowed = source.rows != nullptr && a.data.block.get() == source.rows->values;
   if (a.group_column.empty())
-    analyse_loaded(a, r->options, con, workers);
+    analyse_loaded(a, r->options.analysis, con, workers, r->options.run.debug != 0);
   else
     r->groups = analyse_groups(a, r->options, run, con, true,
                                [&](Analysis &t, const GroupResult *, const GroupIndex &) {
-                                 analyse_loaded(t, r->options, con, workers);
+                                 analyse_loaded(t, r->options.analysis, con, workers, r->options.run.debug != 0);
                                });
   r->log = text.take();
   return r;
@@ -304,7 +305,7 @@ std::unique_ptr<AnalysisResult> finish_parts(const TableParts &p, const Switches
                            tally, con);
   Analysis &a = r->table;
   a.m = m;
-  build_column_maps(a, options, con);
+  build_column_maps(a, options.read, options.output, con);
   for (uint32_t j = 0; j < m; ++j) a.variable_to_file[j] = p.source_columns[j];
   for (const auto &[column, name] : p.skipped) a.skipped.push_back(SkippedColumn{column, name, false});
   for (const std::string &name : p.names)
@@ -328,7 +329,7 @@ std::unique_ptr<AnalysisResult> finish_parts(const TableParts &p, const Switches
   if (options.analysis.conventional) compute_pair_tests(a, {}, {});
   if (options.analysis.conventional) a.adequacy = sampling_adequacy(a);
   if (options.analysis.eigenvalues) compute_components(a);
-  if (options.analysis.rotate != RotateChoice::none) compute_rotation(a, options);
+  if (options.analysis.rotate != RotateChoice::none) compute_rotation(a, options.analysis);
   r->log = text.take();
   return r;
 }

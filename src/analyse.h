@@ -70,8 +70,10 @@ Analysis load_table(const TableSource &source, const Switches &options, RunState
                     const Console &con);
 
 // Everything computed from a loaded table: the statistics with their
-// console lines and, with -e, the principal components.
-void analyse_loaded(Analysis &a, const Switches &options, const Console &con, Workers &w);
+// console lines and, with -e, the principal components. `trace`: as
+// compute_statistics'.
+void analyse_loaded(Analysis &a, const AnalysisOptions &o, const Console &con, Workers &w,
+                    bool trace = false);
 
 // Analyses one table of a grouped analysis: the whole table (group null),
 // then each group's table; the index gives the groups' count and the rows

@@ -62,7 +62,7 @@ PartTable part_table(const Switches &options, const FileReading &r, uint64_t cap
   sw.read.separator = r.separator;
   const Examination &e = r.examination;
   PartTable t;
-  t.rules = row_rules(sw);
+  t.rules = row_rules(sw.read, sw.analysis);
   t.rules.uses = e.uses;
   t.plain = t.rules.plain() && !e.has_names;
   if (t.plain) t.rules = RowRules{};
@@ -72,7 +72,7 @@ PartTable part_table(const Switches &options, const FileReading &r, uint64_t cap
                       WorkArraySettings{sw.analysis.bins, false, usable_memory()}, tally, kSilent);
   if (rows != nullptr) t.a.capacity = static_cast<uint32_t>(capacity);
   t.a.skipped = skipped_columns(e, kSilent);
-  build_column_maps(t.a, sw, kSilent);
+  build_column_maps(t.a, sw.read, sw.output, kSilent);
   if (!e.order.empty()) order_chosen_columns(t.a, e.uses, e.order);
   t.text = start_text_columns(t.a, t.rules);
   if (rows != nullptr) t.a.data.block.reset(rows);  // last: nothing after it may throw
@@ -137,7 +137,7 @@ FileReading read_file_start(const std::string &path, const Switches &options, ui
     const Switches sw = read_as_named(path.c_str(), options, source);
     r.csv = sw.read.csv;
     r.separator = sw.read.separator;
-    RowRules rules = row_rules(sw);
+    RowRules rules = row_rules(sw.read, sw.analysis);
     RunState run = make_run_state(sw);
     {
       Stream in{open_data_pass(source)};

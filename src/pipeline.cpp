@@ -108,7 +108,7 @@ void write_component_files(const Analysis &a, const OutputPlace &place, const Sw
 void analyse_and_write_files(Analysis &a, const OutputPlace &place, const Switches &sw,
                              RunState &run, const Console &con) {
   Workers &w = run.workers != nullptr ? *run.workers : serial_workers();
-  analyse_loaded(a, sw, con, w);
+  analyse_loaded(a, sw.analysis, con, w, sw.run.debug != 0);
   if (!con.quiet) print_stats_table(a, con);
   if (!con.quiet && a.pairwise && a.rows_left_out > 0)
     say(con, "%lu rows with missing values are left out of the row files\n",
@@ -288,7 +288,7 @@ Analysis load_data_file(const char *name, const Switches &options, RunState &run
                         const Console &con) {
   const DataSource source = open_data_source(name);
   const Switches sw = read_as_named(name, options, source);
-  RowRules rules = row_rules(sw);
+  RowRules rules = row_rules(sw.read, sw.analysis);
 
   InputStream in;
   in.fp = open_data_pass(source);
@@ -317,7 +317,7 @@ Analysis load_data_file(const char *name, const Switches &options, RunState &run
   }
   report_memory_need(run.memory, con);
   say_in_passes(a, need, con);
-  build_column_maps(a, sw, con);
+  build_column_maps(a, sw.read, sw.output, con);
   if (!e.order.empty()) order_chosen_columns(a, e.uses, e.order);
   if (!sw.analysis.by.empty() && !rules.csv)
     rules.group_variable = white_space_group_variable(a, sw.analysis.by, e);
@@ -338,13 +338,14 @@ namespace {
 
 // Pairwise deletion: every statistic over the values it has, then the row
 // files' rows cut down to the complete ones.
-void compute_pairwise_statistics(Analysis &a, const Switches &sw, const Console &con, Workers &w) {
+void compute_pairwise_statistics(Analysis &a, const AnalysisOptions &o, const Console &con,
+                                 Workers &w) {
   if (a.n == 0 || a.m == 0) fatal("Too few variables\n");
   if (!con.quiet) say(con, "Found %u columns %u rows\n", a.m, a.n);
-  const Moments moments = compute_pairwise(a, sw.analysis.conventional, w);
-  print_zero_variance_warning(moments, sw.analysis.conventional, con);
+  const Moments moments = compute_pairwise(a, o.conventional, w);
+  print_zero_variance_warning(moments, o.conventional, con);
   // Each variable's own values and each pair's count, before the rows go.
-  if (sw.analysis.conventional) {
+  if (o.conventional) {
     compute_robust_stats(a, w);
     compute_pair_tests(a, pair_counts(a), {});
   }
@@ -359,30 +360,31 @@ RankMethod rank_method(RankChoice choice) {
 
 }  // namespace
 
-void compute_statistics(Analysis &a, const Switches &sw, const Console &con, Workers &w) {
-  a.conventional = sw.analysis.conventional;
-  a.pearson = sw.analysis.pearson;
-  a.rank = rank_method(sw.analysis.rank);
-  a.level = sw.analysis.ci != 0 ? sw.analysis.ci : 0.95;
-  if (sw.analysis.use == MissingUse::pairwise) return compute_pairwise_statistics(a, sw, con, w);
+void compute_statistics(Analysis &a, const AnalysisOptions &o, const Console &con, Workers &w,
+                        bool trace) {
+  a.conventional = o.conventional;
+  a.pearson = o.pearson;
+  a.rank = rank_method(o.rank);
+  a.level = o.ci != 0 ? o.ci : 0.95;
+  if (o.use == MissingUse::pairwise) return compute_pairwise_statistics(a, o, con, w);
   const Extremes extremes = find_extremes(a, w);
-  count_histogram(a, extremes, sw.run.debug != 0, con, w);
+  count_histogram(a, extremes, trace, con, w);
   if (a.m == 0) fatal("Too few variables\n");
   if (!con.quiet) say(con, "Found %u columns %u rows\n", a.m, a.n);
   const Moments moments = compute_moments(a, extremes, w);
-  if (sw.analysis.pearson) make_pearson_correlation(a);
-  if (sw.analysis.conventional) use_sample_divisor(a);
-  print_zero_variance_warning(moments, sw.analysis.conventional, con);
+  if (o.pearson) make_pearson_correlation(a);
+  if (o.conventional) use_sample_divisor(a);
+  print_zero_variance_warning(moments, o.conventional, con);
   // --conventional copies every column for its robust measures; the same
   // copies give most columns' median and quartiles without the passes of
   // the radix selection.
-  if (sw.analysis.conventional)
+  if (o.conventional)
     compute_order_stats(a, compute_robust_and_order_stats(a, w), w);
   else
     compute_order_stats(a, w);
   std::vector<TieSums> ties;
   if (a.rank != RankMethod::none) ties = make_rank_correlation(a, a.rank, w);
-  if (!sw.analysis.conventional) return;
+  if (!o.conventional) return;
   compute_pair_tests(a, {}, ties);
 }
 
@@ -394,11 +396,11 @@ void compute_components(Analysis &a, bool vectors_apart) {
   a.components = order_components(a.eigen, a.m, std::move(a.components));
 }
 
-void compute_rotation(Analysis &a, const Switches &sw) {
+void compute_rotation(Analysis &a, const AnalysisOptions &o) {
   const RotationMethod method =
-      sw.analysis.rotate == RotateChoice::promax ? RotationMethod::promax : RotationMethod::varimax;
+      o.rotate == RotateChoice::promax ? RotationMethod::promax : RotationMethod::varimax;
   const uint32_t k = adjusted_scores_count(
-      sw.analysis.scores, score_limit(a, sw.analysis.four != 0), sw.analysis.allscores);
+      o.scores, score_limit(a, o.four != 0), o.allscores);
   a.rotation = rotate_loadings(leading_loadings(a, k), a.m, k, method);
 }
 

@@ -45,9 +45,9 @@ Analysis load_data_file(const char *name, const Switches &sw, RunState &run,
 // The statistics of a loaded file with their console lines ("Found ..." and
 // the zero-variance warning): extremes, histogram counts, moments, matrices,
 // median and quartiles. Ends the run with "Too few variables" when nothing
-// was loaded.
-void compute_statistics(Analysis &a, const Switches &sw, const Console &con,
-                           Workers &w = serial_workers());
+// was loaded. `trace`: every histogram placement is traced (-d).
+void compute_statistics(Analysis &a, const AnalysisOptions &o, const Console &con,
+                        Workers &w = serial_workers(), bool trace = false);
 
 // The principal components of the record's correlation matrix: its
 // eigenpairs, then the loadings and the component order.
@@ -58,7 +58,7 @@ void compute_components(Analysis &a, bool vectors_apart = false);
 // --rotate: the rotation of the loadings of the components the run scores
 // (-e N, at most the score limit; all with --allscores) into a.rotation.
 // REQUIRES: compute_components done.
-void compute_rotation(Analysis &a, const Switches &sw);
+void compute_rotation(Analysis &a, const AnalysisOptions &o);
 
 // Everything after loading: statistics, the result files and, with -e, the
 // eigen analysis and its files.

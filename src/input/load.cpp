@@ -71,15 +71,16 @@ RowRules loading_rules(FILE *in, const RowRules &file_rules, bool names_line, bo
   return rules;
 }
 
-void build_column_maps(Analysis &a, const Switches &sw, const Console &con) {
+void build_column_maps(Analysis &a, const ReadOptions &read, const OutputOptions &output,
+                       const Console &con) {
   const uint32_t c = a.columns;
   for (uint32_t j = 0; j < c; ++j) {
-    const int32_t to = static_cast<int32_t>(sw.read.inverse ? c - 1 - j : j);
+    const int32_t to = static_cast<int32_t>(read.inverse ? c - 1 - j : j);
     a.file_to_variable[j] = to;
     a.variable_to_file[j] = to;
   }
-  if (!sw.read.inverse && sw.read.sort && (sw.output.tetrad || sw.output.covariance))
-    apply_sort_list(a, sw.read.sort_list.c_str(), con);
+  if (!read.inverse && read.sort && (output.tetrad || output.covariance))
+    apply_sort_list(a, read.sort_list.c_str(), con);
 }
 
 namespace {

@@ -13,10 +13,12 @@
 #include "cli/switches.h"
 #include "machine/workers.h"
 
-// Fills the record's column maps for its c columns from --inverse or --sort
-// (the sort listing on the output stream unless quiet). A sort entry out of
-// range ends the run after the listing so far.
-void build_column_maps(Analysis &a, const Switches &sw, const Console &con);
+// Fills the record's column maps for its c columns from --inverse or, when
+// the TETRAD or covariance files are written, --sort (the sort listing on
+// the output stream unless quiet). A sort entry out of range ends the run
+// after the listing so far.
+void build_column_maps(Analysis &a, const ReadOptions &read, const OutputOptions &output,
+                       const Console &con);
 
 // The line buffer of the loading pass over `in`: 5/4 of its first data line
 // (at least 256 bytes) leaves room for somewhat longer rows before any

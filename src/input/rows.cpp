@@ -53,25 +53,25 @@ const char *token_end(const char *p, const char *end) {
 
 }  // namespace
 
-RowRules row_rules(const Switches &sw) {
+RowRules row_rules(const ReadOptions &read, const AnalysisOptions &analysis) {
   RowRules r;
-  r.csv = sw.read.csv || sw.read.separator != 0;
-  r.sep = sw.read.separator != 0 ? sw.read.separator : ',';
-  r.comma_decimals = sw.read.comma_decimals;
-  r.names = sw.read.names != 0;
+  r.csv = read.csv || read.separator != 0;
+  r.sep = read.separator != 0 ? read.separator : ',';
+  r.comma_decimals = read.comma_decimals;
+  r.names = read.names != 0;
   // --conventional reads white-space files strictly; a separated file's
   // text columns are skipped under it as without it.
-  r.numbers_only = sw.read.numbers_only || (sw.analysis.conventional && !r.csv);
-  r.missing = sw.read.missing;
+  r.numbers_only = read.numbers_only || (analysis.conventional && !r.csv);
+  r.missing = read.missing;
   r.empty_is_missing = r.csv;
-  r.keep_missing = sw.analysis.use == MissingUse::pairwise;
-  r.pick = sw.read.pick;
-  r.pick_list = sw.read.pick_list;
-  r.group_column = sw.analysis.by;
+  r.keep_missing = analysis.use == MissingUse::pairwise;
+  r.pick = read.pick;
+  r.pick_list = read.pick_list;
+  r.group_column = analysis.by;
   // Separated files take the usual spellings of a missing value as such,
   // besides the words given; under --conventional or --names white-space
   // files too (R's write.table(quote = FALSE) writes NA).
-  if (r.csv || sw.analysis.conventional || r.names)
+  if (r.csv || analysis.conventional || r.names)
     for (const char *w : kUsualMissingWords) r.missing.emplace_back(w);
   return r;
 }

@@ -49,7 +49,8 @@ struct RowRules {
 inline constexpr const char *kUsualMissingWords[] = {"NA",   "N/A",  "NaN",  "nan",
                                                      "NULL", "null", "#N/A"};
 
-RowRules row_rules(const Switches &sw);
+// The rules a file's records are read under.
+RowRules row_rules(const ReadOptions &read, const AnalysisOptions &analysis);
 
 // The first text value met in a value column of a separated file.
 struct TextCell {

@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     // path is exercised.
     RunState run = make_run_state(sw);
     Analysis a = load_data_file(path, sw, run, con);
-    compute_statistics(a, sw, con);
+    compute_statistics(a, sw.analysis, con);
     // The decomposition is cubic in the variables: wide inputs would only
     // measure its running time.
     if (a.m <= 100) compute_components(a);

@@ -47,7 +47,7 @@ std::string analysed(const std::string &path, const Switches &sw, const Console 
     RunState run = make_run_state(sw);
     run.workers = workers;
     Analysis a = load_data_file(path.c_str(), sw, run, con);
-    compute_statistics(a, sw, con, workers != nullptr ? *workers : serial_workers());
+    compute_statistics(a, sw.analysis, con, workers != nullptr ? *workers : serial_workers());
     append_bits(out, &a.n, sizeof a.n);
     append_bits(out, &a.m, sizeof a.m);
     append_bits(out, &a.rows_left_out, sizeof a.rows_left_out);
@@ -111,7 +111,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const uint64_t min_part = 1 + (rules >> 5);
     FILE *in = std::fopen(path.c_str(), "rb");
     if (in == nullptr) return 0;
-    const RowRules rules_of_file = row_rules(sw);
+    const RowRules rules_of_file = row_rules(sw.read, sw.analysis);
     const bool same = load_steps(in, rules_of_file, serial_workers(), 1) ==
                       load_steps(in, rules_of_file, pair, min_part);
     std::fclose(in);
@@ -134,7 +134,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   try {
     RunState run = make_run_state(sw);
     Analysis a = load_data_file(path.c_str(), sw, run, con);
-    compute_statistics(a, sw, con);
+    compute_statistics(a, sw.analysis, con);
     if (a.m <= 50) compute_components(a);
   } catch (const RunEnd &) {
   }

@@ -33,7 +33,7 @@ class Load : public testing::Test {
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     try {
-      build_column_maps(a, sw, con);
+      build_column_maps(a, sw.read, sw.output, con);
       load_data(f.fp, a, con);
       l.result = LoadResult{a.n, a.m};
     } catch (const RunEnd &end) {

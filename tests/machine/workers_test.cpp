@@ -112,7 +112,7 @@ std::vector<uint64_t> statistics_with(uint32_t threads, const Columns &cols) {
   const Switches sw;
   const Console con{stdout, stderr, true};
   testing::internal::CaptureStdout();
-  compute_statistics(a, sw, con, w);
+  compute_statistics(a, sw.analysis, con, w);
   testing::internal::GetCapturedStdout();
   std::vector<uint64_t> out;
   for (uint32_t i = 0; i < a.m; ++i) {

@@ -57,7 +57,7 @@ Analysis analysed(const Columns &cols, Switches sw) {
   load_columns(a, cols);
   const Console con{stdout, stderr, true};
   testing::internal::CaptureStdout();
-  compute_statistics(a, sw, con);
+  compute_statistics(a, sw.analysis, con);
   testing::internal::GetCapturedStdout();
   return a;
 }

@@ -43,7 +43,7 @@ TEST(Pairwise, WithoutGapsGivesTheListwiseBits) {
     load_columns(whole, cols);
     Switches sw;
     sw.analysis.pearson = true;
-    compute_statistics(whole, sw, Console{stdout, stderr, true});
+    compute_statistics(whole, sw.analysis, Console{stdout, stderr, true});
     load_columns(pairs, cols);
     compute_pairwise(pairs, false);
     for (uint32_t i = 0; i < 4; ++i) {

@@ -22,7 +22,7 @@ double pearson_r01(Analysis &a, const Columns &cols) {
   sw.analysis.pearson = 1;
   const Console con{stdout, stderr, true};
   testing::internal::CaptureStdout();
-  compute_statistics(a, sw, con);
+  compute_statistics(a, sw.analysis, con);
   testing::internal::GetCapturedStdout();
   return a.correlation[0][1];
 }

@@ -164,7 +164,7 @@ TEST_F(StatsTest, TiledTriangleEqualsThePairByPairLoopBitForBit) {
   for (uint32_t threads : {1u, 3u}) {
     Workers pool(threads);
     load_columns(a, random_table(rng, 12, 1200), {});
-    compute_statistics(a, Switches{}, Console{stdout, stderr, true}, pool);
+    compute_statistics(a, AnalysisOptions{}, Console{stdout, stderr, true}, pool);
     for (uint32_t i = 0; i < a.m; ++i)
       for (uint32_t j = i; j < a.m; ++j) {
         double c = 0;

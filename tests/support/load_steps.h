@@ -59,7 +59,7 @@ inline Loaded load_steps(FILE *in, const RowRules &rules, Workers &w, uint64_t m
       a.group_of_row.assign(a.capacity, -1);
       a.group_values = std::make_unique<GroupValues>();
     }
-    build_column_maps(a, Switches{}, con);
+    build_column_maps(a, ReadOptions{}, OutputOptions{}, con);
     if (used.plain() && !e.has_names)
       load_data(in, a, con, w, min_part);
     else

@@ -43,7 +43,7 @@ inline std::string run_statistics(Analysis &a) {
   const Switches sw;
   const Console con{stdout, stderr, true};
   testing::internal::CaptureStdout();
-  compute_statistics(a, sw, con);
+  compute_statistics(a, sw.analysis, con);
   return testing::internal::GetCapturedStdout();
 }
 
