@@ -110,7 +110,11 @@ void text_field(RowScratch &s, const RowRules &rules, uint64_t line_number, uint
 // place; a token that is not wholly a number ends the row, or under
 // --numbers-only ends the run with "Not a number in line %lu, field %u:
 // \"%s\"\n" naming the file's line `line_number`. With `row` null the
-// values are only counted.
+// values are only counted. The number in the group column (rules.uses)
+// counts among the stored ones, as the row-length rule counts every number
+// of the line, but goes to s.group as its shortest decimal text (none for a
+// missing one or NaN) and leaves no row out; the values go through `map`
+// by their place among the values.
 RowValues scan_blank_row(RowScratch &s, const char *line, const char *end, double *row,
                          const int32_t *map, uint32_t room, const RowRules &rules,
                          uint64_t line_number);
