@@ -61,6 +61,14 @@ struct Examination {
 // --by is the group column, never a variable; --columns may not list it.
 Examination examine_data(FILE *in, GrowableLine &line, const RowRules &rules, const Console &con);
 
+// --by in a white-space file: its group column marked in e.uses and e.group
+// by the rule and with the errors of a CSV file's. The column keeps its place
+// in the rows' room (e.analysed stays the line's count of numbers), so that
+// the arrays, the row-length rule and the truncation message count every
+// number of the line as without --by; the place is left unused. Called by
+// the driver after the column maps, where these errors have always come.
+void mark_white_space_group(const RowRules &rules, Examination &e);
+
 // The row capacity: the number of data lines, read with pieces of the
 // capacity of `line` (pieces of over-long lines counted separately, so the
 // capacity is never smaller than the rows loaded). Ends the run with "Too

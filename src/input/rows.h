@@ -27,11 +27,9 @@ struct RowRules {
   char sep = ',';                     // CSV: the field separator
   bool comma_decimals = false;        // a comma is the decimal point
   bool keep_missing = false;          // rows with a missing value stay (--use=pairwise)
-  // A data column whose missing value leaves no row out: the group column of
-  // --by in a white-space file, loaded as a variable until it becomes the
-  // rows' group values; -1 for none.
-  int64_t group_variable = -1;
-  std::vector<FieldUse> uses;         // CSV: per file column; beyond it, values
+  // Per file column; beyond it, values. CSV, and the group column of --by
+  // in a white-space file.
+  std::vector<FieldUse> uses;
   std::vector<std::string> column_names;  // CSV: the names line's names, for messages
   // The rows go to a spill as they are loaded (--max-memory): a column
   // that turns to text can no longer be taken out of them.
