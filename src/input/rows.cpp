@@ -4,6 +4,7 @@
 // text gives the same bits.
 #include "input/rows.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -121,6 +122,11 @@ RowValues scan_blank_row(RowScratch &s, const char *line, const char *end, doubl
   if (nul != nullptr) end = static_cast<const char *>(nul);
   RowValues out;
   uint32_t value = 0;  // the values stored: the numbers but the group's
+  // The group column's field (1-based, 0 for none), looked up once a line
+  // and not once a number.
+  const auto group = std::find(rules.uses.begin(), rules.uses.end(), FieldUse::group);
+  const uint64_t group_field =
+      group == rules.uses.end() ? 0 : static_cast<uint64_t>(group - rules.uses.begin()) + 1;
   const char *p = line;
   for (uint32_t field = 1;; ++field) {
     while (p < end && is_c_space(*p)) ++p;
@@ -149,7 +155,7 @@ RowValues scan_blank_row(RowScratch &s, const char *line, const char *end, doubl
       out.more = true;
       break;
     }
-    if (rules.use(field - 1) == FieldUse::group) {
+    if (field == group_field) {
       keep_number_group(s, x, missing);
       ++out.stored;
       p = missing ? stop : next;
