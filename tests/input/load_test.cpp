@@ -192,50 +192,6 @@ TEST_F(Load, SortListSetsTheColumnOrder) {
   }
 }
 
-// --by in a white-space file: the maps over the line's three numbers lose
-// the group column's, the others keeping their order.
-TEST_F(Load, GroupColumnLeavesTheMapsOfItsLine) {
-  const struct {
-    uint32_t column;
-    int inverse;
-    const char *sort;  // with --tetrad
-    Map to_variable;   // value column -> variable; the last place unused
-    Map to_value;      // variable -> value column
-  } cases[] = {
-      {0, 0, "", {0, 1, 2}, {0, 1, 2}},
-      {1, 0, "", {0, 1, 2}, {0, 1, 2}},
-      {0, 1, "", {1, 0, 2}, {1, 0, 2}},
-      {2, 1, "", {1, 0, 2}, {1, 0, 2}},
-      {0, 0, "3,1,2", {1, 0, 2}, {1, 0, 2}},
-      {2, 0, "3,1,2", {0, 1, 2}, {0, 1, 2}},
-  };
-  for (const auto &c : cases) {
-    sw = Switches{};
-    sw.run.quiet = 1;
-    sw.read.inverse = c.inverse;
-    sw.read.sort = c.sort[0] != '\0';
-    sw.read.sort_list = c.sort;
-    sw.output.tetrad = 1;
-    load("1 2 3\n", 3);
-    leave_group_out_of_maps(a, c.column);
-    EXPECT_EQ(map(a.file_to_variable, 3), c.to_variable) << c.column << c.sort;
-    EXPECT_EQ(map(a.variable_to_file, 3), c.to_value) << c.column << c.sort;
-  }
-}
-
-TEST_F(Load, GroupColumnBeyondTheRowsHoldsNoValues) {
-  load("1 2 3\n", 3);
-  leave_group_place(a, 2);
-  EXPECT_EQ(a.m, 2u);
-  std::string fatal;
-  try {
-    leave_group_place(a, 2);
-  } catch (const RunEnd &end) {
-    fatal = end.message;
-  }
-  EXPECT_EQ(fatal, "--by: column 3 holds no values\n");
-}
-
 TEST_F(Load, SortListingShowsTheListTheEntriesAndBothMaps) {
   sw.read.sort = 1;
   sw.read.sort_list = "3,1,2";
