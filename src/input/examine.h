@@ -29,8 +29,9 @@ struct Examination {
   uint32_t columns = 0;
   bool has_names = false;
   std::vector<std::string> names;
-  // A CSV file with names: what each column is for (empty: all values), and
-  // the count of value columns, which the analysis takes.
+  // A CSV file with names, or a file with a --by column: what each column
+  // is for (empty: all values), and the count of value columns, which the
+  // analysis takes (in a white-space file, every number of the line).
   std::vector<FieldUse> uses;
   std::vector<bool> empty;  // per column: it holds no value at all (skipped)
   std::vector<uint32_t> order;  // --columns: the chosen file columns in order
