@@ -21,7 +21,6 @@
 #include "eigen/components.h"
 #include "output/componentsout.h"
 #include "input/datasource.h"
-#include "input/columns.h"
 #include "input/examine.h"
 #include "input/filekind.h"
 #include "stats/histogram.h"
@@ -164,30 +163,6 @@ void process_data_file(const char *name, const Switches &sw, RunState &run, cons
     analyse_by_groups(a, place, sw, run, con);
 }
 
-// --by in a white-space file, whose loader reads numbers only: the group
-// column is loaded as a variable and then becomes the rows' group values.
-uint32_t white_space_group_column(const std::string &column, const Examination &e) {
-  const std::vector<uint32_t> named = listed_columns(column, e.names, e.columns, "--by", true);
-  if (named.size() != 1) fatal("--by names one column (%s)\n", column.c_str());
-  return named[0];
-}
-
-// The data column the group column loads into (-1 for none), so that a
-// missing group value leaves no row out: such a row belongs to no group.
-int64_t white_space_group_variable(const Analysis &a, const std::string &column,
-                                   const Examination &e) {
-  const uint32_t c = white_space_group_column(column, e);
-  return c < a.columns ? a.file_to_variable[c] : -1;
-}
-
-void take_white_space_groups(Analysis &a, const std::string &column, const Examination &e) {
-  const uint32_t c = white_space_group_column(column, e);
-  if (!take_number_groups(a, c)) fatal("--by: column %u holds no values\n", c + 1);
-  const bool has_name = c < e.names.size() && !e.names[c].empty();
-  a.group_column = has_name ? e.names[c] : std::to_string(c + 1);
-}
-
-
 // The words run() gives a failed allocation of the C++ heap.
 constexpr char kHeapExhausted[] = "Not enough memory (heap, 0)";
 
@@ -293,7 +268,7 @@ Analysis load_data_file(const char *name, const Switches &options, RunState &run
   InputStream in;
   in.fp = open_data_pass(source);
   if (!con.quiet) say(con, "\nExamining file: %s\n", name);
-  const Examination e = examine_data(in.fp, run.line, rules, con);
+  Examination e = examine_data(in.fp, run.line, rules, con);
   in.close();
   in.fp = open_data_pass(source);
   Workers &w = run.workers != nullptr ? *run.workers : serial_workers();
@@ -308,6 +283,16 @@ Analysis load_data_file(const char *name, const Switches &options, RunState &run
   Analysis a = make_analysis_within(R, e.analysed, sw.read.max_memory, settings, run.memory, con);
   a.skipped = std::move(skipped);
   if (!e.uses.empty() && e.uses[0] == FieldUse::label) a.labels.assign(a.capacity, std::string());
+  report_memory_need(run.memory, con);
+  say_in_passes(a, need, con);
+  build_column_maps(a, sw.read, sw.output, con);
+  if (!e.order.empty()) order_chosen_columns(a, e.uses, e.order);
+  const bool white_space_groups = !rules.csv && !rules.group_column.empty();
+  if (white_space_groups) {
+    mark_white_space_group(rules, e);
+    rules.uses = e.uses;
+    leave_group_out_of_maps(a, e.group);
+  }
   if (e.group != UINT32_MAX) {
     // Every row's group number stays in memory, in passes too.
     a.group_of_row.assign(row_capacity(a), -1);
@@ -315,14 +300,11 @@ Analysis load_data_file(const char *name, const Switches &options, RunState &run
     const bool named = e.group < e.names.size() && !e.names[e.group].empty();
     a.group_column = named ? e.names[e.group] : std::to_string(e.group + 1);
   }
-  report_memory_need(run.memory, con);
-  say_in_passes(a, need, con);
-  build_column_maps(a, sw.read, sw.output, con);
-  if (!e.order.empty()) order_chosen_columns(a, e.uses, e.order);
-  if (!sw.analysis.by.empty() && !rules.csv)
-    rules.group_variable = white_space_group_variable(a, sw.analysis.by, e);
   if (!con.quiet) say(con, "\nReads the file: %s\n", name);
-  if (rules.plain() && !e.has_names) {
+  // load_data puts every number of a line into the row: a white-space file
+  // with a group column goes through the records' loader, which keeps the
+  // group's number beside the row.
+  if (rules.plain() && !e.has_names && !white_space_groups) {
     load_data(in.fp, a, con, w);
   } else {
     load_records(in.fp, a, rules, e.has_names, con, w);
@@ -330,7 +312,7 @@ Analysis load_data_file(const char *name, const Switches &options, RunState &run
     if (e.has_names) set_names(a, e.names);
     say_rows_left_out(a.rows_left_out, rules.keep_missing, con);
   }
-  if (!sw.analysis.by.empty() && !rules.csv) take_white_space_groups(a, sw.analysis.by, e);
+  if (white_space_groups) leave_group_place(a, e.group);
   return a;
 }
 

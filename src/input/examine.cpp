@@ -227,6 +227,12 @@ void sort_out_columns(LineReader &r, const GrowableLine &line, RowScratch &s,
 
 }  // namespace
 
+void mark_white_space_group(const RowRules &rules, Examination &e) {
+  e.uses.assign(e.columns, FieldUse::value);
+  e.empty.assign(e.columns, false);
+  mark_group_column(rules, e);
+}
+
 Examination examine_data(FILE *in, GrowableLine &line, const RowRules &rules, const Console &con) {
   Examination e;
   line.silent = rules.csv;  // for this file's examination and count passes

@@ -29,8 +29,9 @@ struct Examination {
   uint32_t columns = 0;
   bool has_names = false;
   std::vector<std::string> names;
-  // A CSV file with names: what each column is for (empty: all values), and
-  // the count of value columns, which the analysis takes.
+  // A CSV file with names, or a file with a --by column: what each column
+  // is for (empty: all values), and the count of value columns, which the
+  // analysis takes (in a white-space file, every number of the line).
   std::vector<FieldUse> uses;
   std::vector<bool> empty;  // per column: it holds no value at all (skipped)
   std::vector<uint32_t> order;  // --columns: the chosen file columns in order
@@ -60,6 +61,14 @@ struct Examination {
 // that holds labels, text or nothing ends the run naming it. The column of
 // --by is the group column, never a variable; --columns may not list it.
 Examination examine_data(FILE *in, GrowableLine &line, const RowRules &rules, const Console &con);
+
+// --by in a white-space file: its group column marked in e.uses and e.group
+// by the rule and with the errors of a CSV file's. The column keeps its place
+// in the rows' room (e.analysed stays the line's count of numbers), so that
+// the arrays, the row-length rule and the truncation message count every
+// number of the line as without --by; the place is left unused. Called by
+// the driver after the column maps, where these errors have always come.
+void mark_white_space_group(const RowRules &rules, Examination &e);
 
 // The row capacity: the number of data lines, read with pieces of the
 // capacity of `line` (pieces of over-long lines counted separately, so the

@@ -3,6 +3,7 @@
 // rules. The examination has sized the matrix; the driver owns the stream.
 #include "input/load.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -406,4 +407,30 @@ void order_chosen_columns(Analysis &a, const std::vector<FieldUse> &uses,
     a.file_to_variable[static_cast<size_t>(v)] = static_cast<int32_t>(k);
     a.variable_to_file[k] = v;
   }
+}
+
+void leave_group_out_of_maps(Analysis &a, uint32_t column) {
+  const uint32_t c = a.columns;
+  const int32_t gone = a.file_to_variable[column];
+  std::vector<int32_t> to_variable, to_file;
+  for (uint32_t j = 0; j < c; ++j) {
+    const int32_t v = a.file_to_variable[j];
+    if (j != column) to_variable.push_back(v > gone ? v - 1 : v);
+  }
+  for (uint32_t k = 0; k < c; ++k) {
+    const auto j = static_cast<uint32_t>(a.variable_to_file[k]);
+    if (k != static_cast<uint32_t>(gone))
+      to_file.push_back(static_cast<int32_t>(j > column ? j - 1 : j));
+  }
+  to_variable.push_back(static_cast<int32_t>(c - 1));
+  to_file.push_back(static_cast<int32_t>(c - 1));
+  std::copy(to_variable.begin(), to_variable.end(), a.file_to_variable.get());
+  std::copy(to_file.begin(), to_file.end(), a.variable_to_file.get());
+}
+
+void leave_group_place(Analysis &a, uint32_t column) {
+  if (a.m <= column) fatal("--by: column %u holds no values\n", column + 1);
+  --a.m;
+  a.missing_cells.resize(a.m, 0);
+  if (a.names.size() > a.m) a.names.resize(a.m);
 }

@@ -74,6 +74,19 @@ void restore_file_columns(Analysis &a, const std::vector<FieldUse> &uses);
 void order_chosen_columns(Analysis &a, const std::vector<FieldUse> &uses,
                           const std::vector<uint32_t> &order);
 
+// --by in a white-space file, before loading: the maps built over every
+// column of the line lose the group column (file column `column`), the
+// variables after its own moving up one, and go from value columns (the
+// line's numbers but the group's) to variables, as a CSV file's do. The
+// last place of the rows' room is left unused.
+// REQUIRES: column < a.columns.
+void leave_group_out_of_maps(Analysis &a, uint32_t column);
+
+// --by in a white-space file, after loading: the unused place is no variable
+// (m and the names one less). Ends the run with "--by: column %u holds no
+// values\n" when the rows end before the group column.
+void leave_group_place(Analysis &a, uint32_t column);
+
 // The record's names from the names line (file-column order), following
 // the column maps.
 void set_names(Analysis &a, const std::vector<std::string> &file_names);

@@ -3,8 +3,6 @@
 // they are part of.
 #include "input/records.h"
 
-#include <algorithm>
-
 #include <cstring>
 
 #include "base/messages.h"
@@ -97,9 +95,5 @@ RecordFacts convert_for_loading(RowScratch &s, bool plain, const char *text, int
   f.truncated = !rules.csv && v.row.more;
   f.missing = v.row.missing;
   if (f.missing) f.missing_at = &s.missing_at;
-  if (f.missing && rules.group_variable >= 0)
-    f.missing = std::any_of(s.missing_at.begin(), s.missing_at.end(), [&](uint32_t column) {
-      return column != static_cast<uint64_t>(rules.group_variable);
-    });
   return f;
 }

@@ -4,6 +4,9 @@
 // text gives the same bits.
 #include "input/rows.h"
 
+#include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <cstring>
 
 #include "base/messages.h"
@@ -93,6 +96,17 @@ void keep_group(RowScratch &s, const RowRules &rules, const char *p, size_t len,
     s.group.assign(p, len);
 }
 
+// A white-space file's group value, a number: its shortest decimal text, so
+// that "1.0" and "1" are one group ("1"); a missing one or NaN is none.
+void keep_number_group(RowScratch &s, double x, bool missing) {
+  if (missing || std::isnan(x)) {
+    s.group.clear();
+    return;
+  }
+  char text[32];
+  s.group.assign(text, std::to_chars(text, text + sizeof text, x).ptr);
+}
+
 bool scan_value(RowScratch &s, const RowRules &rules, const char *p, const char *end, double *x,
                 const char **next) {
   return rules.comma_decimals ? scan_comma_number(s.scanner, p, end, x, next)
@@ -107,6 +121,12 @@ RowValues scan_blank_row(RowScratch &s, const char *line, const char *end, doubl
   const void *nul = std::memchr(line, '\0', static_cast<size_t>(end - line));
   if (nul != nullptr) end = static_cast<const char *>(nul);
   RowValues out;
+  uint32_t value = 0;  // the values stored: the numbers but the group's
+  // The group column's field (1-based, 0 for none), looked up once a line
+  // and not once a number.
+  const auto group = std::find(rules.uses.begin(), rules.uses.end(), FieldUse::group);
+  const uint64_t group_field =
+      group == rules.uses.end() ? 0 : static_cast<uint64_t>(group - rules.uses.begin()) + 1;
   const char *p = line;
   for (uint32_t field = 1;; ++field) {
     while (p < end && is_c_space(*p)) ++p;
@@ -135,10 +155,17 @@ RowValues scan_blank_row(RowScratch &s, const char *line, const char *end, doubl
       out.more = true;
       break;
     }
-    if (row != nullptr) row[map[out.stored]] = missing ? kMissingValue : x;
-    if (missing && row != nullptr) s.missing_at.push_back(static_cast<uint32_t>(map[out.stored]));
+    if (field == group_field) {
+      keep_number_group(s, x, missing);
+      ++out.stored;
+      p = missing ? stop : next;
+      continue;
+    }
+    if (row != nullptr) row[map[value]] = missing ? kMissingValue : x;
+    if (missing && row != nullptr) s.missing_at.push_back(static_cast<uint32_t>(map[value]));
     out.missing |= missing;
     ++out.stored;
+    ++value;
     // A number followed by more text in its token ("1.5abc") ends there,
     // and the rest is read as the next item, as in plain rows.
     p = missing ? stop : next;

@@ -27,11 +27,9 @@ struct RowRules {
   char sep = ',';                     // CSV: the field separator
   bool comma_decimals = false;        // a comma is the decimal point
   bool keep_missing = false;          // rows with a missing value stay (--use=pairwise)
-  // A data column whose missing value leaves no row out: the group column of
-  // --by in a white-space file, loaded as a variable until it becomes the
-  // rows' group values; -1 for none.
-  int64_t group_variable = -1;
-  std::vector<FieldUse> uses;         // CSV: per file column; beyond it, values
+  // Per file column; beyond it, values. CSV, and the group column of --by
+  // in a white-space file.
+  std::vector<FieldUse> uses;
   std::vector<std::string> column_names;  // CSV: the names line's names, for messages
   // The rows go to a spill as they are loaded (--max-memory): a column
   // that turns to text can no longer be taken out of them.
@@ -111,7 +109,11 @@ void text_field(RowScratch &s, const RowRules &rules, uint64_t line_number, uint
 // place; a token that is not wholly a number ends the row, or under
 // --numbers-only ends the run with "Not a number in line %lu, field %u:
 // \"%s\"\n" naming the file's line `line_number`. With `row` null the
-// values are only counted.
+// values are only counted. The number in the group column (rules.uses)
+// counts among the stored ones, as the row-length rule counts every number
+// of the line, but goes to s.group as its shortest decimal text (none for a
+// missing one or NaN) and leaves no row out; the values go through `map`
+// by their place among the values.
 RowValues scan_blank_row(RowScratch &s, const char *line, const char *end, double *row,
                          const int32_t *map, uint32_t room, const RowRules &rules,
                          uint64_t line_number);

@@ -3,8 +3,6 @@
 #include "record/groups.h"
 
 #include <algorithm>
-#include <charconv>
-#include <cmath>
 #include <cstdlib>
 #include <memory>
 #include <new>
@@ -56,33 +54,6 @@ GroupIndex index_groups(Analysis &a, uint32_t limit) {
           a.group_column.c_str(), g.values.size(), limit);
   a.group_values.reset();
   return g;
-}
-
-bool take_number_groups(Analysis &a, uint32_t file_column) {
-  uint32_t d = a.m;
-  for (uint32_t i = 0; i < a.m; ++i)
-    if (static_cast<uint32_t>(a.variable_to_file[i]) == file_column) d = i;
-  if (d == a.m) return false;
-  a.group_values = std::make_unique<GroupValues>();
-  a.group_of_row.assign(a.n, -1);
-  std::unordered_map<std::string, int32_t> seen;
-  std::string value;
-  const auto take = [&](double *row, uint64_t k) {
-    if (!std::isnan(row[d])) {
-      char text[32];
-      const auto end = std::to_chars(text, text + sizeof text, row[d]).ptr;
-      value.assign(text, end);
-      a.group_of_row[k] = number_group(*a.group_values, seen, value);
-    }
-    std::copy(row + d + 1, row + a.m, row + d);
-  };
-  rewrite_rows(a, take);
-  std::copy(a.variable_to_file.get() + d + 1, a.variable_to_file.get() + a.m,
-            a.variable_to_file.get() + d);
-  if (d < a.names.size()) a.names.erase(a.names.begin() + d);
-  if (d < a.missing_cells.size()) a.missing_cells.erase(a.missing_cells.begin() + d);
-  --a.m;
-  return true;
 }
 
 namespace {

@@ -36,13 +36,6 @@ void take_row_groups(Analysis &a, const std::vector<std::string> &values,
 // naming the column and the count.
 GroupIndex index_groups(Analysis &a, uint32_t limit);
 
-// Makes the variable read from data-file column `file_column` (0-based) of
-// a white-space file the rows' group values: each value as its shortest
-// decimal text ("4", "6.5"), none for a value that is not a number. The
-// variable leaves the record (its values, name and counts). False when no
-// variable comes from that column.
-bool take_number_groups(Analysis &a, uint32_t file_column);
-
 // Group k's table, with the names, labels, column maps and skipped columns
 // of `a`, its arrays made as a data file's are. From rows in memory it is
 // copied, into `rows_block` when given (room for at least the group's rows

@@ -87,6 +87,29 @@ TEST(BlankRows, MissingWordsTakeAValuesPlaceAndMarkTheRow) {
   }
 }
 
+// The group column's number is counted but kept as its shortest text (see
+// also the by_white_space cases), never in the row; a missing one there
+// leaves no row out.
+TEST(BlankRows, GroupColumnKeepsItsNumberAsTextAndLeavesNoRowOut) {
+  RowRules rules;
+  rules.missing = {"NA"};
+  rules.uses = {FieldUse::value, FieldUse::group, FieldUse::value};
+  const struct {
+    const char *line, *group;
+    bool missing;
+  } cases[] = {{"1 2.50 3\n", "2.5", false}, {"1 NA 3\n", "", false}, {"NA -0 3\n", "-0", true}};
+  for (const auto &c : cases) {
+    RowScratch s;
+    double row[] = {-1, -1, -1};
+    const int32_t map[] = {0, 1, 2};
+    const RowValues v =
+        scan_blank_row(s, c.line, c.line + std::strlen(c.line), row, map, 3, rules, 1);
+    EXPECT_EQ(std::make_tuple(v.stored, v.missing, s.group, row[1], row[2]),
+              std::make_tuple(3u, c.missing, std::string(c.group), 3.0, -1.0))
+        << c.line;
+  }
+}
+
 // A separated line read straight from its text (the loading pass's way for
 // lines without quotes) against the same line split into fields first: the
 // same values, bit for bit, the same counts and the same error, on random
