@@ -120,11 +120,6 @@ void read_spilled_rows(const RowSpill &spill, uint64_t first, uint64_t count, do
   read_at(spill.fd, first * row_bytes, reinterpret_cast<char *>(to), count * row_bytes);
 }
 
-void rewrite_spilled_rows(RowSpill &spill, uint64_t first, uint64_t count, const double *from) {
-  const uint64_t row_bytes = spill.stride * sizeof(double);
-  write_at(spill.fd, first * row_bytes, reinterpret_cast<const char *>(from), count * row_bytes);
-}
-
 ColumnSpill::~ColumnSpill() {
   if (fd >= 0) close(fd);
 }
@@ -251,21 +246,6 @@ bool has_labels(const Analysis &a) {
 }
 
 uint64_t row_capacity(const Analysis &a) { return a.spill ? a.spill->capacity : a.capacity; }
-
-void rewrite_rows(Analysis &a, const std::function<void(double *row, uint64_t k)> &change) {
-  if (!a.spill) {
-    for (uint32_t k = 0; k < a.n; ++k) change(a.data[k], k);
-    return;
-  }
-  RowSpill &s = *a.spill;
-  std::unique_ptr<double[]> block(new double[s.block_rows * s.stride]);
-  for (uint64_t first = 0; first < a.n; first += s.block_rows) {
-    const uint64_t count = std::min<uint64_t>(s.block_rows, a.n - first);
-    read_spilled_rows(s, first, count, block.get());
-    for (uint64_t k = 0; k < count; ++k) change(block.get() + k * s.stride, first + k);
-    rewrite_spilled_rows(s, first, count, block.get());
-  }
-}
 
 namespace {
 

@@ -45,11 +45,9 @@ void spill_rows(RowSpill &spill, const double *rows, uint64_t count);
 // bytes, failing as spill_rows does.
 void spill_labels(RowSpill &spill, const std::vector<std::string> &labels, uint64_t count);
 
-// Reads rows [first, first + count) of the spill into `to`, and writes
-// them back from `from` in their place; failures end the run as the walks'
-// and spill_rows' do.
+// Reads rows [first, first + count) of the spill into `to`; a failure ends
+// the run as the walks' do.
 void read_spilled_rows(const RowSpill &spill, uint64_t first, uint64_t count, double *to);
-void rewrite_spilled_rows(RowSpill &spill, uint64_t first, uint64_t count, const double *from);
 
 // Rows [first, first + count) in the order they came.
 struct RowRange {
@@ -150,11 +148,6 @@ bool has_labels(const Analysis &a);
 
 // The rows the table may hold: its matrix's, or its spill's.
 uint64_t row_capacity(const Analysis &a);
-
-// Calls `change` on each of the n rows in order (with its number), which
-// may change the row in place: spilled rows are read a block at a time and
-// written back.
-void rewrite_rows(Analysis &a, const std::function<void(double *row, uint64_t k)> &change);
 
 // Moves row `from` of a table in memory to row `to`, with its label and
 // group number.

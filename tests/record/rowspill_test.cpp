@@ -178,18 +178,16 @@ std::pair<Analysis, Analysis> twin_tables(uint32_t n, uint32_t m, uint64_t budge
   return t;
 }
 
-// The sink, the rewrite in place and the cut to the rows a test keeps give
-// the same table in memory and spilled: a row a block, some rows a block,
-// all of them in one block.
+// The sink and the cut to the rows a test keeps give the same table in
+// memory and spilled: a row a block, some rows a block, all of them in one
+// block.
 TEST(RowSink, SpilledTablesHoldWhatTablesInMemoryHold) {
   std::mt19937_64 rng(3);
   for (uint64_t budget : {1ull, 3000ull, 1ull << 20}) {
     auto [memory, spilled] = twin_tables(2000, 4, budget, rng);
     EXPECT_EQ(walked(memory), walked(spilled)) << budget;
-    for (Analysis *a : {&memory, &spilled}) {
-      rewrite_rows(*a, [](double *row, uint64_t k) { row[0] = static_cast<double>(k % 7); });
-      keep_rows_where(*a, [](const double *row) { return !std::isnan(row[1]) && row[0] != 3; });
-    }
+    for (Analysis *a : {&memory, &spilled})
+      keep_rows_where(*a, [](const double *row) { return !std::isnan(row[1]) && row[0] < 0.5; });
     EXPECT_LT(memory.n, 2000u);
     EXPECT_EQ(walked(memory), walked(spilled)) << budget;
   }
