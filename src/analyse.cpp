@@ -188,7 +188,7 @@ std::vector<GroupResult> analyse_groups(Analysis &a, const Switches &options, Ru
   const bool copy_first = options.analysis.use == MissingUse::pairwise;
   std::vector<GroupResult> groups(index.values.size());
   const uint64_t share_of_budget =
-      groups.empty() ? 1 : std::max<uint64_t>(1, options.read.max_memory / groups.size());
+      std::max<uint64_t>(1, options.read.max_memory / std::max<size_t>(groups.size(), 1));
   for (size_t k = 0; k < groups.size(); ++k) {
     groups[k].value = index.values[k];
     groups[k].file_part = parts[k];
