@@ -15,8 +15,10 @@
 // mode.
 // The input's length picks the rest, so that mutations reach every mix:
 // odd lengths keep rows with missing values (--use=pairwise), lengths that
-// are multiples of three take --conventional, and separated files of a
-// length that is a multiple of five leave column 2 out (--skip-columns=2).
+// are multiples of three take --conventional, separated files of a length
+// that is a multiple of five leave column 2 out (--skip-columns=2), and
+// multiples of eleven group the rows by their first column (--by=1), whose
+// group of each row the comparisons take too.
 #include <malloc.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -51,6 +53,13 @@ std::string analysed(const std::string &path, const Switches &sw, const Console 
     append_bits(out, &a.n, sizeof a.n);
     append_bits(out, &a.m, sizeof a.m);
     append_bits(out, &a.rows_left_out, sizeof a.rows_left_out);
+    if (a.group_values) {
+      for (const std::string &value : index_groups(a, UINT32_MAX).values) {
+        out += value;
+        out += '\n';
+      }
+      append_bits(out, a.group_of_row.data(), a.n * sizeof(int32_t));
+    }
     for (uint32_t i = 0; i < a.m; ++i) {
       append_bits(out, &a.stats[i], offsetof(VariableStats, constant));
       out += a.stats[i].constant ? 'c' : '-';
@@ -106,6 +115,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     sw.read.pick = ColumnPick::unlisted;
     sw.read.pick_list.assign(1, '2');  // not "= \"2\"", which g++ 12 warns about wrongly
   }
+  if (size % 11 == 0) sw.analysis.by.assign(1, '1');  // as pick_list above
   if (rules & 16) {
     static Workers pair(2);
     const uint64_t min_part = 1 + (rules >> 5);
