@@ -296,7 +296,6 @@ Analysis load_data_file(const char *name, const Switches &options, RunState &run
   if (e.group != UINT32_MAX) {
     // Every row's group number stays in memory, in passes too.
     a.group_of_row.assign(row_capacity(a), -1);
-    a.group_values = std::make_unique<GroupValues>();
     const bool named = e.group < e.names.size() && !e.names[e.group].empty();
     a.group_column = named ? e.names[e.group] : std::to_string(e.group + 1);
   }

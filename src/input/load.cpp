@@ -330,17 +330,24 @@ void load_rows(FILE *in, Analysis &a, const RowRules &file_rules, bool names_lin
   TextColumns text = start_text_columns(a, rules);
   GrowableLine buff = loading_buffer(in);
   buff.silent = rules.csv;
+  // Under --by the rows' group values are numbered as the pass meets them,
+  // and renumbered by their first appearance among the rows at its end.
+  GroupValues met;
+  GroupValues *groups = a.group_of_row.empty() ? nullptr : &met;
   // A file analysed in passes is loaded block by block in one pass.
-  if (!a.spill && load_split(in, a, buff, rules, names_line, plain, con, w, min_part, &text)) {
+  if (!a.spill &&
+      load_split(in, a, buff, rules, names_line, plain, con, w, min_part, groups, &text)) {
     retire_text_columns(a, text, rules, con);
     if (a.n == 0 && a.rows_left_out > 0) every_row_missing(a, rules);
+    if (groups != nullptr) settle_groups(a, met);
     return;
   }
   LoadingState st{
       {},
       std::move(buff),
       {},
-      LoadTarget{RowAcceptor{con, a.columns, row_capacity(a), 0, nullptr, {}}, row_sink(a), {}},
+      LoadTarget{RowAcceptor{con, a.columns, row_capacity(a), 0, nullptr, {}}, row_sink(a), {},
+                 groups},
       names_line};
   start_records(st.r, in, rules);
   st.progress = progress_begin(in, con);
@@ -351,6 +358,7 @@ void load_rows(FILE *in, Analysis &a, const RowRules &file_rules, bool names_lin
   retire_text_columns(a, text, rules, con);
   if (a.n == 0 && a.rows_left_out > 0) every_row_missing(a, rules);
   close_sink(st.target.sink, a.n);
+  if (groups != nullptr) settle_groups(a, met);
 }
 
 }  // namespace

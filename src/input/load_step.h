@@ -14,12 +14,14 @@
 #include "record/rowspill.h"
 
 // Where a loading loop's records go: the acceptance rules' state, the
-// table's rows through its sink, and the group values the loop has
-// numbered (so that it takes the groups' lock once a value).
+// table's rows through its sink, and under --by the pass's group values
+// with those the loop has numbered (so that it takes their lock once a
+// value).
 struct LoadTarget {
   RowAcceptor acc;
   RowSink sink;
   std::unordered_map<std::string, int32_t> groups;
+  GroupValues *group_values = nullptr;
 };
 
 // A row's number among the table's rows and its place in the table's data
@@ -54,7 +56,7 @@ inline Verdict keep_record(LoadTarget &t, RowPlace p, const std::string &label,
                            const std::string &group, const RecordFacts &f) {
   Analysis &a = *t.sink.t;
   if (!a.labels.empty()) a.labels[p.slot] = label;
-  if (a.group_values) a.group_of_row[p.row] = number_group(*a.group_values, t.groups, group);
+  if (t.group_values) a.group_of_row[p.row] = number_group(*t.group_values, t.groups, group);
   return accept_record(t.acc, f);
 }
 

@@ -67,6 +67,7 @@ LineCounts count_lines(LineReader &r) {
 struct Format {
   const RowRules &rules;
   bool names_line, plain;
+  GroupValues *groups = nullptr;  // under --by: the pass's group values
 };
 
 // One part: where it lies and starts, then what its conversion noted.
@@ -118,7 +119,8 @@ void convert_part(int fd, RecordPart &p, Analysis &a, const Format &f, int64_t f
   }
   const Console silent{nullptr, nullptr, true};
   LoadTarget t{
-      RowAcceptor{silent, a.columns, a.capacity, p.row_base, &p.noted, {}}, row_sink(a), {}};
+      RowAcceptor{silent, a.columns, a.capacity, p.row_base, &p.noted, {}}, row_sink(a), {},
+      f.groups};
   t.acc.keep_missing = f.rules.keep_missing;
   t.acc.missing_rows = missing_rows;
   RowScratch s;
@@ -268,12 +270,13 @@ RangeLoad load_range(int fd, FilePart part, bool last, uint64_t line_base, Analy
 }
 
 bool load_split(FILE *in, Analysis &a, GrowableLine &buff, const RowRules &rules, bool names_line,
-                bool plain, const Console &con, Workers &w, uint64_t min_part, TextColumns *text) {
+                bool plain, const Console &con, Workers &w, uint64_t min_part,
+                GroupValues *groups, TextColumns *text) {
   std::vector<uint8_t> *held =
       text != nullptr && !text->missing_rows.empty() ? &text->missing_rows : nullptr;
   const std::vector<FilePart> ranges = split_at_lines(in, w, min_part);
   if (ranges.empty()) return false;
-  const Format f{rules, names_line, plain};
+  const Format f{rules, names_line, plain, groups};
   const int fd = fileno(in);
   std::vector<RecordPart> parts(ranges.size());
   for (size_t k = 0; k < ranges.size(); ++k) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "record/analysis.h"
+#include "record/groups.h"
 #include "base/console.h"
 #include "input/reader.h"
 #include "input/row_accept.h"
@@ -78,8 +79,9 @@ RangeLoad load_range(int fd, FilePart part, bool last, uint64_t line_base, Analy
 // what only a pass from the start can tell: a quoted field open at a part's
 // end (it may run on into the next part), a read or memory failure, a row
 // beyond the capacity. The caller then loads it in one pass.
+// With `groups` (under --by), the rows' group values are numbered in it.
 // With `text`, the parts' text cells are gathered into it and, where it
 // holds rows, the rows with a missing value are marked in it.
 bool load_split(FILE *in, Analysis &a, GrowableLine &buff, const RowRules &rules, bool names_line,
                 bool plain, const Console &con, Workers &w, uint64_t min_part,
-                TextColumns *text = nullptr);
+                GroupValues *groups = nullptr, TextColumns *text = nullptr);

@@ -7,9 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 
@@ -145,16 +143,6 @@ struct RowBlock {
   explicit operator bool() const { return static_cast<bool>(block); }
 };
 
-// ---------------------------------------------------------------------------
-// The distinct group values met while loading, numbered as first met by any
-// loading part; the parts share it, each looking a value up under the lock
-// only the first time it meets it.
-struct GroupValues {
-  std::mutex lock;
-  std::unordered_map<std::string, int32_t> number;
-  std::vector<std::string> texts;
-};
-
 // The rows of a file analysed in passes (record/rowspill.h).
 struct RowSpill;
 
@@ -212,11 +200,11 @@ struct Analysis {
   double level = 0.95;                 // --ci: the intervals' confidence level
   std::vector<std::string> names;  // per variable (data order) when the file names them
   std::vector<std::string> labels;      // per row when the file has a label column
-  // Under --by, per row: while loading, its value's number in group_values
-  // (-1 for none); once the groups are indexed, its group's number in order
-  // of first appearance (-1 for none).
+  // Under --by, per row: its group's number in order of first appearance
+  // among the rows (-1 for none), and each group's value by its number.
+  // While loading, the number is the value's among all values met.
   std::vector<int32_t> group_of_row;
-  std::unique_ptr<GroupValues> group_values;  // under --by until the groups are indexed
+  std::vector<std::string> group_texts;
   std::string group_column;             // under --by: the group column's name, or its number
   std::vector<SkippedColumn> skipped;   // columns left out, in file order
 

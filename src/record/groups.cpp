@@ -28,31 +28,35 @@ int32_t number_group(GroupValues &values, std::unordered_map<std::string, int32_
   return number;
 }
 
-GroupIndex index_groups(Analysis &a, uint32_t limit) {
-  GroupIndex g;
-  const std::vector<std::string> &texts = a.group_values->texts;
-  std::vector<int32_t> renumbered(texts.size(), -1);
+void settle_groups(Analysis &a, const GroupValues &met) {
+  std::vector<int32_t> renumbered(met.texts.size(), -1);
+  a.group_texts.clear();
   a.group_of_row.resize(a.n);
-  for (uint32_t k = 0; k < a.n; ++k) {
-    const int32_t value = a.group_of_row[k];
-    if (value < 0) {
-      ++g.without;
-      continue;
-    }
+  for (int32_t &value : a.group_of_row) {
+    if (value < 0) continue;
     int32_t &group = renumbered[static_cast<size_t>(value)];
     if (group < 0) {
-      group = static_cast<int32_t>(g.values.size());
-      g.values.push_back(texts[static_cast<size_t>(value)]);
-      g.rows.emplace_back();
+      group = static_cast<int32_t>(a.group_texts.size());
+      a.group_texts.push_back(met.texts[static_cast<size_t>(value)]);
     }
-    if (g.values.size() > limit) continue;
-    g.rows[static_cast<size_t>(group)].push_back(k);
-    a.group_of_row[k] = group;
+    value = group;
   }
-  if (g.values.size() > limit)
+}
+
+GroupIndex index_groups(const Analysis &a, uint32_t limit) {
+  if (a.group_texts.size() > limit)
     fatal("--by: column %s holds %zu distinct values, more than %u (--group-limit=N)\n",
-          a.group_column.c_str(), g.values.size(), limit);
-  a.group_values.reset();
+          a.group_column.c_str(), a.group_texts.size(), limit);
+  GroupIndex g;
+  g.values = a.group_texts;
+  g.rows.resize(g.values.size());
+  for (uint32_t k = 0; k < a.n; ++k) {
+    const int32_t group = a.group_of_row[k];
+    if (group < 0)
+      ++g.without;
+    else
+      g.rows[static_cast<size_t>(group)].push_back(k);
+  }
   return g;
 }
 
@@ -136,10 +140,11 @@ CArray<double> shared_group_block(const Analysis &a, const GroupIndex &index) {
 
 void take_row_groups(Analysis &a, const std::vector<std::string> &values,
                      const std::vector<uint8_t> &kept) {
-  a.group_values = std::make_unique<GroupValues>();
+  GroupValues met;
   a.group_of_row.assign(a.capacity, -1);
   std::unordered_map<std::string, int32_t> seen;
   uint64_t k = 0;
   for (uint64_t r = 0; r < values.size(); ++r)
-    if (kept[r]) a.group_of_row[k++] = number_group(*a.group_values, seen, values[r]);
+    if (kept[r]) a.group_of_row[k++] = number_group(met, seen, values[r]);
+  settle_groups(a, met);
 }

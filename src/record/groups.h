@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "base/console.h"
@@ -16,6 +18,15 @@ struct GroupIndex {
   std::vector<std::string> values;
   std::vector<std::vector<uint32_t>> rows;
   uint64_t without = 0;  // rows whose group value is missing
+};
+
+// The distinct group values a loading pass meets, numbered as first met by
+// any loading part; the parts share it, each looking a value up under the
+// lock only the first time it meets it. It lives as long as the pass.
+struct GroupValues {
+  std::mutex lock;
+  std::unordered_map<std::string, int32_t> number;
+  std::vector<std::string> texts;
 };
 
 // The number of group value `text` in `values` (-1 for the empty text, which
@@ -30,11 +41,15 @@ int32_t number_group(GroupValues &values, std::unordered_map<std::string, int32_
 void take_row_groups(Analysis &a, const std::vector<std::string> &values,
                      const std::vector<uint8_t> &kept);
 
-// Indexes the record's n rows by their group value and renumbers them by
-// their group's first appearance (group_of_row); group_values goes. Ends
-// the run before any analysis when there are more than `limit` values,
-// naming the column and the count.
-GroupIndex index_groups(Analysis &a, uint32_t limit);
+// After loading: the n rows' numbers among the values the pass met become
+// their group's number in order of first appearance among the rows
+// (group_of_row), and group_texts the values of those groups.
+void settle_groups(Analysis &a, const GroupValues &met);
+
+// The record's groups and the rows of each. Ends the run before any
+// analysis when there are more than `limit` values, naming the column and
+// the count.
+GroupIndex index_groups(const Analysis &a, uint32_t limit);
 
 // Group k's table, with the names, labels, column maps and skipped columns
 // of `a`, its arrays made as a data file's are. From rows in memory it is

@@ -53,8 +53,8 @@ std::string analysed(const std::string &path, const Switches &sw, const Console 
     append_bits(out, &a.n, sizeof a.n);
     append_bits(out, &a.m, sizeof a.m);
     append_bits(out, &a.rows_left_out, sizeof a.rows_left_out);
-    if (a.group_values) {
-      for (const std::string &value : index_groups(a, UINT32_MAX).values) {
+    if (!a.group_column.empty()) {
+      for (const std::string &value : a.group_texts) {
         out += value;
         out += '\n';
       }

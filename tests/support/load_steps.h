@@ -57,15 +57,14 @@ inline Loaded load_steps(FILE *in, const RowRules &rules, Workers &w, uint64_t m
     if (e.group != UINT32_MAX) {  // the driver's way: the group column is no variable
       used.uses = e.uses;
       a.group_of_row.assign(a.capacity, -1);
-      a.group_values = std::make_unique<GroupValues>();
     }
     build_column_maps(a, ReadOptions{}, OutputOptions{}, con);
     if (used.plain() && !e.has_names)
       load_data(in, a, con, w, min_part);
     else
       load_records(in, a, used, e.has_names, con, w, min_part);
-    if (a.group_values) {
-      o.group_values = index_groups(a, UINT32_MAX).values;
+    if (e.group != UINT32_MAX) {
+      o.group_values = a.group_texts;
       o.group_of_row = a.group_of_row;
     }
     o.n = a.n;
